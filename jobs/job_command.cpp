@@ -1,0 +1,126 @@
+#include "jobs/job_command.h"
+
+#include "app/descrambler.h"
+#include "zandrel_texts.h"
+
+namespace zandrel {
+namespace {
+
+std::wstring Text(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
+
+std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
+
+}  // namespace
+
+std::wstring FolderPart(const std::wstring& path) {
+    const auto sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) return {};
+    // "C:\file" -> "C:\" and "\\file" -> "\": a root keeps its separator.
+    const bool root = sep == 0 || (sep == 2 && path[1] == L':');
+    return path.substr(0, root ? sep + 1 : sep);
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+    const auto sep = path.find_last_of(L"\\/:");
+    return sep == std::wstring::npos ? path : path.substr(sep + 1);
+}
+
+std::wstring BackupName(const std::wstring& source) {
+    const auto name = source.find_last_of(L"\\/:");
+    const auto dot = source.find_last_of(L'.');
+    const bool hasExt = dot != std::wstring::npos && (name == std::wstring::npos || dot > name);
+    if (!hasExt) return source + L"_zandrel_bak";
+    return source.substr(0, dot) + L"_zandrel_bak" + source.substr(dot);
+}
+
+std::wstring CommandProgram(const std::wstring& shortPath) {
+    // A long path left unshortened must not let "C:\Program Files\x" run C:\Program.exe.
+    if (shortPath.find(L' ') != std::wstring::npos) return Quoted(shortPath);
+    return shortPath;
+}
+
+std::wstring JobSwitches(const JobForm& form) {
+    std::wstring args;
+    if (form.listFlag)
+        args = L"-l";
+    else if (form.testFlag)
+        args = L"-t";
+    else if (form.decompress)
+        args = L"-d";
+    else if (form.level == L"best")
+        args = L"--best";
+    else
+        args = L"-" + form.level;
+
+    if (form.q)
+        args += L" -q";
+    else if (form.qq)
+        args += L" -qq";
+    else if (form.qqq)
+        args += L" -qqq";
+    return args;
+}
+
+JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
+    const bool infoJob = form.testFlag || form.listFlag;
+    auto fail = [&host](std::span<const std::uint8_t> message) {
+        host.ShowError(Text(message));
+        return JobPlan{};
+    };
+
+    if (!host.FileExists(form.upx)) return fail(texts::MsgNoUpx);
+    if (!host.FileExists(form.source)) return fail(texts::MsgNoSource);
+    if (!infoJob) {
+        if (form.target.empty()) return fail(texts::MsgNoTarget);
+        const auto folder = FolderPart(form.target);
+        if (folder.empty() || !host.FolderExists(folder)) return fail(texts::MsgNoTargetDir);
+        if (FileNamePart(form.target).empty()) return fail(texts::MsgNoTargetName);
+    }
+    if (form.level.empty()) return fail(texts::MsgNoLevel);
+
+    if (form.backup && !infoJob) {
+        if (!host.CopyFileReplacing(form.source, BackupName(form.source)) &&
+            !host.AskGoOnWithoutBackup(Text(texts::AskNoBackup)))
+            return {};
+    }
+
+    std::wstring args = JobSwitches(form);
+    // The target may name the source in another spelling (case, short name,
+    // relative path, \\?\ prefix): then it is the in-place case, never a
+    // file to delete.
+    const bool inPlace = infoJob || form.target == form.source ||
+                         (host.FileExists(form.target) && host.SameFile(form.source, form.target));
+    if (inPlace) {
+        args += L" " + Quoted(form.source);
+    } else {
+        if (host.FileExists(form.target)) {
+            if (!host.AskReplace(Text(texts::AskReplace))) return {};
+            if (!host.DeleteFile(form.target) &&
+                !(host.SetArchiveAttributeOnly(form.target) && host.DeleteFile(form.target))) {
+                host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
+                               Text(texts::MsgDeleteFailed3));
+                return {};
+            }
+        }
+        args += L" " + Quoted(form.source) + L" -o " + Quoted(form.target);
+    }
+
+    JobPlan plan;
+    plan.commandLine = CommandProgram(host.ShortPath(form.upx)) + L" " + args;
+    plan.way = infoJob ? RunWay::Console : form.dosBox ? RunWay::Visible : RunWay::Hidden;
+    return plan;
+}
+
+void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobHost& host) {
+    if (outcome.startResult != 0) {
+        host.ShowError(Text(texts::MsgStartFailed));
+        return;
+    }
+    if (way != RunWay::Hidden) return;
+    if (outcome.exitCode == 1)
+        host.ShowError(Text(texts::MsgJobError));
+    else if (outcome.exitCode == 2)
+        host.ShowError(Text(texts::MsgJobWarning));
+}
+
+}  // namespace zandrel
