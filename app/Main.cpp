@@ -1,0 +1,461 @@
+#include "app/Main.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/descrambler.h"
+#include "app/globals.h"
+#include "app/settings.h"
+#include "app/stored_values.h"
+#include "console/MsgOut.h"
+#include "framework/application.h"
+#include "framework/files.h"
+#include "jobs/job_command.h"
+#include "jobs/job_host.h"
+#include "jobs/run_and_wait.h"
+#include "resources/resource.h"
+#include "zandrel_texts.h"
+
+namespace zandrel {
+namespace {
+
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+constexpr const wchar_t* kFontFace = L"MS Sans Serif";
+constexpr int kFontHeight = 13;
+
+constexpr DWORD kEdit = ES_AUTOHSCROLL | WS_TABSTOP;
+constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP;
+
+// Children of a group box sit on the group box's parent, offset by its corner.
+DesignRect In(const DesignRect& group, int x, int y, int w, int h) { return {group.x + x, group.y + y, w, h}; }
+
+}  // namespace
+
+TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
+    if (!deps_.runner) {
+        ownRunner_ = std::make_unique<ProcessRunAndWait>();
+        deps_.runner = ownRunner_.get();
+    }
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    appIcon_.reset(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_ZANDREL), IMAGE_ICON, 32, 32, 0)));
+    appIconSmall_.reset(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_ZANDREL), IMAGE_ICON, 16, 16, 0)));
+    RegisterClassOnce(L"ZandrelMain", CS_DBLCLKS, nullptr, appIcon_.get());
+    scale_ = Scaler(GetDpiForSystem());
+    CreateHandle(L"ZandrelMain", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 200, 200, nullptr);
+    scale_ = Scaler(GetDpiForWindow(Handle()));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIconSmall_.get()));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    CreateControls();
+    WireHandlers();
+    ApplyLayout();
+    Application::Instance().AddDialogWindow(Handle());
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        Application::Instance().ShowException(e);
+    }
+}
+
+TfrmMain::~TfrmMain() {
+    Application::Instance().RemoveDialogWindow(Handle());
+    Destroy();
+}
+
+void TfrmMain::Show() const {
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    UpdateWindow(Handle());
+}
+
+std::string TfrmMain::BytsToEncStr2(std::span<const std::uint8_t> bytes) const { return zandrel::BytsToEncStr2(bytes); }
+
+std::string TfrmMain::BytsToEncStr4(std::span<const std::uint8_t> bytes) const { return zandrel::BytsToEncStr4(bytes); }
+
+void TfrmMain::CreateControls() {
+    const HWND form = Handle();
+    const auto& s = scale_;
+    const int b = kBorderWidth;
+
+    // Left pane: the file browser lives here.
+    PanMiddleLeft.Create(form, {b, b, 225, 433}, s);
+    pnShell.Create(PanMiddleLeft.Handle(), {0, 0, 225, 433}, s);
+    FilterComboBox1.Create(pnShell.Handle(), L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                           {2, 2, 221, 120}, s);
+    for (const auto* item : {L"Dll files (*.dll)", L"Executable (*.exe)", L"All files (*.*)"})
+        FilterComboBox1.AddItem(item);
+
+    // Right panel, in tab order; each label comes right before the control it names.
+    pnRight.Create(form, {b + 225, b, 419, 433}, s);
+    const HWND r = pnRight.Handle();
+    lblUPX.Create(r, L"STATIC", L"UPX progra&m:", 0, {24, 40, 0, 0}, s);
+    edUPX.Create(r, L"EDIT", L"", kEdit | ES_READONLY, {24, 62, 337, 25}, s, WS_EX_CLIENTEDGE);
+    btnUPX.Create(r, L"BUTTON", L"", kPush | BS_ICON, {366, 62, 27, 25}, s);
+    lblSource.Create(r, L"STATIC", L"So&urce file:", 0, {24, 104, 0, 0}, s);
+    edSource.Create(r, L"EDIT", L"", kEdit, {24, 126, 337, 25}, s, WS_EX_CLIENTEDGE);
+    btnSource.Create(r, L"BUTTON", L"", kPush | BS_ICON, {366, 126, 27, 25}, s);
+    lblTarget.Create(r, L"STATIC", L"Ta&rget file:", 0, {24, 162, 0, 0}, s);
+    edTarget.Create(r, L"EDIT", L"", kEdit, {24, 182, 337, 25}, s, WS_EX_CLIENTEDGE);
+    btnTarget.Create(r, L"BUTTON", L"", kPush | BS_ICON, {366, 182, 27, 25}, s);
+
+    const DesignRect commands{24, 224, 377, 81};
+    gbCommands.Create(r, L"BUTTON", L" Commands ", BS_GROUPBOX | WS_GROUP, commands, s);
+    rbCompress.Create(r, L"BUTTON", L"&Compress", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
+                      In(commands, 32, 24, 140, 21), s);
+    rbDecompress.Create(r, L"BUTTON", L"&Decompress", BS_AUTORADIOBUTTON, In(commands, 32, 48, 140, 21), s);
+    btnTest.Create(r, L"BUTTON", L"&Test", kPush | WS_GROUP, In(commands, 240, 20, 57, 25), s);
+    btnList.Create(r, L"BUTTON", L"&List", kPush, In(commands, 240, 48, 57, 25), s);
+
+    const DesignRect options{24, 312, 377, 121};
+    gbOptions.Create(r, L"BUTTON", L" Options ", BS_GROUPBOX | WS_GROUP, options, s);
+    lblCompressRatio.Create(r, L"STATIC", L"Compress&ion level :", 0, In(options, 16, 25, 0, 0), s);
+    cbCompressRatio.Create(r, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
+                           In(options, 16, 49, 113, 230), s);
+    for (const auto* level : {L"best", L"9", L"8", L"7", L"6", L"5", L"4", L"3", L"2", L"1"})
+        cbCompressRatio.AddItem(level);
+    SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
+    chkBackup.Create(r, L"BUTTON", L"&Backup", kCheck, In(options, 160, 24, 110, 21), s);
+    chkDosBox.Create(r, L"BUTTON", L"D&os box", kCheck, In(options, 280, 24, 90, 21), s);
+    lblQ.Create(r, L"STATIC", L"Output warning or error messages:", 0, In(options, 160, 64, 0, 0), s);
+    chkQ.Create(r, L"BUTTON", L"q", kCheck, In(options, 160, 88, 48, 21), s);
+    chkQQ.Create(r, L"BUTTON", L"qq", kCheck, In(options, 216, 88, 56, 21), s);
+    chkQQQ.Create(r, L"BUTTON", L"qqq", kCheck, In(options, 280, 88, 64, 21), s);
+    btnKeepSettings.Create(r, L"BUTTON", L"&Keep settings", kPush | WS_GROUP, In(options, 16, 88, 113, 25), s);
+
+    pnListTop.Create(r, {0, 0, 419, 25}, s, Panel::Bevel::RaisedInner);
+    imgCurDir.Create(pnListTop.Handle(), L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL | SS_CENTERIMAGE,
+                     {8, 5, 18, 18}, s);
+    lblCurDir.Create(pnListTop.Handle(), L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, {32, 5, 380, 0}, s);
+
+    // Button bar, created in its tab order.
+    pnBottom.Create(form, {b, b + 446, 644, 58}, s);
+    const HWND bottom = pnBottom.Handle();
+    btnStart.Create(bottom, L"BUTTON", L"&Start", kPush, {456, 15, 81, 30}, s);
+    btnExit.Create(bottom, L"BUTTON", L"E&xit", kPush, {552, 15, 75, 30}, s);
+    btnUPXVersion.Create(bottom, L"BUTTON", L"UPX &Version", kPush, {352, 15, 89, 30}, s);
+    btnUPXHelp.Create(bottom, L"BUTTON", L"UPX &Help", kPush, {272, 15, 75, 30}, s);
+    btnHelp.Create(bottom, L"BUTTON", L"H&elp", kPush, {112, 15, 75, 30}, s);
+    btnAbout.Create(bottom, L"BUTTON", L"&About", kPush, {24, 15, 75, 30}, s);
+
+    // Designed defaults.
+    rbCompress.SetChecked(true);
+    cbCompressRatio.SetItemIndex(4);
+    chkBackup.SetChecked(true);
+    chkDosBox.SetChecked(true);
+}
+
+void TfrmMain::WireHandlers() {
+    btnExit.OnClick = [this] { btnExitClick(); };
+    btnAbout.OnClick = [this] { btnAboutClick(); };
+    btnHelp.OnClick = [this] { btnHelpClick(); };
+    btnStart.OnClick = [this] { btnStartClick(); };
+    btnTest.OnClick = [this] { btnTestClick(); };
+    btnList.OnClick = [this] { btnListClick(); };
+    chkQ.OnClick = [this] { chkQClick(); };
+    chkQQ.OnClick = [this] { chkQQClick(); };
+    chkQQQ.OnClick = [this] { chkQQQClick(); };
+    btnUPX.OnClick = [this] { btnUPXClick(); };
+    btnSource.OnClick = [this] { btnSourceClick(); };
+    btnTarget.OnClick = [this] { btnTargetClick(); };
+    edSource.OnChange = [this] { edSourceChange(); };
+    btnKeepSettings.OnClick = [this] { btnKeepSettingsClick(); };
+    btnUPXHelp.OnClick = [this] { btnUPXHelpClick(); };
+    btnUPXVersion.OnClick = [this] { btnUPXVersionClick(); };
+    FilterComboBox1.OnChange = [this] { FilterComboBox1Click(); };
+}
+
+void TfrmMain::ApplyLayout() {
+    const auto& s = scale_;
+    font_ = MakeFont(s, kFontFace, kFontHeight);
+    for (const Panel* p : {&PanMiddleLeft, &pnShell, &pnRight, &pnListTop, &pnBottom}) p->Place(s);
+    Control* controls[] = {&FilterComboBox1, &imgCurDir, &lblCurDir, &lblUPX, &edUPX, &btnUPX, &lblSource,
+                           &edSource, &btnSource, &lblTarget, &edTarget, &btnTarget, &gbCommands, &rbCompress,
+                           &rbDecompress, &btnTest, &btnList, &gbOptions, &lblCompressRatio, &cbCompressRatio,
+                           &chkBackup, &chkDosBox, &lblQ, &chkQ, &chkQQ, &chkQQQ, &btnKeepSettings, &btnStart,
+                           &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout};
+    for (Control* c : controls) c->Place(s, font_.get());
+    // The level list's closed height follows the font; its drop-down shows ten rows.
+    SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
+
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    const int iconSize = s(16);
+    openIcon_.reset(static_cast<HICON>(
+        LoadImageW(module, MAKEINTRESOURCEW(IDI_OPENFILE), IMAGE_ICON, iconSize, iconSize, 0)));
+    folderIcon_.reset(
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_FOLDER), IMAGE_ICON, iconSize, iconSize, 0)));
+    for (const Button* button : {&btnUPX, &btnSource, &btnTarget}) button->SetIcon(openIcon_.get());
+    SendMessageW(imgCurDir.Handle(), STM_SETICON, reinterpret_cast<WPARAM>(folderIcon_.get()), 0);
+
+    RECT rect{0, 0, s(kClientWidth + 2 * kBorderWidth), s(kClientHeight + 2 * kBorderWidth)};
+    AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, s.Dpi());
+    SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+void TfrmMain::FormCreate() {
+    lblCurDir.SetText(L"");
+    SetWindowTextW(Handle(), L"Orvo Zandrel v1.0");
+    ExeDir = ProgramFolder();
+
+    auto name = [this](std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr4(stored)); };
+    SettingsKey = name(texts::SettingsKey);
+    FavoritesSubKey = name(texts::FavoritesSubKey);
+    Names.upxPath = name(texts::ValUpxPath);
+    Names.upxDir = name(texts::ValUpxDir);
+    Names.sourceDir = name(texts::ValSourceDir);
+    Names.targetDir = name(texts::ValTargetDir);
+    Names.level = name(texts::ValLevel);
+    Names.backup = name(texts::ValBackup);
+    Names.dosBox = name(texts::ValDosBox);
+    Names.q = name(texts::ValQ);
+    Names.qq = name(texts::ValQQ);
+    Names.qqq = name(texts::ValQQQ);
+    Names.top = name(texts::ValTop);
+    Names.left = name(texts::ValLeft);
+    if (!deps_.settingsKeyOverride.empty()) SettingsKey = deps_.settingsKeyOverride;
+
+    DragAcceptFiles(Handle(), TRUE);
+    FilterComboBox1.SetItemIndex(1);
+    ApplyStoredSettings();
+}
+
+void TfrmMain::ApplyStoredSettings() {
+    edUPX.SetText(ReadIniFromReg(SettingsKey, Names.upxPath));
+
+    const auto level = ReadIniFromReg(SettingsKey, Names.level);
+    if (!level.empty()) cbCompressRatio.SetItemIndex(MatchEntry(cbCompressRatio.Items(), level));
+
+    if (ReadIniFromReg(SettingsKey, Names.backup) == L"0") chkBackup.SetChecked(false);
+    if (ReadIniFromReg(SettingsKey, Names.dosBox) == L"0") chkDosBox.SetChecked(false);
+
+    const auto q = ReadIniFromReg(SettingsKey, Names.q);
+    const auto qq = ReadIniFromReg(SettingsKey, Names.qq);
+    const auto qqq = ReadIniFromReg(SettingsKey, Names.qqq);
+    chkQ.SetChecked(q == L"1");
+    chkQQ.SetChecked(qq == L"1");
+    chkQQQ.SetChecked(qqq == L"1");
+
+    RECT r;
+    GetWindowRect(Handle(), &r);
+    if (const auto top = StoredCoordinate(ReadIniFromReg(SettingsKey, Names.top), GetSystemMetrics(SM_CYSCREEN))) {
+        r.top = *top;
+        SetWindowPos(Handle(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (const auto left = StoredCoordinate(ReadIniFromReg(SettingsKey, Names.left), GetSystemMetrics(SM_CXSCREEN))) {
+        r.left = *left;
+        SetWindowPos(Handle(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Exit, About, Help
+
+void TfrmMain::btnExitClick() {
+    if (MessageOutput) MessageOutput->Close();
+    RECT r;
+    GetWindowRect(Handle(), &r);
+    WriteIniToReg(SettingsKey, Names.top, std::to_wstring(r.top));
+    WriteIniToReg(SettingsKey, Names.left, std::to_wstring(r.left));
+    SendMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void TfrmMain::btnAboutClick() {
+    // The About box comes with its own window; nothing to show yet.
+}
+
+void TfrmMain::btnHelpClick() {
+    auto& dialogs = Application::Instance().Dialogs();
+    const auto path = ExeDir + Widen8(BytsToEncStr2(texts::HelpFileName));
+    if (IsExistingFile(path)) {
+        if (dialogs.ShellOpen(Handle(), path) == SE_ERR_NOASSOC)
+            ShowError(Widen8(BytsToEncStr2(texts::MsgHelpNoProgram)));
+    } else {
+        dialogs.Beep();
+        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgHelpMissing)), BoxKind::Information, BoxButtons::Ok);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Jobs
+
+void TfrmMain::btnStartClick() {
+    JobForm form;
+    form.upx = edUPX.Text();
+    form.source = edSource.Text();
+    form.target = edTarget.Text();
+    const int level = cbCompressRatio.ItemIndex();
+    if (level >= 0) form.level = cbCompressRatio.ItemText(level);
+    form.decompress = rbDecompress.Checked();
+    form.backup = chkBackup.Checked();
+    form.dosBox = chkDosBox.Checked();
+    form.q = chkQ.Checked();
+    form.qq = chkQQ.Checked();
+    form.qqq = chkQQQ.Checked();
+    form.testFlag = TestFlag;
+    form.listFlag = ListFlag;
+
+    WinJobHost host(Application::Instance().Dialogs(), Handle());
+    const JobPlan plan = PrepareJob(form, host);
+    switch (plan.way) {
+        case RunWay::None:
+            return;
+        case RunWay::Console:
+            if (MessageOutput) {
+                MessageOutput->Clear();
+                MessageOutput->ShowNonModal();
+            }
+            if (deps_.console) {
+                deps_.console->SetCommandLine(plan.commandLine);
+                deps_.console->Execute();
+            }
+            return;
+        case RunWay::Visible:
+            ReportOutcome(plan.way, deps_.runner->RunAndWait(plan.commandLine, SW_SHOWNORMAL, 5000), host);
+            return;
+        case RunWay::Hidden: {
+            if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
+            EnableWindow(Handle(), FALSE);
+            RunOutcome outcome;
+            try {
+                outcome = deps_.runner->RunAndWait(plan.commandLine, SW_HIDE, 0);
+            } catch (...) {
+                EnableWindow(Handle(), TRUE);
+                throw;
+            }
+            EnableWindow(Handle(), TRUE);
+            ReportOutcome(plan.way, outcome, host);
+            return;
+        }
+    }
+}
+
+void TfrmMain::btnTestClick() {
+    struct Reset {
+        ~Reset() { TestFlag = false; }
+    } reset;
+    TestFlag = true;
+    btnStart.Click();
+}
+
+void TfrmMain::btnListClick() {
+    struct Reset {
+        ~Reset() { ListFlag = false; }
+    } reset;
+    ListFlag = true;
+    btnStart.Click();
+}
+
+void TfrmMain::chkQClick() {
+    if (!chkQ.Checked()) return;
+    chkQQ.SetChecked(false);
+    chkQQQ.SetChecked(false);
+}
+
+void TfrmMain::chkQQClick() {
+    if (!chkQQ.Checked()) return;
+    chkQ.SetChecked(false);
+    chkQQQ.SetChecked(false);
+}
+
+void TfrmMain::chkQQQClick() {
+    if (!chkQQQ.Checked()) return;
+    chkQ.SetChecked(false);
+    chkQQ.SetChecked(false);
+}
+
+void TfrmMain::edSourceChange() { edTarget.SetText(edSource.Text()); }
+
+std::optional<std::wstring> TfrmMain::ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
+                                                 bool mustExist) {
+    OpenFileRequest request;
+    request.filter = Widen8(BytsToEncStr2(filter));
+    const auto folder = ReadIniFromReg(SettingsKey, folderName);
+    if (IsExistingFolder(folder)) request.initialFolder = folder;
+    request.mustExist = mustExist;
+    return Application::Instance().Dialogs().OpenFile(Handle(), request);
+}
+
+void TfrmMain::StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const {
+    WriteIniToReg(SettingsKey, valueName, FolderPart(file));
+}
+
+void TfrmMain::btnUPXClick() {
+    const auto file = ChooseFile(texts::FilterUpx, Names.upxDir, true);
+    if (!file) return;
+    edUPX.SetText(*file);
+    WriteIniToReg(SettingsKey, Names.upxPath, edUPX.Text());
+    StoreFolderOf(Names.upxDir, *file);
+}
+
+void TfrmMain::btnSourceClick() {
+    const auto file = ChooseFile(texts::FilterSource, Names.sourceDir, true);
+    if (!file) return;
+    edSource.SetText(*file);
+    StoreFolderOf(Names.sourceDir, *file);
+}
+
+void TfrmMain::btnTargetClick() {
+    // The target may be a new file.
+    const auto file = ChooseFile(texts::FilterTarget, Names.targetDir, false);
+    if (!file) return;
+    edTarget.SetText(*file);
+    StoreFolderOf(Names.targetDir, *file);
+}
+
+void TfrmMain::btnKeepSettingsClick() {
+    const int level = cbCompressRatio.ItemIndex();
+    if (level >= 0) WriteIniToReg(SettingsKey, Names.level, cbCompressRatio.ItemText(level));
+    auto flag = [](const CheckBox& box) { return std::wstring(box.Checked() ? L"1" : L"0"); };
+    WriteIniToReg(SettingsKey, Names.backup, flag(chkBackup));
+    WriteIniToReg(SettingsKey, Names.dosBox, flag(chkDosBox));
+    WriteIniToReg(SettingsKey, Names.q, flag(chkQ));
+    WriteIniToReg(SettingsKey, Names.qq, flag(chkQQ));
+    WriteIniToReg(SettingsKey, Names.qqq, flag(chkQQQ));
+}
+
+// Filled by the packer information commands, the file browser and the favourites.
+void TfrmMain::btnUPXHelpClick() {}
+void TfrmMain::btnUPXVersionClick() {}
+void TfrmMain::WMDropFiles(HDROP drop) { DragFinish(drop); }
+void TfrmMain::cbShellDrive1Change() {}
+void TfrmMain::FilterComboBox1Click() {}
+void TfrmMain::btnUp1Click() {}
+void TfrmMain::btnRefresh1Click() {}
+void TfrmMain::btnHomeClick() {}
+void TfrmMain::btnViewStyleClick() {}
+void TfrmMain::btnFavoriteDirClick() {}
+
+void TfrmMain::ShowError(const std::wstring& text) const {
+    ShowErrorBox(Application::Instance().Dialogs(), Handle(), text);
+}
+
+// ---------------------------------------------------------------------------
+
+LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_COMMAND:
+            if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
+            break;
+        case WM_DROPFILES:
+            WMDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_DPICHANGED: {
+            scale_ = Scaler(HIWORD(wParam));
+            ApplyLayout();
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+}  // namespace zandrel

@@ -1,0 +1,113 @@
+#pragma once
+// The main window: layout, wiring, start-up preparation and the handlers.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "framework/win.h"
+
+#include <shellapi.h>
+
+#include "framework/controls.h"
+#include "framework/dialogs.h"
+#include "framework/window.h"
+#include "jobs/runners.h"
+
+namespace zandrel {
+
+class TMessageOutput;
+
+// What the main window works with; tests put their own in.
+struct MainDeps {
+    IRunAndWait* runner = nullptr;        // nullptr: the real process runner
+    IConsoleCommand* console = nullptr;   // DosCommand1; nullptr: none yet
+    std::wstring settingsKeyOverride;     // tests keep their settings in a key of their own
+};
+
+class TfrmMain : public Window {
+public:
+    static constexpr int kDesignLeft = 119, kDesignTop = 33;
+    static constexpr int kClientWidth = 644, kClientHeight = 504, kBorderWidth = 7;
+
+    // Creates the window (hidden) and runs its preparation, FormCreate.
+    explicit TfrmMain(MainDeps deps = {});
+    ~TfrmMain() override;
+
+    void Show() const;
+    TMessageOutput* MessageOutput = nullptr;  // made right after the main window
+
+    // The stored-text decoders (see app/descrambler.h).
+    std::string BytsToEncStr2(std::span<const std::uint8_t> bytes) const;
+    std::string BytsToEncStr4(std::span<const std::uint8_t> bytes) const;
+
+    // ---- Layout: left pane ----
+    Panel PanMiddleLeft, pnShell;
+    ComboBox FilterComboBox1;
+    // ---- Right panel ----
+    Panel pnRight, pnListTop;
+    Control imgCurDir;
+    Label lblCurDir;
+    Label lblUPX, lblSource, lblTarget;
+    Edit edUPX, edSource, edTarget;
+    Button btnUPX, btnSource, btnTarget;
+    Control gbCommands, gbOptions;
+    RadioButton rbCompress, rbDecompress;
+    Button btnTest, btnList;
+    Label lblCompressRatio, lblQ;
+    ComboBox cbCompressRatio;
+    CheckBox chkBackup, chkDosBox, chkQ, chkQQ, chkQQQ;
+    Button btnKeepSettings;
+    // ---- Button bar ----
+    Panel pnBottom;
+    Button btnAbout, btnHelp, btnUPXHelp, btnUPXVersion, btnStart, btnExit;
+
+    // ---- Handlers ----
+    void FormCreate();
+    void btnExitClick();
+    void btnAboutClick();
+    void btnHelpClick();
+    void btnStartClick();
+    void btnTestClick();
+    void btnListClick();
+    void chkQClick();
+    void chkQQClick();
+    void chkQQQClick();
+    void btnUPXClick();
+    void btnSourceClick();
+    void btnTargetClick();
+    void edSourceChange();
+    void btnKeepSettingsClick();
+    void btnUPXHelpClick();
+    void btnUPXVersionClick();
+    void WMDropFiles(HDROP drop);
+    void cbShellDrive1Change();
+    void FilterComboBox1Click();
+    void btnUp1Click();
+    void btnRefresh1Click();
+    void btnHomeClick();
+    void btnViewStyleClick();
+    void btnFavoriteDirClick();
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void WireHandlers();
+    void ApplyLayout();
+    void ApplyStoredSettings();
+    // Runs a chosen file dialog; gives the file on OK.
+    std::optional<std::wstring> ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
+                                           bool mustExist);
+    void StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const;
+    void ShowError(const std::wstring& text) const;
+
+    MainDeps deps_;
+    std::unique_ptr<IRunAndWait> ownRunner_;
+    Scaler scale_;
+    UniqueFont font_;
+    UniqueIcon openIcon_, folderIcon_, appIcon_, appIconSmall_;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,107 @@
+#include "console/MsgOut.h"
+
+#include "app/globals.h"
+#include "app/settings.h"
+#include "app/stored_values.h"
+#include "framework/application.h"
+
+namespace zandrel {
+namespace {
+
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+}  // namespace
+
+TMessageOutput::TMessageOutput(HWND owner) {
+    RegisterClassOnce(L"ZandrelMessageOutput");
+    scale_ = Scaler(GetDpiForSystem());
+    CreateHandle(L"ZandrelMessageOutput", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 100, 100, owner);
+    scale_ = Scaler(GetDpiForWindow(Handle()));
+    memOutput.Create(Handle(), L"EDIT", L"",
+                     WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL | WS_TABSTOP,
+                     {kBorderWidth, kBorderWidth, kClientWidth, kClientHeight}, scale_);
+    // Output of any size must fit: lift the edit control's text limit.
+    SendMessageW(memOutput.Handle(), EM_SETLIMITTEXT, 0, 0);
+    Layout();
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        Application::Instance().ShowException(e);
+    }
+}
+
+void TMessageOutput::Layout() {
+    font_ = MakeFont(scale_, L"MS Sans Serif", 13);
+    memOutput.Place(scale_, font_.get());
+    RECT r{0, 0, scale_(kClientWidth + 2 * kBorderWidth), scale_(kClientHeight + 2 * kBorderWidth)};
+    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, scale_.Dpi());
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMessageOutput::FormCreate() {
+    SetWindowTextW(Handle(), L"Console Message");
+    Clear();
+    RECT r;
+    GetWindowRect(Handle(), &r);
+    const auto top = ReadIniFromReg(SettingsKey, L"MsgOutTop");
+    if (!top.empty()) {
+        r.top = ParseStoredInteger(top);
+        SetWindowPos(Handle(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const auto left = ReadIniFromReg(SettingsKey, L"MsgOutLeft");
+    if (!left.empty()) {
+        r.left = ParseStoredInteger(left);
+        SetWindowPos(Handle(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TMessageOutput::FormCloseQuery() {
+    RECT r;
+    GetWindowRect(Handle(), &r);
+    WriteIniToReg(SettingsKey, L"MsgOutTop", std::to_wstring(r.top));
+    WriteIniToReg(SettingsKey, L"MsgOutLeft", std::to_wstring(r.left));
+}
+
+void TMessageOutput::AppendLine(const std::wstring& line) const {
+    const HWND memo = memOutput.Handle();
+    const int length = GetWindowTextLengthW(memo);
+    const std::wstring text = length > 0 ? L"\r\n" + line : line;
+    SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(length), length);
+    SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TMessageOutput::ShowNonModal() const {
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
+}
+
+LRESULT TMessageOutput::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CLOSE:
+            FormCloseQuery();
+            Hide();
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+            if (reinterpret_cast<HWND>(lParam) == memOutput.Handle()) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, RGB(255, 255, 255));
+                SetBkColor(dc, RGB(0, 0, 0));
+                return reinterpret_cast<LRESULT>(black_);
+            }
+            break;
+        case WM_DPICHANGED: {
+            scale_ = Scaler(HIWORD(wParam));
+            Layout();
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+}  // namespace zandrel

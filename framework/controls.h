@@ -1,0 +1,118 @@
+#pragma once
+// Thin wrappers over the standard controls. Each control keeps its design
+// rectangle (pixels at 120 dpi) so the whole layout can be scaled to any DPI.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/window.h"
+
+namespace zandrel {
+
+// Design coordinates are pixels at 120 dpi; this scales them to the window's DPI.
+class Scaler {
+public:
+    static constexpr int kDesignDpi = 120;
+    explicit Scaler(UINT dpi = kDesignDpi) : dpi_(static_cast<int>(dpi)) {}
+    int operator()(int v) const { return MulDiv(v, dpi_, kDesignDpi); }
+    // A design rectangle in real pixels; edges are scaled, so neighbours stay flush.
+    RECT Rect(int x, int y, int w, int h) const { return {(*this)(x), (*this)(y), (*this)(x + w), (*this)(y + h)}; }
+    UINT Dpi() const { return static_cast<UINT>(dpi_); }
+
+private:
+    int dpi_;
+};
+
+struct DesignRect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+// A font given by face and design height in pixels, made anew for each DPI.
+UniqueFont MakeFont(const Scaler& scale, const wchar_t* face, int designHeight, bool bold = false);
+
+class Control {
+public:
+    Control() = default;
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+    virtual ~Control() = default;
+
+    // Creates the control as a child of `parent`; the control with the lowest
+    // number comes first in the tab order (creation order).
+    void Create(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, DesignRect rect,
+                const Scaler& scale, DWORD exStyle = 0);
+    // Moves to the scaled design rectangle and takes the font.
+    virtual void Place(const Scaler& scale, HFONT font);
+
+    HWND Handle() const { return hwnd_; }
+    int Id() const { return id_; }
+    const DesignRect& Design() const { return design_; }
+    std::wstring Text() const { return WindowText(hwnd_); }
+    void SetText(const std::wstring& text) const { SetWindowTextW(hwnd_, text.c_str()); }
+    bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+    void SetFocus() const { ::SetFocus(hwnd_); }
+
+    // Handlers the owning window wires (click for buttons, change for edits and lists).
+    std::function<void()> OnClick;
+    std::function<void()> OnChange;
+
+    // Routes a WM_COMMAND notification to the control it came from.
+    static bool Notify(HWND control, WORD code);
+
+protected:
+    HWND hwnd_ = nullptr;
+    int id_ = 0;
+    DesignRect design_;
+};
+
+class Button : public Control {
+public:
+    void Click() const { SendMessageW(hwnd_, BM_CLICK, 0, 0); }
+    void SetIcon(HICON icon) const { SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)); }
+};
+
+class CheckBox : public Button {
+public:
+    bool Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // Like a click, a change of state runs the click handler.
+    void SetChecked(bool checked);
+};
+
+using RadioButton = CheckBox;
+
+class Edit : public Control {};
+
+// A label that sizes itself to its text.
+class Label : public Control {
+public:
+    void Place(const Scaler& scale, HFONT font) override;
+};
+
+class ComboBox : public Control {
+public:
+    void AddItem(const std::wstring& text) const;
+    int Count() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)); }
+    int ItemIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
+    void SetItemIndex(int index) const { SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+    std::wstring ItemText(int index) const;
+    std::vector<std::wstring> Items() const;
+};
+
+// A plain container with an optional bevel. It passes its children's
+// notifications on to its parent, so the form sees them all.
+class Panel : public Window {
+public:
+    enum class Bevel { None, RaisedInner, RaisedOuter };
+    void Create(HWND parent, DesignRect rect, const Scaler& scale, Bevel bevel = Bevel::None);
+    void Place(const Scaler& scale) const;
+    const DesignRect& Design() const { return design_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    DesignRect design_;
+    Bevel bevel_ = Bevel::None;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,46 @@
+#pragma once
+// Every message box, beep and file dialog of the program goes through one
+// service, so that tests can record what was shown and answer questions.
+#include <optional>
+#include <string>
+
+#include "framework/win.h"
+
+namespace zandrel {
+
+enum class BoxKind { Error, Information, Confirm };  // the title follows the icon
+enum class BoxButtons { Ok, YesNo, YesCancel };
+enum class BoxAnswer { Ok, Yes, No, Cancel };
+
+struct OpenFileRequest {
+    std::wstring filter;         // "Name|*.ext|Name|*.ext", '|' between the parts
+    std::wstring initialFolder;  // empty: the dialog's own choice
+    bool mustExist = true;
+};
+
+class IDialogService {
+public:
+    virtual ~IDialogService() = default;
+    virtual void Beep() = 0;
+    virtual BoxAnswer Box(HWND owner, const std::wstring& text, BoxKind kind, BoxButtons buttons) = 0;
+    // The standard error report: a box with the error's text, titled with the application's title.
+    virtual void ReportException(const std::wstring& text) = 0;
+    virtual std::optional<std::wstring> OpenFile(HWND owner, const OpenFileRequest& request) = 0;
+    // Opens a document with its associated program; the shell's answer (> 32 is success).
+    virtual INT_PTR ShellOpen(HWND owner, const std::wstring& path) = 0;
+};
+
+// The real service: MessageBeep, MessageBoxW, GetOpenFileNameW.
+class SystemDialogs : public IDialogService {
+public:
+    void Beep() override;
+    BoxAnswer Box(HWND owner, const std::wstring& text, BoxKind kind, BoxButtons buttons) override;
+    void ReportException(const std::wstring& text) override;
+    std::optional<std::wstring> OpenFile(HWND owner, const OpenFileRequest& request) override;
+    INT_PTR ShellOpen(HWND owner, const std::wstring& path) override;
+};
+
+// Convenience for handlers: beep, then an error box with one OK button.
+void ShowErrorBox(IDialogService& dialogs, HWND owner, const std::wstring& text);
+
+}  // namespace zandrel

@@ -1,0 +1,19 @@
+#pragma once
+// File facts on the real disk, with long paths (past MAX_PATH) made usable.
+#include <string>
+
+#include "framework/win.h"
+
+namespace zandrel {
+
+// The form the file APIs accept for any length: "\\?\C:\..." or "\\?\UNC\..."
+// for long absolute paths; other paths as they are.
+std::wstring ApiPath(const std::wstring& path);
+bool IsExistingFile(const std::wstring& path);    // a file, not a folder
+bool IsExistingFolder(const std::wstring& path);
+// True when both names open the same file (volume serial and file index).
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
+// The folder of the running program, with a trailing separator.
+std::wstring ProgramFolder();
+
+}  // namespace zandrel

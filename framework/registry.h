@@ -1,0 +1,36 @@
+#pragma once
+// A registry key opened with full access; string values only. Read and write
+// failures raise RegistryError with the texts the standard report shows.
+#include <optional>
+#include <string>
+
+#include "framework/win.h"
+
+namespace zandrel {
+
+class RegistryKey {
+public:
+    // Opens root\path, creating it (and any missing keys above) when `create`.
+    // Gives nothing when the key cannot be opened or made.
+    static std::optional<RegistryKey> Open(HKEY root, const std::wstring& path, bool create);
+    // Removes the key with everything below it; false when it could not.
+    static bool DeleteKey(HKEY root, const std::wstring& path);
+
+    RegistryKey(RegistryKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
+    RegistryKey& operator=(RegistryKey&&) = delete;
+    RegistryKey(const RegistryKey&) = delete;
+    ~RegistryKey();
+
+    // The text up to its first zero; nothing when the value is absent or empty.
+    // "Invalid data type for '%s'" for a value that is not a string,
+    // "Failed to get data for '%s'" when its data cannot be fetched.
+    std::optional<std::wstring> ReadString(const std::wstring& name) const;
+    // "Failed to set data for '%s'" when it cannot be written.
+    void WriteString(const std::wstring& name, const std::wstring& value) const;
+
+private:
+    explicit RegistryKey(HKEY key) : key_(key) {}
+    HKEY key_ = nullptr;
+};
+
+}  // namespace zandrel

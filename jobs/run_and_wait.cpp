@@ -1,0 +1,43 @@
+#include "jobs/run_and_wait.h"
+
+#include <vector>
+
+namespace zandrel {
+
+RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD showCommand, DWORD lingerMs) {
+    RunOutcome outcome;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
+    si.wShowWindow = showCommand;
+    PROCESS_INFORMATION pi{};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si,
+                        &pi)) {
+        outcome.startResult = GetLastError();
+        if (outcome.startResult == 0) outcome.startResult = ERROR_FILE_NOT_FOUND;
+        return outcome;
+    }
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+
+    for (;;) {
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &pi.hProcess, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0) break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // A quit request ends the program at once; UPX is left to finish.
+            if (msg.message == WM_QUIT) ExitProcess(static_cast<UINT>(msg.wParam));
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (woke == WAIT_FAILED) break;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    outcome.exitCode = code;
+    Sleep(lingerMs);
+    return outcome;
+}
+
+}  // namespace zandrel

@@ -1,0 +1,13 @@
+#pragma once
+#include "jobs/runners.h"
+
+namespace zandrel {
+
+// Runs UPX in a console of its own and waits on its process handle, so the
+// CPU stays idle and window messages keep flowing.
+class ProcessRunAndWait : public IRunAndWait {
+public:
+    RunOutcome RunAndWait(const std::wstring& commandLine, WORD showCommand, DWORD lingerMs) override;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,264 @@
+// A stand-in for upx.exe in tests: it keeps UPX's command-line contract
+// (switches, exit codes 0/1/2, errors on standard error) and really
+// transforms the file, so a compress/decompress round trip can be checked.
+//
+// Test switches from the environment:
+//   STANDIN_LOG=path       append the received command line (one line, UTF-8)
+//   STANDIN_SLEEP_MS=n     sleep before doing anything
+//   STANDIN_EXIT=n         end with this exit code after the work
+//   STANDIN_FLOOD=n        print n numbered lines ("line 000001 ...")
+//   STANDIN_NUL=1          print a line with NUL bytes inside
+//   STANDIN_LONE_CR=1      print a progress line redrawn with lone CRs
+//   STANDIN_SPLIT=1        print one line in two writes, 200 ms apart
+//   STANDIN_NO_NEWLINE=1   end the output with a line without a break
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kMagic[8] = {'Z', 'S', 'T', 'N', 'D', 'P', 'K', 0x1A};
+
+void Write(HANDLE h, const std::string& s) {
+    DWORD written = 0;
+    if (!s.empty()) WriteFile(h, s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
+}
+void Out(const std::string& s) { Write(GetStdHandle(STD_OUTPUT_HANDLE), s); }
+void Err(const std::string& s) { Write(GetStdHandle(STD_ERROR_HANDLE), s); }
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[4096];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 4096);
+    return n && n < 4096 ? std::wstring(buffer, n) : std::wstring();
+}
+
+bool ReadAll(const std::wstring& path, std::vector<std::uint8_t>& data) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(f, &size);
+    data.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    const bool ok = data.empty() || (ReadFile(f, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) &&
+                                     got == data.size());
+    CloseHandle(f);
+    return ok;
+}
+
+bool WriteAll(const std::wstring& path, const std::vector<std::uint8_t>& data) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    const bool ok = data.empty() || (WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, nullptr) &&
+                                     put == data.size());
+    CloseHandle(f);
+    return ok;
+}
+
+bool IsPacked(const std::vector<std::uint8_t>& d) {
+    return d.size() >= sizeof kMagic + 1 && std::equal(kMagic, kMagic + sizeof kMagic, d.begin());
+}
+
+// The "packing": a level byte after the magic, then every byte mixed with a
+// position-dependent key. Reversible, and never the identity.
+std::uint8_t Key(std::size_t i, std::uint8_t level) { return static_cast<std::uint8_t>((i * 31 + 7) ^ (level * 17)); }
+
+std::vector<std::uint8_t> Pack(const std::vector<std::uint8_t>& plain, std::uint8_t level) {
+    std::vector<std::uint8_t> out(kMagic, kMagic + sizeof kMagic);
+    out.push_back(level);
+    for (std::size_t i = 0; i < plain.size(); ++i) out.push_back(plain[i] ^ Key(i, level));
+    return out;
+}
+
+std::vector<std::uint8_t> Unpack(const std::vector<std::uint8_t>& packed) {
+    const std::uint8_t level = packed[sizeof kMagic];
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = sizeof kMagic + 1; i < packed.size(); ++i)
+        out.push_back(packed[i] ^ Key(i - sizeof kMagic - 1, level));
+    return out;
+}
+
+void TestOutput() {
+    if (const auto n = Env(L"STANDIN_FLOOD"); !n.empty()) {
+        const long count = std::wcstol(n.c_str(), nullptr, 10);
+        std::string chunk;
+        for (long i = 1; i <= count; ++i) {
+            char line[64];
+            wsprintfA(line, "line %06ld of the stand-in flood output.......\r\n", i);
+            chunk += line;
+            if (chunk.size() > 16384) Out(chunk), chunk.clear();
+        }
+        Out(chunk);
+    }
+    if (Env(L"STANDIN_NUL") == L"1") Out(std::string("nul\0inside\0line\r\n", 18));
+    if (Env(L"STANDIN_LONE_CR") == L"1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
+    if (Env(L"STANDIN_SPLIT") == L"1") {
+        Out("first half, ");
+        Sleep(200);
+        Out("second half\r\n");
+    }
+    if (Env(L"STANDIN_NO_NEWLINE") == L"1") Out("last line without a break");
+}
+
+int Usage() {
+    Out("Usage: upx [-123456789dlthVL] [-qvfk] [-o file] file..\r\n"
+        "\r\n"
+        "Commands:\r\n"
+        "  -1     compress faster                   -9    compress better\r\n"
+        "  --best compress best\r\n"
+        "  -d     decompress                        -l    list compressed file\r\n"
+        "  -t     test compressed file              -V    display version number\r\n"
+        "  -h     give this help\r\n"
+        "Options:\r\n"
+        "  -q     be quiet                          -o FILE  write output to FILE\r\n");
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (const auto log = Env(L"STANDIN_LOG"); !log.empty()) {
+        HANDLE f = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            Write(f, Utf8(GetCommandLineW()) + "\n");
+            CloseHandle(f);
+        }
+    }
+    if (const auto ms = Env(L"STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::wcstoul(ms.c_str(), nullptr, 10));
+
+    enum class Mode { Compress, Decompress, Test, List } mode = Mode::Compress;
+    int quiet = 0;
+    std::uint8_t level = 7;
+    std::wstring output;
+    std::vector<std::wstring> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring a = argv[i];
+        if (a == L"--version" || a == L"-V") {
+            Out("upx-standin 4.2.4\r\nA stand-in for UPX used by Zandrel's tests.\r\n");
+            return 0;
+        }
+        if (a == L"-h" || a == L"--help" || a == L"-?") return Usage();
+        if (a == L"-d") mode = Mode::Decompress;
+        else if (a == L"-t") mode = Mode::Test;
+        else if (a == L"-l") mode = Mode::List;
+        else if (a == L"-q" || a == L"-qq" || a == L"-qqq") quiet = static_cast<int>(a.size()) - 1;
+        else if (a == L"--best") level = 10;
+        else if (a.size() == 2 && a[0] == L'-' && a[1] >= L'1' && a[1] <= L'9') level = static_cast<std::uint8_t>(a[1] - L'0');
+        else if (a == L"-o" && i + 1 < argc) output = argv[++i];
+        else if (!a.empty() && a[0] == L'-') {
+            Err("upx: " + Utf8(a) + ": unknown option\r\n");
+            return 1;
+        } else files.push_back(a);
+    }
+    if (files.empty()) {
+        Out("Usage: upx [-123456789dlthVL] [-qvfk] [-o file] file..\r\n");
+        return 1;
+    }
+
+    if (quiet < 1) Out("                     UPX stand-in 4.2.4 for Zandrel tests\r\n\r\n");
+    TestOutput();
+
+    int result = 0;
+    auto error = [&result](const std::string& name, const std::string& what) {
+        Err("upx: " + name + ": " + what + "\r\n");
+        result = 1;
+    };
+    auto warning = [&result](const std::string& name, const std::string& what) {
+        Err("upx: " + name + ": " + what + "\r\n");
+        if (result == 0) result = 2;
+    };
+    int done = 0;
+    for (const auto& file : files) {
+        const auto name = Utf8(file);
+        std::vector<std::uint8_t> data;
+        if (!ReadAll(file, data)) {
+            error(name, "FileNotFoundException: " + name + ": No such file or directory");
+            continue;
+        }
+        const bool packed = IsPacked(data);
+        const auto target = output.empty() ? file : output;
+        char row[512];
+        switch (mode) {
+            case Mode::Compress: {
+                if (packed) {
+                    warning(name, "AlreadyPackedException: already packed by UPX");
+                    continue;
+                }
+                if (!output.empty() && GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                    error(name, "Exception: output file " + Utf8(output) + " exists");
+                    continue;
+                }
+                const auto out = Pack(data, level);
+                if (!WriteAll(target, out)) {
+                    error(name, "IOException: cannot write " + Utf8(target));
+                    continue;
+                }
+                wsprintfA(row, "%10u ->%10u  packed  win64/pe  %s\r\n", static_cast<unsigned>(data.size()),
+                          static_cast<unsigned>(out.size()), Utf8(target).c_str());
+                if (quiet < 3) Out(row);
+                ++done;
+                break;
+            }
+            case Mode::Decompress: {
+                if (!packed) {
+                    warning(name, "NotPackedException: not packed by UPX");
+                    continue;
+                }
+                if (!output.empty() && GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                    error(name, "Exception: output file " + Utf8(output) + " exists");
+                    continue;
+                }
+                const auto out = Unpack(data);
+                if (!WriteAll(target, out)) {
+                    error(name, "IOException: cannot write " + Utf8(target));
+                    continue;
+                }
+                wsprintfA(row, "%10u <-%10u  unpacked  win64/pe  %s\r\n", static_cast<unsigned>(out.size()),
+                          static_cast<unsigned>(data.size()), Utf8(target).c_str());
+                if (quiet < 3) Out(row);
+                ++done;
+                break;
+            }
+            case Mode::Test:
+                if (!packed) {
+                    warning(name, "NotPackedException: not packed by UPX");
+                    continue;
+                }
+                if (quiet < 3) Out("testing " + name + " [OK]\r\n");
+                ++done;
+                break;
+            case Mode::List:
+                if (!packed) {
+                    warning(name, "NotPackedException: not packed by UPX");
+                    continue;
+                }
+                wsprintfA(row, "%10u ->%10u  level %u  win64/pe  %s\r\n", static_cast<unsigned>(data.size() - 9),
+                          static_cast<unsigned>(data.size()), static_cast<unsigned>(data[sizeof kMagic]), name.c_str());
+                if (quiet < 3) Out(row);
+                ++done;
+                break;
+        }
+    }
+    if (quiet < 2 && done > 0) {
+        const char* verb = mode == Mode::Compress ? "Packed" : mode == Mode::Decompress ? "Unpacked"
+                           : mode == Mode::Test   ? "Tested"
+                                                  : "Listed";
+        char line[64];
+        wsprintfA(line, "\r\n%s %d file%s.\r\n", verb, done, done == 1 ? "" : "s");
+        Out(line);
+    }
+    if (const auto code = Env(L"STANDIN_EXIT"); !code.empty()) return std::wcstol(code.c_str(), nullptr, 10);
+    return result;
+}
