@@ -95,8 +95,8 @@ JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
     } else {
         if (host.FileExists(form.target)) {
             if (!host.AskReplace(Text(texts::AskReplace))) return {};
-            if (!host.DeleteFile(form.target) &&
-                !(host.SetArchiveAttributeOnly(form.target) && host.DeleteFile(form.target))) {
+            if (!host.RemoveFile(form.target) &&
+                !(host.SetArchiveAttributeOnly(form.target) && host.RemoveFile(form.target))) {
                 host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
                                Text(texts::MsgDeleteFailed3));
                 return {};

@@ -28,7 +28,7 @@ public:
     // True when both names lead to one existing file, whatever their spelling.
     virtual bool SameFile(const std::wstring& a, const std::wstring& b) = 0;
     virtual bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) = 0;
-    virtual bool DeleteFile(const std::wstring& path) = 0;
+    virtual bool RemoveFile(const std::wstring& path) = 0;
     virtual bool SetArchiveAttributeOnly(const std::wstring& path) = 0;
     // The 8.3 form of an existing path; the path itself when it has none.
     virtual std::wstring ShortPath(const std::wstring& path) = 0;

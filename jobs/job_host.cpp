@@ -14,7 +14,7 @@ bool WinJobHost::CopyFileReplacing(const std::wstring& from, const std::wstring&
     return CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE) != FALSE;
 }
 
-bool WinJobHost::DeleteFile(const std::wstring& path) { return DeleteFileW(ApiPath(path).c_str()) != FALSE; }
+bool WinJobHost::RemoveFile(const std::wstring& path) { return ::DeleteFileW(ApiPath(path).c_str()) != FALSE; }
 
 bool WinJobHost::SetArchiveAttributeOnly(const std::wstring& path) {
     return SetFileAttributesW(ApiPath(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != FALSE;

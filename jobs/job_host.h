@@ -13,7 +13,7 @@ public:
     bool FolderExists(const std::wstring& path) override;
     bool SameFile(const std::wstring& a, const std::wstring& b) override;
     bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override;
-    bool DeleteFile(const std::wstring& path) override;
+    bool RemoveFile(const std::wstring& path) override;
     bool SetArchiveAttributeOnly(const std::wstring& path) override;
     std::wstring ShortPath(const std::wstring& path) override;
     void ShowError(const std::wstring& text) override;

@@ -42,7 +42,7 @@ public:
         files.insert(to);
         return true;
     }
-    bool DeleteFile(const std::wstring& p) override {
+    bool RemoveFile(const std::wstring& p) override {
         log.push_back(L"delete " + p);
         if (undeletable.count(p) || readOnly.count(p)) return false;
         files.erase(Real(p));

@@ -1,1 +1,301 @@
+// The main window on the real registry, real files and real windows.
 #include <gtest/gtest.h>
+
+#include "app/descrambler.h"
+#include "app/globals.h"
+#include "framework/application.h"
+#include "framework/registry.h"
+#include "jobs/run_and_wait.h"
+#include "test_support.h"
+#include "zandrel_texts.h"
+
+namespace zandrel::test {
+namespace {
+
+std::wstring Name(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr4(stored)); }
+std::wstring Message(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
+
+RECT WindowRect(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return r;
+}
+
+using StartUp = MainWindowTest;
+
+TEST_F(StartUp, NoStoredSettingsGiveTheDesignedDefaults) {
+    MakeWindow();
+    EXPECT_EQ(WindowText(form->Handle()), L"Orvo Zandrel v1.0");
+    EXPECT_EQ(form->edUPX.Text(), L"");
+    EXPECT_EQ(form->cbCompressRatio.ItemText(form->cbCompressRatio.ItemIndex()), L"6");
+    EXPECT_EQ(form->cbCompressRatio.Items(),
+              (std::vector<std::wstring>{L"best", L"9", L"8", L"7", L"6", L"5", L"4", L"3", L"2", L"1"}));
+    EXPECT_TRUE(form->chkBackup.Checked());
+    EXPECT_TRUE(form->chkDosBox.Checked());
+    EXPECT_FALSE(form->chkQ.Checked() || form->chkQQ.Checked() || form->chkQQQ.Checked());
+    EXPECT_TRUE(form->rbCompress.Checked());
+    EXPECT_FALSE(form->rbDecompress.Checked());
+    EXPECT_EQ(form->FilterComboBox1.ItemIndex(), 1);
+    EXPECT_EQ(form->FilterComboBox1.ItemText(1), L"Executable (*.exe)");
+    EXPECT_EQ(form->lblCurDir.Text(), L"");
+    const RECT r = WindowRect(form->Handle());
+    EXPECT_EQ(r.left, TfrmMain::kDesignLeft);
+    EXPECT_EQ(r.top, TfrmMain::kDesignTop);
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    // Nothing is written by a start-up.
+    EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, kTestKey, false).has_value());
+    // The program's folder ends in a separator.
+    ASSERT_FALSE(ExeDir.empty());
+    EXPECT_EQ(ExeDir.back(), L'\\');
+}
+
+TEST_F(StartUp, ClientAreaFollowsTheDesignAtTheWindowsDpi) {
+    MakeWindow();
+    const UINT dpi = GetDpiForWindow(form->Handle());
+    RECT client;
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, MulDiv(644 + 14, static_cast<int>(dpi), 120));
+    EXPECT_EQ(client.bottom, MulDiv(504 + 14, static_cast<int>(dpi), 120));
+    const LONG style = GetWindowLongW(form->Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+TEST_F(StartUp, StoredSettingsEdgeCases) {
+    StoreSetting(Name(texts::ValUpxPath), L"C:\\tools\\upx.exe");
+    StoreSetting(Name(texts::ValLevel), L"BEST");
+    StoreSetting(Name(texts::ValBackup), L"false");
+    StoreSetting(Name(texts::ValDosBox), L"0");
+    StoreSetting(Name(texts::ValQ), L"1");
+    StoreSetting(Name(texts::ValQQ), L"1");
+    StoreSetting(Name(texts::ValQQQ), L"1");
+    StoreSetting(Name(texts::ValTop), std::to_wstring(GetSystemMetrics(SM_CYSCREEN)));
+    StoreSetting(Name(texts::ValLeft), L"0");
+    MakeWindow();
+    EXPECT_EQ(form->edUPX.Text(), L"C:\\tools\\upx.exe");
+    EXPECT_EQ(form->cbCompressRatio.ItemIndex(), 0);
+    EXPECT_TRUE(form->chkBackup.Checked()) << "only \"0\" clears the backup";
+    EXPECT_FALSE(form->chkDosBox.Checked());
+    EXPECT_FALSE(form->chkQ.Checked());
+    EXPECT_FALSE(form->chkQQ.Checked());
+    EXPECT_TRUE(form->chkQQQ.Checked());
+    const RECT r = WindowRect(form->Handle());
+    EXPECT_EQ(r.top, TfrmMain::kDesignTop) << "a top equal to the screen height is ignored";
+    EXPECT_EQ(r.left, 0);
+}
+
+TEST_F(StartUp, UnknownLevelLeavesNoSelectionAndStartRefuses) {
+    StoreSetting(Name(texts::ValLevel), L"11");
+    StoreSetting(Name(texts::ValBackup), L"0");
+    MakeWindow();
+    EXPECT_EQ(form->cbCompressRatio.ItemIndex(), -1);
+    EXPECT_FALSE(form->chkBackup.Checked());
+    TempDir dir;
+    WriteBytes(dir / L"app.exe", "MZ program");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir / L"app.exe");
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgNoLevel)});
+    EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(StartUp, TopThatIsNoIntegerIsReportedAndSkipsTheRest) {
+    StoreSetting(Name(texts::ValTop), L"12abc");
+    StoreSetting(Name(texts::ValLeft), L"5");
+    MakeWindow();
+    EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"'12abc' is not a valid integer value"});
+    EXPECT_EQ(WindowRect(form->Handle()).left, TfrmMain::kDesignLeft) << "the left after a bad top is not applied";
+    // The program goes on: the window works.
+    form->edSource.SetText(L"x");
+    EXPECT_EQ(form->edTarget.Text(), L"x");
+}
+
+TEST_F(StartUp, SettingOfTheWrongRegistryTypeIsReported) {
+    ASSERT_TRUE(RegistryKey::Open(HKEY_CURRENT_USER, kTestKey, true));
+    const DWORD six = 6;
+    HKEY raw;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, KEY_SET_VALUE, &raw), ERROR_SUCCESS);
+    const auto level = Name(texts::ValLevel);
+    RegSetValueExW(raw, level.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&six), sizeof six);
+    RegCloseKey(raw);
+    MakeWindow();
+    EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"Invalid data type for '" + level + L"'"});
+    EXPECT_TRUE(IsWindow(form->Handle()));
+}
+
+using Settings = MainWindowTest;
+
+TEST_F(Settings, KeepSettingsWritesExactlyTheOptions) {
+    MakeWindow();
+    form->cbCompressRatio.SetItemIndex(0);
+    form->chkBackup.Click();  // clears it
+    form->chkQ.Click();
+    form->btnKeepSettings.Click();
+    EXPECT_EQ(StoredSetting(Name(texts::ValLevel)), L"best");
+    EXPECT_EQ(StoredSetting(Name(texts::ValBackup)), L"0");
+    EXPECT_EQ(StoredSetting(Name(texts::ValDosBox)), L"1");
+    EXPECT_EQ(StoredSetting(Name(texts::ValQ)), L"1");
+    EXPECT_EQ(StoredSetting(Name(texts::ValQQ)), L"0");
+    EXPECT_EQ(StoredSetting(Name(texts::ValQQQ)), L"0");
+    EXPECT_EQ(StoredSetting(Name(texts::ValUpxPath)), L"") << "Keep settings stores nothing else";
+    EXPECT_EQ(StoredSetting(Name(texts::ValTop)), L"");
+
+    // With no level selected the stored level stays.
+    form->cbCompressRatio.SetItemIndex(-1);
+    form->btnKeepSettings.Click();
+    EXPECT_EQ(StoredSetting(Name(texts::ValLevel)), L"best");
+}
+
+TEST_F(Settings, ExitStoresBothPositionsAndTheNextStartUsesThem) {
+    MakeWindow();
+    SetWindowPos(form->Handle(), nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    form->btnExit.Click();
+    EXPECT_FALSE(IsWindow(form->Handle())) << "Exit closes the main window";
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "closing ends the application";
+    EXPECT_EQ(StoredSetting(Name(texts::ValTop)), L"150");
+    EXPECT_EQ(StoredSetting(Name(texts::ValLeft)), L"200");
+    EXPECT_EQ(StoredSetting(L"MsgOutTop"), L"63") << "the message window's position is stored too";
+    EXPECT_EQ(StoredSetting(L"MsgOutLeft"), L"182");
+
+    form->MessageOutput = nullptr;
+    messageOutput.reset();
+    form.reset();
+    MakeWindow();
+    const RECT r = WindowRect(form->Handle());
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 150);
+}
+
+TEST_F(Settings, ClosingTheWindowOtherwiseStoresNothing) {
+    MakeWindow();
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(StoredSetting(Name(texts::ValTop)), L"");
+}
+
+TEST_F(Settings, ChoosingFilesStoresPathAndFolders) {
+    TempDir dir;
+    WriteBytes(dir / L"upx.exe", "MZ");
+    MakeWindow();
+    dialogs.files.push_back(dir / L"upx.exe");
+    form->btnUPX.Click();
+    EXPECT_EQ(form->edUPX.Text(), dir / L"upx.exe");
+    EXPECT_EQ(StoredSetting(Name(texts::ValUpxPath)), dir / L"upx.exe");
+    EXPECT_EQ(StoredSetting(Name(texts::ValUpxDir)), dir.Path());
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests[0].filter, Message(texts::FilterUpx));
+    EXPECT_EQ(dialogs.fileRequests[0].initialFolder, L"") << "no stored folder yet";
+
+    // The next dialog starts in the stored folder; cancelling changes nothing.
+    form->btnUPX.Click();
+    ASSERT_EQ(dialogs.fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs.fileRequests[1].initialFolder, dir.Path());
+    EXPECT_EQ(StoredSetting(Name(texts::ValUpxPath)), dir / L"upx.exe");
+
+    dialogs.files.push_back(dir / L"prog.exe");
+    form->btnSource.Click();
+    EXPECT_EQ(form->edSource.Text(), dir / L"prog.exe");
+    EXPECT_EQ(form->edTarget.Text(), dir / L"prog.exe");
+    EXPECT_EQ(StoredSetting(Name(texts::ValSourceDir)), dir.Path());
+
+    dialogs.files.push_back(dir / L"out.exe");
+    form->btnTarget.Click();
+    EXPECT_EQ(form->edTarget.Text(), dir / L"out.exe");
+    EXPECT_EQ(form->edSource.Text(), dir / L"prog.exe");
+    EXPECT_EQ(StoredSetting(Name(texts::ValTargetDir)), dir.Path());
+    EXPECT_FALSE(dialogs.fileRequests.back().mustExist) << "the target may be a new file";
+
+    // A stored folder that no longer exists is not offered.
+    StoreSetting(Name(texts::ValSourceDir), dir / L"gone");
+    form->btnSource.Click();
+    EXPECT_EQ(dialogs.fileRequests.back().initialFolder, L"");
+}
+
+using Form = MainWindowTest;
+
+TEST_F(Form, QuietBoxesExcludeEachOther) {
+    MakeWindow();
+    form->chkQ.Click();
+    form->chkQQ.Click();
+    EXPECT_FALSE(form->chkQ.Checked());
+    EXPECT_TRUE(form->chkQQ.Checked());
+    form->chkQQ.Click();
+    EXPECT_FALSE(form->chkQ.Checked() || form->chkQQ.Checked() || form->chkQQQ.Checked());
+    form->chkQQQ.Click();
+    form->chkQ.Click();
+    EXPECT_TRUE(form->chkQ.Checked());
+    EXPECT_FALSE(form->chkQQQ.Checked());
+}
+
+TEST_F(Form, TypingTheSourceOverwritesTheTarget) {
+    MakeWindow();
+    form->edTarget.SetText(L"C:\\chosen\\before.exe");
+    form->edSource.SetText(L"C:\\new\\source.exe");
+    EXPECT_EQ(form->edTarget.Text(), L"C:\\new\\source.exe");
+}
+
+TEST_F(Form, LabelsAndButtonsCarryTheirCaptions) {
+    MakeWindow();
+    EXPECT_EQ(form->lblUPX.Text(), L"UPX progra&m:");
+    EXPECT_EQ(form->lblSource.Text(), L"So&urce file:");
+    EXPECT_EQ(form->lblTarget.Text(), L"Ta&rget file:");
+    EXPECT_EQ(form->gbCommands.Text(), L" Commands ");
+    EXPECT_EQ(form->gbOptions.Text(), L" Options ");
+    EXPECT_EQ(form->lblCompressRatio.Text(), L"Compress&ion level :");
+    EXPECT_EQ(form->btnUPXVersion.Text(), L"UPX &Version");
+    EXPECT_EQ(form->btnStart.Text(), L"&Start");
+    EXPECT_EQ(form->btnExit.Text(), L"E&xit");
+    EXPECT_TRUE(GetWindowLongW(form->edUPX.Handle(), GWL_STYLE) & ES_READONLY);
+}
+
+TEST_F(Form, TabOrderOfTheButtonBarAndTheRightPanel) {
+    MakeWindow();
+    auto next = [](HWND from) { return GetNextDlgTabItem(GetAncestor(from, GA_ROOT), from, FALSE); };
+    EXPECT_EQ(next(form->btnStart.Handle()), form->btnExit.Handle());
+    EXPECT_EQ(next(form->btnExit.Handle()), form->btnUPXVersion.Handle());
+    EXPECT_EQ(next(form->btnUPXVersion.Handle()), form->btnUPXHelp.Handle());
+    EXPECT_EQ(next(form->btnUPXHelp.Handle()), form->btnHelp.Handle());
+    EXPECT_EQ(next(form->btnHelp.Handle()), form->btnAbout.Handle());
+    EXPECT_EQ(next(form->edUPX.Handle()), form->btnUPX.Handle());
+    EXPECT_EQ(next(form->btnUPX.Handle()), form->edSource.Handle());
+    EXPECT_EQ(next(form->btnTarget.Handle()), form->rbCompress.Handle());
+    EXPECT_EQ(next(form->cbCompressRatio.Handle()), form->chkBackup.Handle());
+    EXPECT_EQ(next(form->chkQQQ.Handle()), form->btnKeepSettings.Handle());
+}
+
+TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
+    MakeWindow();
+    const auto path = ExeDir + Message(texts::HelpFileName);
+    DeleteFileW(path.c_str());
+    form->btnHelp.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Information);
+    EXPECT_EQ(dialogs.boxes[0].text, Message(texts::MsgHelpMissing));
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_TRUE(dialogs.opened.empty());
+
+    WriteBytes(path, "<html></html>");
+    form->btnHelp.Click();
+    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{path});
+    EXPECT_EQ(dialogs.boxes.size(), 1u) << "an opened help file says nothing";
+
+    dialogs.shellAnswer = SE_ERR_NOASSOC;
+    form->btnHelp.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].kind, BoxKind::Error);
+    EXPECT_EQ(dialogs.boxes[1].text, Message(texts::MsgHelpNoProgram));
+    DeleteFileW(path.c_str());
+}
+
+}  // namespace
+}  // namespace zandrel::test
+
+int main(int argc, char** argv) {
+    zandrel::Application::Instance().Initialize();
+    zandrel::Application::Instance().SetTitle(L"Zandrel");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

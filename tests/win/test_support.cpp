@@ -1,1 +1,131 @@
+#include "test_support.h"
 
+#include <fstream>
+
+#include "app/globals.h"
+#include "app/settings.h"
+#include "framework/application.h"
+#include "framework/registry.h"
+
+namespace zandrel::test {
+
+BoxAnswer RecordingDialogs::Box(HWND, const std::wstring& text, BoxKind kind, BoxButtons buttons) {
+    boxes.push_back({text, kind, buttons});
+    if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+    if (answers.empty()) return BoxAnswer::Cancel;
+    const auto a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::optional<std::wstring> RecordingDialogs::OpenFile(HWND, const OpenFileRequest& request) {
+    fileRequests.push_back(request);
+    if (files.empty()) return std::nullopt;
+    auto f = files.front();
+    files.pop_front();
+    return f;
+}
+
+std::vector<std::wstring> RecordingDialogs::Texts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& b : boxes) texts.push_back(b.text);
+    return texts;
+}
+
+TempDir::TempDir(const std::wstring& hint) {
+    static int counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + hint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+    if (!path_.empty() && path_.back() == L'\\') path_.pop_back();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Read-only files would stop the removal.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(path_, ec);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << Narrow(path);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+bool Exists(const std::wstring& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+static std::wstring FromBuildPath(const char* unixPath) {
+    // The build tree's /path/x.exe is Z:\path\x.exe under Wine.
+    std::wstring w(unixPath, unixPath + strlen(unixPath));
+    for (auto& c : w)
+        if (c == L'/') c = L'\\';
+    return w.size() > 1 && w[1] == L':' ? w : L"Z:" + w;
+}
+
+std::wstring StandinPath() { return FromBuildPath(ZANDREL_STANDIN); }
+std::wstring ZandrelPath() { return FromBuildPath(ZANDREL_EXE); }
+
+std::string Narrow(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return s;
+}
+
+void ClearSettings() { RegistryKey::DeleteKey(HKEY_CURRENT_USER, kTestKey); }
+
+void StoreSetting(const std::wstring& name, const std::wstring& value) { WriteIniToReg(kTestKey, name, value); }
+
+std::wstring StoredSetting(const std::wstring& name) { return ReadIniFromReg(kTestKey, name); }
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void MainWindowTest::SetUp() {
+    ClearSettings();
+    Application::Instance().SetDialogs(&dialogs);
+}
+
+void MainWindowTest::MakeWindow(IRunAndWait* realRunner) {
+    MainDeps deps;
+    deps.runner = realRunner ? realRunner : &runner;
+    deps.console = &console;
+    deps.settingsKeyOverride = kTestKey;
+    form = std::make_unique<TfrmMain>(deps);
+    messageOutput = std::make_unique<TMessageOutput>(form->Handle());
+    form->MessageOutput = messageOutput.get();
+    runner.main = form->Handle();
+    form->Show();
+    PumpMessages();
+}
+
+void MainWindowTest::TearDown() {
+    if (form) form->MessageOutput = nullptr;
+    messageOutput.reset();
+    form.reset();
+    PumpMessages();
+    Application::Instance().SetDialogs(nullptr);
+    ClearSettings();
+    TestFlag = ListFlag = false;
+}
+
+}  // namespace zandrel::test

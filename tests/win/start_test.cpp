@@ -1,0 +1,304 @@
+// Start, Test and List on real files, with the runners recorded or real.
+#include <gtest/gtest.h>
+
+#include "app/descrambler.h"
+#include "app/globals.h"
+#include "framework/files.h"
+#include "jobs/job_command.h"
+#include "jobs/run_and_wait.h"
+#include "test_support.h"
+#include "zandrel_texts.h"
+
+namespace zandrel::test {
+namespace {
+
+std::wstring Message(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
+
+std::wstring ShortOf(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    return n && n < MAX_PATH ? std::wstring(buffer, n) : path;
+}
+
+class Start : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        MakeWindow();
+        WriteBytes(dir / L"app.exe", original);
+        form->edUPX.SetText(StandinPath());
+        form->edSource.SetText(dir / L"app.exe");
+    }
+    // What reached the runner, after the program path.
+    std::wstring Arguments() const {
+        if (runner.calls.empty()) return L"<no run>";
+        const auto& line = runner.calls.back().commandLine;
+        return line.substr(line.find(L' ') + 1);
+    }
+    TempDir dir;
+    std::string original = std::string("MZ\x90\0\x03 a program", 17);
+};
+
+TEST_F(Start, CompressInPlaceMakesTheBackupAndRunsInTheVisibleConsole) {
+    form->btnStart.Click();
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0].commandLine, ShortOf(StandinPath()) + L" -6 \"" + (dir / L"app.exe") + L"\"");
+    EXPECT_EQ(runner.calls[0].show, SW_SHOWNORMAL);
+    EXPECT_EQ(runner.calls[0].linger, 5000u);
+    EXPECT_TRUE(runner.calls[0].mainEnabled);
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    messageOutput->ShowNonModal();
+    const std::pair<DWORD, std::vector<std::wstring>> cases[] = {
+        {0, {}}, {1, {Message(texts::MsgJobError)}}, {2, {Message(texts::MsgJobWarning)}}, {3, {}}};
+    for (const auto& [code, expected] : cases) {
+        dialogs.boxes.clear();
+        runner.answer = {0, code};
+        form->btnStart.Click();
+        EXPECT_EQ(runner.calls.back().show, SW_HIDE);
+        EXPECT_EQ(runner.calls.back().linger, 0u);
+        EXPECT_FALSE(runner.calls.back().mainEnabled) << "disabled during the run";
+        EXPECT_TRUE(IsWindowEnabled(form->Handle())) << "enabled again after it";
+        EXPECT_FALSE(messageOutput->Showing()) << "the message window is hidden first";
+        EXPECT_EQ(dialogs.Texts(), expected) << "exit code " << code;
+    }
+    EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe"));
+}
+
+TEST_F(Start, VisibleRunReportsOnlyAFailedStart) {
+    runner.answer = {0, 1};
+    form->btnStart.Click();
+    EXPECT_TRUE(dialogs.boxes.empty());
+    runner.answer = {ERROR_BAD_EXE_FORMAT, 0};
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
+}
+
+TEST_F(Start, TestAndListGoToTheConsoleRunnerAndResetTheirFlags) {
+    form->edTarget.SetText(L"");
+    form->chkQQQ.Click();
+    form->btnTest.Click();
+    ASSERT_EQ(console.executed.size(), 1u);
+    EXPECT_EQ(console.executed[0], ShortOf(StandinPath()) + L" -t -qqq \"" + (dir / L"app.exe") + L"\"");
+    EXPECT_TRUE(messageOutput->Showing());
+    EXPECT_FALSE(TestFlag);
+    form->btnList.Click();
+    ASSERT_EQ(console.executed.size(), 2u);
+    EXPECT_EQ(console.executed[1], ShortOf(StandinPath()) + L" -l -qqq \"" + (dir / L"app.exe") + L"\"");
+    EXPECT_FALSE(ListFlag);
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe")) << "test and list make no backup";
+
+    // A failing check also leaves the flag down.
+    form->edUPX.SetText(L"");
+    form->btnTest.Click();
+    EXPECT_FALSE(TestFlag);
+    EXPECT_EQ(console.executed.size(), 2u);
+}
+
+TEST_F(Start, BadInputLeavesTheDiskUntouched) {
+    struct Case {
+        const char* what;
+        std::wstring upx, source, target;
+        int level;
+        std::wstring message;
+    };
+    WriteBytes(dir / L"keep.exe", "old target");
+    const Case cases[] = {
+        {"empty upx", L"", dir / L"app.exe", dir / L"app.exe", 4, Message(texts::MsgNoUpx)},
+        {"upx is a folder", dir.Path(), dir / L"app.exe", dir / L"app.exe", 4, Message(texts::MsgNoUpx)},
+        {"missing source", StandinPath(), dir / L"none.exe", dir / L"x.exe", 4, Message(texts::MsgNoSource)},
+        {"source is a folder", StandinPath(), dir.Path(), dir / L"x.exe", 4, Message(texts::MsgNoSource)},
+        {"empty target", StandinPath(), dir / L"app.exe", L"", 4, Message(texts::MsgNoTarget)},
+        {"missing target folder", StandinPath(), dir / L"app.exe", dir / L"no\\x.exe", 4,
+         Message(texts::MsgNoTargetDir)},
+        {"bare target name", StandinPath(), dir / L"app.exe", L"x.exe", 4, Message(texts::MsgNoTargetDir)},
+        {"target ends in separator", StandinPath(), dir / L"app.exe", dir.Path() + L"\\", 4,
+         Message(texts::MsgNoTargetName)},
+        {"no level", StandinPath(), dir / L"app.exe", dir / L"keep.exe", -1, Message(texts::MsgNoLevel)},
+    };
+    for (const auto& c : cases) {
+        dialogs.boxes.clear();
+        form->edUPX.SetText(c.upx);
+        form->edSource.SetText(c.source);
+        form->edTarget.SetText(c.target);
+        form->cbCompressRatio.SetItemIndex(c.level);
+        form->btnStart.Click();
+        EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{c.message}) << c.what;
+        EXPECT_EQ(dialogs.boxes.at(0).kind, BoxKind::Error) << c.what;
+        EXPECT_TRUE(runner.calls.empty()) << c.what;
+        EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe")) << c.what;
+        EXPECT_EQ(ReadBytes(dir / L"keep.exe"), "old target") << c.what;
+    }
+}
+
+TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
+    // A folder of the backup's name makes the copy fail.
+    CreateDirectoryW((dir / L"app_zandrel_bak.exe").c_str(), nullptr);
+    dialogs.answers = {BoxAnswer::No};
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, Message(texts::AskNoBackup));
+    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_TRUE(runner.calls.empty());
+
+    dialogs.answers = {BoxAnswer::Yes};
+    form->btnStart.Click();
+    EXPECT_EQ(runner.calls.size(), 1u);
+}
+
+TEST_F(Start, ExistingTargetIsReplacedOnlyOnYes) {
+    const auto target = dir / L"packed.exe";
+    WriteBytes(target, "old");
+    form->edTarget.SetText(target);
+    form->chkBackup.Click();
+
+    dialogs.answers = {BoxAnswer::Cancel};
+    form->btnStart.Click();
+    EXPECT_EQ(ReadBytes(target), "old");
+    EXPECT_TRUE(runner.calls.empty());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Confirm);
+    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::YesCancel);
+
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    dialogs.answers = {BoxAnswer::Yes};
+    form->btnStart.Click();
+    EXPECT_FALSE(Exists(target)) << "a read-only target is made deletable and removed";
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(Arguments(), L"-6 \"" + (dir / L"app.exe") + L"\" -o \"" + target + L"\"");
+}
+
+TEST_F(Start, LockedTargetIsNamedAndNothingRuns) {
+    const auto target = dir / L"locked.exe";
+    WriteBytes(target, "in use");
+    form->edTarget.SetText(target);
+    UniqueHandle lock(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
+    dialogs.answers = {BoxAnswer::Yes};
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text, L"Failing to delete " + target + L". Please manually delete the file first.");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_TRUE(Exists(dir / L"app_zandrel_bak.exe")) << "the backup was made before the question";
+}
+
+TEST_F(Start, TheSourceSurvivesEveryOtherSpellingOfItsName) {
+    const auto source = dir / L"app.exe";
+    wchar_t shortName[MAX_PATH];
+    GetShortPathNameW(source.c_str(), shortName, MAX_PATH);
+    std::wstring upper = source;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    std::wstring slashes = source;
+    for (auto& c : slashes)
+        if (c == L'\\') c = L'/';
+    const auto folderName = dir.Path().substr(dir.Path().find_last_of(L'\\') + 1);
+    SetCurrentDirectoryW(dir.Path().c_str());
+    const std::wstring forms[] = {upper,
+                                  shortName,
+                                  slashes,
+                                  L"\\\\?\\" + source,
+                                  dir.Path() + L"\\.\\..\\" + folderName + L"\\app.exe",
+                                  L".\\app.exe",
+                                  L"..\\" + folderName + L"\\app.exe"};
+    form->chkBackup.Click();
+    dialogs.answers.assign(20, BoxAnswer::Yes);  // would say Yes to any replacement
+    for (const auto& other : forms) {
+        runner.calls.clear();
+        form->edTarget.SetText(other);
+        form->btnStart.Click();
+        EXPECT_EQ(ReadBytes(source), original) << Narrow(other);
+        EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(other);
+        ASSERT_EQ(runner.calls.size(), 1u) << Narrow(other);
+        EXPECT_EQ(Arguments(), L"-6 \"" + source + L"\"") << Narrow(other);
+    }
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    SetCurrentDirectoryW(temp);
+}
+
+// The real runner and the stand-in: what UPX writes is what comes back.
+class RealRun : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        MakeWindow(&real);
+        form->edUPX.SetText(StandinPath());
+        form->chkDosBox.Click();  // hidden: no linger
+        form->chkBackup.Click();
+    }
+    void RoundTrip(const std::wstring& source) {
+        WriteBytes(source, content);
+        form->edSource.SetText(source);
+        form->btnStart.Click();
+        const auto packed = ReadBytes(source);
+        EXPECT_NE(packed, content) << "compress changed the file";
+        EXPECT_TRUE(dialogs.boxes.empty());
+        form->rbDecompress.Click();
+        form->btnStart.Click();
+        EXPECT_EQ(ReadBytes(source), content) << "decompress gave back the original bytes";
+        EXPECT_TRUE(dialogs.boxes.empty());
+        form->rbCompress.Click();
+    }
+    ProcessRunAndWait real;
+    TempDir dir;
+    std::string content = std::string("MZ\0\1\2 real bytes \xff\xfe end", 24);
+};
+
+TEST_F(RealRun, CompressThenDecompressGivesBackTheOriginal) {
+    RoundTrip(dir / L"app.exe");
+    // A second compress of a packed file is UPX's warning.
+    form->btnStart.Click();
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgJobWarning)});
+}
+
+TEST_F(RealRun, ToAnotherTargetLeavesTheSourceAlone) {
+    WriteBytes(dir / L"app.exe", content);
+    form->edSource.SetText(dir / L"app.exe");
+    form->edTarget.SetText(dir / L"out.exe");
+    form->btnStart.Click();
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), content);
+    EXPECT_NE(ReadBytes(dir / L"out.exe"), content);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(RealRun, NonAsciiAndLongPaths) {
+    TempDir unicode(L"z\u00fcndel-\u65e5\u672c");
+    RoundTrip(unicode / L"pr\u00f6gr\u00e4mm \u0436.exe");
+
+    std::wstring deep = dir.Path();
+    while (deep.size() < 300) {
+        deep += L"\\a-rather-long-folder-name-for-testing";
+        ASSERT_TRUE(CreateDirectoryW(ApiPath(deep).c_str(), nullptr)) << deep.size();
+    }
+    const auto source = deep + L"\\app.exe";
+    UniqueHandle f(CreateFileW(ApiPath(source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(f.get(), INVALID_HANDLE_VALUE);
+    f.reset();
+    form->edSource.SetText(source);
+    form->chkBackup.Click();  // on: the backup copy must work on a long path too
+    form->btnStart.Click();
+    EXPECT_TRUE(IsExistingFile(deep + L"\\app_zandrel_bak.exe"));
+    EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
+}
+
+TEST_F(RealRun, AProgramThatCannotStartIsReported) {
+    WriteBytes(dir / L"notaprogram.exe", "this is text, not a program");
+    WriteBytes(dir / L"app.exe", content);
+    form->edUPX.SetText(dir / L"notaprogram.exe");
+    form->edSource.SetText(dir / L"app.exe");
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), content);
+}
+
+}  // namespace
+}  // namespace zandrel::test

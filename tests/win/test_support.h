@@ -1,0 +1,115 @@
+#pragma once
+// Shared helpers of the Windows tests: a recording dialog service, temp
+// folders, files, the test-only settings key, and a main window to drive.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Main.h"
+#include "console/MsgOut.h"
+#include "framework/dialogs.h"
+
+namespace zandrel::test {
+
+inline const std::wstring kTestKey = L"Software\\Orvo\\ZandrelTests";
+
+struct ShownBox {
+    std::wstring text;
+    BoxKind kind;
+    BoxButtons buttons;
+};
+
+class RecordingDialogs : public IDialogService {
+public:
+    int beeps = 0;
+    std::vector<ShownBox> boxes;
+    std::vector<std::wstring> reports;
+    std::deque<BoxAnswer> answers;  // for questions; when empty: Cancel
+    std::deque<std::optional<std::wstring>> files;  // open-file answers; when empty: cancelled
+    std::vector<OpenFileRequest> fileRequests;
+    std::vector<std::wstring> opened;
+    INT_PTR shellAnswer = 42;
+
+    void Beep() override { ++beeps; }
+    BoxAnswer Box(HWND, const std::wstring& text, BoxKind kind, BoxButtons buttons) override;
+    void ReportException(const std::wstring& text) override { reports.push_back(text); }
+    std::optional<std::wstring> OpenFile(HWND, const OpenFileRequest& request) override;
+    INT_PTR ShellOpen(HWND, const std::wstring& path) override {
+        opened.push_back(path);
+        return shellAnswer;
+    }
+    std::vector<std::wstring> Texts() const;
+};
+
+// A unique folder below %TEMP%, removed with everything in it.
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& hint = L"zt");
+    ~TempDir();
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+std::wstring StandinPath();   // the UPX stand-in (upx.exe)
+std::wstring ZandrelPath();   // the real program
+std::string Narrow(const std::wstring& w);
+
+// Settings in the test-only key.
+void ClearSettings();
+void StoreSetting(const std::wstring& name, const std::wstring& value);
+std::wstring StoredSetting(const std::wstring& name);  // empty when absent
+
+// Handles the messages waiting now, dropping a quit request.
+void PumpMessages();
+
+// Records what reaches the runners.
+struct FakeRunner : IRunAndWait {
+    struct Call {
+        std::wstring commandLine;
+        WORD show;
+        DWORD linger;
+        bool mainEnabled;
+    };
+    std::vector<Call> calls;
+    RunOutcome answer;
+    HWND main = nullptr;
+    RunOutcome RunAndWait(const std::wstring& commandLine, WORD show, DWORD linger) override {
+        calls.push_back({commandLine, show, linger, main ? IsWindowEnabled(main) != FALSE : true});
+        return answer;
+    }
+};
+
+struct FakeConsole : IConsoleCommand {
+    std::vector<std::wstring> executed;
+    std::wstring commandLine;
+    void SetCommandLine(const std::wstring& line) override { commandLine = line; }
+    void Execute() override { executed.push_back(commandLine); }
+};
+
+// A main window (with its console message window) on the test key, its
+// dialogs recorded and its runners faked unless a real runner is given.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void MakeWindow(IRunAndWait* runner = nullptr);
+
+    RecordingDialogs dialogs;
+    FakeRunner runner;
+    FakeConsole console;
+    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TMessageOutput> messageOutput;
+};
+
+}  // namespace zandrel::test
