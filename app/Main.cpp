@@ -61,6 +61,7 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
 TfrmMain::~TfrmMain() {
     Application::Instance().RemoveDialogWindow(Handle());
     Destroy();
+    if (pmFavoriteDir) DestroyMenu(pmFavoriteDir);
 }
 
 void TfrmMain::Show() const {
@@ -219,7 +220,18 @@ void TfrmMain::FormCreate() {
 
     DragAcceptFiles(Handle(), TRUE);
     FilterComboBox1.SetItemIndex(1);
+    LoadFavorites();
     ApplyStoredSettings();
+}
+
+void TfrmMain::LoadFavorites() {
+    if (!pmFavoriteDir) pmFavoriteDir = CreatePopupMenu();
+    for (int i = 0; i < MaxFavorites; ++i) {
+        const auto folder = ReadIniFromReg(SettingsKey + FavoritesSubKey, std::to_wstring(i));
+        if (folder.empty()) break;
+        FavoriteItems[static_cast<std::size_t>(i)] = folder;
+        AppendMenuW(pmFavoriteDir, MF_STRING, kFavoriteItemId + static_cast<UINT>(i), folder.c_str());
+    }
 }
 
 void TfrmMain::ApplyStoredSettings() {
@@ -427,6 +439,7 @@ void TfrmMain::btnRefresh1Click() {}
 void TfrmMain::btnHomeClick() {}
 void TfrmMain::btnViewStyleClick() {}
 void TfrmMain::btnFavoriteDirClick() {}
+void TfrmMain::FavoriteDirItemClick(int) {}
 
 void TfrmMain::ShowError(const std::wstring& text) const {
     ShowErrorBox(Application::Instance().Dialogs(), Handle(), text);
@@ -438,6 +451,10 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
+            if (!lParam && LOWORD(wParam) >= kFavoriteItemId && LOWORD(wParam) < kFavoriteItemId + MaxFavorites) {
+                FavoriteDirItemClick(LOWORD(wParam) - static_cast<int>(kFavoriteItemId));
+                return 0;
+            }
             break;
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: layout, wiring, start-up preparation and the handlers.
 #include <cstdint>
+#include <array>
 #include <memory>
 #include <span>
 #include <string>
@@ -61,6 +62,10 @@ public:
     // ---- Button bar ----
     Panel pnBottom;
     Button btnAbout, btnHelp, btnUPXHelp, btnUPXVersion, btnStart, btnExit;
+    // ---- Non-visual ----
+    HMENU pmFavoriteDir = nullptr;                       // the favourite folders' pop-up menu
+    std::array<std::wstring, 3> FavoriteItems;            // its entries, by index
+    static constexpr UINT kFavoriteItemId = 40000;       // menu command of entry 0
 
     // ---- Handlers ----
     void FormCreate();
@@ -88,6 +93,7 @@ public:
     void btnHomeClick();
     void btnViewStyleClick();
     void btnFavoriteDirClick();
+    void FavoriteDirItemClick(int index);
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -97,6 +103,7 @@ private:
     void WireHandlers();
     void ApplyLayout();
     void ApplyStoredSettings();
+    void LoadFavorites();
     // Runs a chosen file dialog; gives the file on OK.
     std::optional<std::wstring> ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
                                            bool mustExist);

@@ -3,6 +3,7 @@
 
 #include "app/descrambler.h"
 #include "app/globals.h"
+#include "app/settings.h"
 #include "framework/application.h"
 #include "framework/registry.h"
 #include "jobs/run_and_wait.h"
@@ -123,6 +124,21 @@ TEST_F(StartUp, SettingOfTheWrongRegistryTypeIsReported) {
     MakeWindow();
     EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"Invalid data type for '" + level + L"'"});
     EXPECT_TRUE(IsWindow(form->Handle()));
+}
+
+TEST_F(StartUp, FavouriteFoldersFillTheMenuUpToTheFirstGap) {
+    const auto sub = kTestKey + Name(texts::FavoritesSubKey);
+    WriteIniToReg(sub, L"0", L"C:\\first");
+    WriteIniToReg(sub, L"1", L"D:\\second");
+    WriteIniToReg(sub, L"3", L"E:\\never read");
+    MakeWindow();
+    ASSERT_EQ(GetMenuItemCount(form->pmFavoriteDir), 2);
+    EXPECT_EQ(form->FavoriteItems[0], L"C:\\first");
+    EXPECT_EQ(form->FavoriteItems[1], L"D:\\second");
+    EXPECT_EQ(form->FavoriteItems[2], L"");
+    wchar_t text[64];
+    GetMenuStringW(form->pmFavoriteDir, 1, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"D:\\second");
 }
 
 using Settings = MainWindowTest;

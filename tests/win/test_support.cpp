@@ -36,20 +36,23 @@ TempDir::TempDir(const std::wstring& hint) {
     static int counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    // Wine reuses process ids: the clock keeps names of earlier runs apart.
     path_ = std::wstring(base) + hint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
-    std::filesystem::remove_all(path_);
+            std::to_wstring(now.QuadPart % 1000000007) + L"-" + std::to_wstring(++counter);
     std::filesystem::create_directories(path_);
     if (!path_.empty() && path_.back() == L'\\') path_.pop_back();
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    // Read-only files would stop the removal.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+    // The \\?\ form reaches trees deeper than MAX_PATH; read-only files would stop the removal.
+    const std::wstring whole = L"\\\\?\\" + path_;
+    for (auto it = std::filesystem::recursive_directory_iterator(whole, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
         SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(whole, ec);
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
