@@ -456,6 +456,18 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_NEXTDLGCTL: {
+            // The dialog manager moves the focus with this message when a label's
+            // mnemonic is pressed: to the label, then on to the next tab stop.
+            if (LOWORD(lParam)) {
+                mnemonicFrom_ = reinterpret_cast<HWND>(wParam);
+                return 0;
+            }
+            const HWND from = mnemonicFrom_ ? mnemonicFrom_ : GetFocus();
+            mnemonicFrom_ = nullptr;
+            if (const HWND next = GetNextDlgTabItem(Handle(), from, wParam != 0)) ::SetFocus(next);
+            return 0;
+        }
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;

@@ -111,6 +111,7 @@ private:
     void ShowError(const std::wstring& text) const;
 
     MainDeps deps_;
+    HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
     std::unique_ptr<IRunAndWait> ownRunner_;
     Scaler scale_;
     UniqueFont font_;

@@ -306,6 +306,28 @@ TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
     DeleteFileW(path.c_str());
 }
 
+TEST_F(Form, AltKeysMoveTheFocusAndPressButtons) {
+    MakeWindow();
+    SetForegroundWindow(form->Handle());
+    auto alt = [this](wchar_t key) {
+        // What TranslateMessage makes of Alt+key, handled by the program's own loop.
+        PostMessageW(GetFocus() ? GetFocus() : form->Handle(), WM_SYSCHAR, key, 1 << 29);
+        Application::Instance().ProcessMessages();
+    };
+    form->btnExit.SetFocus();
+    alt(L'u');
+    EXPECT_EQ(GetFocus(), form->edSource.Handle()) << "Alt+U goes to the source field";
+    alt(L'r');
+    EXPECT_EQ(GetFocus(), form->edTarget.Handle()) << "Alt+R goes to the target field";
+    alt(L'i');
+    EXPECT_EQ(GetFocus(), form->cbCompressRatio.Handle()) << "Alt+I goes to the level list";
+    alt(L'q');  // no such accelerator: nothing happens
+    alt(L's');
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgNoUpx)}) << "Alt+S presses Start";
+    alt(L'b');
+    EXPECT_FALSE(form->chkBackup.Checked()) << "Alt+B toggles Backup";
+}
+
 }  // namespace
 }  // namespace zandrel::test
 
