@@ -34,6 +34,16 @@ DesignRect In(const DesignRect& group, int x, int y, int w, int h) { return {gro
 }  // namespace
 
 TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
+    DosCommand1.InputToOutput = false;
+    DosCommand1.MaxTimeAfterBeginning = 0;
+    DosCommand1.MaxTimeAfterLastOutput = 0;
+    DosCommand1.ShowWindow = TShowWindow::swHIDE;
+    DosCommand1.CreationFlag = TCreationFlag::fCREATE_NEW_CONSOLE;
+    DosCommand1.ReturnCode = TReturnCode::rcCRLF;
+    DosCommand1.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
+        DosCommand1NewLine(sender, line, type);
+    };
+    if (!deps_.console) deps_.console = &DosCommand1;
     if (!deps_.runner) {
         ownRunner_ = std::make_unique<ProcessRunAndWait>();
         deps_.runner = ownRunner_.get();
@@ -316,14 +326,7 @@ void TfrmMain::btnStartClick() {
         case RunWay::None:
             return;
         case RunWay::Console:
-            if (MessageOutput) {
-                MessageOutput->Clear();
-                MessageOutput->ShowNonModal();
-            }
-            if (deps_.console) {
-                deps_.console->SetCommandLine(plan.commandLine);
-                deps_.console->Execute();
-            }
+            StartCaptured(plan.commandLine);
             return;
         case RunWay::Visible:
             ReportOutcome(plan.way, deps_.runner->RunAndWait(plan.commandLine, SW_SHOWNORMAL, 5000), host);
@@ -429,9 +432,51 @@ void TfrmMain::btnKeepSettingsClick() {
     WriteIniToReg(SettingsKey, Names.qqq, flag(chkQQQ));
 }
 
-// Filled by the packer information commands, the file browser and the favourites.
-void TfrmMain::btnUPXHelpClick() {}
-void TfrmMain::btnUPXVersionClick() {}
+void TfrmMain::StartCaptured(const std::wstring& commandLine) {
+    if (MessageOutput) {
+        MessageOutput->Clear();
+        MessageOutput->ShowNonModal();
+    }
+    lastLineWasBeginning_ = false;
+    deps_.console->SetCommandLine(commandLine);
+    deps_.console->Execute();
+}
+
+void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {
+    if (!MessageOutput) return;
+    // UPX writes in the console's OEM code page.
+    std::wstring text;
+    if (!newLine.empty()) {
+        const int n = MultiByteToWideChar(CP_OEMCP, 0, newLine.data(), static_cast<int>(newLine.size()), nullptr, 0);
+        text.resize(static_cast<std::size_t>(n));
+        MultiByteToWideChar(CP_OEMCP, 0, newLine.data(), static_cast<int>(newLine.size()), text.data(), n);
+    }
+    // A growing line is shown once: its newer, longer form takes its place.
+    if (lastLineWasBeginning_)
+        MessageOutput->ReplaceLastLine(text);
+    else
+        MessageOutput->AppendLine(text);
+    lastLineWasBeginning_ = outputType == TOutputType::otBeginningOfLine;
+}
+
+void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
+                                 std::span<const std::uint8_t> upxGone) {
+    const auto upx = edUPX.Text();
+    if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
+    if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));
+    WinJobHost host(Application::Instance().Dialogs(), Handle());
+    StartCaptured(CommandProgram(host.ShortPath(upx)) + L" " + option);
+}
+
+void TfrmMain::btnUPXVersionClick() {
+    RunUpxInformation(L"--version", texts::MsgVersionNoUpx, texts::MsgVersionUpxGone);
+}
+
+void TfrmMain::btnUPXHelpClick() {
+    RunUpxInformation(Widen8(BytsToEncStr2(texts::UpxHelpOption)), texts::MsgUpxHelpNoUpx, texts::MsgUpxHelpUpxGone);
+}
+
+// Filled by the file browser and the favourites.
 void TfrmMain::WMDropFiles(HDROP drop) { DragFinish(drop); }
 void TfrmMain::cbShellDrive1Change() {}
 void TfrmMain::FilterComboBox1Click() {}

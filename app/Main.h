@@ -12,6 +12,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialogs.h"
+#include "console/DosCommand.h"
 #include "framework/window.h"
 #include "jobs/runners.h"
 
@@ -22,7 +23,7 @@ class TMessageOutput;
 // What the main window works with; tests put their own in.
 struct MainDeps {
     IRunAndWait* runner = nullptr;        // nullptr: the real process runner
-    IConsoleCommand* console = nullptr;   // DosCommand1; nullptr: none yet
+    IConsoleCommand* console = nullptr;   // nullptr: DosCommand1, the real console runner
     std::wstring settingsKeyOverride;     // tests keep their settings in a key of their own
 };
 
@@ -66,6 +67,7 @@ public:
     HMENU pmFavoriteDir = nullptr;                       // the favourite folders' pop-up menu
     std::array<std::wstring, 3> FavoriteItems;            // its entries, by index
     static constexpr UINT kFavoriteItemId = 40000;       // menu command of entry 0
+    TDosCommand DosCommand1;                             // runs Test, List, Version and Help
 
     // ---- Handlers ----
     void FormCreate();
@@ -85,6 +87,7 @@ public:
     void btnKeepSettingsClick();
     void btnUPXHelpClick();
     void btnUPXVersionClick();
+    void DosCommand1NewLine(TDosCommand* sender, const std::string& newLine, TOutputType outputType);
     void WMDropFiles(HDROP drop);
     void cbShellDrive1Change();
     void FilterComboBox1Click();
@@ -109,9 +112,13 @@ private:
                                            bool mustExist);
     void StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const;
     void ShowError(const std::wstring& text) const;
+    void StartCaptured(const std::wstring& commandLine);
+    void RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
+                           std::span<const std::uint8_t> upxGone);
 
     MainDeps deps_;
     HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
+    bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
     std::unique_ptr<IRunAndWait> ownRunner_;
     Scaler scale_;
     UniqueFont font_;

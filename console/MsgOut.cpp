@@ -63,12 +63,52 @@ void TMessageOutput::FormCloseQuery() {
     WriteIniToReg(SettingsKey, L"MsgOutLeft", std::to_wstring(r.left));
 }
 
-void TMessageOutput::AppendLine(const std::wstring& line) const {
+namespace {
+constexpr UINT_PTR kFlushTimer = 1;
+constexpr UINT kFlushMs = 40;
+}  // namespace
+
+void TMessageOutput::Clear() {
+    KillTimer(Handle(), kFlushTimer);
+    memOutput.SetText(L"");
+    hasLines_ = false;
+    shown_ = 0;
+    tail_.clear();
+    lastLineStart_ = 0;
+}
+
+void TMessageOutput::AppendLine(const std::wstring& line) {
+    if (tail_.empty()) SetTimer(Handle(), kFlushTimer, kFlushMs, nullptr);
+    if (hasLines_) tail_ += L"\r\n";
+    lastLineStart_ = shown_ + tail_.size();
+    tail_ += line;
+    hasLines_ = true;
+}
+
+void TMessageOutput::ReplaceLastLine(const std::wstring& line) {
+    if (!hasLines_) return AppendLine(line);
+    if (lastLineStart_ >= shown_) {
+        tail_.resize(lastLineStart_ - shown_);
+        if (tail_.empty()) SetTimer(Handle(), kFlushTimer, kFlushMs, nullptr);
+        tail_ += line;
+        return;
+    }
+    // The line is in the memo already (and nothing follows it).
     const HWND memo = memOutput.Handle();
-    const int length = GetWindowTextLengthW(memo);
-    const std::wstring text = length > 0 ? L"\r\n" + line : line;
-    SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(length), length);
-    SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(memo, EM_SETSEL, lastLineStart_, static_cast<LPARAM>(shown_));
+    SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    shown_ = lastLineStart_ + line.size();
+}
+
+void TMessageOutput::Flush() {
+    KillTimer(Handle(), kFlushTimer);
+    if (tail_.empty()) return;
+    // Appending at the end keeps megabytes of output cheap: the text is never set anew.
+    const HWND memo = memOutput.Handle();
+    SendMessageW(memo, EM_SETSEL, shown_, static_cast<LPARAM>(shown_));
+    SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail_.c_str()));
+    shown_ += tail_.size();
+    tail_.clear();
 }
 
 void TMessageOutput::ShowNonModal() const {
@@ -78,6 +118,12 @@ void TMessageOutput::ShowNonModal() const {
 
 LRESULT TMessageOutput::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+        case WM_TIMER:
+            if (wParam == kFlushTimer) {
+                Flush();
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             FormCloseQuery();
             Hide();

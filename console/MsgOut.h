@@ -18,8 +18,13 @@ public:
 
     Edit memOutput;
 
-    void Clear() const { memOutput.SetText(L""); }
-    void AppendLine(const std::wstring& line) const;
+    void Clear();
+    void AppendLine(const std::wstring& line);
+    // Puts the text in place of the last line (a line that has grown).
+    void ReplaceLastLine(const std::wstring& line);
+    // Lines reach the memo in batches (a short timer), so that a flood of
+    // output costs a few hundred edits, not one per line. This writes the rest now.
+    void Flush();
     void ShowNonModal() const;
     void Hide() const { ShowWindow(Handle(), SW_HIDE); }
     bool Showing() const { return IsWindowVisible(Handle()) != FALSE; }
@@ -34,6 +39,10 @@ private:
     void FormCreate();
     void FormCloseQuery();
 
+    bool hasLines_ = false;
+    std::size_t shown_ = 0;          // characters already in the memo
+    std::wstring tail_;              // text waiting for the next batch
+    std::size_t lastLineStart_ = 0;  // where the last line begins in the whole text
     Scaler scale_;
     UniqueFont font_;
     HBRUSH black_ = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));

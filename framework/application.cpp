@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/error.h"
+#include "framework/gui_call.h"
 
 namespace zandrel {
 
@@ -20,6 +21,7 @@ void Application::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_COOL_CLASSES |
                                              ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
+    GuiCall::Initialize();
 }
 
 void Application::AddDialogWindow(HWND hwnd) { dialogWindows_.push_back(hwnd); }

@@ -108,7 +108,13 @@ void TestOutput() {
         Sleep(200);
         Out("second half\r\n");
     }
+}
+
+// Every way out: the unfinished last line comes last, and STANDIN_EXIT wins.
+int Finish(int code) {
     if (Env(L"STANDIN_NO_NEWLINE") == L"1") Out("last line without a break");
+    if (const auto forced = Env(L"STANDIN_EXIT"); !forced.empty()) return std::wcstol(forced.c_str(), nullptr, 10);
+    return code;
 }
 
 int Usage() {
@@ -137,6 +143,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (const auto ms = Env(L"STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::wcstoul(ms.c_str(), nullptr, 10));
+    TestOutput();
 
     enum class Mode { Compress, Decompress, Test, List } mode = Mode::Compress;
     int quiet = 0;
@@ -147,9 +154,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring a = argv[i];
         if (a == L"--version" || a == L"-V") {
             Out("upx-standin 4.2.4\r\nA stand-in for UPX used by Zandrel's tests.\r\n");
-            return 0;
+            return Finish(0);
         }
-        if (a == L"-h" || a == L"--help" || a == L"-?") return Usage();
+        if (a == L"-h" || a == L"--help" || a == L"-?") return Finish(Usage());
         if (a == L"-d") mode = Mode::Decompress;
         else if (a == L"-t") mode = Mode::Test;
         else if (a == L"-l") mode = Mode::List;
@@ -159,16 +166,15 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"-o" && i + 1 < argc) output = argv[++i];
         else if (!a.empty() && a[0] == L'-') {
             Err("upx: " + Utf8(a) + ": unknown option\r\n");
-            return 1;
+            return Finish(1);
         } else files.push_back(a);
     }
     if (files.empty()) {
         Out("Usage: upx [-123456789dlthVL] [-qvfk] [-o file] file..\r\n");
-        return 1;
+        return Finish(1);
     }
 
     if (quiet < 1) Out("                     UPX stand-in 4.2.4 for Zandrel tests\r\n\r\n");
-    TestOutput();
 
     int result = 0;
     auto error = [&result](const std::string& name, const std::string& what) {
@@ -259,6 +265,5 @@ int wmain(int argc, wchar_t** argv) {
         wsprintfA(line, "\r\n%s %d file%s.\r\n", verb, done, done == 1 ? "" : "s");
         Out(line);
     }
-    if (const auto code = Env(L"STANDIN_EXIT"); !code.empty()) return std::wcstol(code.c_str(), nullptr, 10);
-    return result;
+    return Finish(result);
 }

@@ -1,0 +1,264 @@
+#include "console/DosCommand.h"
+
+#include <thread>
+
+#include "framework/application.h"
+#include "framework/gui_call.h"
+
+namespace zandrel {
+
+WORD ShowCommandOf(TShowWindow value) {
+    static constexpr WORD kCommands[] = {SW_HIDE,          SW_MAXIMIZE,        SW_MINIMIZE,    SW_RESTORE,
+                                         SW_SHOW,          SW_SHOWDEFAULT,     SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED,
+                                         SW_SHOWMINNOACTIVE, SW_SHOWNA,        SW_SHOWNOACTIVATE, SW_SHOWNORMAL};
+    return kCommands[static_cast<int>(value)];
+}
+
+DWORD CreationFlagOf(TCreationFlag value) {
+    static constexpr DWORD kFlags[] = {CREATE_DEFAULT_ERROR_MODE, CREATE_NEW_CONSOLE,      CREATE_NEW_PROCESS_GROUP,
+                                       CREATE_SEPARATE_WOW_VDM,   CREATE_SHARED_WOW_VDM,   CREATE_SUSPENDED,
+                                       CREATE_UNICODE_ENVIRONMENT, DEBUG_PROCESS,          DEBUG_ONLY_THIS_PROCESS,
+                                       DETACHED_PROCESS};
+    return kFlags[static_cast<int>(value)];
+}
+
+// Shared by the runner (GUI thread) and the reader thread of one run. The
+// thread reaches the runner only through GUI calls, which check `runner`
+// first: a destroyed runner sets it to null, so no freed object is touched.
+struct DosRun {
+    // Copies taken when the run starts.
+    std::wstring commandLine;
+    int maxAfterBeginning = 0, maxAfterLastOutput = 0;
+    TNewLineEvent onNewLine;
+    TTerminateEvent onTerminated;
+    bool inputToOutput = false;
+    WORD showCommand = SW_HIDE;
+    DWORD creationFlags = 0;
+    std::shared_ptr<std::mutex> inputLock;
+    std::shared_ptr<std::deque<std::string>> input;
+
+    TDosCommand* runner = nullptr;         // GUI thread only
+    bool stopped = false;                  // GUI thread only: Stop or a new Execute let go of this run
+    bool lastWasBeginning = false;         // GUI thread only (hand-over)
+    std::atomic<bool> terminate{false};
+    std::atomic<bool> finished{false};
+    UniqueHandle cancel{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // wakes a waiting hand-over
+    std::atomic<TRunStatus> status{TRunStatus::rsStarting};
+    std::atomic<DWORD> exitCode{0};
+    std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
+    std::atomic<ULONGLONG> beginTick{0}, lastOutputTick{0};
+
+    void HandOver(const std::shared_ptr<DosRun>& self, const std::string& text, TOutputType type);
+    static void Body(std::shared_ptr<DosRun> self);
+};
+
+void DosRun::HandOver(const std::shared_ptr<DosRun>& self, const std::string& text, TOutputType type) {
+    lastOutputTick = GetTickCount64();
+    GuiCall::Run(
+        [self, text, type] {
+            TDosCommand* r = self->runner;
+            if (!r || self->stopped) return;
+            r->CapturedLines.push_back(text);
+            if (auto* target = r->OutputTarget) {
+                if (!target->empty() && self->lastWasBeginning)
+                    target->back() = text;
+                else
+                    target->push_back(text);
+            }
+            self->lastWasBeginning = type == TOutputType::otBeginningOfLine;
+            if (self->onNewLine) self->onNewLine(r, text, type);
+        },
+        cancel.get());
+}
+
+void DosRun::Body(std::shared_ptr<DosRun> self) {
+    DosRun& run = *self;
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    PROCESS_INFORMATION pi{};
+    DWORD sampled = STILL_ACTIVE;
+    bool looped = false;
+    LineSplitter splitter;
+    std::wstring failure;
+    bool showFailure = false;
+    auto handOver = [&](const std::string& t, TOutputType type) {
+        run.outputReturnCode = splitter.OutputReturnCode();
+        run.HandOver(self, t, type);
+    };
+    try {
+        run.status = TRunStatus::rsStarting;
+        // The default security descriptor; only the child's ends are inherited.
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        std::vector<std::uint8_t> buffer(1024, 0);
+        run.status = TRunStatus::rsCreatingPipes;
+        if (!CreatePipe(&inRead, &inWrite, &sa, 0))
+            throw TCreatePipeError(L"The input pipe cannot be created.");
+        if (!CreatePipe(&outRead, &outWrite, &sa, 0))
+            throw TCreatePipeError(L"The output pipe cannot be created.");
+        SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+
+        run.status = TRunStatus::rsCreatingProcess;
+        STARTUPINFOW si{};
+        GetStartupInfoW(&si);
+        si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        si.wShowWindow = run.showCommand;
+        si.hStdInput = inRead;
+        si.hStdOutput = outWrite;
+        si.hStdError = outWrite;
+        std::vector<wchar_t> line(run.commandLine.begin(), run.commandLine.end());
+        line.push_back(L'\0');
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, run.creationFlags, nullptr, nullptr, &si,
+                            &pi))
+            throw TCreateProcessError(run.commandLine + L" doesn't exist.");
+        run.beginTick = run.lastOutputTick = GetTickCount64();
+        run.status = TRunStatus::rsRunning;
+        looped = true;
+
+        for (;;) {
+            GetExitCodeProcess(pi.hProcess, &sampled);
+            DWORD peeked = 0, waiting = 0;
+            PeekNamedPipe(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &peeked, &waiting, nullptr);
+            if (peeked > 0) {
+                if (buffer.size() < waiting) buffer.resize(waiting);
+                std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+                DWORD got = 0;
+                ReadFile(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+                splitter.Feed({buffer.data(), got}, handOver, [&run] { return run.terminate.load(); });
+            } else {
+                for (;;) {
+                    std::string entry;
+                    {
+                        std::lock_guard lock(*run.inputLock);
+                        if (run.input->empty() || run.terminate) break;
+                        entry = run.input->front();
+                        run.input->pop_front();
+                    }
+                    DWORD put = 0;
+                    WriteFile(inWrite, entry.data(), static_cast<DWORD>(entry.size()), &put, nullptr);
+                    if (run.inputToOutput) {
+                        // The hand-over state lives in the GUI thread; ask it.
+                        bool lastWasBeginning = false;
+                        GuiCall::Run([&] { lastWasBeginning = self->lastWasBeginning; }, run.cancel.get());
+                        splitter.EchoInput(entry, lastWasBeginning, handOver);
+                    }
+                }
+            }
+            Sleep(1);
+            if (sampled != STILL_ACTIVE) {
+                run.status = TRunStatus::rsProcessEnded;
+                run.exitCode = sampled;
+                break;
+            }
+            if (run.terminate) {
+                run.status = TRunStatus::rsStopped;
+                break;
+            }
+            const ULONGLONG now = GetTickCount64();
+            const auto sinceBegin = static_cast<long long>((now - run.beginTick) / 1000);
+            const auto sinceOutput = static_cast<long long>((now - run.lastOutputTick) / 1000);
+            if ((run.maxAfterBeginning > 0 && sinceBegin > run.maxAfterBeginning) ||
+                (run.maxAfterLastOutput > 0 && sinceOutput > run.maxAfterLastOutput)) {
+                run.status = TRunStatus::rsTimedOut;
+                break;
+            }
+        }
+    } catch (const TCreatePipeError& e) {
+        failure = e.Message(), showFailure = true;
+    } catch (const TCreateProcessError& e) {
+        failure = e.Message(), showFailure = true;
+    } catch (...) {
+    }
+    const DWORD lastError = GetLastError();
+
+    // End of the run.
+    if (looped && !run.terminate) splitter.Finish(handOver);
+    if (pi.hProcess) {
+        if (sampled == STILL_ACTIVE) TerminateProcess(pi.hProcess, 0);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    for (HANDLE h : {inRead, outWrite, outRead, inWrite})
+        if (h) CloseHandle(h);
+    const TRunStatus reached = run.status;
+    if (reached == TRunStatus::rsStarting || reached == TRunStatus::rsCreatingPipes ||
+        reached == TRunStatus::rsCreatingProcess || reached == TRunStatus::rsRunning) {
+        run.status = static_cast<TRunStatus>(static_cast<int>(reached) + 1);
+        run.exitCode = lastError;
+    }
+    GuiCall::Run(
+        [self, sampled, failure, showFailure] {
+            self->finished = true;
+            TDosCommand* r = self->runner;
+            if (r) {
+                if (self->status == TRunStatus::rsProcessEnded || !self->stopped) r->exitCode_ = self->exitCode;
+                if (r->current_ == self) r->current_.reset();
+                std::erase(r->runs_, self);
+                if (self->onTerminated) self->onTerminated(r, sampled);
+            }
+            if (showFailure) Application::Instance().ShowException(Error(failure));
+        },
+        run.cancel.get());
+    run.finished = true;
+}
+
+TDosCommand::TDosCommand() = default;
+
+TDosCommand::~TDosCommand() {
+    Stop();
+    // Reader threads of earlier runs may still be ending: they must not reach us.
+    for (const auto& run : runs_) {
+        run->runner = nullptr;
+        SetEvent(run->cancel.get());
+    }
+}
+
+void TDosCommand::AddInput(std::string entry) {
+    if (entry.empty()) return;
+    std::lock_guard lock(*inputLock_);
+    input_->push_back(std::move(entry));
+}
+
+TReturnCode TDosCommand::OutputReturnCode() const { return last_ ? last_->outputReturnCode.load() : TReturnCode::rcCRLF; }
+
+TRunStatus TDosCommand::RunStatus() const { return last_ ? last_->status.load() : TRunStatus::rsStarting; }
+
+DWORD TDosCommand::ExitCode() const { return exitCode_; }
+
+bool TDosCommand::Running() const { return current_ && !current_->finished; }
+
+void TDosCommand::Execute() {
+    if (CommandLine.empty()) return;
+    Stop();
+    CapturedLines.clear();
+    auto run = std::make_shared<DosRun>();
+    run->commandLine = CommandLine;
+    run->maxAfterBeginning = MaxTimeAfterBeginning;
+    run->maxAfterLastOutput = MaxTimeAfterLastOutput;
+    run->onNewLine = OnNewLine;
+    run->onTerminated = OnTerminated;
+    run->inputToOutput = InputToOutput;
+    run->showCommand = ShowCommandOf(ShowWindow);
+    run->creationFlags = CreationFlagOf(CreationFlag) | PriorityClass;
+    run->inputLock = inputLock_;
+    run->input = input_;
+    run->runner = this;
+    {
+        std::lock_guard lock(*inputLock_);
+        input_->clear();
+    }
+    std::erase_if(runs_, [](const auto& r) { return r->finished && !r->runner; });
+    runs_.push_back(run);
+    current_ = last_ = run;
+    std::thread(DosRun::Body, run).detach();
+}
+
+void TDosCommand::Stop() {
+    if (!current_) return;
+    if (!current_->finished) {
+        current_->stopped = true;
+        current_->terminate = true;
+    }
+    current_.reset();
+}
+
+}  // namespace zandrel

@@ -1,0 +1,268 @@
+// The console runner with the UPX stand-in, and the windows that show its output.
+#include <gtest/gtest.h>
+
+#include "app/descrambler.h"
+#include "console/DosCommand.h"
+#include "framework/application.h"
+#include "test_support.h"
+#include "zandrel_texts.h"
+
+namespace zandrel::test {
+namespace {
+
+std::wstring Message(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
+
+// Sets a stand-in switch for the children started while it lives.
+struct EnvSwitch {
+    std::wstring name;
+    EnvSwitch(std::wstring n, const std::wstring& value) : name(std::move(n)) {
+        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    }
+    ~EnvSwitch() { SetEnvironmentVariableW(name.c_str(), nullptr); }
+};
+
+// Pumps messages until the runner is idle (its end steps delivered) or time is up.
+bool WaitIdle(const TDosCommand& runner, int ms = 20000) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (GetTickCount64() < end) {
+        PumpMessages();
+        if (!runner.Running()) return true;
+        // Wake as soon as the reader hands something over.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return false;
+}
+
+std::wstring Standin() { return L"\"" + StandinPath() + L"\""; }
+
+struct Recorded {
+    std::vector<std::pair<std::string, TOutputType>> lines;
+    std::vector<DWORD> terminated;
+};
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application::Instance().SetDialogs(&dialogs);
+        runner.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
+            EXPECT_EQ(sender, &runner);
+            got.lines.push_back({line, type});
+        };
+        runner.OnTerminated = [this](TDosCommand*, DWORD code) { got.terminated.push_back(code); };
+    }
+    void TearDown() override { Application::Instance().SetDialogs(nullptr); }
+    RecordingDialogs dialogs;
+    TDosCommand runner;
+    Recorded got;
+};
+
+TEST_F(Runner, ProcessEndingByItselfGivesItsExitCode) {
+    EnvSwitch exit(L"STANDIN_EXIT", L"3");
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(runner.ExitCode(), 3u);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{3});
+    ASSERT_EQ(got.lines.size(), 2u);
+    EXPECT_EQ(got.lines[0].first, "upx-standin 4.2.4");
+    EXPECT_EQ(runner.CapturedLines.size(), 2u);
+    EXPECT_EQ(runner.OutputReturnCode(), TReturnCode::rcCRLF);
+}
+
+TEST_F(Runner, LinesSplitAcrossWritesNulsAndLoneCRs) {
+    EnvSwitch split(L"STANDIN_SPLIT", L"1");
+    EnvSwitch nul(L"STANDIN_NUL", L"1");
+    EnvSwitch cr(L"STANDIN_LONE_CR", L"1");
+    EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.CommandLine = Standin() + L" -qq -l \"C:\\nothing.exe\"";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    for (const auto& [line, type] : got.lines) EXPECT_EQ(line.find('\0'), std::string::npos);
+    const auto has = [&](const std::string& text) { return std::find(target.begin(), target.end(), text) != target.end(); };
+    EXPECT_TRUE(has("nulinsideline"));
+    EXPECT_TRUE(has("progress 10%") && has("progress 50%") && has("progress 100%"));
+    EXPECT_TRUE(has("first half, second half"));
+    EXPECT_FALSE(has("first half, ")) << "the growing line was replaced in the target";
+    EXPECT_EQ(target.back(), "last line without a break");
+    EXPECT_TRUE(std::find(runner.CapturedLines.begin(), runner.CapturedLines.end(), "first half, ") !=
+                runner.CapturedLines.end())
+        << "the captured lines keep the beginning too";
+    EXPECT_EQ(runner.ExitCode(), 1u) << "the stand-in's file-not-found error";
+    EXPECT_TRUE(has("upx: C:\\nothing.exe: FileNotFoundException: C:\\nothing.exe: No such file or directory"))
+        << "standard error arrives in the same stream";
+}
+
+TEST_F(Runner, TimeOutsEndTheRun) {
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"8000");
+    runner.MaxTimeAfterBeginning = 1;
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 6000));
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsTimedOut);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{STILL_ACTIVE});
+    EXPECT_EQ(runner.ExitCode(), 0u) << "a killed run keeps the earlier exit code";
+
+    runner.MaxTimeAfterBeginning = 0;
+    runner.MaxTimeAfterLastOutput = 1;
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 6000));
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsTimedOut);
+}
+
+TEST_F(Runner, StopAndExecuteDuringARun) {
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"3000");
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    Sleep(200);
+    runner.Execute();  // replaces the run
+    runner.Stop();
+    runner.Stop();  // a second stop does nothing
+    EXPECT_FALSE(runner.Running());
+    for (int i = 0; i < 100; ++i) PumpMessages(), Sleep(10);
+    EXPECT_TRUE(got.lines.empty()) << "stopped runs deliver nothing more";
+    runner.CommandLine.clear();
+    runner.Execute();  // empty command line: nothing at all
+    EXPECT_FALSE(runner.Running());
+}
+
+TEST_F(Runner, DestroyingTheRunnerDuringARunIsSafe) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"5000");
+    for (int round = 0; round < 3; ++round) {
+        auto doomed = std::make_unique<TDosCommand>();
+        int lines = 0;
+        doomed->OnNewLine = [&lines](TDosCommand*, const std::string&, TOutputType) { ++lines; };
+        doomed->CommandLine = Standin() + L" --version";
+        doomed->Execute();
+        for (int i = 0; i < 5 * round; ++i) PumpMessages(), Sleep(2);
+        doomed.reset();  // the reader may be waiting in a hand-over right now
+        for (int i = 0; i < 50; ++i) PumpMessages(), Sleep(5);
+    }
+    SUCCEED() << "no crash, no hang";
+}
+
+TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 120000));
+    ASSERT_EQ(target.size(), 20002u);
+    EXPECT_EQ(target[0], "line 000001 of the stand-in flood output.......");
+    EXPECT_EQ(target[19999], "line 020000 of the stand-in flood output.......");
+    EXPECT_EQ(target[20000], "upx-standin 4.2.4");
+}
+
+TEST_F(Runner, AHandlerThatThrowsDoesNotStopTheReading) {
+    runner.OnNewLine = [this](TDosCommand*, const std::string& line, TOutputType type) {
+        got.lines.push_back({line, type});
+        throw std::runtime_error("handler failed");
+    };
+    runner.CommandLine = Standin() + L" --help";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    EXPECT_GT(got.lines.size(), 5u);
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+}
+
+TEST_F(Runner, AProgramThatCannotStartIsReported) {
+    runner.CommandLine = L"C:\\no\\such\\program.exe --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessFailed);
+    EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"C:\\no\\such\\program.exe --version doesn't exist."});
+    EXPECT_NE(runner.ExitCode(), 0u);
+}
+
+using Captured = MainWindowTest;
+
+class RealConsole : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        MainDeps deps;
+        deps.runner = &runner;
+        deps.settingsKeyOverride = kTestKey;
+        form = std::make_unique<TfrmMain>(deps);
+        messageOutput = std::make_unique<TMessageOutput>(form->Handle());
+        form->MessageOutput = messageOutput.get();
+        form->Show();
+    }
+    std::vector<std::wstring> MemoLines() {
+        messageOutput->Flush();
+        std::wstring text = messageOutput->memOutput.Text(), line;
+        std::vector<std::wstring> lines;
+        for (std::size_t i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i] == L'\r') {
+                lines.push_back(line);
+                line.clear();
+                if (i < text.size()) ++i;  // the LF
+            } else {
+                line.push_back(text[i]);
+            }
+        }
+        return lines;
+    }
+};
+
+TEST_F(RealConsole, VersionFillsTheMemoWithEachLineOnce) {
+    form->edUPX.SetText(StandinPath());
+    form->btnUPXVersion.Click();
+    ASSERT_TRUE(WaitIdle(form->DosCommand1));
+    EXPECT_TRUE(messageOutput->Showing());
+    EXPECT_EQ(MemoLines(), (std::vector<std::wstring>{L"upx-standin 4.2.4", L"A stand-in for UPX used by Zandrel's tests."}));
+}
+
+TEST_F(RealConsole, SplitAndUnfinishedLinesShowOnce) {
+    EnvSwitch split(L"STANDIN_SPLIT", L"1");
+    EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
+    TempDir dir;
+    WriteBytes(dir / L"app.exe", "MZ");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir / L"app.exe");
+    form->chkQQ.Click();
+    form->btnTest.Click();
+    ASSERT_TRUE(WaitIdle(form->DosCommand1));
+    const auto lines = MemoLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), L"first half, second half");
+    EXPECT_EQ(lines.back(), L"last line without a break");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"last line without a break"), 1);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.rfind(L"first half", 0) == 0; }), 1);
+}
+
+TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
+    form->edUPX.SetText(StandinPath());
+    form->btnUPXHelp.Click();
+    ASSERT_TRUE(WaitIdle(form->DosCommand1, 120000));
+    const auto lines = MemoLines();
+    std::vector<std::wstring> flooded;
+    for (const auto& l : lines)
+        if (l.rfind(L"line ", 0) == 0) flooded.push_back(l);
+    ASSERT_EQ(flooded.size(), 20000u);
+    EXPECT_EQ(flooded.front(), L"line 000001 of the stand-in flood output.......");
+    EXPECT_EQ(flooded.back(), L"line 020000 of the stand-in flood output.......");
+    EXPECT_EQ(lines.back().rfind(L"  -q", 0), 0u) << "the usage text follows the flood";
+    EXPECT_EQ(lines[0], flooded.front()) << "nothing before the flood";
+}
+
+TEST_F(RealConsole, InformationButtonsCheckTheUpxField) {
+    form->btnUPXVersion.Click();
+    form->btnUPXHelp.Click();
+    form->edUPX.SetText(L"C:\\gone\\upx.exe");
+    form->btnUPXVersion.Click();
+    form->btnUPXHelp.Click();
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::wstring>{Message(texts::MsgVersionNoUpx), Message(texts::MsgUpxHelpNoUpx),
+                                                         Message(texts::MsgVersionUpxGone),
+                                                         Message(texts::MsgUpxHelpUpxGone)}));
+    EXPECT_EQ(dialogs.beeps, 4);
+    EXPECT_FALSE(messageOutput->Showing()) << "the window is neither cleared nor shown";
+    EXPECT_FALSE(form->DosCommand1.Running());
+}
+
+}  // namespace
+}  // namespace zandrel::test
