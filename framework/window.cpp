@@ -27,14 +27,14 @@ void Window::RegisterClassOnce(const wchar_t* name, UINT style, HBRUSH backgroun
     wc.hbrBackground = background ? background : GetSysColorBrush(COLOR_BTNFACE);
     wc.hIcon = icon;
     wc.lpszClassName = name;
-    RegisterClassExW(&wc);
+    if (!RegisterClassExW(&wc)) throw Error(L"Cannot register the window class " + std::wstring(name) + L": " + SystemErrorText(GetLastError()));
 }
 
 void Window::CreateHandle(const wchar_t* className, DWORD exStyle, DWORD style, const std::wstring& caption, int x,
                           int y, int w, int h, HWND parent, HMENU menu) {
     const HWND made = CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, w, h, parent, menu,
                                       GetModuleHandleW(nullptr), this);
-    if (!made) throw Error(L"Cannot create a window: " + SystemErrorText(GetLastError()));
+    if (!made) throw Error(L"Cannot create a window of class " + std::wstring(className) + L": " + SystemErrorText(GetLastError()));
     hwnd_ = made;
 }
 

@@ -177,7 +177,40 @@ TEST_F(Runner, AProgramThatCannotStartIsReported) {
     EXPECT_NE(runner.ExitCode(), 0u);
 }
 
-using Captured = MainWindowTest;
+using ConsoleWindow = MainWindowTest;
+
+TEST_F(ConsoleWindow, TakesItsStoredPositionWithoutARangeCheck) {
+    StoreSetting(L"MsgOutTop", L"-20");
+    StoreSetting(L"MsgOutLeft", L"300");
+    MakeWindow();
+    RECT r;
+    GetWindowRect(messageOutput->Handle(), &r);
+    EXPECT_EQ(r.top, -20);
+    EXPECT_EQ(r.left, 300);
+    EXPECT_EQ(WindowText(messageOutput->Handle()), L"Console Message");
+    EXPECT_FALSE(messageOutput->Showing());
+    EXPECT_TRUE(GetWindowLongW(messageOutput->memOutput.Handle(), GWL_STYLE) & ES_READONLY);
+    // Closing hides it and stores where it is.
+    messageOutput->ShowNonModal();
+    SetWindowPos(messageOutput->Handle(), nullptr, 40, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageW(messageOutput->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(messageOutput->Showing());
+    EXPECT_TRUE(IsWindow(messageOutput->Handle()));
+    EXPECT_EQ(StoredSetting(L"MsgOutTop"), L"50");
+    EXPECT_EQ(StoredSetting(L"MsgOutLeft"), L"40");
+}
+
+TEST_F(ConsoleWindow, ATopThatIsNoIntegerSkipsTheLeftToo) {
+    StoreSetting(L"MsgOutTop", L"high");
+    StoreSetting(L"MsgOutLeft", L"300");
+    MakeWindow();
+    EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"'high' is not a valid integer value"});
+    RECT r;
+    GetWindowRect(messageOutput->Handle(), &r);
+    EXPECT_EQ(r.left, TMessageOutput::kDesignLeft);
+    EXPECT_EQ(r.top, TMessageOutput::kDesignTop);
+}
+
 
 class RealConsole : public MainWindowTest {
 protected:
