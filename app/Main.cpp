@@ -11,6 +11,8 @@
 #include "framework/application.h"
 #include "framework/files.h"
 #include "jobs/job_command.h"
+#include "jobs/Back.h"
+#include "jobs/hrglass.h"
 #include "jobs/job_host.h"
 #include "jobs/run_and_wait.h"
 #include "resources/resource.h"
@@ -328,20 +330,37 @@ void TfrmMain::btnStartClick() {
         case RunWay::Console:
             StartCaptured(plan.commandLine);
             return;
-        case RunWay::Visible:
-            ReportOutcome(plan.way, deps_.runner->RunAndWait(plan.commandLine, SW_SHOWNORMAL, 5000), host);
+        case RunWay::Visible: {
+            // UPX's console in front of a plain maximised background.
+            TDosBoxBack back(Handle());
+            ShowWindow(back.Handle(), SW_SHOWMAXIMIZED);
+            UpdateWindow(back.Handle());
+            const RunOutcome outcome = deps_.runner->RunAndWait(plan.commandLine, SW_SHOWNORMAL, 5000);
+            back.Destroy();
+            ReportOutcome(plan.way, outcome, host);
             return;
+        }
         case RunWay::Hidden: {
             if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
-            EnableWindow(Handle(), FALSE);
             RunOutcome outcome;
-            try {
+            {
+                Thourglass wait(Handle());
+                // Leaving this block closes the wait window, then enables the main window again,
+                // also when the run fails.
+                struct Enable {
+                    HWND main;
+                    Thourglass& wait;
+                    ~Enable() {
+                        wait.Destroy();
+                        EnableWindow(main, TRUE);
+                    }
+                } enable{Handle(), wait};
+                EnableWindow(Handle(), FALSE);
+                ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
+                UpdateWindow(wait.Handle());
+                wait.Play();
                 outcome = deps_.runner->RunAndWait(plan.commandLine, SW_HIDE, 0);
-            } catch (...) {
-                EnableWindow(Handle(), TRUE);
-                throw;
             }
-            EnableWindow(Handle(), TRUE);
             ReportOutcome(plan.way, outcome, host);
             return;
         }

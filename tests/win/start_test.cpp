@@ -46,6 +46,9 @@ TEST_F(Start, CompressInPlaceMakesTheBackupAndRunsInTheVisibleConsole) {
     EXPECT_EQ(runner.calls[0].show, SW_SHOWNORMAL);
     EXPECT_EQ(runner.calls[0].linger, 5000u);
     EXPECT_TRUE(runner.calls[0].mainEnabled);
+    EXPECT_TRUE(runner.calls[0].backMaximised) << "the background window stands behind UPX's console";
+    EXPECT_FALSE(runner.calls[0].waitShown);
+    EXPECT_FALSE(FindWindowW(L"ZandrelDosBoxBack", nullptr)) << "and is gone afterwards";
     EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
     EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -63,6 +66,9 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
         EXPECT_EQ(runner.calls.back().show, SW_HIDE);
         EXPECT_EQ(runner.calls.back().linger, 0u);
         EXPECT_FALSE(runner.calls.back().mainEnabled) << "disabled during the run";
+        EXPECT_TRUE(runner.calls.back().waitShown) << "the wait window shows during the run";
+        EXPECT_FALSE(runner.calls.back().backMaximised);
+        EXPECT_FALSE(FindWindowW(L"ZandrelHourglass", nullptr)) << "and is gone afterwards";
         EXPECT_TRUE(IsWindowEnabled(form->Handle())) << "enabled again after it";
         EXPECT_FALSE(messageOutput->Showing()) << "the message window is hidden first";
         EXPECT_EQ(dialogs.Texts(), expected) << "exit code " << code;

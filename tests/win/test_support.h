@@ -80,12 +80,17 @@ struct FakeRunner : IRunAndWait {
         WORD show;
         DWORD linger;
         bool mainEnabled;
+        bool backMaximised;  // the background window of a visible run
+        bool waitShown;      // the wait window of a hidden run
     };
     std::vector<Call> calls;
     RunOutcome answer;
     HWND main = nullptr;
     RunOutcome RunAndWait(const std::wstring& commandLine, WORD show, DWORD linger) override {
-        calls.push_back({commandLine, show, linger, main ? IsWindowEnabled(main) != FALSE : true});
+        const HWND back = FindWindowW(L"ZandrelDosBoxBack", L"Orvo Zandrel v1.0...Background");
+        const HWND wait = FindWindowW(L"ZandrelHourglass", nullptr);
+        calls.push_back({commandLine, show, linger, main ? IsWindowEnabled(main) != FALSE : true,
+                         back && IsWindowVisible(back) && IsZoomed(back), wait && IsWindowVisible(wait)});
         return answer;
     }
 };

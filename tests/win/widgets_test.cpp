@@ -1,0 +1,213 @@
+// The 3D label drawn into bitmaps, and the wait window with its animation.
+#include <gtest/gtest.h>
+
+
+#include <filesystem>
+
+#include "app/globals.h"
+#include "framework/application.h"
+#include "jobs/hrglass.h"
+#include "test_support.h"
+#include "widgets/Label3D.h"
+
+namespace zandrel::test {
+namespace {
+
+// A top-level window to hold controls under test.
+class Host : public Window {
+public:
+    Host() {
+        RegisterClassOnce(L"ZandrelTestHost");
+        CreateHandle(L"ZandrelTestHost", 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE, L"host", 50, 50, 400, 200, nullptr);
+    }
+};
+
+// The label painted into a 24-bit bitmap of its size.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * w + x)]; }
+};
+
+Picture Paint(TLabel3D& label) {
+    RECT r;
+    GetClientRect(label.Handle(), &r);
+    Picture p;
+    p.w = r.right, p.h = r.bottom;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), p.w, -p.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, bmp);
+    label.PaintTo(dc);
+    GdiFlush();
+    const auto* px = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < p.w * p.h; ++i) {
+        const std::uint32_t v = px[i];
+        p.pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+    }
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+class Label3D : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application::Instance().SetDialogs(&dialogs);
+        label.Create(host.Handle(), {10, 10, 200, 40}, Scaler(GetDpiForWindow(host.Handle())));
+        label.SetFont(L"Tahoma", 20, true);
+        label.SetCaption(L"Raised text");
+        label.SetFontColor(RGB(0, 0, 0));
+        label.SetColor(RGB(192, 192, 192));
+    }
+    void TearDown() override { Application::Instance().SetDialogs(nullptr); }
+
+    // Every pixel the style adds is the copy's colour, `by` pixels right and down of a text pixel.
+    void ExpectCopy(TTextStyle style, int by, COLORREF colour) {
+        label.SetTextStyle(TTextStyle::tsNone);
+        const auto plain = Paint(label);
+        label.SetTextStyle(style);
+        const auto styled = Paint(label);
+        int added = 0;
+        for (int y = 0; y < plain.h; ++y)
+            for (int x = 0; x < plain.w; ++x) {
+                if (plain.At(x, y) == styled.At(x, y)) continue;
+                ++added;
+                EXPECT_EQ(styled.At(x, y), colour) << x << "," << y;
+                ASSERT_TRUE(x >= by && y >= by);
+                EXPECT_EQ(plain.At(x - by, y - by), RGB(0, 0, 0)) << "a copy of a text pixel";
+            }
+        EXPECT_GT(added, 20);
+    }
+
+    RecordingDialogs dialogs;
+    Host host;
+    TLabel3D label;
+};
+
+TEST_F(Label3D, RaisedAndShadowCopiesSitRightAndDownOfTheText) {
+    ExpectCopy(TTextStyle::tsRaised, 1, GetSysColor(COLOR_BTNSHADOW));
+    label.SetShift(3);
+    ExpectCopy(TTextStyle::tsShadow, 3, GetSysColor(COLOR_BTNSHADOW));
+    ExpectCopy(TTextStyle::tsRecessed, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+}
+
+TEST_F(Label3D, DisabledCaptionIsGreyOverUnchangedCopies) {
+    const auto enabled = Paint(label);
+    EnableWindow(label.Handle(), FALSE);
+    const auto disabled = Paint(label);
+    bool grey = false, black = false;
+    for (const auto c : disabled.pixels) grey |= c == GetSysColor(COLOR_GRAYTEXT), black |= c == RGB(0, 0, 0);
+    EXPECT_TRUE(grey);
+    EXPECT_FALSE(black);
+    int shadows = 0;
+    for (std::size_t i = 0; i < enabled.pixels.size(); ++i)
+        if (enabled.pixels[i] == GetSysColor(COLOR_BTNSHADOW)) shadows += disabled.pixels[i] == enabled.pixels[i];
+    EXPECT_GT(shadows, 0);
+}
+
+TEST_F(Label3D, BordersSitOnTheOuterEdge) {
+    label.SetTextStyle(TTextStyle::tsNone);
+    // Room around the text, so the corners show only the frame.
+    label.SetAutoSize(false);
+    SetWindowPos(label.Handle(), nullptr, 0, 0, 300, 80, SWP_NOMOVE | SWP_NOZORDER);
+    label.SetBorder(true);
+    label.SetBorderType(TBorderType::btRecessed);
+    auto p = Paint(label);
+    EXPECT_EQ(p.At(0, 0), RGB(128, 128, 128));
+    EXPECT_EQ(p.At(p.w - 1, p.h - 1), RGB(255, 255, 255));
+    label.SetBorderType(TBorderType::btRaised);
+    p = Paint(label);
+    EXPECT_EQ(p.At(0, p.h / 2), RGB(255, 255, 255));
+    EXPECT_EQ(p.At(p.w - 1, p.h / 2), RGB(128, 128, 128));
+    label.SetBorderType(TBorderType::btDefault);
+    p = Paint(label);
+    EXPECT_EQ(p.At(p.w / 2, 0), RGB(255, 0, 0)) << "red by default";
+}
+
+TEST_F(Label3D, TurnedTextResizesTheLabel) {
+    RECT before;
+    GetClientRect(label.Handle(), &before);
+    label.SetEscapement(90);
+    Paint(label);
+    RECT after;
+    GetClientRect(label.Handle(), &after);
+    EXPECT_NEAR(after.right, before.bottom, 3) << "as wide as the text is high";
+    EXPECT_NEAR(after.bottom, before.right, 3) << "as high as the text is wide";
+    label.SetEscapement(-30);
+    EXPECT_EQ(label.Escapement(), 330);
+}
+
+TEST_F(Label3D, EllipsesTurnAutoSizeOff) {
+    EXPECT_TRUE(label.AutoSize());
+    label.SetEllipsesStyle(TEllipsesStyle::esEnd);
+    EXPECT_FALSE(label.AutoSize());
+    label.SetEllipsesStyle(TEllipsesStyle::esNone);
+    EXPECT_FALSE(label.AutoSize());
+}
+
+TEST_F(Label3D, LinksChangeOnHoverAndOpenTheirAddress) {
+    int clicks = 0, enters = 0, exits = 0;
+    label.OnClick = [&] { ++clicks; };
+    label.OnMouseEnter = [&] { ++enters; };
+    label.OnMouseExit = [&] { ++exits; };
+    label.SetLabelStyle(TLabelStyle::lsWWWAddress);
+    label.SetAddress(L"https://zandrel.example/");
+    label.MouseEnter();
+    EXPECT_EQ(label.FontColor(), RGB(255, 0, 0));
+    EXPECT_TRUE(label.Underlined());
+    label.MouseLeave();
+    EXPECT_EQ(label.FontColor(), RGB(0, 0, 0));
+    EXPECT_FALSE(label.Underlined());
+    label.Click();
+    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{L"https://zandrel.example/"});
+
+    label.SetLabelStyle(TLabelStyle::lsEMailAddress);
+    label.SetAddress(L"help@zandrel.example");
+    label.Click();
+    EXPECT_EQ(dialogs.opened.back(), L"mailto:help@zandrel.example");
+    label.SetAddress(L"");
+    label.Click();
+    EXPECT_EQ(dialogs.opened.size(), 2u) << "no address: only the click event";
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(enters, 1);
+    EXPECT_EQ(exits, 1);
+
+    label.SetLabelStyle(TLabelStyle::lsDefault);
+    label.MouseEnter();
+    EXPECT_EQ(label.FontColor(), RGB(0, 0, 0)) << "a plain label does not change";
+    EXPECT_EQ(enters, 2);
+}
+
+TEST(WaitWindow, PlaysTheBuiltAnimationAndShowsWithoutIt) {
+    Host host;
+    const auto clip = ExeDir.empty() ? std::wstring() : ExeDir + L"Process.avi";
+    ExeDir = std::filesystem::path(ZandrelPath()).parent_path().wstring() + L"\\";
+    {
+        Thourglass wait(host.Handle());
+        EXPECT_TRUE(wait.HasAnimation()) << "Process.avi is made at build time beside the program";
+        EXPECT_TRUE(wait.Play());
+        EXPECT_EQ(wait.Label3D1.Caption(), L"Processing...Please wait!");
+        EXPECT_EQ(wait.Label3D1.TextStyle(), TTextStyle::tsRaised);
+        RECT r, h;
+        GetWindowRect(wait.Handle(), &r);
+        GetWindowRect(host.Handle(), &h);
+        EXPECT_NEAR((r.left + r.right) / 2, (h.left + h.right) / 2, 1) << "centred over the main window";
+        EXPECT_TRUE(GetWindowLongW(wait.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_FALSE(GetWindowLongW(wait.Handle(), GWL_STYLE) & WS_CAPTION);
+    }
+    TempDir empty;
+    ExeDir = empty.Path() + L"\\";
+    Thourglass bare(host.Handle());
+    EXPECT_FALSE(bare.HasAnimation());
+    EXPECT_FALSE(bare.Play());
+    ExeDir = clip.empty() ? ExeDir : clip.substr(0, clip.size() - 11);
+}
+
+}  // namespace
+}  // namespace zandrel::test
