@@ -48,27 +48,44 @@ struct DosRun {
     std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
     std::atomic<ULONGLONG> beginTick{0}, lastOutputTick{0};
 
-    void HandOver(const std::shared_ptr<DosRun>& self, const std::string& text, TOutputType type);
+    struct Text {
+        std::string text;
+        TOutputType type;
+        TReturnCode returnCode;
+    };
+    // Hands the texts of one read over to the GUI thread in one call and waits
+    // until all are delivered, one by one and in order.
+    void HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& texts);
     static void Body(std::shared_ptr<DosRun> self);
 };
 
-void DosRun::HandOver(const std::shared_ptr<DosRun>& self, const std::string& text, TOutputType type) {
+void DosRun::HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& texts) {
+    if (texts.empty()) return;
     lastOutputTick = GetTickCount64();
     GuiCall::Run(
-        [self, text, type] {
-            TDosCommand* r = self->runner;
-            if (!r || self->stopped) return;
-            r->CapturedLines.push_back(text);
-            if (auto* target = r->OutputTarget) {
-                if (!target->empty() && self->lastWasBeginning)
-                    target->back() = text;
-                else
-                    target->push_back(text);
+        [self, &texts] {
+            for (const auto& [text, type, returnCode] : texts) {
+                // Checked for every text: a handler may stop the run or destroy the runner.
+                TDosCommand* r = self->runner;
+                if (!r || self->stopped) return;
+                self->outputReturnCode = returnCode;
+                r->CapturedLines.push_back(text);
+                try {
+                    if (auto* target = r->OutputTarget) {
+                        if (!target->empty() && self->lastWasBeginning)
+                            target->back() = text;
+                        else
+                            target->push_back(text);
+                    }
+                    self->lastWasBeginning = type == TOutputType::otBeginningOfLine;
+                    if (self->onNewLine) self->onNewLine(r, text, type);
+                } catch (...) {
+                    // A failing hand-over loses that text only; reading goes on.
+                }
             }
-            self->lastWasBeginning = type == TOutputType::otBeginningOfLine;
-            if (self->onNewLine) self->onNewLine(r, text, type);
         },
         cancel.get());
+    texts.clear();
 }
 
 void DosRun::Body(std::shared_ptr<DosRun> self) {
@@ -80,9 +97,9 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     LineSplitter splitter;
     std::wstring failure;
     bool showFailure = false;
+    std::vector<Text> batch;
     auto handOver = [&](const std::string& t, TOutputType type) {
-        run.outputReturnCode = splitter.OutputReturnCode();
-        run.HandOver(self, t, type);
+        batch.push_back({t, type, splitter.OutputReturnCode()});
     };
     try {
         run.status = TRunStatus::rsStarting;
@@ -124,6 +141,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
                 DWORD got = 0;
                 ReadFile(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
                 splitter.Feed({buffer.data(), got}, handOver, [&run] { return run.terminate.load(); });
+                run.HandOver(self, batch);
             } else {
                 for (;;) {
                     std::string entry;
@@ -140,6 +158,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
                         bool lastWasBeginning = false;
                         GuiCall::Run([&] { lastWasBeginning = self->lastWasBeginning; }, run.cancel.get());
                         splitter.EchoInput(entry, lastWasBeginning, handOver);
+                        run.HandOver(self, batch);
                     }
                 }
             }
@@ -171,7 +190,10 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     const DWORD lastError = GetLastError();
 
     // End of the run.
-    if (looped && !run.terminate) splitter.Finish(handOver);
+    if (looped && !run.terminate) {
+        splitter.Finish(handOver);
+        run.HandOver(self, batch);
+    }
     if (pi.hProcess) {
         if (sampled == STILL_ACTIVE) TerminateProcess(pi.hProcess, 0);
         CloseHandle(pi.hThread);
