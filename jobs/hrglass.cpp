@@ -20,6 +20,7 @@ Thourglass::Thourglass(HWND over) {
     Panel1.Create(Handle(), {0, 0, kClientWidth, kClientHeight}, scale, Panel::Bevel::RaisedOuter);
     Label3D1.Create(Panel1.Handle(), {32, 24, 177, 21}, scale);
     Label3D1.SetAutoSize(false);
+    Label3D1.Place(scale);  // back to its designed size
     Label3D1.SetFont(L"Comic Sans MS", 15, true);
     Label3D1.SetTextStyle(TTextStyle::tsRaised);
     Label3D1.SetShift(1);

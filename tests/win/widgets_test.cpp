@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/globals.h"
@@ -194,6 +195,16 @@ TEST(WaitWindow, PlaysTheBuiltAnimationAndShowsWithoutIt) {
         EXPECT_TRUE(wait.Play());
         EXPECT_EQ(wait.Label3D1.Caption(), L"Processing...Please wait!");
         EXPECT_EQ(wait.Label3D1.TextStyle(), TTextStyle::tsRaised);
+        // The caption really shows: black text with its shadow copy.
+        const auto picture = Paint(wait.Label3D1);
+        const auto black = std::count(picture.pixels.begin(), picture.pixels.end(), RGB(0, 0, 0));
+        const auto shadow = std::count(picture.pixels.begin(), picture.pixels.end(), GetSysColor(COLOR_BTNSHADOW));
+        EXPECT_GT(black, 50) << picture.w << "x" << picture.h;
+        EXPECT_GT(shadow, 20);
+        RECT lr;
+        GetWindowRect(wait.Label3D1.Handle(), &lr);
+        EXPECT_TRUE(IsWindowVisible(wait.Label3D1.Handle()) || !IsWindowVisible(wait.Handle()));
+        EXPECT_GT(lr.right - lr.left, 100);
         RECT r, h;
         GetWindowRect(wait.Handle(), &r);
         GetWindowRect(host.Handle(), &h);
