@@ -156,6 +156,23 @@ TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {
     EXPECT_EQ(target[20000], "upx-standin 4.2.4");
 }
 
+TEST_F(Runner, QueuedInputIsWrittenAndEchoed) {
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"400");
+    runner.InputToOutput = true;
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    runner.AddInput("first ");
+    runner.AddInput("entry\r\n");
+    runner.AddInput("");  // refused: an entry is never empty
+    ASSERT_TRUE(WaitIdle(runner));
+    const auto& lines = runner.CapturedLines;
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "first ");
+    EXPECT_EQ(lines[1], "first entry\r\n") << "a complete entry ends the echoed line";
+    EXPECT_EQ(got.lines[1].second, TOutputType::otEntireLine);
+    EXPECT_EQ(lines[2], "upx-standin 4.2.4");
+}
+
 TEST_F(Runner, AHandlerThatThrowsDoesNotStopTheReading) {
     runner.OnNewLine = [this](TDosCommand*, const std::string& line, TOutputType type) {
         got.lines.push_back({line, type});
@@ -281,6 +298,19 @@ TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
     EXPECT_EQ(flooded.back(), L"line 020000 of the stand-in flood output.......");
     EXPECT_EQ(lines.back().rfind(L"  -q", 0), 0u) << "the usage text follows the flood";
     EXPECT_EQ(lines[0], flooded.front()) << "nothing before the flood";
+}
+
+TEST_F(RealConsole, ClosingTheProgramDuringACapturedRunIsSafe) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
+    form->edUPX.SetText(StandinPath());
+    form->btnUPXHelp.Click();
+    for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(5);
+    form->btnExit.Click();  // closes the console window and the main window
+    form->MessageOutput = nullptr;
+    messageOutput.reset();
+    form.reset();
+    for (int i = 0; i < 100; ++i) PumpMessages(), Sleep(5);
+    SUCCEED() << "no crash, no hang";
 }
 
 TEST_F(RealConsole, InformationButtonsCheckTheUpxField) {

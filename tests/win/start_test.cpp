@@ -295,6 +295,17 @@ TEST_F(RealRun, NonAsciiAndLongPaths) {
     EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
 }
 
+TEST_F(RealRun, AVisibleRunThatCannotStartIsReportedAndLeavesNoWindow) {
+    form->chkDosBox.Click();  // visible again
+    WriteBytes(dir / L"notaprogram.exe", "plain text");
+    WriteBytes(dir / L"app.exe", content);
+    form->edUPX.SetText(dir / L"notaprogram.exe");
+    form->edSource.SetText(dir / L"app.exe");
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
+    EXPECT_FALSE(FindWindowW(L"ZandrelDosBoxBack", nullptr));
+}
+
 TEST_F(RealRun, AProgramThatCannotStartIsReported) {
     WriteBytes(dir / L"notaprogram.exe", "this is text, not a program");
     WriteBytes(dir / L"app.exe", content);
