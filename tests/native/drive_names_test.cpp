@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "browser/drive_names.h"
+#include "framework/error.h"
+
+namespace zandrel {
+namespace {
+
+TEST(DriveNames, LettersAndThePolicyWord) {
+    EXPECT_EQ(CheckDriveLetter(L'c'), L'C');
+    try {
+        CheckDriveLetter(L'1');
+        ADD_FAILURE() << "accepted 1";
+    } catch (const ConvertError& e) {
+        EXPECT_EQ(e.Message(), L"1 is a invalid drive letter.");
+    }
+    EXPECT_THROW(CheckDriveLetter(L'\\'), ConvertError);
+    const std::uint32_t hideD = 1u << 3;
+    EXPECT_TRUE(HiddenByPolicy(hideD, L'D'));
+    EXPECT_FALSE(HiddenByPolicy(hideD, L'C'));
+    EXPECT_TRUE(HiddenByPolicy(1u << 25, L'z'));
+    EXPECT_TRUE(IsShownDrive(3, false));
+    EXPECT_FALSE(IsShownDrive(3, true));
+    EXPECT_FALSE(IsShownDrive(1, false));
+    EXPECT_FALSE(IsShownDrive(7, false));
+}
+
+TEST(DriveNames, PrettyNamesKeepTheBlankBeforeTheCut) {
+    EXPECT_EQ(CdDisplayName(L"MYDISC", L'E'), L"Mydisc (E:)");
+    EXPECT_EQ(PrettyName(L'E', CdDisplayName(L"MYDISC", L'E')), L"E: Mydisc ");
+    EXPECT_EQ(PrettyName(L'C', L"Local Disk (C:)"), L"C: Local Disk ");
+    EXPECT_EQ(PrettyName(L'C', L"System"), L"C: System");
+    EXPECT_EQ(LongPrettyName(L"C: Local Disk ", L"Local Disk (C:)", L'C'), L"C: Local Disk ");
+    EXPECT_EQ(CdDisplayName(L"ABCDEFGHIJKLMNOPQRSTUVWXYZ", L'F'), L"Abcdefghijklmnopqrstuvwx (F:)");
+}
+
+TEST(DriveNames, NetworkDrivesShowTheirShare) {
+    EXPECT_EQ(NetworkPrettyName(L'N', L"\\\\server\\share"), L"N: share");
+    EXPECT_EQ(NetworkLongPrettyName(L'N', L"\\\\server\\share"), L"N: \\\\server\\share");
+    EXPECT_EQ(NetworkPrettyName(L'N', L""), L"N: ");
+}
+
+TEST(DriveNames, SelectorSizes) {
+    EXPECT_EQ(SelectorEditHeight(8), 12);
+    EXPECT_EQ(SelectorEditHeight(13), 15);
+    EXPECT_EQ(SelectorItemHeight(8), 12);
+    EXPECT_EQ(SelectorItemHeight(16), 18);
+    EXPECT_EQ(SelectorDropDownWidth(0, 100), 130);
+    EXPECT_EQ(SelectorDropDownWidth(-5, 100), 130);
+    EXPECT_EQ(SelectorDropDownWidth(200, 100), 200);
+}
+
+}  // namespace
+}  // namespace zandrel
