@@ -93,8 +93,11 @@ void TfrmMain::CreateControls() {
     // Left pane: the file browser lives here.
     PanMiddleLeft.Create(form, {b, b, 225, 433}, s);
     pnShell.Create(PanMiddleLeft.Handle(), {0, 0, 225, 433}, s);
+    cbShellDrive1.Create(pnShell.Handle(), {2, 2, 221, 230}, s);
+    cbShellDrive1.SetDriveTypes(DriveTypeBit(TDriveType::dtFloppy) | DriveTypeBit(TDriveType::dtFixed) |
+                                DriveTypeBit(TDriveType::dtCDROM));
     FilterComboBox1.Create(pnShell.Handle(), L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                           {2, 2, 221, 120}, s);
+                           {2, 30, 221, 120}, s);
     for (const auto* item : {L"Dll files (*.dll)", L"Executable (*.exe)", L"All files (*.*)"})
         FilterComboBox1.AddItem(item);
 
@@ -176,20 +179,22 @@ void TfrmMain::WireHandlers() {
     btnUPXHelp.OnClick = [this] { btnUPXHelpClick(); };
     btnUPXVersion.OnClick = [this] { btnUPXVersionClick(); };
     FilterComboBox1.OnChange = [this] { FilterComboBox1Click(); };
+    cbShellDrive1.OnChange = [this] { cbShellDrive1Change(); };
 }
 
 void TfrmMain::ApplyLayout() {
     const auto& s = scale_;
     font_ = MakeFont(s, kFontFace, kFontHeight);
     for (const Panel* p : {&PanMiddleLeft, &pnShell, &pnRight, &pnListTop, &pnBottom}) p->Place(s);
-    Control* controls[] = {&FilterComboBox1, &imgCurDir, &lblCurDir, &lblUPX, &edUPX, &btnUPX, &lblSource,
+    Control* controls[] = {&cbShellDrive1, &FilterComboBox1, &imgCurDir, &lblCurDir, &lblUPX, &edUPX, &btnUPX, &lblSource,
                            &edSource, &btnSource, &lblTarget, &edTarget, &btnTarget, &gbCommands, &rbCompress,
                            &rbDecompress, &btnTest, &btnList, &gbOptions, &lblCompressRatio, &cbCompressRatio,
                            &chkBackup, &chkDosBox, &lblQ, &chkQ, &chkQQ, &chkQQQ, &btnKeepSettings, &btnStart,
                            &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout};
     for (Control* c : controls) c->Place(s, font_.get());
-    // The level list's closed height follows the font; its drop-down shows ten rows.
+    // The level list's and the drive selector's drop-downs show ten rows.
     SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
+    SendMessageW(cbShellDrive1.Handle(), CB_SETMINVISIBLE, 10, 0);
 
     const HINSTANCE module = GetModuleHandleW(nullptr);
     const int iconSize = s(16);
@@ -533,6 +538,9 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (const HWND next = GetNextDlgTabItem(Handle(), from, wParam != 0)) ::SetFocus(next);
             return 0;
         }
+        case WM_DRAWITEM:
+            if (Control::DrawItemOf(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            break;
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;

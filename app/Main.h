@@ -12,6 +12,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialogs.h"
+#include "browser/IEComboBox.h"
 #include "console/DosCommand.h"
 #include "framework/window.h"
 #include "jobs/runners.h"
@@ -45,6 +46,7 @@ public:
 
     // ---- Layout: left pane ----
     Panel PanMiddleLeft, pnShell;
+    TIEDriveComboBox cbShellDrive1;
     ComboBox FilterComboBox1;
     // ---- Right panel ----
     Panel pnRight, pnListTop;

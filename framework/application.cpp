@@ -1,6 +1,7 @@
 #include "framework/application.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <algorithm>
 
@@ -18,6 +19,8 @@ void Application::Initialize() {
     module_ = GetModuleHandleW(nullptr);
     // Never load a DLL from the current folder or the PATH.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The shell's item identifiers and, later, drag-and-drop need OLE on this thread.
+    OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_COOL_CLASSES |
                                              ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);

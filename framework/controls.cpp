@@ -33,6 +33,7 @@ void Control::Place(const Scaler& scale, HFONT font) {
 bool Control::Notify(HWND control, WORD code) {
     auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(control, GWLP_USERDATA));
     if (!self || self->hwnd_ != control) return false;
+    if (self->OwnNotify(code)) return true;
     if (code == BN_CLICKED && self->OnClick) {
         self->OnClick();
         return true;
@@ -42,6 +43,11 @@ bool Control::Notify(HWND control, WORD code) {
         return true;
     }
     return false;
+}
+
+bool Control::DrawItemOf(const DRAWITEMSTRUCT& item) {
+    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(item.hwndItem, GWLP_USERDATA));
+    return self && self->hwnd_ == item.hwndItem && self->DrawItem(item);
 }
 
 void CheckBox::SetChecked(bool checked) {

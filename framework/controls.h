@@ -58,6 +58,15 @@ public:
 
     // Routes a WM_COMMAND notification to the control it came from.
     static bool Notify(HWND control, WORD code);
+    // Routes WM_DRAWITEM to an owner-drawn control.
+    static bool DrawItemOf(const DRAWITEMSTRUCT& item);
+
+protected:
+    // Notifications a control handles itself first; true when handled.
+    virtual bool OwnNotify(WORD) { return false; }
+    virtual bool DrawItem(const DRAWITEMSTRUCT&) { return false; }
+
+public:
 
 protected:
     HWND hwnd_ = nullptr;
