@@ -501,7 +501,24 @@ void TfrmMain::btnUPXHelpClick() {
 }
 
 // Filled by the file browser and the favourites.
-void TfrmMain::WMDropFiles(HDROP drop) { DragFinish(drop); }
+void TfrmMain::WMDropFiles(HDROP drop) {
+    struct Release {
+        HDROP drop;
+        ~Release() { DragFinish(drop); }
+    } release{drop};
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) return;
+    // The whole name, however long: a cut name would point at another file.
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(length + 1, L'\0');
+    name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
+    const DWORD need = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (need > 0) {
+        std::wstring full(need, L'\0');
+        full.resize(GetFullPathNameW(name.c_str(), need, full.data(), nullptr));
+        name = full;
+    }
+    edSource.SetText(name);
+}
 void TfrmMain::cbShellDrive1Change() {}
 void TfrmMain::FilterComboBox1Click() {}
 void TfrmMain::btnUp1Click() {}

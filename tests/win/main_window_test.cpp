@@ -4,6 +4,8 @@
 #include "app/descrambler.h"
 #include "app/globals.h"
 #include "app/settings.h"
+
+#include <shlobj.h>
 #include "framework/application.h"
 #include "framework/registry.h"
 #include "jobs/run_and_wait.h"
@@ -304,6 +306,41 @@ TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
     EXPECT_EQ(dialogs.boxes[1].kind, BoxKind::Error);
     EXPECT_EQ(dialogs.boxes[1].text, Message(texts::MsgHelpNoProgram));
     DeleteFileW(path.c_str());
+}
+
+// A shell drop of these names, as WM_DROPFILES carries it.
+HDROP MakeDrop(const std::vector<std::wstring>& names) {
+    std::size_t chars = 1;
+    for (const auto& n : names) chars += n.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& n : names) {
+        std::copy(n.begin(), n.end(), text);
+        text += n.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(Form, OneDroppedFileFillsTheSourceWhateverItsLength) {
+    MakeWindow();
+    std::wstring deep = L"C:\\" + std::wstring(280, L'd') + L"\\program with blanks.exe";
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({deep})), 0);
+    EXPECT_EQ(form->edSource.Text(), deep) << "the whole name, not 253 characters of it";
+    EXPECT_EQ(form->edTarget.Text(), deep);
+
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({L"C:\\a.exe", L"C:\\b.exe"})), 0);
+    EXPECT_EQ(form->edSource.Text(), deep) << "two files: nothing is taken";
+
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    std::wstring expected = current;
+    if (expected.back() != L'\\') expected += L'\\';
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({L"relative.dll"})), 0);
+    EXPECT_EQ(form->edSource.Text(), expected + L"relative.dll") << "made a full path";
 }
 
 TEST_F(Form, AltKeysMoveTheFocusAndPressButtons) {
