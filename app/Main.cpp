@@ -93,13 +93,38 @@ void TfrmMain::CreateControls() {
     // Left pane: the file browser lives here.
     PanMiddleLeft.Create(form, {b, b, 225, 433}, s);
     pnShell.Create(PanMiddleLeft.Handle(), {0, 0, 225, 433}, s);
-    cbShellDrive1.Create(pnShell.Handle(), {2, 2, 221, 230}, s);
+    // The band bar: drive selector, file-type filter and tool bar, one row each.
+    CoolBar1.Create(pnShell.Handle(), {0, 0, 225, 96}, s);
+    const HWND bar = CoolBar1.Handle();
+    cbShellDrive1.Create(bar, {0, 0, 219, 230}, s);
     cbShellDrive1.SetDriveTypes(DriveTypeBit(TDriveType::dtFloppy) | DriveTypeBit(TDriveType::dtFixed) |
                                 DriveTypeBit(TDriveType::dtCDROM));
-    FilterComboBox1.Create(pnShell.Handle(), L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                           {2, 30, 221, 120}, s);
-    for (const auto* item : {L"Dll files (*.dll)", L"Executable (*.exe)", L"All files (*.*)"})
-        FilterComboBox1.AddItem(item);
+    FilterComboBox1.Create(bar, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {0, 0, 219, 120}, s);
+    // Entries are the descriptions of the filter text (its odd parts are the patterns).
+    const auto filter = Widen8(BytsToEncStr2(texts::FilterBrowser));
+    for (std::size_t start = 0, part = 0; start <= filter.size(); ++part) {
+        const auto end = std::min(filter.find(L'|', start), filter.size());
+        if (part % 2 == 0) FilterComboBox1.AddItem(filter.substr(start, end - start));
+        start = end + 1;
+    }
+    ToolBar1.Create(bar, {0, 0, 219, 27}, s, 25);
+    btnUp1.Attach(ToolBar1, ToolBar1.AddButton(L"BTNUP", false));
+    ToolBar1.AddSeparator(2);
+    btnRefresh1.Attach(ToolBar1, ToolBar1.AddButton(L"BTNREFRESH", false));
+    ToolBar1.AddSeparator(2);
+    btnHome.Attach(ToolBar1, ToolBar1.AddButton(L"BTNHOME", false));
+    ToolBar1.AddSeparator(2);
+    btnViewStyle.Attach(ToolBar1, ToolBar1.AddButton(L"BTNVIEW", true));
+    CoolBar1.AddBand(cbShellDrive1.Handle(), 24);
+    CoolBar1.AddBand(FilterComboBox1.Handle(), 24);
+    CoolBar1.AddBand(ToolBar1.Handle(), 27);
+
+    // The file list fills the rest of the pane.
+    ShellDir1.SetMultiSelect(true);
+    ShellDir1.SetViewStyle(TViewStyle::vsSmallIcon);
+    ShellDir1.ColWidthName = s(110), ShellDir1.ColWidthSize = s(80), ShellDir1.ColWidthType = s(110);
+    ShellDir1.ColWidthDate = s(130), ShellDir1.ColWidthAttr = s(35);
+    ShellDir1.Create(pnShell.Handle(), {0, 96, 225, 337}, s);
 
     // Right panel, in tab order; each label comes right before the control it names.
     pnRight.Create(form, {b + 225, b, 419, 433}, s);
@@ -180,18 +205,31 @@ void TfrmMain::WireHandlers() {
     btnUPXVersion.OnClick = [this] { btnUPXVersionClick(); };
     FilterComboBox1.OnChange = [this] { FilterComboBox1Click(); };
     cbShellDrive1.OnChange = [this] { cbShellDrive1Change(); };
+    cbShellDrive1.SetOnKeyUp([this](WORD key) { cbShellDrive1KeyUp(key); });
+    ShellDir1.OnAddFile = [this](TDirView* v, TSearchRec& r, bool& add) { ShellDir1AddFile(v, r, add); };
+    ShellDir1.OnExecFile = [this](TDirView* v, int item, bool& allow) { ShellDir1ExecFile(v, item, allow); };
+    ShellDir1.OnChanging = [this](TDirView* v, int item, TItemChange c, bool& allow) {
+        ShellDir1Changing(v, item, c, allow);
+    };
+    ShellDir1.OnDblClick = [this] { ShellDir1DblClick(); };
+    ShellDir1.OnKeyUp = [this](WORD key, bool shift, bool ctrl, bool alt) { ShellDir1KeyUp(key, shift, ctrl, alt); };
+    btnUp1.OnClick = [this] { btnUp1Click(); };
+    btnRefresh1.OnClick = [this] { btnRefresh1Click(); };
+    btnHome.OnClick = [this] { btnHomeClick(); };
+    btnViewStyle.OnClick = [this] { btnViewStyleClick(); };
 }
 
 void TfrmMain::ApplyLayout() {
     const auto& s = scale_;
     font_ = MakeFont(s, kFontFace, kFontHeight);
     for (const Panel* p : {&PanMiddleLeft, &pnShell, &pnRight, &pnListTop, &pnBottom}) p->Place(s);
-    Control* controls[] = {&cbShellDrive1, &FilterComboBox1, &imgCurDir, &lblCurDir, &lblUPX, &edUPX, &btnUPX, &lblSource,
+    Control* controls[] = {&imgCurDir, &lblCurDir, &lblUPX, &edUPX, &btnUPX, &lblSource,
                            &edSource, &btnSource, &lblTarget, &edTarget, &btnTarget, &gbCommands, &rbCompress,
                            &rbDecompress, &btnTest, &btnList, &gbOptions, &lblCompressRatio, &cbCompressRatio,
                            &chkBackup, &chkDosBox, &lblQ, &chkQ, &chkQQ, &chkQQQ, &btnKeepSettings, &btnStart,
                            &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout};
     for (Control* c : controls) c->Place(s, font_.get());
+    LayoutBrowser();
     // The level list's and the drive selector's drop-downs show ten rows.
     SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
     SendMessageW(cbShellDrive1.Handle(), CB_SETMINVISIBLE, 10, 0);
@@ -209,6 +247,30 @@ void TfrmMain::ApplyLayout() {
     AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, s.Dpi());
     SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmMain::LayoutBrowser() {
+    const auto& s = scale_;
+    CoolBar1.Place(s, font_.get());
+    for (Control* c : std::initializer_list<Control*>{&cbShellDrive1, &FilterComboBox1, &ToolBar1})
+        c->Place(s, font_.get());
+    SendMessageW(ToolBar1.Handle(), TB_SETBUTTONSIZE, 0, MAKELPARAM(s(25), s(25)));
+    auto height = [](const Control& c) {
+        RECT r;
+        GetWindowRect(c.Handle(), &r);
+        return static_cast<int>(r.bottom - r.top);
+    };
+    CoolBar1.SetBandHeight(0, height(cbShellDrive1));
+    CoolBar1.SetBandHeight(1, height(FilterComboBox1));
+    CoolBar1.SetBandHeight(2, s(27));
+    // The bar is as high as its rows; the list takes the rest of the pane.
+    const int barHeight = CoolBar1.Height();
+    RECT pane;
+    GetClientRect(pnShell.Handle(), &pane);
+    SetWindowPos(CoolBar1.Handle(), nullptr, 0, 0, pane.right, barHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(ShellDir1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetWindowPos(ShellDir1.Handle(), nullptr, 0, barHeight, pane.right, pane.bottom - barHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---------------------------------------------------------------------------
@@ -519,12 +581,107 @@ void TfrmMain::WMDropFiles(HDROP drop) {
     }
     edSource.SetText(name);
 }
-void TfrmMain::cbShellDrive1Change() {}
-void TfrmMain::FilterComboBox1Click() {}
-void TfrmMain::btnUp1Click() {}
-void TfrmMain::btnRefresh1Click() {}
-void TfrmMain::btnHomeClick() {}
-void TfrmMain::btnViewStyleClick() {}
+
+// ---------------------------------------------------------------------------
+// The browser pane
+
+void TfrmMain::cbShellDrive1Change() {
+    const std::wstring path = std::wstring(1, cbShellDrive1.Drive()) + L":";
+    // A drive without a medium is passed over silently, without the system's box.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const bool ready = IsExistingFolder(path);
+    SetErrorMode(oldMode);
+    if (ready) ShellDir1.SetPath(path);
+}
+
+void TfrmMain::cbShellDrive1KeyUp(WORD key) {
+    if (key == VK_RETURN) cbShellDrive1Change();
+}
+
+void TfrmMain::FilterComboBox1Click() {
+    const int index = FilterComboBox1.ItemIndex();
+    const std::span<const std::uint8_t> mask = index == 0   ? std::span<const std::uint8_t>(texts::MaskDll)
+                                               : index == 1 ? std::span<const std::uint8_t>(texts::MaskExe)
+                                                            : std::span<const std::uint8_t>(texts::MaskAll);
+    ShellDir1.SetMask(Widen8(BytsToEncStr2(mask)));
+    btnRefresh1.Click();
+}
+
+void TfrmMain::ShellDir1AddFile(TDirView*, TSearchRec& searchRec, bool& addFile) {
+    if (searchRec.Attr & FILE_ATTRIBUTE_DIRECTORY) return;  // folders are always listed
+    const int index = FilterComboBox1.ItemIndex();
+    if (index != 0 && index != 1) return;
+    const auto dot = searchRec.Name.rfind(L'.');
+    std::wstring extension = dot == std::wstring::npos ? std::wstring() : searchRec.Name.substr(dot);
+    for (auto& c : extension)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    const auto wanted = index == 0 ? std::span<const std::uint8_t>(texts::ExtDll) : std::span<const std::uint8_t>(texts::ExtExe);
+    if (extension != Widen8(BytsToEncStr2(wanted))) addFile = false;
+}
+
+void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {
+    // The pane never runs a file; folders still open.
+    if (IsExistingFile(ShellDir1.ItemFullFileName(item))) allowExec = false;
+}
+
+void TfrmMain::ShellDir1DblClick() {
+    const int item = ShellDir1.Selected();
+    if (item < 0) return;
+    const auto name = ShellDir1.ItemFullFileName(item);
+    if (IsExistingFile(name)) edSource.SetText(name);
+}
+
+void TfrmMain::ShellDir1Changing(TDirView*, int, TItemChange, bool&) { SetCurDirLabel(ShellDir1.Path()); }
+
+void TfrmMain::ShellDir1KeyUp(WORD key, bool shift, bool ctrl, bool alt) {
+    if (!ctrl || shift || alt) return;
+    switch (key) {
+        case 'U':
+            btnUp1.Click();
+            break;
+        case VK_LEFT:
+            btnRefresh1.Click();
+            break;
+        case VK_HOME:
+            btnHome.Click();
+            break;
+        case 'S':
+            btnViewStyle.SetDown(!btnViewStyle.Down());
+            btnViewStyle.Click();
+            break;
+        default:
+            break;
+    }
+}
+
+void TfrmMain::ShellDir1DDFileOperationExecuted() { ShellDir1.Reload(true); }
+
+void TfrmMain::btnUp1Click() {
+    const auto& path = ShellDir1.Path();
+    const auto slash = path.rfind(L'\\');
+    if (!path.empty() && slash != std::wstring::npos) ShellDir1.SetPath(path.substr(0, slash));
+    ShellDir1.SetFocus();
+}
+
+void TfrmMain::btnRefresh1Click() { ShellDir1.Reload(true); }
+
+void TfrmMain::btnHomeClick() {
+    const auto& path = ShellDir1.Path();
+    const auto slash = path.find(L'\\');
+    if (path.empty() || slash == std::wstring::npos) return;
+    ShellDir1.SetPath(path.substr(0, slash));
+    ShellDir1.SetFocus();
+}
+
+void TfrmMain::btnViewStyleClick() {
+    ShellDir1.SetViewStyle(btnViewStyle.Down() ? TViewStyle::vsReport : TViewStyle::vsSmallIcon);
+}
+
+void TfrmMain::SetCurDirLabel(const std::wstring& path) {
+    lblCurDir.SetText(path);
+    ShowWindow(imgCurDir.Handle(), path.empty() ? SW_HIDE : SW_SHOW);
+}
+
 void TfrmMain::btnFavoriteDirClick() {}
 void TfrmMain::FavoriteDirItemClick(int) {}
 
@@ -537,6 +694,8 @@ void TfrmMain::ShowError(const std::wstring& text) const {
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
+            if (lParam && reinterpret_cast<HWND>(lParam) == ToolBar1.Handle() && ToolBar1.Command(LOWORD(wParam)))
+                return 0;
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
             if (!lParam && LOWORD(wParam) >= kFavoriteItemId && LOWORD(wParam) < kFavoriteItemId + MaxFavorites) {
                 FavoriteDirItemClick(LOWORD(wParam) - static_cast<int>(kFavoriteItemId));
@@ -554,6 +713,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             mnemonicFrom_ = nullptr;
             if (const HWND next = GetNextDlgTabItem(Handle(), from, wParam != 0)) ::SetFocus(next);
             return 0;
+        }
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (Control::NotifyOf(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
+            break;
         }
         case WM_DRAWITEM:
             if (Control::DrawItemOf(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;

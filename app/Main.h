@@ -12,6 +12,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialogs.h"
+#include "browser/DirView.h"
 #include "browser/IEComboBox.h"
 #include "console/DosCommand.h"
 #include "framework/window.h"
@@ -46,8 +47,12 @@ public:
 
     // ---- Layout: left pane ----
     Panel PanMiddleLeft, pnShell;
+    CoolBar CoolBar1;
     TIEDriveComboBox cbShellDrive1;
     ComboBox FilterComboBox1;
+    ToolBar ToolBar1;
+    ToolButton btnUp1, btnRefresh1, btnHome, btnViewStyle;
+    TDirView ShellDir1;
     // ---- Right panel ----
     Panel pnRight, pnListTop;
     Control imgCurDir;
@@ -92,7 +97,15 @@ public:
     void DosCommand1NewLine(TDosCommand* sender, const std::string& newLine, TOutputType outputType);
     void WMDropFiles(HDROP drop);
     void cbShellDrive1Change();
+    void cbShellDrive1KeyUp(WORD key);
     void FilterComboBox1Click();
+    void ShellDir1AddFile(TDirView* sender, TSearchRec& searchRec, bool& addFile);
+    void ShellDir1ExecFile(TDirView* sender, int item, bool& allowExec);
+    void ShellDir1DblClick();
+    void ShellDir1Changing(TDirView* sender, int item, TItemChange change, bool& allowChange);
+    void ShellDir1KeyUp(WORD key, bool shift, bool ctrl, bool alt);
+    void ShellDir1DDFileOperationExecuted();
+    void SetCurDirLabel(const std::wstring& path);
     void btnUp1Click();
     void btnRefresh1Click();
     void btnHomeClick();
@@ -109,6 +122,7 @@ private:
     void ApplyLayout();
     void ApplyStoredSettings();
     void LoadFavorites();
+    void LayoutBrowser();
     // Runs a chosen file dialog; gives the file on OK.
     std::optional<std::wstring> ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
                                            bool mustExist);

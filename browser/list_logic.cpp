@@ -98,16 +98,16 @@ int Sign(std::int64_t d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompare& names) {
     switch (column) {
         case 1:
-            if (const int s = Sign(a.size - b.size)) return s;
-            return names(a.displayName, b.displayName);
+            if (const int s = Sign(a.Size - b.Size)) return s;
+            return names(a.DisplayName, b.DisplayName);
         case 2:
-            return names(a.typeName + L" " + a.fileExt + L" " + a.displayName,
-                         b.typeName + L" " + b.fileExt + L" " + b.displayName);
+            return names(a.TypeName + L" " + a.FileExt + L" " + a.DisplayName,
+                         b.TypeName + L" " + b.FileExt + L" " + b.DisplayName);
         case 4:
-            if (a.attr != b.attr) return a.attr < b.attr ? -1 : 1;
-            return names(a.displayName, b.displayName);
+            if (a.Attr != b.Attr) return a.Attr < b.Attr ? -1 : 1;
+            return names(a.DisplayName, b.DisplayName);
         default:
-            return names(a.displayName, b.displayName);
+            return names(a.DisplayName, b.DisplayName);
     }
 }
 
@@ -115,17 +115,17 @@ int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompa
 
 int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& order, const NameCompare& names) {
     if (&a == &b) return 0;
-    if (a.isParent != b.isParent) return a.isParent ? -1 : 1;  // first in both directions
-    if (a.isParent) return 0;
+    if (a.IsParentDir != b.IsParentDir) return a.IsParentDir ? -1 : 1;  // first in both directions
+    if (a.IsParentDir) return 0;
     const int direction = order.ascending ? 1 : -1;
-    if (a.isDirectory != b.isDirectory) {
-        const int folderFirst = a.isDirectory ? -1 : 1;
+    if (a.IsDirectory != b.IsDirectory) {
+        const int folderFirst = a.IsDirectory ? -1 : 1;
         return order.dirsOnTop ? folderFirst : folderFirst * direction;
     }
     if (order.column == 3) {
         // Equal dates keep ascending name order whatever the direction.
-        if (const int s = Sign(a.time - b.time)) return s * direction;
-        return names(a.displayName, b.displayName);
+        if (const int s = Sign(a.FileTime - b.FileTime)) return s * direction;
+        return names(a.DisplayName, b.DisplayName);
     }
     return ByColumn(a, b, order.column, names) * direction;
 }

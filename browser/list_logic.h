@@ -32,14 +32,14 @@ std::wstring FileTypePattern(int primaryLanguage);  // with %s for the extension
 
 // One row of the list as the sort sees it.
 struct ListEntry {
-    std::wstring displayName;
-    std::wstring typeName;
-    std::wstring fileExt;
-    bool isDirectory = false;
-    bool isParent = false;
-    std::int64_t size = 0;  // 64-bit: files of 2 GiB and more
-    std::int64_t time = 0;  // 100-ns units; signed, so times before 1601 or 1980 order correctly
-    std::uint32_t attr = 0;
+    std::wstring DisplayName;
+    std::wstring TypeName;
+    std::wstring FileExt;
+    bool IsDirectory = false;
+    bool IsParentDir = false;
+    std::int64_t Size = 0;      // 64-bit: files of 2 GiB and more
+    std::int64_t FileTime = 0;  // 100-ns units; signed, so times before 1601 or 1980 order correctly
+    std::uint32_t Attr = 0;
 };
 
 struct SortOrder {

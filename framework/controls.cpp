@@ -1,5 +1,7 @@
 #include "framework/controls.h"
 
+#include <commctrl.h>
+
 namespace zandrel {
 namespace {
 
@@ -49,6 +51,147 @@ bool Control::DrawItemOf(const DRAWITEMSTRUCT& item) {
     auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(item.hwndItem, GWLP_USERDATA));
     return self && self->hwnd_ == item.hwndItem && self->DrawItem(item);
 }
+
+bool Control::NotifyOf(const NMHDR& header, LRESULT& result) {
+    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(header.hwndFrom, GWLP_USERDATA));
+    return self && self->hwnd_ == header.hwndFrom && self->OwnNotify(header, result);
+}
+
+namespace {
+
+LRESULT CALLBACK KeyUpProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    if (msg == WM_KEYUP) {
+        auto* self = reinterpret_cast<std::function<void(WORD)>*>(data);
+        if (*self) (*self)(static_cast<WORD>(wParam));
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, KeyUpProc, 2);
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// Children of a band bar report to it; the form wants to hear them.
+LRESULT CALLBACK ForwardProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+        case WM_COMMAND:
+        case WM_DRAWITEM:
+        case WM_MEASUREITEM:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+            return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
+        case WM_NOTIFY:
+            if (reinterpret_cast<const NMHDR*>(lParam)->hwndFrom != hwnd)
+                return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ForwardProc, 3);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+void Control::SetOnKeyUp(std::function<void(WORD key)> handler) {
+    onKeyUp_ = std::move(handler);
+    SetWindowSubclass(hwnd_, KeyUpProc, 2, reinterpret_cast<DWORD_PTR>(&onKeyUp_));
+}
+
+void ToolBar::Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize) {
+    Control::Create(parent, TOOLBARCLASSNAMEW, L"",
+                    TBSTYLE_FLAT | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN | WS_CLIPSIBLINGS, rect, scale);
+    SendMessageW(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
+    SendMessageW(hwnd_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    SendMessageW(hwnd_, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale(buttonSize), scale(buttonSize)));
+}
+
+int ToolBar::AddButton(const wchar_t* pictureResource, bool check) {
+    const auto picture = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), pictureResource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    const int image = ImageList_AddMasked(images_, picture, RGB(255, 0, 255));
+    if (picture) DeleteObject(picture);
+    const int id = kFirstId + static_cast<int>(Handlers.size());
+    Handlers.emplace_back();
+    TBBUTTON button{};
+    button.iBitmap = image;
+    button.idCommand = id;
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = static_cast<BYTE>(check ? BTNS_CHECK : BTNS_BUTTON);
+    SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+    return id;
+}
+
+void ToolBar::AddSeparator(int width) {
+    TBBUTTON separator{};
+    separator.iBitmap = width;
+    separator.fsStyle = BTNS_SEP;
+    SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
+}
+
+bool ToolBar::Command(int id) const {
+    const int index = id - kFirstId;
+    if (index < 0 || index >= static_cast<int>(Handlers.size())) return false;
+    if (Handlers[static_cast<std::size_t>(index)]) Handlers[static_cast<std::size_t>(index)]();
+    return true;
+}
+
+bool ToolBar::Down(int id) const { return SendMessageW(hwnd_, TB_ISBUTTONCHECKED, static_cast<WPARAM>(id), 0) != 0; }
+
+void ToolBar::SetDown(int id, bool down) const {
+    SendMessageW(hwnd_, TB_CHECKBUTTON, static_cast<WPARAM>(id), MAKELPARAM(down ? TRUE : FALSE, 0));
+}
+
+RECT ToolBar::ButtonRect(int id) const {
+    RECT r{};
+    SendMessageW(hwnd_, TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+int ToolBar::Width() const {
+    SIZE size{};
+    SendMessageW(hwnd_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+    return size.cx;
+}
+
+void ToolButton::Attach(ToolBar& bar, int id) {
+    bar_ = &bar;
+    id_ = id;
+    bar.Handlers[static_cast<std::size_t>(id - ToolBar::kFirstId)] = [this] { Click(); };
+}
+
+void CoolBar::Create(HWND parent, DesignRect rect, const Scaler& scale) {
+    Control::Create(parent, REBARCLASSNAMEW, L"",
+                    RBS_VARHEIGHT | RBS_BANDBORDERS | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE |
+                        WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                    rect, scale, WS_EX_CONTROLPARENT);
+    SetWindowSubclass(hwnd_, ForwardProc, 3, 0);
+}
+
+void CoolBar::AddBand(HWND child, int height) {
+    RECT r;
+    GetWindowRect(child, &r);
+    REBARBANDINFOW band{};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE;
+    band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER | RBBS_CHILDEDGE;
+    band.hwndChild = child;
+    band.cxMinChild = 0;
+    band.cyMinChild = static_cast<UINT>(height);
+    SendMessageW(hwnd_, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+}
+
+void CoolBar::SetBandHeight(int index, int height) const {
+    REBARBANDINFOW band{};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILDSIZE;
+    band.cyMinChild = static_cast<UINT>(height);
+    SendMessageW(hwnd_, RB_SETBANDINFOW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&band));
+}
+
+int CoolBar::Height() const { return static_cast<int>(SendMessageW(hwnd_, RB_GETBARHEIGHT, 0, 0)); }
 
 void CheckBox::SetChecked(bool checked) {
     if (checked == Checked()) return;

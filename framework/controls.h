@@ -7,6 +7,8 @@
 
 #include "framework/window.h"
 
+struct _IMAGELIST;
+
 namespace zandrel {
 
 // Design coordinates are pixels at 120 dpi; this scales them to the window's DPI.
@@ -55,16 +57,21 @@ public:
     // Handlers the owning window wires (click for buttons, change for edits and lists).
     std::function<void()> OnClick;
     std::function<void()> OnChange;
+    // A key released in the control (key code); set after Create.
+    void SetOnKeyUp(std::function<void(WORD key)> handler);
 
     // Routes a WM_COMMAND notification to the control it came from.
     static bool Notify(HWND control, WORD code);
     // Routes WM_DRAWITEM to an owner-drawn control.
     static bool DrawItemOf(const DRAWITEMSTRUCT& item);
+    // Routes WM_NOTIFY to the control it came from; true when handled, with `result`.
+    static bool NotifyOf(const NMHDR& header, LRESULT& result);
 
 protected:
     // Notifications a control handles itself first; true when handled.
     virtual bool OwnNotify(WORD) { return false; }
     virtual bool DrawItem(const DRAWITEMSTRUCT&) { return false; }
+    virtual bool OwnNotify(const NMHDR&, LRESULT&) { return false; }
 
 public:
 
@@ -72,6 +79,57 @@ protected:
     HWND hwnd_ = nullptr;
     int id_ = 0;
     DesignRect design_;
+    std::function<void(WORD)> onKeyUp_;
+};
+
+// A flat tool bar of picture buttons (16 x 16 pictures with a magenta background).
+class ToolBar : public Control {
+public:
+    void Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize);
+    // Adds a button; `check` makes it a toggle. Gives the button's command id.
+    int AddButton(const wchar_t* pictureResource, bool check);
+    void AddSeparator(int width);
+    // Runs the handler of a button's command; true when the id is one of ours.
+    bool Command(int id) const;
+    bool Down(int id) const;
+    void SetDown(int id, bool down) const;
+    RECT ButtonRect(int id) const;  // in the tool bar's client coordinates
+    int Width() const;
+    std::vector<std::function<void()>> Handlers;  // by id - kFirstId
+
+    static constexpr int kFirstId = 100;
+
+private:
+    ::_IMAGELIST* images_ = nullptr;
+};
+
+// One button of a ToolBar, used like a control: Click runs what a mouse click runs.
+class ToolButton {
+public:
+    void Attach(ToolBar& bar, int id);
+    std::function<void()> OnClick;
+    void Click() const {
+        if (OnClick) OnClick();
+    }
+    bool Down() const { return bar_->Down(id_); }
+    void SetDown(bool down) const { bar_->SetDown(id_, down); }
+    int Id() const { return id_; }
+    ToolBar* Bar() const { return bar_; }
+    RECT Rect() const { return bar_->ButtonRect(id_); }
+
+private:
+    ToolBar* bar_ = nullptr;
+    int id_ = 0;
+};
+
+// A band bar (rebar) whose bands hold controls, one band per row. It passes its
+// children's notifications on to its parent, like a Panel.
+class CoolBar : public Control {
+public:
+    void Create(HWND parent, DesignRect rect, const Scaler& scale);
+    void AddBand(HWND child, int height);
+    void SetBandHeight(int index, int height) const;
+    int Height() const;
 };
 
 class Button : public Control {

@@ -67,7 +67,7 @@ std::vector<std::wstring> Sorted(std::vector<ListEntry> items, SortOrder order) 
     std::stable_sort(items.begin(), items.end(),
                      [&](const ListEntry& a, const ListEntry& b) { return CompareEntries(a, b, order, NoCase) < 0; });
     std::vector<std::wstring> names;
-    for (const auto& i : items) names.push_back(i.displayName);
+    for (const auto& i : items) names.push_back(i.DisplayName);
     return names;
 }
 
@@ -98,7 +98,7 @@ TEST(ListLogic, SizeDateTypeAndAttributeOrders) {
     EXPECT_EQ(Sorted(Folder(), {4, true}), (std::vector<std::wstring>{L"..", L"sub", L"b.exe", L"c.txt", L"A.dll"}));
 
     auto old = Folder();
-    old[1].time = -5'000'000'000'000'000LL;  // long before 1980
+    old[1].FileTime = -5'000'000'000'000'000LL;  // long before 1980
     EXPECT_EQ(Sorted(old, {3, true})[2], L"A.dll");
 }
 
