@@ -131,6 +131,14 @@ const ShellFacts& Facts() {
     return facts;
 }
 
+bool RunningOnWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
 HBITMAP LoadPicture(const wchar_t* name) {
     return static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION));
@@ -184,7 +192,11 @@ void TIEListView::SetViewStyle(TViewStyle style) {
     viewStyle_ = style;
     if (!hwnd_) return;
     static constexpr DWORD kViews[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST, LV_VIEW_DETAILS};
-    SendMessageW(hwnd_, LVM_SETVIEW, kViews[static_cast<int>(style)], 0);
+    DWORD view = kViews[static_cast<int>(style)];
+    // Wine's list control cannot lay out a virtual list in the icon views (items pile up at the
+    // left edge, and every item is fetched at each paint); there its list view stands in.
+    if (RunningOnWine() && (view == LV_VIEW_SMALLICON || view == LV_VIEW_ICON)) view = LV_VIEW_LIST;
+    SendMessageW(hwnd_, LVM_SETVIEW, view, 0);
     if (style == TViewStyle::vsReport) UpdateHeaderSortImages();
 }
 
@@ -839,6 +851,13 @@ std::wstring TDirView::TypeNameOnly(const TFileRec& rec, const std::wstring& ful
     return type;
 }
 
+bool TDirView::OnScreen(int index) const {
+    RECT item{LVIR_ICON, 0, 0, 0}, client, both;
+    if (!ListView_GetItemRect(hwnd_, index, &item, LVIR_ICON)) return false;
+    GetClientRect(hwnd_, &client);
+    return IntersectRect(&both, &item, &client) != FALSE;
+}
+
 std::wstring TDirView::FullName(const TFileRec& rec) const {
     return isRecycleBinView_ ? rec.FileName : path_ + L"\\" + rec.FileName;
 }
@@ -1033,12 +1052,25 @@ bool TDirView::OwnNotify(const NMHDR& header, LRESULT& result) {
                 return true;
             }
             TFileRec& rec = *items_[static_cast<std::size_t>(item.iItem)];
-            if (rec.Empty || ((item.mask & LVIF_IMAGE) && rec.IconEmpty)) FetchDisplayData(rec, true);
+            // Only what is asked for, and icons only for items on screen: some list controls
+            // ask for every item of a virtual list in the icon views, and an own icon costs
+            // the shell milliseconds. Items off screen get the icon of their kind until shown.
+            int image = rec.ImageIndex;
+            if ((item.mask & LVIF_IMAGE) && (rec.Empty || rec.IconEmpty)) {
+                if (OnScreen(item.iItem)) {
+                    FetchDisplayData(rec, true);
+                    image = rec.ImageIndex;
+                } else {
+                    image = rec.IsDirectory ? Facts().folderIcon
+                            : rec.FileExt == L"EXE" ? Facts().programIcon
+                                                    : Facts().fileIcon;
+                }
+            }
             if (item.mask & LVIF_TEXT) {
                 textBuffer_ = ColumnText(item.iItem, item.iSubItem);
                 lstrcpynW(item.pszText, textBuffer_.c_str(), item.cchTextMax);
             }
-            if (item.mask & LVIF_IMAGE) item.iImage = rec.ImageIndex;
+            if (item.mask & LVIF_IMAGE) item.iImage = image;
             if (item.mask & LVIF_STATE) {
                 item.state = (item.state & ~LVIS_OVERLAYMASK) | INDEXTOOVERLAYMASK(rec.OverlayIndex);
                 item.stateMask |= LVIS_OVERLAYMASK;

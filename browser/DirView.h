@@ -187,6 +187,7 @@ private:
     int CompareNames(const std::wstring& a, const std::wstring& b) const;
     void DrawParentArrow(const NMLVCUSTOMDRAW& draw);
     std::wstring FullName(const TFileRec& rec) const;
+    bool OnScreen(int index) const;
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     static std::wstring ShortcutTarget(const std::wstring& link);

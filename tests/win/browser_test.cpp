@@ -3,9 +3,11 @@
 #include "test_support.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
+#include "framework/application.h"
 #include "framework/error.h"
 
 namespace zandrel::test {
@@ -473,6 +475,45 @@ TEST_F(Browser, EnterAndDoubleClickTakeFilesAndOpenFolders) {
     EXPECT_EQ(list->FocusedItem(), Find(L"sub"));
 }
 
+TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
+    AllFiles();
+    TempDir dir, target;
+    MakeDir(dir / L"gone");
+    WriteBytes(dir / L"keep.exe", "MZ");
+    // A shortcut to a folder, made through the shell's link object.
+    IShellLinkW* link = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                           reinterpret_cast<void**>(&link))));
+    link->SetPath(target.Path().c_str());
+    IPersistFile* file = nullptr;
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+    ASSERT_TRUE(SUCCEEDED(file->Save((dir / L"to target.lnk").c_str(), TRUE)));
+    file->Release();
+    link->Release();
+
+    list->SetPath(dir.Path());
+    ASSERT_GE(Find(L"gone"), 0);
+    RemoveDirectoryW((dir / L"gone").c_str());
+    list->SetFocusedItem(Find(L"gone"));
+    Enter();
+    EXPECT_EQ(list->Path(), dir.Path()) << "nothing to open";
+    EXPECT_EQ(Find(L"gone"), -1) << "the list refreshed itself";
+    EXPECT_GE(Find(L"keep.exe"), 0);
+
+    // The pane refuses every file, shortcuts included ...
+    Focus(L"to target.lnk");
+    list->SetSelected(Find(L"to target.lnk"), true);
+    Enter();
+    EXPECT_EQ(list->Path(), dir.Path());
+    EXPECT_EQ(form->edSource.Text(), dir / L"to target.lnk") << "a shortcut is a file like any other here";
+    // ... while a list whose owner allows it follows a shortcut to its folder.
+    list->OnExecFile = nullptr;
+    list->SetSelected(Find(L"to target.lnk"), true);
+    list->ExecuteCurrentFile();
+    EXPECT_EQ(list->Path(), target.Path());
+    EXPECT_TRUE(dialogs.opened.empty());
+}
+
 TEST_F(Browser, UpHomeAndTheCtrlShortcuts) {
     TempDir dir;
     MakeDir(dir / L"A");
@@ -505,6 +546,23 @@ TEST_F(Browser, UpHomeAndTheCtrlShortcuts) {
     ClickTool(form->btnViewStyle);
     EXPECT_EQ(list->ViewStyle(), TViewStyle::vsSmallIcon);
     EXPECT_FALSE(form->btnViewStyle.Down());
+    // The same from the keyboard, through the message loop and the dialog navigation.
+    SetForegroundWindow(form->Handle());
+    list->SetFocus();
+    INPUT keys[4]{};
+    for (auto& k : keys) k.type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_CONTROL;
+    keys[1].ki.wVk = 'S';
+    keys[2].ki.wVk = 'S', keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    keys[3].ki.wVk = VK_CONTROL, keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(4, keys, sizeof(INPUT)), 4u);
+    for (int i = 0; i < 20 && list->ViewStyle() != TViewStyle::vsReport; ++i) {
+        Application::Instance().ProcessMessages();
+        Sleep(20);
+    }
+    EXPECT_EQ(list->ViewStyle(), TViewStyle::vsReport);
+    form->btnViewStyle.SetDown(false);
+    form->btnViewStyle.Click();
 
     // Ctrl+Left reloads (a new file shows); Ctrl+R does nothing special.
     TempDir other;
