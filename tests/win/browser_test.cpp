@@ -512,6 +512,23 @@ TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
     list->ExecuteCurrentFile();
     EXPECT_EQ(list->Path(), target.Path());
     EXPECT_TRUE(dialogs.opened.empty());
+    // ... and opens a file with the shell.
+    list->SetPath(dir.Path());
+    list->SetSelected(Find(L"keep.exe"), true);
+    list->ExecuteCurrentFile();
+    EXPECT_EQ(dialogs.opened, (std::vector<std::wstring>{dir / L"keep.exe"}));
+}
+
+TEST_F(Browser, LoadsAskedForWhileBlockedRunWhenAllowedAgain) {
+    TempDir a, b;
+    WriteBytes(b / L"b.exe", "MZ");
+    list->SetPath(a.Path());
+    list->SetLoadEnabled(false);  // as while a name is edited
+    list->SetPath(b.Path());
+    EXPECT_EQ(list->Path(), b.Path());
+    EXPECT_EQ(list->FindFileItem(L"b.exe"), -1) << "not loaded yet";
+    list->SetLoadEnabled(true);
+    EXPECT_GE(list->FindFileItem(L"b.exe"), 0);
 }
 
 TEST_F(Browser, UpHomeAndTheCtrlShortcuts) {
