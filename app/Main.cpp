@@ -7,6 +7,8 @@
 #include "app/globals.h"
 #include "app/settings.h"
 #include "app/stored_values.h"
+#include "browser/favorites.h"
+#include "framework/registry.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
@@ -115,6 +117,15 @@ void TfrmMain::CreateControls() {
     btnHome.Attach(ToolBar1, ToolBar1.AddButton(L"BTNHOME", false));
     ToolBar1.AddSeparator(2);
     btnViewStyle.Attach(ToolBar1, ToolBar1.AddButton(L"BTNVIEW", true));
+    favoritePlace_ = ToolBar1.AddPlaceholder(s(39));
+    btnFavoriteDir.Create(ToolBar1.Handle(), {0, 0, 39, 25}, s);
+    btnFavoriteDir.SetFlat(true);
+    if (const auto glyph = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), L"BTNFAVORITE", IMAGE_BITMAP,
+                                                           0, 0, LR_CREATEDIBSECTION))) {
+        btnFavoriteDir.SetGlyph(glyph);
+        DeleteObject(glyph);
+    }
+    btnFavoriteDir.SetHint(L"Add/Goto favorite folder");
     CoolBar1.AddBand(cbShellDrive1.Handle(), 24);
     CoolBar1.AddBand(FilterComboBox1.Handle(), 24);
     CoolBar1.AddBand(ToolBar1.Handle(), 27);
@@ -217,6 +228,7 @@ void TfrmMain::WireHandlers() {
     btnRefresh1.OnClick = [this] { btnRefresh1Click(); };
     btnHome.OnClick = [this] { btnHomeClick(); };
     btnViewStyle.OnClick = [this] { btnViewStyleClick(); };
+    btnFavoriteDir.OnClick = [this] { btnFavoriteDirClick(); };
 }
 
 void TfrmMain::ApplyLayout() {
@@ -255,6 +267,13 @@ void TfrmMain::LayoutBrowser() {
     for (Control* c : std::initializer_list<Control*>{&cbShellDrive1, &FilterComboBox1, &ToolBar1})
         c->Place(s, font_.get());
     SendMessageW(ToolBar1.Handle(), TB_SETBUTTONSIZE, 0, MAKELPARAM(s(25), s(25)));
+    {
+        // The arrow button stands in the room the tool bar keeps for it.
+        const RECT room = ToolBar1.ButtonRect(favoritePlace_);
+        btnFavoriteDir.Place(s, font_.get());
+        SetWindowPos(btnFavoriteDir.Handle(), nullptr, room.left, room.top, s(39), s(25),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     auto height = [](const Control& c) {
         RECT r;
         GetWindowRect(c.Handle(), &r);
@@ -306,12 +325,45 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::LoadFavorites() {
     if (!pmFavoriteDir) pmFavoriteDir = CreatePopupMenu();
+    btnFavoriteDir.DropDown = pmFavoriteDir;
     for (int i = 0; i < MaxFavorites; ++i) {
         const auto folder = ReadIniFromReg(SettingsKey + FavoritesSubKey, std::to_wstring(i));
-        if (folder.empty()) break;
+        if (folder.empty()) break;  // a gap ends the list
         FavoriteItems[static_cast<std::size_t>(i)] = folder;
         AppendMenuW(pmFavoriteDir, MF_STRING, kFavoriteItemId + static_cast<UINT>(i), folder.c_str());
     }
+}
+
+// The menu is the favourites' data: its captions, top first.
+std::vector<std::wstring> TfrmMain::FavoriteCaptions() const {
+    std::vector<std::wstring> captions;
+    const int count = GetMenuItemCount(pmFavoriteDir);
+    for (int i = 0; i < count; ++i) {
+        const int length = GetMenuStringW(pmFavoriteDir, static_cast<UINT>(i), nullptr, 0, MF_BYPOSITION);
+        std::wstring caption(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+        caption.resize(static_cast<std::size_t>(
+            GetMenuStringW(pmFavoriteDir, static_cast<UINT>(i), caption.data(), length + 1, MF_BYPOSITION)));
+        captions.push_back(caption);
+    }
+    return captions;
+}
+
+void TfrmMain::SetFavoriteCaptions(const std::vector<std::wstring>& captions) {
+    for (std::size_t i = 0; i < captions.size() && i < FavoriteItems.size(); ++i) {
+        const UINT id = kFavoriteItemId + static_cast<UINT>(i);
+        if (static_cast<int>(i) < GetMenuItemCount(pmFavoriteDir))
+            ModifyMenuW(pmFavoriteDir, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, id, captions[i].c_str());
+        else
+            AppendMenuW(pmFavoriteDir, MF_STRING, id, captions[i].c_str());
+        FavoriteItems[i] = captions[i];
+    }
+}
+
+void TfrmMain::SaveFavorites() {
+    const auto key = SettingsKey + FavoritesSubKey;
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
+    const auto stored = StoredFavorites(FavoriteCaptions());
+    for (std::size_t i = 0; i < stored.size(); ++i) WriteIniToReg(key, std::to_wstring(i), stored[i]);
 }
 
 void TfrmMain::ApplyStoredSettings() {
@@ -649,6 +701,18 @@ void TfrmMain::ShellDir1KeyUp(WORD key, bool shift, bool ctrl, bool alt) {
             btnViewStyle.SetDown(!btnViewStyle.Down());
             btnViewStyle.Click();
             break;
+        case 'F':
+            btnFavoriteDir.Click();
+            break;
+        case VK_RIGHT: {
+            // The favourites menu at the button's bottom-right corner.
+            RECT r;
+            GetClientRect(btnFavoriteDir.Handle(), &r);
+            POINT at{r.right, r.bottom};
+            ClientToScreen(btnFavoriteDir.Handle(), &at);
+            TrackPopupMenu(pmFavoriteDir, TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y, 0, Handle(), nullptr);
+            break;
+        }
         default:
             break;
     }
@@ -682,8 +746,44 @@ void TfrmMain::SetCurDirLabel(const std::wstring& path) {
     ShowWindow(imgCurDir.Handle(), path.empty() ? SW_HIDE : SW_SHOW);
 }
 
-void TfrmMain::btnFavoriteDirClick() {}
-void TfrmMain::FavoriteDirItemClick(int) {}
+void TfrmMain::btnFavoriteDirClick() {
+    auto captions = FavoriteCaptions();
+    if (!AddFavorite(captions, ShellDir1.Path(), MaxFavorites)) return;
+    SetFavoriteCaptions(captions);
+    SaveFavorites();
+}
+
+void TfrmMain::FavoriteDirItemClick(int) {
+    // The chosen item is the checked one (the menu checks it just before this runs).
+    std::wstring folder;
+    int chosen = -1;
+    const int count = GetMenuItemCount(pmFavoriteDir);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuState(pmFavoriteDir, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) {
+            folder = FavoriteCaptions()[static_cast<std::size_t>(i)];
+            CheckMenuItem(pmFavoriteDir, static_cast<UINT>(i), MF_BYPOSITION | MF_UNCHECKED);
+            chosen = i;
+            break;
+        }
+    }
+    auto& dialogs = Application::Instance().Dialogs();
+    if (folder.empty()) {
+        dialogs.Beep();
+        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgNoFavorite)), BoxKind::Error, BoxButtons::Ok);
+        return;
+    }
+    if (IsExistingFolder(folder)) {
+        if (folder.back() != L'\\') folder += L'\\';
+        ShellDir1.SetPath(folder);
+        return;
+    }
+    dialogs.Beep();
+    dialogs.Box(Handle(), L"Directory does not exist.", BoxKind::Error, BoxButtons::Ok);
+    auto captions = FavoriteCaptions();
+    RemoveFavorite(captions, static_cast<std::size_t>(chosen));
+    SetFavoriteCaptions(captions);
+    SaveFavorites();
+}
 
 void TfrmMain::ShowError(const std::wstring& text) const {
     ShowErrorBox(Application::Instance().Dialogs(), Handle(), text);
@@ -698,6 +798,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
             if (!lParam && LOWORD(wParam) >= kFavoriteItemId && LOWORD(wParam) < kFavoriteItemId + MaxFavorites) {
+                // Items check themselves when chosen; the handler looks for the checked one.
+                CheckMenuItem(pmFavoriteDir, LOWORD(wParam), MF_BYCOMMAND | MF_CHECKED);
                 FavoriteDirItemClick(LOWORD(wParam) - static_cast<int>(kFavoriteItemId));
                 return 0;
             }

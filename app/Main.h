@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "framework/win.h"
 
@@ -17,6 +18,7 @@
 #include "console/DosCommand.h"
 #include "framework/window.h"
 #include "jobs/runners.h"
+#include "widgets/ArrowButton.h"
 
 namespace zandrel {
 
@@ -52,6 +54,7 @@ public:
     ComboBox FilterComboBox1;
     ToolBar ToolBar1;
     ToolButton btnUp1, btnRefresh1, btnHome, btnViewStyle;
+    TJvArrowButton btnFavoriteDir;
     TDirView ShellDir1;
     // ---- Right panel ----
     Panel pnRight, pnListTop;
@@ -122,6 +125,9 @@ private:
     void ApplyLayout();
     void ApplyStoredSettings();
     void LoadFavorites();
+    void SaveFavorites();
+    std::vector<std::wstring> FavoriteCaptions() const;
+    void SetFavoriteCaptions(const std::vector<std::wstring>& captions);
     void LayoutBrowser();
     // Runs a chosen file dialog; gives the file on OK.
     std::optional<std::wstring> ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
@@ -139,6 +145,7 @@ private:
     Scaler scale_;
     UniqueFont font_;
     UniqueIcon openIcon_, folderIcon_, appIcon_, appIconSmall_;
+    int favoritePlace_ = 0;  // the tool bar's room for btnFavoriteDir
 };
 
 }  // namespace zandrel

@@ -131,6 +131,17 @@ void ToolBar::AddSeparator(int width) {
     SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
 }
 
+int ToolBar::AddPlaceholder(int width) {
+    const int id = kFirstId + static_cast<int>(Handlers.size());
+    Handlers.emplace_back();
+    TBBUTTON separator{};
+    separator.iBitmap = width;
+    separator.idCommand = id;
+    separator.fsStyle = BTNS_SEP;
+    SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
+    return id;
+}
+
 bool ToolBar::Command(int id) const {
     const int index = id - kFirstId;
     if (index < 0 || index >= static_cast<int>(Handlers.size())) return false;

@@ -89,6 +89,8 @@ public:
     // Adds a button; `check` makes it a toggle. Gives the button's command id.
     int AddButton(const wchar_t* pictureResource, bool check);
     void AddSeparator(int width);
+    // A separator that keeps room for a window of another kind; gives its id.
+    int AddPlaceholder(int width);
     // Runs the handler of a button's command; true when the id is one of ours.
     bool Command(int id) const;
     bool Down(int id) const;

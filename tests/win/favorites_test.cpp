@@ -1,0 +1,314 @@
+// The favourite folders on the real registry (test key), and the drop-down
+// arrow button that carries them: clicks, the menu, painting into bitmaps.
+#include "test_support.h"
+
+#include <commctrl.h>
+
+#include "app/globals.h"
+#include "framework/application.h"
+#include "framework/registry.h"
+
+namespace zandrel::test {
+namespace {
+
+// A folder on another drive than C: (the test program's own, on Z:).
+std::wstring ExeDirectoryOnOtherDrive() {
+    wchar_t path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.rfind(L'\\'));
+}
+
+std::wstring FavoritesKey() { return kTestKey + L"\\FavoriteFolders"; }
+
+void StoreFavorite(const std::wstring& name, const std::wstring& folder) {
+    RegistryKey::Open(HKEY_CURRENT_USER, FavoritesKey(), true)->WriteString(name, folder);
+}
+
+// What the favourites key holds, "0", "1", ... up to the first missing name (and one more, to see gaps).
+std::vector<std::wstring> StoredFavorites() {
+    std::vector<std::wstring> stored;
+    auto key = RegistryKey::Open(HKEY_CURRENT_USER, FavoritesKey(), false);
+    if (!key) return stored;
+    for (int i = 0; i < 5; ++i)
+        if (auto v = key->ReadString(std::to_wstring(i))) stored.push_back(*v);
+    return stored;
+}
+
+// While a pop-up menu is open: where it stands, then closes it.
+struct MenuWatch {
+    static inline POINT where{-1, -1};
+    static inline int items = -1;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        if (!menu || !IsWindowVisible(menu)) return;
+        RECT r;
+        GetWindowRect(menu, &r);
+        where = {r.left, r.top};
+        items = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(menu, 0x01E1 /* MN_GETHMENU */, 0, 0)));
+        KillTimer(nullptr, id);
+        EndMenu();
+    }
+    MenuWatch() {
+        where = {-1, -1};
+        items = -1;
+        timer = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~MenuWatch() { KillTimer(nullptr, timer); }
+    UINT_PTR timer;
+};
+
+class Favorites : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        RegistryKey::DeleteKey(HKEY_CURRENT_USER, FavoritesKey());
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        RegistryKey::DeleteKey(HKEY_CURRENT_USER, FavoritesKey());
+    }
+    std::vector<std::wstring> Menu() const {
+        std::vector<std::wstring> captions;
+        for (int i = 0; i < GetMenuItemCount(form->pmFavoriteDir); ++i) {
+            wchar_t text[MAX_PATH * 2]{};
+            GetMenuStringW(form->pmFavoriteDir, static_cast<UINT>(i), text, MAX_PATH * 2, MF_BYPOSITION);
+            captions.push_back(text);
+        }
+        return captions;
+    }
+    void Add(const std::wstring& folder) {
+        form->ShellDir1.SetPath(folder);
+        form->btnFavoriteDir.Click();
+    }
+    // Chooses the menu's item at `position` as the menu does: a command to the main window.
+    void Choose(int position) {
+        SendMessageW(form->Handle(), WM_COMMAND, TfrmMain::kFavoriteItemId + static_cast<UINT>(position), 0);
+    }
+};
+
+TEST_F(Favorites, NewestFirstAtMostThreeAndStoredFromZero) {
+    MakeWindow();
+    EXPECT_TRUE(Menu().empty());
+    TempDir a, b, c, d;
+    Add(a.Path());
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{a.Path()}));
+    EXPECT_EQ(StoredFavorites(), (std::vector<std::wstring>{a.Path()}));
+    Add(b.Path());
+    Add(c.Path());
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{c.Path(), b.Path(), a.Path()}));
+    Add(d.Path());
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{d.Path(), c.Path(), b.Path()}));
+    EXPECT_EQ(StoredFavorites(), (std::vector<std::wstring>{d.Path(), c.Path(), b.Path()}));
+
+    // Already there in another letter case: nothing changes.
+    std::wstring lower = c.Path();
+    for (auto& ch : lower)
+        if (ch >= L'A' && ch <= L'Z') ch = static_cast<wchar_t>(ch - L'A' + L'a');
+    Add(lower);
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{d.Path(), c.Path(), b.Path()}));
+
+    // Ctrl+F in the list adds too; with no folder it does nothing.
+    TempDir e;
+    form->ShellDir1.SetPath(e.Path());
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::copy(std::begin(saved), std::end(saved), state);
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    SendMessageW(form->ShellDir1.Handle(), WM_KEYUP, 'F', 0);
+    SetKeyboardState(saved);
+    EXPECT_EQ(Menu().front(), e.Path());
+}
+
+TEST_F(Favorites, GoingToAFavoriteAndToOneThatHasGone) {
+    TempDir keep, gone;
+    const std::wstring other = ExeDirectoryOnOtherDrive();
+    StoreFavorite(L"0", gone.Path());
+    StoreFavorite(L"1", keep.Path());
+    StoreFavorite(L"2", other);
+    MakeWindow();
+    ASSERT_EQ(Menu(), (std::vector<std::wstring>{gone.Path(), keep.Path(), other}));
+
+    Choose(1);
+    EXPECT_EQ(form->ShellDir1.Path(), keep.Path());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_FALSE(GetMenuState(form->pmFavoriteDir, 1, MF_BYPOSITION) & MF_CHECKED) << "the mark is taken off";
+
+    Choose(2);
+    EXPECT_EQ(form->ShellDir1.Path(), other);
+    EXPECT_EQ(form->cbShellDrive1.Drive(), L'C') << "the drive selector stays";
+
+    RemoveDirectoryW(gone.Path().c_str());
+    Choose(0);
+    ASSERT_EQ(dialogs.Texts(), (std::vector<std::wstring>{L"Directory does not exist."}));
+    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{keep.Path(), other, L""}));
+    EXPECT_EQ(StoredFavorites(), (std::vector<std::wstring>{keep.Path(), other}));
+
+    // The empty place: the no-folder message, nothing else.
+    Choose(2);
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text, L"There is no favourite folder in this place of the menu. Add one with the "
+                                     L"favourites button first.");
+    EXPECT_EQ(dialogs.boxes[1].kind, BoxKind::Error);
+    EXPECT_EQ(dialogs.beeps, 2);
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{keep.Path(), other, L""}));
+
+    // The next addition fills it.
+    TempDir fresh;
+    Add(fresh.Path());
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{fresh.Path(), keep.Path(), other}));
+}
+
+TEST_F(Favorites, AGapEndsTheStoredList) {
+    StoreFavorite(L"0", L"C:\\windows");
+    StoreFavorite(L"2", L"C:\\users");
+    MakeWindow();
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{L"C:\\windows"}));
+}
+
+TEST_F(Favorites, TheArrowDropsTheMenuAndTheMainPartClicks) {
+    StoreFavorite(L"0", L"C:\\windows");
+    MakeWindow();
+    auto& button = form->btnFavoriteDir;
+    RECT r;
+    GetClientRect(button.Handle(), &r);
+    int drops = 0;
+    button.OnDrop = [&] { ++drops; };
+    const std::wstring before = form->ShellDir1.Path();
+
+    // A press on the arrow: the menu opens under the button's left edge; no click.
+    {
+        MenuWatch watch;
+        SendMessageW(button.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right - 3, r.bottom / 2));
+    }
+    POINT corner{0, r.bottom};
+    ClientToScreen(button.Handle(), &corner);
+    EXPECT_EQ(MenuWatch::items, 1);
+    EXPECT_EQ(MenuWatch::where.x, corner.x);
+    EXPECT_EQ(MenuWatch::where.y, corner.y);
+    EXPECT_EQ(drops, 1);
+    SendMessageW(button.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.right - 3, r.bottom / 2));
+    EXPECT_TRUE(Menu().size() == 1) << "no favourite added by the arrow";
+    EXPECT_EQ(form->ShellDir1.Path(), before);
+
+    // The right button opens it as well.
+    {
+        MenuWatch watch;
+        SendMessageW(button.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(r.right - 3, 2));
+    }
+    EXPECT_EQ(MenuWatch::items, 1);
+    EXPECT_EQ(drops, 2);
+
+    // Ctrl+Right in the list: at the button's bottom-right corner.
+    {
+        MenuWatch watch;
+        BYTE saved[256], state[256];
+        GetKeyboardState(saved);
+        std::copy(std::begin(saved), std::end(saved), state);
+        state[VK_CONTROL] = 0x80;
+        SetKeyboardState(state);
+        SendMessageW(form->ShellDir1.Handle(), WM_KEYUP, VK_RIGHT, 0);
+        SetKeyboardState(saved);
+    }
+    POINT bottomRight{r.right, r.bottom};
+    ClientToScreen(button.Handle(), &bottomRight);
+    EXPECT_EQ(MenuWatch::where.x, bottomRight.x);
+    EXPECT_EQ(MenuWatch::where.y, bottomRight.y);
+
+    // The main part: press and release inside is a click (here: add the list's folder).
+    TempDir dir;
+    form->ShellDir1.SetPath(dir.Path());
+    SendMessageW(button.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    EXPECT_EQ(button.Face(), TJvArrowButton::fsDown);
+    SendMessageW(button.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(40, 4));  // released outside
+    EXPECT_EQ(Menu().size(), 1u);
+    EXPECT_EQ(button.Face(), TJvArrowButton::fsUp);
+    SendMessageW(button.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    SendMessageW(button.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(Menu().front(), dir.Path());
+    EXPECT_EQ(drops, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * w + x)]; }
+};
+
+Picture Paint(HWND hwnd) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    Picture p;
+    p.w = r.right, p.h = r.bottom;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), p.w, -p.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    const auto* raw = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < p.w * p.h; ++i) {
+        const std::uint32_t v = raw[i];
+        p.pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return p;
+}
+
+TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
+    MakeWindow();
+    auto& button = form->btnFavoriteDir;
+    const auto idle = Paint(button.Handle());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), dark = GetSysColor(COLOR_3DDKSHADOW);
+    const auto lines = ArrowLines(idle.w - 13, 0, idle.w, idle.h, false, true);
+    ASSERT_FALSE(lines.empty());
+    for (const auto& line : lines)
+        for (int x = line.x0; x < line.x1; ++x) EXPECT_EQ(idle.At(x, line.y), dark) << x << "," << line.y;
+    EXPECT_EQ(idle.At(lines[0].x0, lines[0].y - 1), face) << "nothing above the arrow";
+    EXPECT_EQ(idle.At(0, idle.h / 2), face) << "flat: no frame while the mouse is away";
+
+    SendMessageW(button.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_TRUE(button.MouseInside());
+    const auto hover = Paint(button.Handle());
+    EXPECT_EQ(hover.At(0, hover.h / 2), GetSysColor(COLOR_BTNHIGHLIGHT)) << "a raised frame under the mouse";
+    SendMessageW(button.Handle(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(button.MouseInside());
+
+    // The glyph: a yellow folder when enabled; an embossed grey picture when disabled.
+    auto hasColour = [](const Picture& p, COLORREF c) {
+        return std::find(p.pixels.begin(), p.pixels.end(), c) != p.pixels.end();
+    };
+    EXPECT_TRUE(hasColour(idle, RGB(255, 216, 96)));
+    button.SetEnabled(false);
+    const auto disabled = Paint(button.Handle());
+    EXPECT_FALSE(hasColour(disabled, RGB(255, 216, 96)));
+    EXPECT_TRUE(hasColour(disabled, GetSysColor(COLOR_BTNSHADOW)));
+    for (const auto& line : ArrowLines(disabled.w - 13, 0, disabled.w, disabled.h, false, true))
+        EXPECT_EQ(disabled.At(line.x0, line.y), GetSysColor(COLOR_BTNSHADOW)) << "a grey arrow";
+    button.SetEnabled(true);
+
+    // Stuck down in a group, with PressBoth the arrow is drawn pressed (moved one right and down).
+    button.SetGroupIndex(1);
+    button.SetAllowAllUp(true);
+    button.SetDown(true);
+    EXPECT_EQ(button.Face(), TJvArrowButton::fsExclusive);
+    const auto down = Paint(button.Handle());
+    const auto pressed = ArrowLines(down.w - 13, 0, down.w, down.h, true, true);
+    EXPECT_EQ(down.At(pressed[0].x0, pressed[0].y), dark);
+    button.SetDown(false);
+    button.SetGroupIndex(0);
+    EXPECT_FALSE(button.Down());
+}
+
+}  // namespace
+}  // namespace zandrel::test
