@@ -18,6 +18,7 @@
 #include "jobs/job_host.h"
 #include "jobs/run_and_wait.h"
 #include "resources/resource.h"
+#include "widgets/About.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -321,6 +322,14 @@ void TfrmMain::FormCreate() {
     FilterComboBox1.SetItemIndex(1);
     LoadFavorites();
     ApplyStoredSettings();
+    if (deps_.splash) {
+        // The splash, for a moment; it goes also when something fails meanwhile.
+        TfrmBanner banner;
+        ShowWindow(banner.Handle(), SW_SHOWNOACTIVATE);
+        UpdateWindow(banner.Handle());
+        RedrawWindow(banner.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(1900);
+    }
 }
 
 void TfrmMain::LoadFavorites() {
@@ -407,7 +416,8 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::btnAboutClick() {
-    // The About box comes with its own window; nothing to show yet.
+    TAboutBox box(Handle());
+    box.ShowModal();
 }
 
 void TfrmMain::btnHelpClick() {

@@ -29,6 +29,7 @@ struct MainDeps {
     IRunAndWait* runner = nullptr;        // nullptr: the real process runner
     IConsoleCommand* console = nullptr;   // nullptr: DosCommand1, the real console runner
     std::wstring settingsKeyOverride;     // tests keep their settings in a key of their own
+    bool splash = true;                   // tests skip the splash's pause
 };
 
 class TfrmMain : public Window {

@@ -66,6 +66,7 @@ int wmain(int argc, wchar_t** argv) {
     app.Initialize();
     MainDeps deps;
     deps.settingsKeyOverride = L"Software\\Orvo\\ZandrelBench";
+    deps.splash = false;
     TfrmMain form(deps);
     form.Show();
     form.FilterComboBox1.SetItemIndex(2);  // all files

@@ -251,6 +251,17 @@ void Panel::Create(HWND parent, DesignRect rect, const Scaler& scale, Bevel beve
                  r.bottom - r.top, parent);
 }
 
+void Panel::SetColor(COLORREF color) {
+    if (brush_) DeleteObject(brush_);
+    brush_ = CreateSolidBrush(color);
+    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+Panel::~Panel() {
+    Destroy();
+    if (brush_) DeleteObject(brush_);
+}
+
 void Panel::Place(const Scaler& scale) const {
     const RECT r = scale.Rect(design_.x, design_.y, design_.w, design_.h);
     SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -270,10 +281,14 @@ LRESULT Panel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             const HDC dc = BeginPaint(Handle(), &ps);
+            RECT r;
+            GetClientRect(Handle(), &r);
+            if (brush_) FillRect(dc, &r, brush_);
             if (bevel_ != Bevel::None) {
-                RECT r;
-                GetClientRect(Handle(), &r);
-                DrawEdge(dc, &r, bevel_ == Bevel::RaisedInner ? BDR_RAISEDINNER : BDR_RAISEDOUTER, BF_RECT);
+                const UINT edge = bevel_ == Bevel::RaisedInner   ? BDR_RAISEDINNER
+                                  : bevel_ == Bevel::LoweredInner ? BDR_SUNKENINNER
+                                                                  : BDR_RAISEDOUTER;
+                DrawEdge(dc, &r, edge, BF_RECT);
             }
             EndPaint(Handle(), &ps);
             return 0;

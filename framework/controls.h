@@ -171,10 +171,13 @@ public:
 // notifications on to its parent, so the form sees them all.
 class Panel : public Window {
 public:
-    enum class Bevel { None, RaisedInner, RaisedOuter };
+    enum class Bevel { None, RaisedInner, RaisedOuter, LoweredInner };
     void Create(HWND parent, DesignRect rect, const Scaler& scale, Bevel bevel = Bevel::None);
     void Place(const Scaler& scale) const;
     const DesignRect& Design() const { return design_; }
+    // A colour of its own instead of the parent's background.
+    void SetColor(COLORREF color);
+    ~Panel() override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -182,6 +185,7 @@ protected:
 private:
     DesignRect design_;
     Bevel bevel_ = Bevel::None;
+    HBRUSH brush_ = nullptr;
 };
 
 }  // namespace zandrel

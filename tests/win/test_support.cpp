@@ -113,6 +113,7 @@ void MainWindowTest::MakeWindow(IRunAndWait* realRunner) {
     deps.runner = realRunner ? realRunner : &runner;
     deps.console = &console;
     deps.settingsKeyOverride = kTestKey;
+    deps.splash = splash;
     form = std::make_unique<TfrmMain>(deps);
     messageOutput = std::make_unique<TMessageOutput>(form->Handle());
     form->MessageOutput = messageOutput.get();

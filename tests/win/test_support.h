@@ -110,6 +110,7 @@ protected:
     void TearDown() override;
     void MakeWindow(IRunAndWait* runner = nullptr);
 
+    bool splash = false;  // the splash holds the start for 1.9 s
     RecordingDialogs dialogs;
     FakeRunner runner;
     FakeConsole console;
