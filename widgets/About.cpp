@@ -26,7 +26,7 @@ POINT Centred(int w, int h) {
 // About box
 
 TAboutBox::TAboutBox(HWND owner) : owner_(owner) {
-    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
+    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RegisterClassOnce(L"ZandrelAbout", CS_DBLCLKS, GetSysColorBrush(COLOR_BTNFACE));
     scale_ = Scaler(GetDpiForSystem());
