@@ -236,6 +236,7 @@ protected:
         MainDeps deps;
         deps.runner = &runner;
         deps.settingsKeyOverride = kTestKey;
+        deps.splash = false;
         form = std::make_unique<TfrmMain>(deps);
         messageOutput = std::make_unique<TMessageOutput>(form->Handle());
         form->MessageOutput = messageOutput.get();
