@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "framework/application.h"
+#include "framework/error.h"
 #include "framework/files.h"
 
 namespace zandrel {
@@ -16,6 +17,21 @@ namespace {
 constexpr const wchar_t* kOwnIconExts = L"EXE,LNK,ICO,ANI,CUR,PIF,JOB,CPL";
 constexpr int kPumpEvery = 100;
 constexpr int kValidateMax = 50;
+constexpr const wchar_t* kForbidden = L"\\/:*?\"<>|";
+const UINT kReEdit = RegisterWindowMessageW(L"ZandrelDirViewReEdit");
+
+struct RenameTexts {
+    const wchar_t *invalid, *cannot, *exists;
+};
+RenameTexts RenameMessages(int language) {
+    if (language == 7)
+        return {L"Dateiname enthält ungültige Zeichen:", L"Datei oder Verzeichnis kann nicht umbenannt werden: ",
+                L"Datei oder Verzeichnis ist bereits vorhanden: "};
+    if (language == 12)
+        return {L"Le nom de fichier contient des caractères invalides:", L"Ne peux renommer le fichier: ",
+                L"File allready exists: "};
+    return {L"Filename contains invalid characters:", L"Can't rename file or directory: ", L"File allready exists: "};
+}
 
 std::wstring Upper(std::wstring s) {
     if (!s.empty()) CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
@@ -258,6 +274,8 @@ TDirView::~TDirView() {
 void TDirView::Create(HWND parent, DesignRect rect, const Scaler& scale) {
     DWORD style = LVS_OWNERDATA | LVS_SHAREIMAGELISTS | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE | WS_TABSTOP;
     if (!multiSelect_) style |= LVS_SINGLESEL;
+    if (!ReadOnly) style |= LVS_EDITLABELS;
+    FileOperator.ProgressTitle = L"Filesystem Operation";
     Control::Create(parent, WC_LISTVIEWW, L"", style, rect, scale, WS_EX_CLIENTEDGE);
     SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
     const auto& facts = Facts();
@@ -954,9 +972,12 @@ void TDirView::SortItems() {
 // Execute, keys and mouse
 
 void TDirView::ShowProperties() {
-    const int item = Selected();
-    if (item < 0) return;
-    const auto name = ItemFullFileName(item);
+    // Nothing selected: the folder's own sheet; one item: its sheet; several: none.
+    const auto selected = SelectedItems();
+    if (selected.size() > 1) return;
+    const std::wstring name = selected.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_)
+                                               : ItemFullFileName(selected[0]);
+    if (name.empty()) return;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_INVOKEIDLIST;
@@ -1017,6 +1038,89 @@ std::wstring TDirView::ShortcutTarget(const std::wstring& link) {
     }
     shell->Release();
     return result;
+}
+
+// ---------------------------------------------------------------------------
+// Renaming in place
+
+void TDirView::EditCaption(int index) {
+    if (index < 0 || index >= Count()) return;
+    ::SetFocus(hwnd_);
+    ListView_EditLabel(hwnd_, index);
+}
+
+bool TDirView::BeginEdit(int index) {
+    const bool again = reEdit_;
+    reEdit_ = false;
+    const TFileRec* rec = Item(index);
+    if (!rec || ReadOnly || isRecycleBinView_ || rec->IsParentDir) return false;
+    SetLoadEnabled(false);  // the list stays as it is while a name is typed
+    if (const HWND edit = ListView_GetEditControl(hwnd_)) {
+        SetWindowSubclass(edit, EditProc, 4, reinterpret_cast<DWORD_PTR>(this));
+        if (again && !reEditName_.empty()) {
+            SetWindowTextW(edit, reEditName_.c_str());
+            SendMessageW(edit, EM_SETSEL, 0, -1);
+        }
+    }
+    return true;
+}
+
+LRESULT CALLBACK TDirView::EditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_CHAR && wParam && std::wstring(kForbidden).find(static_cast<wchar_t>(wParam)) != std::wstring::npos) {
+        Application::Instance().Dialogs().Beep();  // a name may not hold it
+        return 0;
+    }
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(edit, EditProc, 4);
+    return DefSubclassProc(edit, msg, wParam, lParam);
+}
+
+void TDirView::EndEdit(int index, const wchar_t* text) {
+    struct Allow {
+        TDirView& v;
+        ~Allow() { v.SetLoadEnabled(true); }  // and a load asked for meanwhile runs now
+    } allow{*this};
+    TFileRec* rec = index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].get() : nullptr;
+    if (!text || !*text || !rec) return;  // cancelled
+    const std::wstring newName = text;
+    const auto texts = RenameMessages(primaryLanguage_);
+    if (newName.find_first_of(kForbidden) != std::wstring::npos) {
+        std::wstring message = std::wstring(texts.invalid) + L" ";
+        for (const wchar_t* c = kForbidden; *c; ++c) message += L' ', message += *c;
+        Application::Instance().ShowException(Error(message));
+        return;
+    }
+    if (OnBeginRename) OnBeginRename(this, index, newName);
+    const std::wstring target = path_ + L"\\" + newName;
+    FileOperator.Operation = TFileOperation::foRename;
+    FileOperator.Flags = foAllowUndo | foNoConfirmation;
+    FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);
+    FileOperator.OperandFrom = {ItemFullFileName(index)};
+    FileOperator.OperandTo = {target};
+    if (FileOperator.Execute()) {
+        rec->FileName = newName;
+        rec->DisplayName = newName;
+        rec->FileExt = Extension3(newName);
+        rec->TypeName.clear();
+        rec->PIDL.reset();
+        rec->Empty = rec->IconEmpty = true;
+        FetchDisplayData(*rec, true);
+        ListView_RedrawItems(hwnd_, index, index);
+        if (OnEndRename) OnEndRename(this, index, newName);
+        return;
+    }
+    ListView_RedrawItems(hwnd_, index, index);  // the old caption again
+    auto& dialogs = Application::Instance().Dialogs();
+    MessageBeep(MB_ICONHAND);
+    const bool exists = GetFileAttributesW(ApiPath(target).c_str()) != INVALID_FILE_ATTRIBUTES;
+    const auto answer = dialogs.Box(GetAncestor(hwnd_, GA_ROOT),
+                                    std::wstring(exists ? texts.exists : texts.cannot) + newName, BoxKind::Error,
+                                    BoxButtons::OkAbort);
+    if (answer == BoxAnswer::Ok) {
+        // Type the name again: the editor opens once this edit has ended.
+        reEdit_ = true;
+        reEditName_ = newName;
+        PostMessageW(hwnd_, kReEdit, 0, 0);
+    }
 }
 
 void TDirView::EnterPressed() {
@@ -1154,6 +1258,17 @@ bool TDirView::OwnNotify(const NMHDR& header, LRESULT& result) {
         case NM_DBLCLK:
             DoubleClicked();
             return true;
+        case LVN_BEGINLABELEDITW: {
+            const auto& edit = reinterpret_cast<const NMLVDISPINFOW&>(header);
+            result = BeginEdit(edit.item.iItem) ? FALSE : TRUE;
+            return true;
+        }
+        case LVN_ENDLABELEDITW: {
+            const auto& edit = reinterpret_cast<const NMLVDISPINFOW&>(header);
+            EndEdit(edit.item.iItem, edit.item.pszText);
+            result = FALSE;  // the caption comes from the record
+            return true;
+        }
         case NM_CUSTOMDRAW: {
             const auto& draw = reinterpret_cast<const NMLVCUSTOMDRAW&>(header);
             switch (draw.nmcd.dwDrawStage) {
@@ -1201,6 +1316,11 @@ LRESULT CALLBACK TDirView::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 }
 
 LRESULT TDirView::ListMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    if (msg == kReEdit) {
+        handled = true;
+        if (const int item = FocusedItem(); item >= 0) EditCaption(item);
+        return 0;
+    }
     switch (msg) {
         case WM_GETDLGCODE: {
             // Enter belongs to the list (it opens folders), not to the dialog manager.

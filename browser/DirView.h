@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "browser/FileOperator.h"
 #include "browser/IEDriveInfo.h"
 #include "browser/list_logic.h"
 #include "framework/controls.h"
@@ -107,6 +108,9 @@ public:
     bool MultiSelect() const { return multiSelect_; }
     void SetMultiSelect(bool multi);
     COLORREF CompressedColor = RGB(0, 0, 255);
+    bool ReadOnly = false;  // no renaming in place
+    bool UseSystemContextMenu = true;
+    TFileOperator FileOperator;  // renames (and file operations of drops)
     TSelAttr SelArchive = TSelAttr::SelDontCare, SelHidden = TSelAttr::SelDontCare,
              SelSysFile = TSelAttr::SelDontCare, SelReadOnly = TSelAttr::SelDontCare;
     // Sizes are 64-bit, so the full range lists files of any size.
@@ -134,6 +138,8 @@ public:
     void SetLoadEnabled(bool enabled);
     void ValidateSelectedFiles();
     void ExecuteCurrentFile();
+    // Opens the caption editor on an item, as a slow second click or F2 does.
+    void EditCaption(int index);
 
     // Items are positions in list order; -1 is none.
     int Count() const { return static_cast<int>(items_.size()); }
@@ -159,6 +165,7 @@ public:
     std::function<void(TDirView*, int item, TItemChange change, bool& allowChange)> OnChanging;
     std::function<void(TDirView*, int item, bool selected)> OnSelectItemNew;
     std::function<void(TDirView*, int item)> OnFileSizeChanged;
+    std::function<void(TDirView*, int item, const std::wstring& newName)> OnBeginRename, OnEndRename;
     std::function<void()> OnDblClick;
     std::function<void(WORD key, bool shift, bool ctrl, bool alt)> OnKeyUp;
 
@@ -188,6 +195,9 @@ private:
     void DrawParentArrow(const NMLVCUSTOMDRAW& draw);
     std::wstring FullName(const TFileRec& rec) const;
     bool OnScreen(int index) const;
+    bool BeginEdit(int index);
+    void EndEdit(int index, const wchar_t* text);
+    static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     static std::wstring ShortcutTarget(const std::wstring& link);
@@ -197,6 +207,8 @@ private:
     bool dirOK_ = false, isRecycleBinView_ = false, loading_ = false, loadEnabled_ = true;
     bool loadPending_ = false, abortLoading_ = false, hasParentDir_ = false, answerDisplay_ = true;
     bool switchingView_ = false, multiSelect_ = false, changingSeen_ = false;
+    bool reEdit_ = false;        // open the editor again after a failed rename
+    std::wstring reEditName_;    // with the name that was tried
     std::int64_t filesSize_ = 0;
     UINT pathDriveType_ = 0;
     int primaryLanguage_ = 9;

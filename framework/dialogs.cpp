@@ -26,6 +26,13 @@ LRESULT CALLBACK HideNoButton(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// The system has no OK/Abort box: an OK/Cancel box whose Cancel says Abort.
+LRESULT CALLBACK CancelSaysAbort(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE)
+        if (const HWND cancel = GetDlgItem(reinterpret_cast<HWND>(wParam), IDCANCEL)) SetWindowTextW(cancel, L"&Abort");
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 void SystemDialogs::Beep() { MessageBeep(MB_OK); }
@@ -42,17 +49,19 @@ BoxAnswer SystemDialogs::Box(HWND owner, const std::wstring& text, BoxKind kind,
         case BoxButtons::Ok: flags |= MB_OK; break;
         case BoxButtons::YesNo: flags |= MB_YESNO; break;
         case BoxButtons::YesCancel: flags |= MB_YESNOCANCEL; break;
+        case BoxButtons::OkAbort: flags |= MB_OKCANCEL; break;
     }
     // The system has no Yes/Cancel box: a Yes/No/Cancel box loses its No button.
-    const HHOOK hook = buttons == BoxButtons::YesCancel
-                           ? SetWindowsHookExW(WH_CBT, HideNoButton, nullptr, GetCurrentThreadId())
-                           : nullptr;
+    const HOOKPROC adjust = buttons == BoxButtons::YesCancel ? HideNoButton
+                            : buttons == BoxButtons::OkAbort ? CancelSaysAbort
+                                                             : nullptr;
+    const HHOOK hook = adjust ? SetWindowsHookExW(WH_CBT, adjust, nullptr, GetCurrentThreadId()) : nullptr;
     const int answer = MessageBoxW(owner, text.c_str(), title, flags);
     if (hook) UnhookWindowsHookEx(hook);
     switch (answer) {
         case IDYES: return BoxAnswer::Yes;
         case IDNO: return BoxAnswer::No;
-        case IDCANCEL: return BoxAnswer::Cancel;
+        case IDCANCEL: return buttons == BoxButtons::OkAbort ? BoxAnswer::Abort : BoxAnswer::Cancel;
         default: return BoxAnswer::Ok;
     }
 }

@@ -9,8 +9,8 @@
 namespace zandrel {
 
 enum class BoxKind { Error, Information, Confirm };  // the title follows the icon
-enum class BoxButtons { Ok, YesNo, YesCancel };
-enum class BoxAnswer { Ok, Yes, No, Cancel };
+enum class BoxButtons { Ok, YesNo, YesCancel, OkAbort };
+enum class BoxAnswer { Ok, Yes, No, Cancel, Abort };
 
 struct OpenFileRequest {
     std::wstring filter;         // "Name|*.ext|Name|*.ext", '|' between the parts

@@ -519,6 +519,90 @@ TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
     EXPECT_EQ(dialogs.opened, (std::vector<std::wstring>{dir / L"keep.exe"}));
 }
 
+// ---------------------------------------------------------------------------
+// Renaming in place
+
+class Rename : public Browser {
+protected:
+    HWND Editor() const { return ListView_GetEditControl(list->Handle()); }
+    // Opens the editor on a name, types over it and presses Enter.
+    void RenameTo(const std::wstring& from, const std::wstring& to) {
+        list->EditCaption(Find(from));
+        const HWND edit = Editor();
+        ASSERT_NE(edit, nullptr) << Narrow(from);
+        SetWindowTextW(edit, to.c_str());
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        PumpMessages();
+    }
+    TempDir dir;
+};
+
+TEST_F(Rename, ANewNameOnDiskAndInTheList) {
+    AllFiles();
+    WriteBytes(dir / L"old.exe", "MZ");
+    list->SetPath(dir.Path());
+    std::vector<std::wstring> events;
+    list->OnBeginRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"begin " + n); };
+    list->OnEndRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"end " + n); };
+    list->EditCaption(Find(L"old.exe"));
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_FALSE(list->LoadEnabled()) << "no loads while a name is typed";
+    SendMessageW(Editor(), WM_CHAR, L':', 0);
+    EXPECT_EQ(dialogs.beeps, 1) << "a character a name may not hold is refused";
+    SetWindowTextW(Editor(), L"new.dll");
+    SendMessageW(Editor(), WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_TRUE(list->LoadEnabled());
+    EXPECT_TRUE(Exists(dir / L"new.dll"));
+    EXPECT_FALSE(Exists(dir / L"old.exe"));
+    const int item = Find(L"new.dll");
+    ASSERT_GE(item, 0);
+    EXPECT_EQ(list->Item(item)->DisplayName, L"new.dll");
+    EXPECT_EQ(list->Item(item)->FileExt, L"DLL");
+    EXPECT_EQ(events, (std::vector<std::wstring>{L"begin new.dll", L"end new.dll"}));
+    EXPECT_TRUE(list->FileOperator.CanUndo());
+    EXPECT_TRUE(list->FileOperator.UndoExecute());
+    EXPECT_TRUE(Exists(dir / L"old.exe")) << "the rename can be undone";
+}
+
+TEST_F(Rename, InvalidNamesAndTakenNames) {
+    AllFiles();
+    WriteBytes(dir / L"a.exe", "MZ");
+    WriteBytes(dir / L"b.exe", "MZ");
+    list->SetPath(dir.Path());
+    RenameTo(L"a.exe", L"x:y.exe");
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    EXPECT_EQ(dialogs.reports[0], L"Filename contains invalid characters:  \\ / : * ? \" < > |");
+    EXPECT_TRUE(Exists(dir / L"a.exe"));
+    EXPECT_TRUE(list->LoadEnabled());
+    TempDir other;
+    list->SetPath(other.Path());
+    EXPECT_EQ(list->Path(), other.Path()) << "the list still loads folders";
+    list->SetPath(dir.Path());
+
+    // A taken name: the message with OK and Abort; OK opens the editor again with the name tried.
+    dialogs.answers.push_back(BoxAnswer::Ok);
+    RenameTo(L"a.exe", L"b.exe");
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, L"File allready exists: b.exe");
+    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::OkAbort);
+    EXPECT_TRUE(Exists(dir / L"a.exe"));
+    ASSERT_NE(Editor(), nullptr) << "the editor is open again";
+    EXPECT_EQ(WindowText(Editor()), L"b.exe");
+    SendMessageW(Editor(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages();
+    EXPECT_TRUE(list->LoadEnabled());
+    dialogs.answers.push_back(BoxAnswer::Abort);
+    RenameTo(L"a.exe", L"b.exe");
+    EXPECT_EQ(Editor(), nullptr) << "Abort leaves it";
+    EXPECT_EQ(list->Item(Find(L"a.exe"))->FileName, L"a.exe");
+
+    // The parent entry is not renamed.
+    list->EditCaption(0);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_TRUE(list->LoadEnabled());
+}
+
 TEST_F(Browser, LoadsAskedForWhileBlockedRunWhenAllowedAgain) {
     TempDir a, b;
     WriteBytes(b / L"b.exe", "MZ");
