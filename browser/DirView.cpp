@@ -281,7 +281,7 @@ void TDirView::Create(HWND parent, DesignRect rect, const Scaler& scale) {
     const auto& facts = Facts();
     ListView_SetImageList(hwnd_, facts.smallImages, LVSIL_SMALL);
     ListView_SetImageList(hwnd_, facts.largeImages, LVSIL_NORMAL);
-    ListView_SetCallbackMask(hwnd_, LVIS_OVERLAYMASK);
+    ListView_SetCallbackMask(hwnd_, LVIS_OVERLAYMASK | LVIS_CUT);
     ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_HEADERDRAGDROP);
     CreateColumns();
     SetViewStyle(viewStyle_);
@@ -1123,6 +1123,146 @@ void TDirView::EndEdit(int index, const wchar_t* text) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The shell's context menu
+
+void TDirView::ContextMenuKeyOrClick(LPARAM at) {
+    const int first = Selected();
+    if (first < 0 || !UseSystemContextMenu) return;  // no menu of its own
+    POINT p{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {
+        // From the keyboard: by the first selected item's label.
+        RECT label{LVIR_LABEL, 0, 0, 0};
+        ListView_GetItemRect(hwnd_, first, &label, LVIR_LABEL);
+        p = {label.left + 20, label.top + 20};
+        ClientToScreen(hwnd_, &p);
+    }
+    ShowContextMenu(p);
+}
+
+namespace {
+
+// Serves the owner-drawn submenus of the shell's second menu interface.
+struct MenuCallback {
+    IContextMenu2* menu = nullptr;
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<MenuCallback*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && self->menu &&
+            (msg == WM_INITMENUPOPUP || msg == WM_DRAWITEM || msg == WM_MEASUREITEM)) {
+            self->menu->HandleMenuMsg(msg, wParam, lParam);
+            return msg == WM_INITMENUPOPUP ? 0 : TRUE;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+void TDirView::ShowContextMenu(POINT screen) {
+    const auto selected = SelectedItems();
+    if (selected.empty() || path_.empty()) return;
+    // The shell works from the list's folder while its menu is up.
+    const DWORD need = GetCurrentDirectoryW(0, nullptr);
+    std::wstring saved(need, L'\0');
+    saved.resize(GetCurrentDirectoryW(need, saved.data()));
+    const std::wstring folder = path_.size() == 2 ? path_ + L"\\" : path_;
+    SetCurrentDirectoryW(ApiPath(folder).c_str());
+    struct Restore {
+        const std::wstring& dir;
+        ~Restore() { SetCurrentDirectoryW(dir.c_str()); }
+    } restore{saved};
+
+    bool canRename = false;
+    if (selected.size() == 1) {
+        canRename = BeginEdit(selected[0]);
+        if (canRename) SetLoadEnabled(true);  // only asked; no edit runs yet
+    }
+    IShellFolder* desktop = nullptr;
+    IShellFolder* shellFolder = nullptr;
+    IContextMenu* menu = nullptr;
+    PIDLIST_ABSOLUTE folderPidl = nullptr;
+    std::vector<PITEMID_CHILD> children;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
+        for (int i : selected) {
+            PIDLIST_RELATIVE child = nullptr;
+            std::wstring name = items_[static_cast<std::size_t>(i)]->FileName;
+            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+        }
+        if (!children.empty())
+            shellFolder->GetUIObjectOf(GetAncestor(hwnd_, GA_ROOT), static_cast<UINT>(children.size()),
+                                       const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IContextMenu, nullptr,
+                                       reinterpret_cast<void**>(&menu));
+    }
+    std::wstring verb;
+    UINT chosen = 0;
+    if (menu) {
+        IContextMenu2* menu2 = nullptr;
+        menu->QueryInterface(IID_IContextMenu2, reinterpret_cast<void**>(&menu2));
+        const UINT last = menu2 ? 1000 : 32767;
+        const HMENU popup = CreatePopupMenu();
+        menu->QueryContextMenu(popup, 0, 1, last, CMF_EXPLORE | (canRename ? CMF_CANRENAME : 0));
+        HWND owner = GetAncestor(hwnd_, GA_ROOT);
+        MenuCallback callback{menu2};
+        HWND callbackWindow = nullptr;
+        if (menu2) {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = MenuCallback::Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"ShellDialogsCallBack";
+            RegisterClassW(&wc);
+            callbackWindow = CreateWindowExW(0, L"ShellDialogsCallBack", L"ShellDialogsCallBackProcessor", WS_POPUP,
+                                             0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            SetWindowLongPtrW(callbackWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&callback));
+            owner = callbackWindow;
+        }
+        chosen = ChooseFromMenu ? ChooseFromMenu(popup, menu)
+                                : static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                                                   screen.y, 0, owner, nullptr));
+        if (chosen > 0) {
+            wchar_t name[256]{};
+            if (SUCCEEDED(menu->GetCommandString(chosen - 1, GCS_VERBW, nullptr, reinterpret_cast<char*>(name), 256)))
+                verb = Lower(name);
+            // Rename is the list's own (its caption editor). A paste onto a folder or several items
+            // is the list's own too once drag-and-drop brings its paste; until then the shell's
+            // command carries it out, into the chosen folder.
+            if (verb != L"rename") {
+                CMINVOKECOMMANDINFO invoke{};
+                invoke.cbSize = sizeof invoke;
+                invoke.hwnd = GetAncestor(hwnd_, GA_ROOT);
+                invoke.lpVerb = MAKEINTRESOURCEA(chosen - 1);
+                invoke.nShow = SW_SHOWNORMAL;
+                menu->InvokeCommand(&invoke);
+            }
+        }
+        if (callbackWindow) DestroyWindow(callbackWindow);
+        DestroyMenu(popup);
+        if (menu2) menu2->Release();
+        menu->Release();
+    }
+    for (auto child : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(child));
+    if (shellFolder) shellFolder->Release();
+    if (folderPidl) CoTaskMemFree(folderPidl);
+    if (desktop) desktop->Release();
+
+    if (verb == L"rename") {
+        EditCaption(selected[0]);
+    } else if (verb == L"cut") {
+        PendingClipboardMark = TClipboardMark::Cut;
+        for (auto& rec : items_) rec->Cut = false;
+        for (int i : selected) items_[static_cast<std::size_t>(i)]->Cut = true;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    } else if (verb == L"copy") {
+        PendingClipboardMark = TClipboardMark::Copy;
+    } else {
+        Refresh();
+    }
+    Sleep(250);  // the shell may still be at work on the files
+    ValidateSelectedFiles();
+}
+
 void TDirView::EnterPressed() {
     const int focused = FocusedItem();
     if (Selected() < 0 && focused >= 0 && items_[static_cast<std::size_t>(focused)]->IsDirectory)
@@ -1176,8 +1316,9 @@ bool TDirView::OwnNotify(const NMHDR& header, LRESULT& result) {
             }
             if (item.mask & LVIF_IMAGE) item.iImage = image;
             if (item.mask & LVIF_STATE) {
-                item.state = (item.state & ~LVIS_OVERLAYMASK) | INDEXTOOVERLAYMASK(rec.OverlayIndex);
-                item.stateMask |= LVIS_OVERLAYMASK;
+                item.state = (item.state & ~(LVIS_OVERLAYMASK | LVIS_CUT)) | INDEXTOOVERLAYMASK(rec.OverlayIndex) |
+                             (rec.Cut ? LVIS_CUT : 0);
+                item.stateMask |= LVIS_OVERLAYMASK | LVIS_CUT;
             }
             result = 0;
             return true;
@@ -1348,6 +1489,10 @@ LRESULT TDirView::ListMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& hand
         case WM_CHAR:
         case WM_SYSCHAR:
             if (wParam == L'\r') handled = true;  // no beep for the Enter handled above
+            return 0;
+        case WM_CONTEXTMENU:
+            handled = true;
+            ContextMenuKeyOrClick(lParam);
             return 0;
         case WM_KEYUP:
         case WM_SYSKEYUP:

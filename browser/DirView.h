@@ -28,6 +28,9 @@ enum class TViewStyle : std::uint8_t { vsIcon, vsSmallIcon, vsList, vsReport };
 enum class TFileNameDisplay : std::uint8_t { fndStored, fndCap, fndNoCap, fndNice };
 enum class TSelAttr : std::uint8_t { SelDontCare, SelYes, SelNo };
 enum class TItemChange : std::uint8_t { ctText, ctImage, ctState };
+// What the context menu's "cut" and "copy" left for a paste; one for the whole program.
+enum class TClipboardMark : std::uint8_t { None, Cut, Copy };
+inline TClipboardMark PendingClipboardMark = TClipboardMark::None;
 
 // One list item's record. The fields the sort reads come from ListEntry
 // (DisplayName, TypeName, FileExt, IsDirectory, IsParentDir, Size, FileTime, Attr).
@@ -38,6 +41,7 @@ struct TFileRec : ListEntry {
     std::wstring FileName;
     int ImageIndex = 0;
     std::uint8_t OverlayIndex = 0;  // the system image list's overlay: 1 shared, 2 shortcut
+    bool Cut = false;               // marked by the context menu's "cut": shown dimmed
     UniquePidl PIDL;
     bool marked_ = false;  // scratch flag of sorts and reloads
 };
@@ -138,8 +142,12 @@ public:
     void SetLoadEnabled(bool enabled);
     void ValidateSelectedFiles();
     void ExecuteCurrentFile();
-    // Opens the caption editor on an item, as a slow second click or F2 does.
+    // Opens the caption editor on an item, as a slow second click does.
     void EditCaption(int index);
+    // The shell's context menu of the selection at a screen point.
+    void ShowContextMenu(POINT screen);
+    // Chooses from the context menu instead of the user (tests); 0 chooses nothing.
+    std::function<UINT(HMENU menu, IContextMenu* shellMenu)> ChooseFromMenu;
 
     // Items are positions in list order; -1 is none.
     int Count() const { return static_cast<int>(items_.size()); }
@@ -198,6 +206,7 @@ private:
     bool BeginEdit(int index);
     void EndEdit(int index, const wchar_t* text);
     static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    void ContextMenuKeyOrClick(LPARAM at);
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     static std::wstring ShortcutTarget(const std::wstring& link);
