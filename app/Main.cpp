@@ -224,6 +224,9 @@ void TfrmMain::WireHandlers() {
         ShellDir1Changing(v, item, c, allow);
     };
     ShellDir1.OnDblClick = [this] { ShellDir1DblClick(); };
+    ShellDir1.OnDDFileOperationExecuted = [this](TDirView*, DWORD, const std::wstring&, const std::wstring&) {
+        ShellDir1DDFileOperationExecuted();
+    };
     ShellDir1.OnKeyUp = [this](WORD key, bool shift, bool ctrl, bool alt) { ShellDir1KeyUp(key, shift, ctrl, alt); };
     btnUp1.OnClick = [this] { btnUp1Click(); };
     btnRefresh1.OnClick = [this] { btnRefresh1Click(); };

@@ -4,10 +4,15 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "browser/DragDrop.h"
+#include "browser/drop_logic.h"
 #include "framework/application.h"
+#include "framework/gui_call.h"
 #include "framework/error.h"
 #include "framework/files.h"
 
@@ -262,7 +267,12 @@ TDirView::TDirView() {
 }
 
 TDirView::~TDirView() {
+    if (stopWatching_) {
+        SetEvent(stopWatching_);  // a check of moved files never reaches a list that is gone
+        CloseHandle(stopWatching_);
+    }
     if (hwnd_) {
+        RevokeDragDrop(hwnd_);
         RemoveWindowSubclass(hwnd_, SubclassProc, 1);
         DestroyWindow(hwnd_);
         hwnd_ = nullptr;
@@ -281,10 +291,13 @@ void TDirView::Create(HWND parent, DesignRect rect, const Scaler& scale) {
     const auto& facts = Facts();
     ListView_SetImageList(hwnd_, facts.smallImages, LVSIL_SMALL);
     ListView_SetImageList(hwnd_, facts.largeImages, LVSIL_NORMAL);
-    ListView_SetCallbackMask(hwnd_, LVIS_OVERLAYMASK | LVIS_CUT);
+    ListView_SetCallbackMask(hwnd_, LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED);
     ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_HEADERDRAGDROP);
     CreateColumns();
     SetViewStyle(viewStyle_);
+    dragDrop_ = std::make_unique<TDragDropFilesEx>(*this);
+    RegisterDragDrop(hwnd_, dragDrop_.get());
+    stopWatching_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 void TDirView::CreateColumns() {
@@ -1225,10 +1238,11 @@ void TDirView::ShowContextMenu(POINT screen) {
             wchar_t name[256]{};
             if (SUCCEEDED(menu->GetCommandString(chosen - 1, GCS_VERBW, nullptr, reinterpret_cast<char*>(name), 256)))
                 verb = Lower(name);
-            // Rename is the list's own (its caption editor). A paste onto a folder or several items
-            // is the list's own too once drag-and-drop brings its paste; until then the shell's
-            // command carries it out, into the chosen folder.
-            if (verb != L"rename") {
+            // Rename is the list's own (its caption editor), and so is a paste onto a folder or
+            // onto several items.
+            const bool listPastes = verb == L"paste" &&
+                                    (selected.size() > 1 || items_[static_cast<std::size_t>(selected[0])]->IsDirectory);
+            if (verb != L"rename" && !listPastes) {
                 CMINVOKECOMMANDINFO invoke{};
                 invoke.cbSize = sizeof invoke;
                 invoke.hwnd = GetAncestor(hwnd_, GA_ROOT);
@@ -1256,11 +1270,264 @@ void TDirView::ShowContextMenu(POINT screen) {
         InvalidateRect(hwnd_, nullptr, FALSE);
     } else if (verb == L"copy") {
         PendingClipboardMark = TClipboardMark::Copy;
+    } else if (verb == L"paste" &&
+               (selected.size() > 1 || items_[static_cast<std::size_t>(selected[0])]->IsDirectory)) {
+        // Into the (first) selected item, which must be a folder.
+        const TFileRec* first = items_[static_cast<std::size_t>(selected[0])].get();
+        if (!first->IsDirectory)
+            ReportDropError(1);
+        else
+            PasteInto(first->IsParentDir ? path_.substr(0, path_.rfind(L'\\')) : ItemFullFileName(selected[0]));
     } else {
         Refresh();
     }
     Sleep(250);  // the shell may still be at work on the files
     ValidateSelectedFiles();
+}
+
+// ---------------------------------------------------------------------------
+// Drag-and-drop
+
+void TDirView::SetDropTarget(int index) {
+    if (index == dropTarget_) return;
+    const int old = dropTarget_;
+    dropTarget_ = index;
+    if (old >= 0) ListView_RedrawItems(hwnd_, old, old);
+    if (index >= 0) ListView_RedrawItems(hwnd_, index, index);
+}
+
+DWORD TDirView::AskDropEffect(DWORD allowed, DWORD proposed, POINT screen) {
+    const auto texts = DropMenu(primaryLanguage_);
+    const HMENU menu = CreatePopupMenu();
+    auto add = [&](DWORD effect, const std::wstring& text) {
+        if (!(allowed & effect)) return;
+        AppendMenuW(menu, MF_STRING, effect, text.c_str());
+        if (effect == proposed) SetMenuDefaultItem(menu, effect, FALSE);
+    };
+    add(DROPEFFECT_MOVE, texts.move);
+    add(DROPEFFECT_COPY, texts.copy);
+    add(DROPEFFECT_LINK, texts.link);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    constexpr UINT kCancel = 100;
+    AppendMenuW(menu, MF_STRING, kCancel, texts.cancel.c_str());
+    const UINT chosen = ChooseFromDropMenu ? ChooseFromDropMenu(menu)
+                                           : static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                                              screen.x, screen.y, 0, hwnd_, nullptr));
+    DestroyMenu(menu);
+    return chosen == DROPEFFECT_MOVE || chosen == DROPEFFECT_COPY || chosen == DROPEFFECT_LINK ? chosen
+                                                                                               : DROPEFFECT_NONE;
+}
+
+void TDirView::ReportDropError(int number) {
+    if (OnDDError) return OnDDError(this, number);
+    throw Error(L"DragDrop Error: " + std::to_wstring(number));
+}
+
+void TDirView::ProcessDropped(const std::vector<std::wstring>& names, DWORD effect, bool fromThisList) {
+    struct Clear {
+        TDirView& v;
+        ~Clear() { v.SetDropTarget(-1); }
+    } clear{*this};
+    if (!dirOK_ || effect == DROPEFFECT_NONE || names.empty()) return;
+    const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
+    std::wstring target = root;
+    bool renameOnCollision = false;
+    if (const TFileRec* highlighted = Item(dropTarget_)) {
+        if (highlighted->IsParentDir) {
+            target = path_.substr(0, path_.rfind(L'\\'));
+            if (target.size() == 2) target += L'\\';
+        } else {
+            target = path_ + L"\\" + highlighted->FileName;
+        }
+    } else {
+        renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;
+    }
+    CarryOut(names, effect, target, renameOnCollision);
+    if (OnDDExecuted) OnDDExecuted(this, effect);
+}
+
+void TDirView::CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
+                        bool renameOnCollision) {
+    if (!IsExistingFolder(target)) {
+        Reload(true);
+        return ReportDropError(1);
+    }
+    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    struct Cursor {
+        HCURSOR c;
+        ~Cursor() { SetCursor(c); }
+    } restore{oldCursor};
+    std::wstring folder = target;
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    if (effect == DROPEFFECT_COPY || effect == DROPEFFECT_MOVE) {
+        FileOperator.Operation = effect == DROPEFFECT_COPY ? TFileOperation::foCopy : TFileOperation::foMove;
+        FileOperator.Flags = foAllowUndo | foNoConfirmMkDir;
+        if (renameOnCollision) FileOperator.Flags |= foRenameOnCollision;
+        FileOperator.WantMappingHandle = renameOnCollision;
+        if (!ConfirmOverwrite) FileOperator.Flags |= foNoConfirmation;
+        FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);
+        FileOperator.OperandFrom = names;
+        FileOperator.OperandTo = {folder};
+        const std::wstring& first = names.front();
+        const std::wstring source = IsExistingFolder(first) ? first : first.substr(0, first.find_last_of(L"\\/"));
+        bool doOperation = true;
+        if (OnDDFileOperation) OnDDFileOperation(this, effect, source, folder, doOperation);
+        if (!doOperation) {
+            FileOperator.OperandFrom.clear(), FileOperator.OperandTo.clear();
+            return;
+        }
+        FileOperator.Execute();
+        Refresh();
+        if (OnDDFileOperationExecuted) OnDDFileOperationExecuted(this, effect, source, folder);
+        return;
+    }
+    if (effect == DROPEFFECT_LINK) {
+        bool failed = false;
+        for (const auto& name : names) {
+            const std::wstring pretty =
+                name.size() == 3 && name[1] == L':' ? TDriveInfo::Instance().GetPrettyName(name[0]) : std::wstring();
+            const std::wstring file = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, name, pretty);
+            IShellLinkW* link = nullptr;
+            IPersistFile* persist = nullptr;
+            bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                                 reinterpret_cast<void**>(&link)));
+            if (ok) {
+                const auto slash = name.find_last_of(L"\\/");
+                const std::wstring base = name.substr(slash + 1);
+                link->SetPath(name.c_str());
+                link->SetWorkingDirectory(name.substr(0, slash).c_str());
+                link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
+                ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+                     SUCCEEDED(persist->Save(file.c_str(), TRUE));
+            }
+            if (persist) persist->Release();
+            if (link) link->Release();
+            failed = failed || !ok;
+        }
+        Refresh();
+        if (failed) ReportDropError(0);
+    }
+}
+
+void TDirView::PasteInto(const std::wstring& targetFolder) {
+    if (!dirOK_ || path_.empty() || !IsClipboardFormatAvailable(CF_HDROP)) return;
+    IDataObject* data = nullptr;
+    if (FAILED(OleGetClipboard(&data))) return;
+    const auto names = DroppedFileNames(data);
+    data->Release();
+    if (names.empty()) return;
+    const std::wstring target = targetFolder.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_) : targetFolder;
+    switch (PendingClipboardMark) {
+        case TClipboardMark::Cut:
+            CarryOut(names, DROPEFFECT_MOVE, target, false);
+            if (OpenClipboard(hwnd_)) {
+                EmptyClipboard();
+                CloseClipboard();
+            }
+            for (auto& rec : items_) rec->Cut = false;
+            PendingClipboardMark = TClipboardMark::None;
+            break;
+        case TClipboardMark::Copy: {
+            const std::wstring& first = names.front();
+            const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
+            CarryOut(names, DROPEFFECT_COPY, target, sameFolder);
+            break;
+        }
+        case TClipboardMark::None:
+            CarryOut(names, DROPEFFECT_COPY, target, false);
+            break;
+    }
+}
+
+void TDirView::StartDrag(DWORD button) {
+    const auto selected = SelectedItems();
+    if (selected.empty() || path_.empty()) return;
+    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    std::vector<std::wstring> names;
+    for (int i : selected) names.push_back(ItemFullFileName(i));
+    // The shell's data object for the selection: file names and item identifiers.
+    IShellFolder* desktop = nullptr;
+    IShellFolder* folder = nullptr;
+    IDataObject* data = nullptr;
+    PIDLIST_ABSOLUTE folderPidl = nullptr;
+    std::vector<PITEMID_CHILD> children;
+    const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(SHParseDisplayName(root.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
+        for (int i : selected) {
+            PIDLIST_RELATIVE child = nullptr;
+            std::wstring name = items_[static_cast<std::size_t>(i)]->FileName;
+            if (SUCCEEDED(folder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+        }
+        if (!children.empty())
+            folder->GetUIObjectOf(hwnd_, static_cast<UINT>(children.size()),
+                                  const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject, nullptr,
+                                  reinterpret_cast<void**>(&data));
+    }
+    SetCursor(oldCursor);
+    DWORD effect = DROPEFFECT_NONE;
+    HRESULT result = DRAGDROP_S_CANCEL;
+    if (data) {
+        TDropSource source;
+        source.Button = button;
+        dragDrop_->FromThisList = true;
+        const DWORD allowed = isRecycleBinView_ ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        result = DoDragDrop(data, &source, allowed, &effect);
+        dragDrop_->FromThisList = false;
+        data->Release();
+    }
+    for (auto child : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(child));
+    if (folder) folder->Release();
+    if (folderPidl) CoTaskMemFree(folderPidl);
+    if (desktop) desktop->Release();
+    Application::Instance().ProcessMessages();
+    SetDropTarget(-1);
+    // A target that moved the files itself reports no effect.
+    if (result == DRAGDROP_S_DROP && (effect == DROPEFFECT_MOVE || effect == DROPEFFECT_NONE))
+        WatchMovedAway(std::move(names));
+}
+
+void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
+    // For ten seconds, every half second: names gone from the disk leave the list too.
+    // The thread keeps its own handle of the list's stop event: the list may go first.
+    HANDLE stop = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), stopWatching_, GetCurrentProcess(), &stop, SYNCHRONIZE | EVENT_MODIFY_STATE,
+                         FALSE, 0))
+        return;
+    TDirView* self = this;
+    std::thread([names = std::move(names), stop, self]() mutable {
+        struct Close {
+            HANDLE h;
+            ~Close() { CloseHandle(h); }
+        } close{stop};
+        for (int round = 0; round < 20 && !names.empty(); ++round) {
+            if (WaitForSingleObject(stop, 500) == WAIT_OBJECT_0) return;
+            std::vector<std::wstring> gone;
+            std::erase_if(names, [&](const std::wstring& n) {
+                if (GetFileAttributesW(ApiPath(n).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+                gone.push_back(n);
+                return true;
+            });
+            if (gone.empty()) continue;
+            const bool ran = GuiCall::Run(
+                [self, gone] {
+                    for (const auto& n : gone) {
+                        const int i = self->FindFileItem(n.substr(n.find_last_of(L"\\/") + 1));
+                        if (i < 0) continue;
+                        if (self->items_[static_cast<std::size_t>(i)]->Size > 0)
+                            self->filesSize_ -= self->items_[static_cast<std::size_t>(i)]->Size;
+                        self->ClearSelection();
+                        self->items_.erase(self->items_.begin() + i);
+                        self->SyncCount();
+                    }
+                    InvalidateRect(self->hwnd_, nullptr, TRUE);
+                },
+                stop);
+            if (!ran) return;
+        }
+    }).detach();
 }
 
 void TDirView::EnterPressed() {
@@ -1316,9 +1583,10 @@ bool TDirView::OwnNotify(const NMHDR& header, LRESULT& result) {
             }
             if (item.mask & LVIF_IMAGE) item.iImage = image;
             if (item.mask & LVIF_STATE) {
-                item.state = (item.state & ~(LVIS_OVERLAYMASK | LVIS_CUT)) | INDEXTOOVERLAYMASK(rec.OverlayIndex) |
-                             (rec.Cut ? LVIS_CUT : 0);
-                item.stateMask |= LVIS_OVERLAYMASK | LVIS_CUT;
+                item.state = (item.state & ~(LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED)) |
+                             INDEXTOOVERLAYMASK(rec.OverlayIndex) | (rec.Cut ? LVIS_CUT : 0) |
+                             (item.iItem == dropTarget_ ? LVIS_DROPHILITED : 0);
+                item.stateMask |= LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED;
             }
             result = 0;
             return true;
@@ -1398,6 +1666,12 @@ bool TDirView::OwnNotify(const NMHDR& header, LRESULT& result) {
         }
         case NM_DBLCLK:
             DoubleClicked();
+            return true;
+        case LVN_BEGINDRAG:
+            StartDrag(MK_LBUTTON);
+            return true;
+        case LVN_BEGINRDRAG:
+            StartDrag(MK_RBUTTON);
             return true;
         case LVN_BEGINLABELEDITW: {
             const auto& edit = reinterpret_cast<const NMLVDISPINFOW&>(header);
@@ -1520,6 +1794,7 @@ LRESULT TDirView::ListMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& hand
             return 0;
         }
         case WM_DESTROY:
+            RevokeDragDrop(hwnd_);
             ClearSelection();
             DeleteAllItems();
             return 0;

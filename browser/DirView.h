@@ -113,6 +113,8 @@ public:
     void SetMultiSelect(bool multi);
     COLORREF CompressedColor = RGB(0, 0, 255);
     bool ReadOnly = false;  // no renaming in place
+    bool DDLinkOnExeDrag = true, UseDragImages = true, TargetPopUpMenu = true;
+    bool ConfirmDelete = true, ConfirmOverwrite = true;
     bool UseSystemContextMenu = true;
     TFileOperator FileOperator;  // renames (and file operations of drops)
     TSelAttr SelArchive = TSelAttr::SelDontCare, SelHidden = TSelAttr::SelDontCare,
@@ -149,6 +151,18 @@ public:
     // Chooses from the context menu instead of the user (tests); 0 chooses nothing.
     std::function<UINT(HMENU menu, IContextMenu* shellMenu)> ChooseFromMenu;
 
+    // ---- Drag-and-drop ----
+    int DropTarget() const { return dropTarget_; }
+    void SetDropTarget(int index);  // the highlighted folder under a drag; -1 for none
+    // The right-drag menu: move, copy, link (as allowed), cancel; gives the effect chosen.
+    DWORD AskDropEffect(DWORD allowed, DWORD proposed, POINT screen);
+    std::function<UINT(HMENU menu)> ChooseFromDropMenu;  // tests choose instead of the user
+    // Copies, moves or links dropped files into the highlighted folder or the list's own.
+    void ProcessDropped(const std::vector<std::wstring>& names, DWORD effect, bool fromThisList);
+    // Pastes the clipboard's files into a folder, by the cut or copy mark.
+    void PasteInto(const std::wstring& targetFolder);
+    class TDragDropFilesEx* DragDropTarget() const { return dragDrop_.get(); }
+
     // Items are positions in list order; -1 is none.
     int Count() const { return static_cast<int>(items_.size()); }
     const TFileRec* Item(int index) const;
@@ -174,6 +188,16 @@ public:
     std::function<void(TDirView*, int item, bool selected)> OnSelectItemNew;
     std::function<void(TDirView*, int item)> OnFileSizeChanged;
     std::function<void(TDirView*, int item, const std::wstring& newName)> OnBeginRename, OnEndRename;
+    // Drag-and-drop (effects: 1 copy, 2 move, 4 link).
+    std::function<void(TDirView*, bool& accept)> OnDDDragEnter;
+    std::function<void(TDirView*, DWORD keys, DWORD& effect)> OnDDDragOver;
+    std::function<void(TDirView*, DWORD effect)> OnDDExecuted;
+    std::function<void(TDirView*, int errorNo)> OnDDError;
+    std::function<void(TDirView*, DWORD effect, const std::wstring& sourcePath, const std::wstring& targetPath,
+                       bool& doOperation)>
+        OnDDFileOperation;
+    std::function<void(TDirView*, DWORD effect, const std::wstring& sourcePath, const std::wstring& targetPath)>
+        OnDDFileOperationExecuted;
     std::function<void()> OnDblClick;
     std::function<void(WORD key, bool shift, bool ctrl, bool alt)> OnKeyUp;
 
@@ -207,6 +231,11 @@ private:
     void EndEdit(int index, const wchar_t* text);
     static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void ContextMenuKeyOrClick(LPARAM at);
+    void CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
+                  bool renameOnCollision);
+    void ReportDropError(int number);
+    void StartDrag(DWORD button);
+    void WatchMovedAway(std::vector<std::wstring> names);
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     static std::wstring ShortcutTarget(const std::wstring& link);
@@ -224,6 +253,9 @@ private:
     std::wstring textBuffer_;  // the text handed to the control for one display request
     HIMAGELIST dirUp16_ = nullptr, dirUp32_ = nullptr;
     std::unordered_map<std::wstring, std::wstring>* typeNames_ = nullptr;  // type names by extension, during a sort
+    int dropTarget_ = -1;
+    std::unique_ptr<class TDragDropFilesEx> dragDrop_;
+    HANDLE stopWatching_ = nullptr;  // ends the checks of files moved away by a drag
 };
 
 }  // namespace zandrel

@@ -1,0 +1,143 @@
+#include "browser/DragDrop.h"
+
+#include <shellapi.h>
+
+#include "browser/DirView.h"
+#include "browser/drop_logic.h"
+#include "framework/application.h"
+
+namespace zandrel {
+
+std::vector<std::wstring> DroppedFileNames(IDataObject* data) {
+    std::vector<std::wstring> names;
+    if (!data) return names;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium))) return names;
+    if (const auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring name(length + 1, L'\0');
+            name.resize(DragQueryFileW(drop, i, name.data(), length + 1));
+            names.push_back(name);
+        }
+        GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// Drop target
+
+HRESULT TDragDropFilesEx::QueryInterface(REFIID riid, void** object) {
+    if (riid == IID_IUnknown || riid == IID_IDropTarget) {
+        *object = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG TDragDropFilesEx::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+// The list owns the object; the count only keeps the drag loop's references honest.
+ULONG TDragDropFilesEx::Release() { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
+
+HRESULT TDragDropFilesEx::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+    names_ = DroppedFileNames(data);
+    accepted_ = AcceptDrop(list_.DirOK(), names_);
+    sourceDrive_ = accepted_ ? names_.front()[0] : 0;
+    linkExecutables_ = accepted_ && list_.DDLinkOnExeDrag && (*effect & DROPEFFECT_LINK) && AllExecutables(names_);
+    if (list_.OnDDDragEnter) list_.OnDDDragEnter(&list_, accepted_);
+    if (!accepted_) {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    *effect = Decide(keys, pt, *effect);
+    return S_OK;
+}
+
+HRESULT TDragDropFilesEx::DragOver(DWORD keys, POINTL pt, DWORD* effect) {
+    if (!accepted_) {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    *effect = Decide(keys, pt, *effect);
+    return S_OK;
+}
+
+HRESULT TDragDropFilesEx::DragLeave() {
+    list_.SetDropTarget(-1);
+    accepted_ = false;
+    names_.clear();
+    return S_OK;
+}
+
+DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
+    lastKeys_ = keys;
+    POINT p{pt.x, pt.y};
+    ScreenToClient(list_.Handle(), &p);
+    LVHITTESTINFO hit{};
+    hit.pt = p;
+    const int item = ListView_HitTest(list_.Handle(), &hit);
+    const TFileRec* rec = list_.Item(item);
+    list_.SetDropTarget(rec && rec->IsDirectory ? item : -1);
+    const bool highlighted = list_.DropTarget() >= 0;
+    EffectInput in;
+    in.shift = (keys & MK_SHIFT) != 0;
+    in.ctrl = (keys & MK_CONTROL) != 0;
+    in.allowed = allowed;
+    in.proposed = KeyEffect(in.shift, in.ctrl, allowed);
+    in.linkExecutables = linkExecutables_;
+    in.listDrive = list_.Path().empty() ? L'\0' : list_.Path()[0];
+    in.sourceDrive = sourceDrive_;
+    in.recycleBinView = list_.IsRecycleBinView();
+    DWORD effect = ProposeEffect(in) & allowed;
+    if (list_.OnDDDragOver) list_.OnDDDragOver(&list_, keys, effect);
+    return FinalEffect(effect, FromThisList, highlighted);
+}
+
+HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+    try {
+        names_ = DroppedFileNames(data);  // read again, as it is now
+        if (!accepted_ || names_.empty()) {
+            *effect = DROPEFFECT_NONE;
+            list_.SetDropTarget(-1);
+            return S_OK;
+        }
+        const DWORD allowed = *effect;
+        *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
+        if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
+        if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
+            *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
+        list_.ProcessDropped(names_, *effect, FromThisList);
+    } catch (const std::exception& e) {
+        Application::Instance().ShowException(e);  // nothing may pass into the drag loop
+    }
+    accepted_ = false;
+    names_.clear();
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Drop source
+
+HRESULT TDropSource::QueryInterface(REFIID riid, void** object) {
+    if (riid == IID_IUnknown || riid == IID_IDropSource) {
+        *object = static_cast<IDropSource*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT TDropSource::QueryContinueDrag(BOOL escape, DWORD keys) {
+    if (escape) return DRAGDROP_S_CANCEL;
+    if (!(keys & Button)) return DRAGDROP_S_DROP;
+    return S_OK;
+}
+
+}  // namespace zandrel

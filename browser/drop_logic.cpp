@@ -1,0 +1,79 @@
+#include "browser/drop_logic.h"
+
+namespace zandrel {
+namespace {
+
+wchar_t Up(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool EndsWithNoCase(const std::wstring& s, const wchar_t* tail) {
+    const std::wstring t(tail);
+    if (s.size() < t.size()) return false;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (Up(s[s.size() - t.size() + i]) != t[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool AcceptDrop(bool dirOK, const std::vector<std::wstring>& names) {
+    if (!dirOK || names.empty()) return false;
+    const auto& first = names.front();
+    return first.size() >= 3 && (first[1] == L':' || first[1] == L'\\');
+}
+
+bool AllExecutables(const std::vector<std::wstring>& names) {
+    if (names.empty()) return false;
+    for (const auto& n : names)
+        if (!EndsWithNoCase(n, L".EXE") && !EndsWithNoCase(n, L".COM")) return false;
+    return true;
+}
+
+std::uint32_t KeyEffect(bool shift, bool ctrl, std::uint32_t allowed) {
+    std::uint32_t effect = ctrl && shift ? deLink : shift ? deMove : deCopy;
+    if (!(allowed & effect)) effect = (allowed & deCopy) ? deCopy : (allowed & deMove) ? deMove : (allowed & deLink);
+    return effect;
+}
+
+std::uint32_t ProposeEffect(const EffectInput& in) {
+    if (in.shift || in.ctrl) return in.proposed;  // the keys and the source decide
+    if (in.linkExecutables && (in.allowed & deLink) && Up(in.listDrive) > L'B' && Up(in.sourceDrive) > L'B')
+        return deLink;
+    // Within one drive files move (and the list's own files onto its own folder then do nothing,
+    // see FinalEffect); from another drive they are copied.
+    if (((in.allowed & deMove) && Up(in.listDrive) == Up(in.sourceDrive)) || in.recycleBinView) return deMove;
+    return in.proposed;
+}
+
+std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted) {
+    if (effect == deMove && fromThisList && !itemHighlighted) return deNone;
+    return effect;
+}
+
+std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
+                              const std::wstring& prettyName) {
+    std::wstring name;
+    if (dropped.size() == 3 && dropped[1] == L':') {
+        // A drive root: its pretty name without "C: " and the letter in parentheses.
+        name = (prettyName.size() > 3 ? prettyName.substr(3) : std::wstring()) + L"(" + dropped.substr(0, 1) + L")";
+    } else {
+        name = dropped.substr(dropped.find_last_of(L"\\/") + 1);
+    }
+    const auto dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && !(dropped.size() == 3 && dropped[1] == L':'))
+        name = name.substr(0, dot);
+    return targetFolder + L"\\" + name + L".lnk";
+}
+
+DropMenuTexts DropMenu(int primaryLanguage) {
+    switch (primaryLanguage) {
+        case 7: return {L"Hierher &kopieren", L"Hierher &verschieben", L"Verkn\u00fcpfung(en) hier &erstellen", L"&Abbrechen"};
+        case 10: return {L"&Copie aqu\u00ed", L"&Mu\u00e9vase aqu\u00ed", L"&Atajo(s) crea aqu\u00ed ", L"&Aborto"};
+        case 12: return {L"&Copier ici", L"&Transf\u00e9rer ici", L"&Cr\u00e9er un ou des raccourci(s) ici", L"&Arr\u00eat"};
+        case 16: return {L"&Copiare qui", L"&Muoversi qui", L"&Scorciatoia(e) crea qui", L"&Terminazione"};
+        case 21: return {L"&Kopiuj tutaj", L"&Przenie\u015b tutaj", L"Utw\u00f3rz &skr\u00f3t(y) tutaj", L"&Anuluj"};
+        case 22: return {L"&Cop\u00ede aqui", L"&Mova aqui", L"&Atalho(s) cr\u00eda aqui", L"&Aborto"};
+        default: return {L"&Copy Here", L"&Move Here", L"&Shortcut(s) Create Here", L"&Abort"};
+    }
+}
+
+}  // namespace zandrel

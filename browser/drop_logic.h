@@ -1,0 +1,46 @@
+#pragma once
+// The file list's drag-and-drop decisions, portable: whether a drop is taken,
+// which effect the list proposes, where dropped files go and how shortcuts are
+// named.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zandrel {
+
+// Effects as the platform numbers them.
+enum DropEffect : std::uint32_t { deNone = 0, deCopy = 1, deMove = 2, deLink = 4 };
+
+// The drop is taken when the list shows a valid folder and the first name starts
+// with a drive ("C:") or a network path ("\\"), at least three characters long.
+bool AcceptDrop(bool dirOK, const std::vector<std::wstring>& names);
+// Every dropped name is a program (.EXE or .COM, any case).
+bool AllExecutables(const std::vector<std::wstring>& names);
+
+struct EffectInput {
+    bool shift = false, ctrl = false;
+    std::uint32_t proposed = deCopy;  // what the source and the keys propose so far
+    std::uint32_t allowed = deCopy | deMove | deLink;  // what the source allows
+    bool linkExecutables = false;     // the link-executables mode is on
+    wchar_t listDrive = L'C', sourceDrive = L'C';
+    bool recycleBinView = false;
+};
+// What the keys ask for (Ctrl copy, Shift move, both link), within what the source allows.
+std::uint32_t KeyEffect(bool shift, bool ctrl, std::uint32_t allowed);
+// The list's own choice of effect, before its owner may change it.
+std::uint32_t ProposeEffect(const EffectInput& in);
+// After the owner: the list's own files onto its own folder give no effect.
+std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted);
+
+// The shortcut file made for a dropped name in a target folder. `prettyName`
+// is the drive table's pretty name, used for drive roots ("C:\").
+std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
+                              const std::wstring& prettyName);
+
+// The right-drag menu's texts by the locale's primary language: copy, move, link, cancel.
+struct DropMenuTexts {
+    std::wstring copy, move, link, cancel;
+};
+DropMenuTexts DropMenu(int primaryLanguage);
+
+}  // namespace zandrel

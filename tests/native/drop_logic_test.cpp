@@ -1,0 +1,51 @@
+#include "browser/drop_logic.h"
+
+#include <gtest/gtest.h>
+
+namespace zandrel {
+namespace {
+
+TEST(DropLogic, WhatIsTaken) {
+    EXPECT_TRUE(AcceptDrop(true, {L"C:\\a.exe"}));
+    EXPECT_TRUE(AcceptDrop(true, {L"\\\\server\\share\\a.exe"}));
+    EXPECT_FALSE(AcceptDrop(false, {L"C:\\a.exe"})) << "no valid folder";
+    EXPECT_FALSE(AcceptDrop(true, {})) << "no file";
+    EXPECT_FALSE(AcceptDrop(true, {L"a.exe"})) << "no drive";
+    EXPECT_FALSE(AcceptDrop(true, {L"C:"})) << "too short";
+    EXPECT_TRUE(AllExecutables({L"D:\\setup.EXE", L"D:\\x.com"}));
+    EXPECT_FALSE(AllExecutables({L"D:\\setup.exe", L"D:\\readme.txt"}));
+}
+
+TEST(DropLogic, Effects) {
+    EffectInput sameDrive;
+    EXPECT_EQ(ProposeEffect(sameDrive), deMove) << "within a drive, files move";
+    EffectInput otherDrive;
+    otherDrive.sourceDrive = L'D';
+    EXPECT_EQ(ProposeEffect(otherDrive), deCopy) << "from another drive, a copy";
+    EffectInput programs = otherDrive;
+    programs.linkExecutables = true;
+    EXPECT_EQ(ProposeEffect(programs), deLink) << "programs from D onto C: a shortcut";
+    programs.sourceDrive = L'A';
+    EXPECT_EQ(ProposeEffect(programs), deCopy) << "not from a floppy";
+    EffectInput keys = otherDrive;
+    keys.shift = true;
+    keys.proposed = KeyEffect(true, false, keys.allowed);
+    EXPECT_EQ(ProposeEffect(keys), deMove) << "the keys decide";
+    EXPECT_EQ(KeyEffect(true, true, deCopy | deMove | deLink), deLink);
+    EXPECT_EQ(KeyEffect(false, true, deMove), deMove) << "within what the source allows";
+    // The list's own files: onto its empty area nothing, onto a sub-folder a move.
+    EXPECT_EQ(FinalEffect(ProposeEffect(sameDrive), true, false), deNone);
+    EXPECT_EQ(FinalEffect(ProposeEffect(sameDrive), true, true), deMove);
+    EXPECT_EQ(FinalEffect(deCopy, true, false), deCopy) << "a copy with Ctrl stays";
+}
+
+TEST(DropLogic, ShortcutNames) {
+    EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\setup.exe", L""), L"C:\\Links\\setup.lnk");
+    EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\Tools\\README", L""), L"C:\\Links\\README.lnk");
+    EXPECT_EQ(ShortcutFileName(L"C:", L"D:\\", L"D: Data disk "), L"C:\\Data disk (D).lnk");
+    EXPECT_EQ(DropMenu(9).link, L"&Shortcut(s) Create Here");
+    EXPECT_EQ(DropMenu(7).copy, L"Hierher &kopieren");
+}
+
+}  // namespace
+}  // namespace zandrel

@@ -1,0 +1,283 @@
+// Drops onto the file list with the shell's own data objects, the right-drag
+// menu, pastes from the clipboard, and a real drag out of the list.
+#include "test_support.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "browser/DragDrop.h"
+#include "browser/drop_logic.h"
+#include "framework/application.h"
+
+namespace zandrel::test {
+namespace {
+
+// The shell's data object for files of one folder, as Explorer would drag them.
+IDataObject* FilesData(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    IShellFolder* desktop = nullptr;
+    IShellFolder* shellFolder = nullptr;
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    IDataObject* data = nullptr;
+    std::vector<PITEMID_CHILD> children;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &pidl, 0, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
+        for (auto name : names) {
+            PIDLIST_RELATIVE child = nullptr;
+            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+        }
+        shellFolder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
+                                   const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject, nullptr,
+                                   reinterpret_cast<void**>(&data));
+    }
+    for (auto c : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(c));
+    if (shellFolder) shellFolder->Release();
+    if (pidl) CoTaskMemFree(pidl);
+    if (desktop) desktop->Release();
+    return data;
+}
+
+// A temp folder on drive Z: (Wine's view of the whole Linux tree).
+struct ZDir {
+    std::wstring path;
+    ZDir() {
+        path = L"Z:\\tmp\\zandrel-drop-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+    ~ZDir() {
+        WIN32_FIND_DATAW d;
+        const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do DeleteFileW((path + L"\\" + d.cFileName).c_str());
+            while (FindNextFileW(h, &d));
+            FindClose(h);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring operator/(const std::wstring& n) const { return path + L"\\" + n; }
+};
+
+class DragDrop : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        MakeWindow();
+        list = &form->ShellDir1;
+        form->FilterComboBox1.SetItemIndex(2);
+        list->OnDDError = [this](TDirView*, int n) { errors.push_back(n); };
+    }
+    POINTL Over(int item) const {
+        RECT r{LVIR_ICON, 0, 0, 0};
+        ListView_GetItemRect(list->Handle(), item, &r, LVIR_ICON);
+        POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(list->Handle(), &p);
+        return {p.x, p.y};
+    }
+    POINTL Empty() const {
+        RECT r;
+        GetClientRect(list->Handle(), &r);
+        POINT p{r.right - 3, r.bottom - 3};
+        ClientToScreen(list->Handle(), &p);
+        return {p.x, p.y};
+    }
+    // Enter, move over `at` and drop; gives the effect of the drop.
+    DWORD DropAt(IDataObject* data, POINTL at, DWORD keys = MK_LBUTTON, DWORD allowed = 7) {
+        auto* target = list->DragDropTarget();
+        DWORD effect = allowed;
+        target->DragEnter(data, keys, at, &effect);
+        effect = allowed;
+        target->DragOver(keys, at, &effect);
+        const DWORD over = effect;
+        effect = allowed;
+        target->Drop(data, keys & ~(MK_LBUTTON | MK_RBUTTON), at, &effect);
+        lastOver = over;
+        return effect;
+    }
+    int Find(const std::wstring& n) const { return list->FindFileItem(n); }
+    TDirView* list = nullptr;
+    std::vector<int> errors;
+    DWORD lastOver = 0;
+};
+
+TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
+    ZDir z;
+    WriteBytes(z / L"far.txt", "far");
+    TempDir here, closeBy;
+    WriteBytes(closeBy / L"near.txt", "near");
+    list->SetPath(here.Path());
+    int executed = 0;
+    list->OnDDExecuted = [&](TDirView*, DWORD) { ++executed; };
+
+    IDataObject* farData = FilesData(z.path, {L"far.txt"});
+    ASSERT_NE(farData, nullptr);
+    EXPECT_EQ(DropAt(farData, Empty()), static_cast<DWORD>(DROPEFFECT_COPY));
+    farData->Release();
+    EXPECT_EQ(ReadBytes(here / L"far.txt"), "far");
+    EXPECT_TRUE(Exists(z / L"far.txt")) << "copied, not moved";
+    EXPECT_GE(Find(L"far.txt"), 0) << "the list shows it";
+
+    IDataObject* closeData = FilesData(closeBy.Path(), {L"near.txt"});
+    EXPECT_EQ(DropAt(closeData, Empty()), static_cast<DWORD>(DROPEFFECT_MOVE));
+    closeData->Release();
+    EXPECT_TRUE(Exists(here / L"near.txt"));
+    EXPECT_FALSE(Exists(closeBy / L"near.txt")) << "moved within the drive";
+    EXPECT_EQ(executed, 2);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(DragDrop, TheListsOwnFilesOntoItselfAndOntoASubFolder) {
+    TempDir dir;
+    WriteBytes(dir / L"mine.txt", "mine");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    IDataObject* data = FilesData(dir.Path(), {L"mine.txt"});
+    list->DragDropTarget()->FromThisList = true;
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_NONE)) << "onto its own folder: nothing";
+    EXPECT_TRUE(Exists(dir / L"mine.txt"));
+    const int sub = Find(L"sub");
+    ASSERT_GE(sub, 0);
+    EXPECT_EQ(DropAt(data, Over(sub)), static_cast<DWORD>(DROPEFFECT_MOVE)) << "onto a sub-folder: a move";
+    list->DragDropTarget()->FromThisList = false;
+    data->Release();
+    EXPECT_TRUE(Exists(dir / L"sub\\mine.txt"));
+    EXPECT_FALSE(Exists(dir / L"mine.txt"));
+    EXPECT_EQ(Find(L"mine.txt"), -1);
+    EXPECT_EQ(list->DropTarget(), -1) << "no highlight left";
+}
+
+TEST_F(DragDrop, ProgramsFromAnotherDriveBecomeShortcutsAndTheRightDragMenuAsks) {
+    ZDir z;
+    WriteBytes(z / L"setup.exe", "MZ");
+    TempDir here;
+    list->SetPath(here.Path());
+    IDataObject* data = FilesData(z.path, {L"setup.exe"});
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_LINK));
+    EXPECT_TRUE(Exists(here / L"setup.lnk"));
+    EXPECT_FALSE(Exists(here / L"setup.exe"));
+
+    // With the right button: the menu, in its order, with the proposed effect first in bold.
+    std::vector<std::wstring> entries;
+    UINT byDefault = 0;
+    list->ChooseFromDropMenu = [&](HMENU menu) -> UINT {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64]{};
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            entries.push_back(text);
+        }
+        byDefault = GetMenuDefaultItem(menu, FALSE, 0);
+        return DROPEFFECT_COPY;
+    };
+    EXPECT_EQ(DropAt(data, Empty(), MK_RBUTTON), static_cast<DWORD>(DROPEFFECT_COPY));
+    data->Release();
+    EXPECT_EQ(entries, (std::vector<std::wstring>{L"&Move Here", L"&Copy Here", L"&Shortcut(s) Create Here", L"",
+                                                  L"&Abort"}));
+    EXPECT_EQ(byDefault, static_cast<UINT>(DROPEFFECT_LINK));
+    EXPECT_EQ(ReadBytes(here / L"setup.exe"), "MZ");
+}
+
+TEST_F(DragDrop, RefusedDropsAndAVanishedTarget) {
+    TempDir here;
+    WriteBytes(here / L"x.txt", "x");
+    IDataObject* data = FilesData(here.Path(), {L"x.txt"});
+    DWORD effect = 7;
+    list->DragDropTarget()->DragEnter(data, MK_LBUTTON, Empty(), &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "a list without a folder takes nothing";
+
+    TempDir dir;
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    const POINTL over = Over(Find(L"sub"));
+    effect = 7;
+    list->DragDropTarget()->DragEnter(data, MK_LBUTTON, over, &effect);
+    effect = 7;
+    list->DragDropTarget()->DragOver(MK_LBUTTON, over, &effect);
+    RemoveDirectoryW((dir / L"sub").c_str());
+    effect = 7;
+    list->DragDropTarget()->Drop(data, 0, over, &effect);
+    data->Release();
+    EXPECT_EQ(errors, (std::vector<int>{1}));
+    EXPECT_EQ(Find(L"sub"), -1) << "reloaded";
+    EXPECT_TRUE(Exists(here / L"x.txt"));
+}
+
+TEST_F(DragDrop, PasteMovesCutFilesAndCopiesCopiedOnes) {
+    TempDir dir, from;
+    WriteBytes(from / L"a.txt", "a");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    IDataObject* data = FilesData(from.Path(), {L"a.txt"});
+    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
+    OleFlushClipboard();
+    data->Release();
+    PendingClipboardMark = TClipboardMark::Copy;
+    list->PasteInto(dir / L"sub");
+    EXPECT_EQ(ReadBytes(dir / L"sub\\a.txt"), "a");
+    EXPECT_TRUE(Exists(from / L"a.txt"));
+    PendingClipboardMark = TClipboardMark::Cut;
+    list->PasteInto(L"");
+    EXPECT_TRUE(Exists(dir / L"a.txt"));
+    EXPECT_FALSE(Exists(from / L"a.txt")) << "cut files move";
+    EXPECT_EQ(PendingClipboardMark, TClipboardMark::None);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << "the clipboard is emptied";
+    EXPECT_GE(Find(L"a.txt"), 0);
+}
+
+// A real drag loop: the mouse rests over a sub-folder of the list with no button
+// held, so the drag drops there at once; the moved file then leaves the list.
+TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
+    TempDir dir;
+    WriteBytes(dir / L"moving.txt", "m");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    SetForegroundWindow(form->Handle());
+    const POINTL over = Over(Find(L"sub"));
+    SetCursorPos(over.x, over.y);
+    list->SetSelected(Find(L"moving.txt"), true);
+    NMLISTVIEW begin{};
+    begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
+    begin.iItem = Find(L"moving.txt");
+    SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    EXPECT_TRUE(Exists(dir / L"sub\\moving.txt")) << "dropped onto the sub-folder: moved";
+    EXPECT_FALSE(Exists(dir / L"moving.txt"));
+    for (int i = 0; i < 40 && Find(L"moving.txt") >= 0; ++i) {
+        Application::Instance().ProcessMessages();
+        Sleep(50);
+    }
+    EXPECT_EQ(Find(L"moving.txt"), -1) << "the moved file left the list";
+}
+
+// Into another list (another window): this list learns of the move by watching the disk.
+TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
+    TempDir dir, other;
+    WriteBytes(dir / L"going.txt", "g");
+    list->SetPath(dir.Path());
+    MainDeps deps;
+    deps.runner = &runner;
+    deps.console = &console;
+    deps.settingsKeyOverride = kTestKey;
+    deps.splash = false;
+    TfrmMain second(deps);
+    second.FilterComboBox1.SetItemIndex(2);
+    second.ShellDir1.SetPath(other.Path());
+    SetWindowPos(second.Handle(), HWND_TOPMOST, 600, 300, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    UpdateWindow(second.Handle());
+    RECT r;
+    GetWindowRect(second.ShellDir1.Handle(), &r);
+    SetCursorPos(r.right - 10, r.bottom - 10);
+    list->SetSelected(Find(L"going.txt"), true);
+    NMLISTVIEW begin{};
+    begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
+    begin.iItem = Find(L"going.txt");
+    SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    EXPECT_TRUE(Exists(other / L"going.txt")) << "moved within the drive into the other list's folder";
+    EXPECT_GE(second.ShellDir1.FindFileItem(L"going.txt"), 0);
+    EXPECT_GE(Find(L"going.txt"), 0) << "this list has not looked yet";
+    for (int i = 0; i < 40 && Find(L"going.txt") >= 0; ++i) {
+        Application::Instance().ProcessMessages();
+        Sleep(50);
+    }
+    EXPECT_EQ(Find(L"going.txt"), -1) << "gone within about half a second of the file";
+}
+
+}  // namespace
+}  // namespace zandrel::test
