@@ -82,6 +82,7 @@ DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
     ScreenToClient(list_.Handle(), &p);
     LVHITTESTINFO hit{};
     hit.pt = p;
+    AutoScroll(p);
     const int item = ListView_HitTest(list_.Handle(), &hit);
     const TFileRec* rec = list_.Item(item);
     list_.SetDropTarget(rec && rec->IsDirectory ? item : -1);
@@ -98,6 +99,39 @@ DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
     DWORD effect = ProposeEffect(in) & allowed;
     if (list_.OnDDDragOver) list_.OnDDDragOver(&list_, keys, effect);
     return FinalEffect(effect, FromThisList, highlighted);
+}
+
+// In the details view a drag near the top or the bottom scrolls the list a line at a time:
+// every 200 ms, or every 50 ms once it has gone on for more than three lines.
+void TDragDropFilesEx::AutoScroll(POINT client) {
+    if (list_.ViewStyle() != TViewStyle::vsReport) return;
+    const HWND hwnd = list_.Handle();
+    RECT r;
+    GetClientRect(hwnd, &r);
+    TEXTMETRICW tm{};
+    const HDC dc = GetDC(hwnd);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    const int zone = 3 * tm.tmHeight;
+    RECT top{};
+    const int first = ListView_GetTopIndex(hwnd);
+    const bool overTop = ListView_GetItemRect(hwnd, first, &top, LVIR_BOUNDS) && client.y < top.bottom;
+    int direction = 0;
+    if (overTop || client.y < r.top + zone) direction = -1;
+    else if (client.y > r.bottom - zone) direction = 1;
+    if (direction == 0) {
+        scrollsInARow_ = 0;
+        return;
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastScroll_ < (scrollsInARow_ > 3 ? 50u : 200u)) return;
+    lastScroll_ = now;
+    ++scrollsInARow_;
+    RECT line{};
+    ListView_GetItemRect(hwnd, first, &line, LVIR_BOUNDS);
+    ListView_Scroll(hwnd, 0, direction * (line.bottom - line.top));
 }
 
 HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {

@@ -43,6 +43,9 @@ private:
     bool accepted_ = false, linkExecutables_ = false;
     wchar_t sourceDrive_ = 0;
     DWORD lastKeys_ = 0;
+    ULONGLONG lastScroll_ = 0;
+    int scrollsInARow_ = 0;
+    void AutoScroll(POINT client);
     std::vector<std::wstring> names_;
 };
 

@@ -246,6 +246,30 @@ TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
     EXPECT_EQ(Find(L"moving.txt"), -1) << "the moved file left the list";
 }
 
+TEST_F(DragDrop, ADragNearTheBottomOfTheDetailsViewScrolls) {
+    TempDir dir;
+    for (int i = 0; i < 60; ++i) WriteBytes(dir / (L"f" + std::to_wstring(100 + i) + L".txt"), "");
+    list->SetPath(dir.Path());
+    form->btnViewStyle.SetDown(true);
+    form->btnViewStyle.Click();
+    IDataObject* data = FilesData(dir.Path(), {L"f100.txt"});
+    RECT r;
+    GetClientRect(list->Handle(), &r);
+    POINT bottom{r.right / 2, r.bottom - 4};
+    ClientToScreen(list->Handle(), &bottom);
+    DWORD effect = 7;
+    list->DragDropTarget()->DragEnter(data, MK_LBUTTON, {bottom.x, bottom.y}, &effect);
+    const int before = ListView_GetTopIndex(list->Handle());
+    for (int i = 0; i < 3; ++i) {
+        Sleep(210);
+        effect = 7;
+        list->DragDropTarget()->DragOver(MK_LBUTTON, {bottom.x, bottom.y}, &effect);
+    }
+    EXPECT_GE(ListView_GetTopIndex(list->Handle()), before + 2) << "a line every 200 ms";
+    list->DragDropTarget()->DragLeave();
+    data->Release();
+}
+
 // Into another list (another window): this list learns of the move by watching the disk.
 TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
     TempDir dir, other;
