@@ -1439,6 +1439,62 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     }
 }
 
+TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected) const {
+    DragPicture picture;
+    if (selected.empty()) return picture;
+    if (selected.size() == 1) {
+        // The control's own image of the item, held where the mouse took it.
+        POINT origin{};
+        const HIMAGELIST image = ListView_CreateDragImage(hwnd_, selected[0], &origin);
+        if (!image) return picture;
+        IMAGEINFO info{};
+        ImageList_GetImageInfo(image, 0, &info);
+        picture.size = {info.rcImage.right - info.rcImage.left, info.rcImage.bottom - info.rcImage.top};
+        picture.bitmap = static_cast<HBITMAP>(CopyImage(info.hbmImage, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        ImageList_Destroy(image);
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ScreenToClient(hwnd_, &cursor);
+        picture.hotSpot = {std::clamp<LONG>(cursor.x - origin.x, 0, picture.size.cx),
+                           std::clamp<LONG>(cursor.y - origin.y, 0, picture.size.cy)};
+        picture.transparent = GetSysColor(COLOR_WINDOW);
+        return picture;
+    }
+    unsigned files = 0, folders = 0;
+    for (int i : selected) (items_[static_cast<std::size_t>(i)]->IsDirectory ? folders : files)++;
+    const auto text = DragFilesText(files, folders, primaryLanguage_);
+    const auto pages = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), L"DRAGFILES", IMAGE_BITMAP, 0, 0,
+                                                       LR_CREATEDIBSECTION));
+    if (!pages) return picture;
+    const HDC screen = GetDC(nullptr);
+    const HDC source = CreateCompatibleDC(screen), dc = CreateCompatibleDC(screen);
+    const HGDIOBJ oldSource = SelectObject(source, pages);
+    picture.transparent = GetPixel(source, 0, 0);  // the top-left pixel's colour
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    picture.size = {33 + extent.cx + 2, 32};
+    picture.bitmap = CreateCompatibleBitmap(screen, picture.size.cx, picture.size.cy);
+    const HGDIOBJ oldBitmap = SelectObject(dc, picture.bitmap);
+    RECT all{0, 0, picture.size.cx, picture.size.cy};
+    const HBRUSH key = CreateSolidBrush(picture.transparent);
+    FillRect(dc, &all, key);
+    DeleteObject(key);
+    BitBlt(dc, 0, 0, 32, 32, source, 0, 0, SRCCOPY);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    TextOutW(dc, 33, (32 - extent.cy) / 2, text.c_str(), static_cast<int>(text.size()));
+    SelectObject(dc, oldBitmap);
+    SelectObject(dc, oldFont);
+    SelectObject(source, oldSource);
+    DeleteDC(dc);
+    DeleteDC(source);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(pages);
+    picture.hotSpot = {25, 20};
+    return picture;
+}
+
 void TDirView::StartDrag(DWORD button) {
     const auto selected = SelectedItems();
     if (selected.empty() || path_.empty()) return;
@@ -1469,6 +1525,19 @@ void TDirView::StartDrag(DWORD button) {
     SetCursor(oldCursor);
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = DRAGDROP_S_CANCEL;
+    if (data && UseDragImages) {
+        // The shell's helper draws the picture along with the mouse; it takes the bitmap.
+        IDragSourceHelper* helper = nullptr;
+        if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDragSourceHelper,
+                                       reinterpret_cast<void**>(&helper)))) {
+            const DragPicture picture = MakeDragPicture(selected);
+            SHDRAGIMAGE image{picture.size, picture.hotSpot, picture.bitmap, picture.transparent};
+            if (!picture.bitmap || FAILED(helper->InitializeFromBitmap(&image, data))) {
+                if (picture.bitmap) DeleteObject(picture.bitmap);
+            }
+            helper->Release();
+        }
+    }
     if (data) {
         TDropSource source;
         source.Button = button;

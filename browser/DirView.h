@@ -162,6 +162,15 @@ public:
     // Pastes the clipboard's files into a folder, by the cut or copy mark.
     void PasteInto(const std::wstring& targetFolder);
     class TDragDropFilesEx* DragDropTarget() const { return dragDrop_.get(); }
+    // The picture that follows the mouse in a drag of the selection: the item itself, or for
+    // several items the "DRAGFILES" picture with their count beside it. The caller owns it.
+    struct DragPicture {
+        HBITMAP bitmap = nullptr;
+        SIZE size{};
+        POINT hotSpot{};
+        COLORREF transparent = 0;
+    };
+    DragPicture MakeDragPicture(const std::vector<int>& selected) const;
 
     // Items are positions in list order; -1 is none.
     int Count() const { return static_cast<int>(items_.size()); }

@@ -64,6 +64,17 @@ std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstri
     return targetFolder + L"\\" + name + L".lnk";
 }
 
+std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage) {
+    const bool german = primaryLanguage == 7;
+    std::wstring text;
+    if (files > 0) text = std::to_wstring(files) + (german ? L" Dateien" : L" Files");
+    if (directories > 0) {
+        if (!text.empty()) text += L", ";
+        text += std::to_wstring(directories) + (german ? L" Verzeichnisse" : L" Directories");
+    }
+    return text;
+}
+
 DropMenuTexts DropMenu(int primaryLanguage) {
     switch (primaryLanguage) {
         case 7: return {L"Hierher &kopieren", L"Hierher &verschieben", L"Verkn\u00fcpfung(en) hier &erstellen", L"&Abbrechen"};

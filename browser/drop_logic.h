@@ -37,6 +37,10 @@ std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHigh
 std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
                               const std::wstring& prettyName);
 
+// The text beside the picture of a drag of several items: "3 Files, 2 Directories";
+// the files part is left out without files (German with language 7).
+std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage);
+
 // The right-drag menu's texts by the locale's primary language: copy, move, link, cancel.
 struct DropMenuTexts {
     std::wstring copy, move, link, cancel;

@@ -45,6 +45,9 @@ TEST(DropLogic, ShortcutNames) {
     EXPECT_EQ(ShortcutFileName(L"C:", L"D:\\", L"D: Data disk "), L"C:\\Data disk (D).lnk");
     EXPECT_EQ(DropMenu(9).link, L"&Shortcut(s) Create Here");
     EXPECT_EQ(DropMenu(7).copy, L"Hierher &kopieren");
+    EXPECT_EQ(DragFilesText(3, 2, 9), L"3 Files, 2 Directories");
+    EXPECT_EQ(DragFilesText(0, 2, 9), L"2 Directories") << "no files, no files part";
+    EXPECT_EQ(DragFilesText(4, 0, 7), L"4 Dateien");
 }
 
 }  // namespace

@@ -246,6 +246,34 @@ TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
     EXPECT_EQ(Find(L"moving.txt"), -1) << "the moved file left the list";
 }
 
+TEST_F(DragDrop, ThePictureOfADrag) {
+    TempDir dir;
+    WriteBytes(dir / L"a.txt", "");
+    WriteBytes(dir / L"b.txt", "");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    const auto several = list->MakeDragPicture({Find(L"a.txt"), Find(L"b.txt"), Find(L"sub")});
+    ASSERT_NE(several.bitmap, nullptr);
+    EXPECT_EQ(several.size.cy, 32);
+    EXPECT_GT(several.size.cx, 33 + 40) << "the pages and the words \"2 Files, 1 Directories\"";
+    EXPECT_EQ(several.hotSpot.x, 25);
+    EXPECT_EQ(several.hotSpot.y, 20);
+    EXPECT_EQ(several.transparent, RGB(255, 0, 255)) << "the picture's top-left colour";
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, several.bitmap);
+    int text = 0;
+    for (int x = 34; x < several.size.cx; ++x)
+        for (int y = 0; y < 32; ++y) text += GetPixel(dc, x, y) != RGB(255, 0, 255);
+    EXPECT_GT(text, 30) << "words beside the pages";
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(several.bitmap);
+    const auto one = list->MakeDragPicture({Find(L"a.txt")});
+    ASSERT_NE(one.bitmap, nullptr) << "the item's own picture";
+    EXPECT_GT(one.size.cx, 16);
+    DeleteObject(one.bitmap);
+}
+
 TEST_F(DragDrop, ADragNearTheBottomOfTheDetailsViewScrolls) {
     TempDir dir;
     for (int i = 0; i < 60; ++i) WriteBytes(dir / (L"f" + std::to_wstring(100 + i) + L".txt"), "");
