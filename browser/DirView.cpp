@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <memory>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -107,6 +109,20 @@ struct ShellFacts {
     HIMAGELIST smallImages = nullptr, largeImages = nullptr;
 };
 
+// The shell's small and large system image lists, shared by every list; asked for
+// apart from the other facts so that making the list costs one shell call.
+std::pair<HIMAGELIST, HIMAGELIST> SystemImageLists() {
+    static const auto lists = [] {
+        SHFILEINFOW info{};
+        const auto small = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
+            L"", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
+        const auto large = reinterpret_cast<HIMAGELIST>(
+            SHGetFileInfoW(L"", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES));
+        return std::pair{small, large};
+    }();
+    return lists;
+}
+
 const ShellFacts& Facts() {
     static const ShellFacts facts = [] {
         ShellFacts f;
@@ -119,10 +135,7 @@ const ShellFacts& Facts() {
         if (!f.tempDir.empty() && f.tempDir.back() != L'\\') f.tempDir += L'\\';
 
         SHFILEINFOW info{};
-        f.smallImages = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
-            L"", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
-        f.largeImages = reinterpret_cast<HIMAGELIST>(
-            SHGetFileInfoW(L"", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES));
+        std::tie(f.smallImages, f.largeImages) = SystemImageLists();
         const std::wstring windows = f.windowsDir.substr(0, f.windowsDir.size() - 1);
         if (SHGetFileInfoW(windows.c_str(), FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
                            SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES)) {
@@ -288,9 +301,9 @@ void TDirView::Create(HWND parent, DesignRect rect, const Scaler& scale) {
     FileOperator.ProgressTitle = L"Filesystem Operation";
     Control::Create(parent, WC_LISTVIEWW, L"", style, rect, scale, WS_EX_CLIENTEDGE);
     SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    const auto& facts = Facts();
-    ListView_SetImageList(hwnd_, facts.smallImages, LVSIL_SMALL);
-    ListView_SetImageList(hwnd_, facts.largeImages, LVSIL_NORMAL);
+    const auto [smallImages, largeImages] = SystemImageLists();
+    ListView_SetImageList(hwnd_, smallImages, LVSIL_SMALL);
+    ListView_SetImageList(hwnd_, largeImages, LVSIL_NORMAL);
     ListView_SetCallbackMask(hwnd_, LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED);
     ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_HEADERDRAGDROP);
     CreateColumns();
