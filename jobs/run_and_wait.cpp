@@ -21,9 +21,15 @@ RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD s
     }
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
 
-    for (;;) {
+    // Until UPX has ended: the process handle itself decides, never the wake-up reason alone.
+    while (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
         const DWORD woke = MsgWaitForMultipleObjectsEx(1, &pi.hProcess, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0) break;
+        if (woke == WAIT_FAILED) {
+            // No way to wait with messages: wait without them rather than report a running UPX.
+            WaitForSingleObject(pi.hProcess, INFINITE);
+            break;
+        }
+        if (woke == WAIT_OBJECT_0) continue;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             // A quit request ends the program at once; UPX is left to finish.
@@ -31,7 +37,6 @@ RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD s
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (woke == WAIT_FAILED) break;
     }
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
