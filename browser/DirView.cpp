@@ -1511,6 +1511,7 @@ TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected
 void TDirView::StartDrag(DWORD button) {
     const auto selected = SelectedItems();
     if (selected.empty() || path_.empty()) return;
+    if (OnDDDragDetect) OnDDDragDetect(this, button);
     const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     std::vector<std::wstring> names;
     for (int i : selected) names.push_back(ItemFullFileName(i));
@@ -1554,6 +1555,7 @@ void TDirView::StartDrag(DWORD button) {
     if (data) {
         TDropSource source;
         source.Button = button;
+        source.List = this;
         dragDrop_->FromThisList = true;
         const DWORD allowed = isRecycleBinView_ ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
         result = DoDragDrop(data, &source, allowed, &effect);

@@ -201,6 +201,10 @@ public:
     std::function<void(TDirView*, bool& accept)> OnDDDragEnter;
     std::function<void(TDirView*, DWORD keys, DWORD& effect)> OnDDDragOver;
     std::function<void(TDirView*, DWORD effect)> OnDDExecuted;
+    std::function<void(TDirView*, DWORD keys, POINT pt, DWORD& effect)> OnDDProcessDropped;
+    std::function<void(TDirView*, DWORD keys)> OnDDDragDetect;
+    std::function<void(TDirView*, bool escapePressed, DWORD keys, HRESULT& result)> OnDDQueryContinueDrag;
+    std::function<void(TDirView*, DWORD effect, HRESULT& result)> OnDDGiveFeedback;
     std::function<void(TDirView*, int errorNo)> OnDDError;
     std::function<void(TDirView*, DWORD effect, const std::wstring& sourcePath, const std::wstring& targetPath,
                        bool& doOperation)>

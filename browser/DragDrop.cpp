@@ -147,6 +147,7 @@ HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
         if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
         if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
             *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
+        if (list_.DirOK() && list_.OnDDProcessDropped) list_.OnDDProcessDropped(&list_, keys, POINT{pt.x, pt.y}, *effect);
         list_.ProcessDropped(names_, *effect, FromThisList);
     } catch (const std::exception& e) {
         Application::Instance().ShowException(e);  // nothing may pass into the drag loop
@@ -169,9 +170,15 @@ HRESULT TDropSource::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT TDropSource::QueryContinueDrag(BOOL escape, DWORD keys) {
-    if (escape) return DRAGDROP_S_CANCEL;
-    if (!(keys & Button)) return DRAGDROP_S_DROP;
-    return S_OK;
+    HRESULT result = escape ? DRAGDROP_S_CANCEL : !(keys & Button) ? DRAGDROP_S_DROP : S_OK;
+    if (List && List->OnDDQueryContinueDrag) List->OnDDQueryContinueDrag(List, escape != FALSE, keys, result);
+    return result;
+}
+
+HRESULT TDropSource::GiveFeedback(DWORD effect) {
+    HRESULT result = DRAGDROP_S_USEDEFAULTCURSORS;
+    if (List && List->OnDDGiveFeedback) List->OnDDGiveFeedback(List, effect, result);
+    return result;
 }
 
 }  // namespace zandrel

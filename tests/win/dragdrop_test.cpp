@@ -233,10 +233,23 @@ TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
     const POINTL over = Over(Find(L"sub"));
     SetCursorPos(over.x, over.y);
     list->SetSelected(Find(L"moving.txt"), true);
+    int detected = 0, asked = 0, processed = 0;
+    list->OnDDDragDetect = [&](TDirView*, DWORD) { ++detected; };
+    list->OnDDQueryContinueDrag = [&](TDirView*, bool, DWORD, HRESULT& r) {
+        ++asked;
+        EXPECT_EQ(r, DRAGDROP_S_DROP) << "no button held: drop here";
+    };
+    list->OnDDProcessDropped = [&](TDirView*, DWORD, POINT, DWORD& effect) {
+        ++processed;
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    };
     NMLISTVIEW begin{};
     begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
     begin.iItem = Find(L"moving.txt");
     SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    EXPECT_EQ(detected, 1);
+    EXPECT_GE(asked, 1);
+    EXPECT_EQ(processed, 1);
     EXPECT_TRUE(Exists(dir / L"sub\\moving.txt")) << "dropped onto the sub-folder: moved";
     EXPECT_FALSE(Exists(dir / L"moving.txt"));
     for (int i = 0; i < 40 && Find(L"moving.txt") >= 0; ++i) {
