@@ -165,14 +165,6 @@ const ShellFacts& Facts() {
     return facts;
 }
 
-bool RunningOnWine() {
-    static const bool wine = [] {
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    }();
-    return wine;
-}
-
 HBITMAP LoadPicture(const wchar_t* name) {
     return static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION));
@@ -1522,7 +1514,11 @@ void TDirView::StartDrag(DWORD button) {
     PIDLIST_ABSOLUTE folderPidl = nullptr;
     std::vector<PITEMID_CHILD> children;
     const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
+    // Complete lists (with the shell's identifiers) only where they come quickly: not for more than
+    // 100 items, the recycle folder or a removable drive.
+    const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
+    if (!complete) data = MakeFileListData(names);
+    if (complete && SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
         SUCCEEDED(SHParseDisplayName(root.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
         SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
         for (int i : selected) {

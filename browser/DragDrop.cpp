@@ -1,6 +1,9 @@
 #include "browser/DragDrop.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
 
 #include "browser/DirView.h"
 #include "browser/drop_logic.h"
@@ -156,6 +159,79 @@ HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
     names_.clear();
     return S_OK;
 }
+
+// ---------------------------------------------------------------------------
+// A plain file list
+
+namespace {
+
+class FileListData : public IDataObject {
+public:
+    explicit FileListData(const std::vector<std::wstring>& names) {
+        // DROPFILES, then the names, each ending with a zero, and one more zero.
+        std::wstring joined;
+        for (const auto& n : names) joined += n, joined += L'\0';
+        joined += L'\0';
+        bytes_.resize(sizeof(DROPFILES) + joined.size() * sizeof(wchar_t));
+        DROPFILES header{};
+        header.pFiles = sizeof(DROPFILES);
+        header.fWide = TRUE;
+        memcpy(bytes_.data(), &header, sizeof header);
+        memcpy(bytes_.data() + sizeof header, joined.data(), joined.size() * sizeof(wchar_t));
+    }
+    virtual ~FileListData() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDataObject) {
+            *object = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+        if (!memory) return E_OUTOFMEMORY;
+        memcpy(GlobalLock(memory), bytes_.data(), bytes_.size());
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        if (out) out->ptd = nullptr;
+        return DATA_S_SAMEFORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &format, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    LONG references_ = 1;
+    std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace
+
+IDataObject* MakeFileListData(const std::vector<std::wstring>& names) { return new FileListData(names); }
 
 // ---------------------------------------------------------------------------
 // Drop source

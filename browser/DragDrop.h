@@ -49,6 +49,10 @@ private:
     std::vector<std::wstring> names_;
 };
 
+// A plain file list in the shell's file-list format (no item identifiers): quick to make
+// for big selections and for drives the shell should not be asked about.
+IDataObject* MakeFileListData(const std::vector<std::wstring>& names);
+
 // A drag out of the list: offers the files and tells the drag loop when to end.
 class TDropSource : public IDropSource {
 public:

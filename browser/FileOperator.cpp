@@ -23,6 +23,23 @@ bool TFileOperator::Execute() {
         if (Operation == TFileOperation::foRename) {
             ok = !OperandFrom.empty() && !OperandTo.empty() &&
                  MoveFileW(ApiPath(OperandFrom[0]).c_str(), ApiPath(OperandTo[0]).c_str()) != FALSE;
+        } else if (Operation == TFileOperation::foMove && OperandFrom.size() > 1 && !(Flags & foMultiDestFiles) &&
+                   RunningOnWine()) {
+            // Wine's shell refuses to move several files at once (it answers "cancelled"):
+            // there they go one at a time.
+            ok = true;
+            for (const auto& source : OperandFrom) {
+                const auto from = JoinForShell({source}), to = JoinForShell(OperandTo);
+                SHFILEOPSTRUCTW op{};
+                op.hwnd = Owner;
+                op.wFunc = FO_MOVE;
+                op.pFrom = from.c_str();
+                op.pTo = to.c_str();
+                op.fFlags = static_cast<FILEOP_FLAGS>(Flags);
+                op.lpszProgressTitle = ProgressTitle.c_str();
+                ok = SHFileOperationW(&op) == 0 && ok;
+                if (op.hNameMappings) SHFreeNameMappings(op.hNameMappings);
+            }
         } else {
             const auto from = JoinForShell(OperandFrom), to = JoinForShell(OperandTo);
             SHFILEOPSTRUCTW op{};

@@ -53,4 +53,12 @@ std::wstring ProgramFolder() {
     }
 }
 
+bool RunningOnWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
 }  // namespace zandrel

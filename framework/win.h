@@ -40,4 +40,7 @@ std::wstring WindowText(HWND hwnd);
 // The system's message for an error code, without the trailing line break.
 std::wstring SystemErrorText(DWORD code);
 
+// True under Wine, whose controls and shell differ from Windows in a few places.
+bool RunningOnWine();
+
 }  // namespace zandrel

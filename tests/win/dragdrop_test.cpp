@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "browser/DragDrop.h"
+#include "browser/FileOperator.h"
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
@@ -309,6 +310,76 @@ TEST_F(DragDrop, ADragNearTheBottomOfTheDetailsViewScrolls) {
     EXPECT_GE(ListView_GetTopIndex(list->Handle()), before + 2) << "a line every 200 ms";
     list->DragDropTarget()->DragLeave();
     data->Release();
+}
+
+TEST_F(DragDrop, APlainFileListForBigSelections) {
+    ZDir z;
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 3; ++i) {
+        WriteBytes(z / (L"p" + std::to_wstring(i) + L".txt"), "p");
+        names.push_back(z / (L"p" + std::to_wstring(i) + L".txt"));
+    }
+    IDataObject* data = MakeFileListData(names);
+    EXPECT_EQ(DroppedFileNames(data), names) << "the names come back as given";
+    TempDir here;
+    list->SetPath(here.Path());
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_COPY));
+    data->Release();
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Exists(here / (L"p" + std::to_wstring(i) + L".txt")));
+
+    // A drag of more than 100 items goes out as such a plain list, through a real drag loop.
+    TempDir dir;
+    for (int i = 0; i < 101; ++i) WriteBytes(dir / (L"m" + std::to_wstring(1000 + i) + L".txt"), "");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(dir.Path());
+    for (int i = 0; i < list->Count(); ++i)
+        if (!list->Item(i)->IsDirectory) list->SetSelected(i, true);
+    ASSERT_EQ(list->SelectedItems().size(), 101u);
+    SetForegroundWindow(form->Handle());
+    const POINTL over = Over(Find(L"sub"));
+    SetCursorPos(over.x, over.y);
+    int asked = 0, processed = 0, detected = 0;
+    bool entered = false;
+    list->OnDDDragDetect = [&](TDirView*, DWORD) { ++detected; };
+    list->OnDDQueryContinueDrag = [&](TDirView*, bool, DWORD, HRESULT&) { ++asked; };
+    DWORD dropEffect = 99;
+    list->OnDDProcessDropped = [&](TDirView*, DWORD, POINT, DWORD& e) { ++processed, dropEffect = e; };
+    list->OnDDDragEnter = [&](TDirView*, bool& accept) { entered = accept; };
+    NMLISTVIEW begin{};
+    begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
+    SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    EXPECT_EQ(detected, 1);
+    EXPECT_GE(asked, 1);
+    EXPECT_TRUE(entered);
+    EXPECT_EQ(processed, 1);
+    EXPECT_EQ(dropEffect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_TRUE(Exists(dir / L"sub\\m1000.txt"));
+    EXPECT_TRUE(Exists(dir / L"sub\\m1100.txt"));
+    EXPECT_FALSE(Exists(dir / L"m1050.txt"));
+}
+
+TEST(FileOperator, MovesSeveralFilesAndUndoesTheMove) {
+    TempDir from, to;
+    std::vector<std::wstring> names;
+    for (const auto* n : {L"a.txt", L"b.txt", L"c.txt"}) {
+        WriteBytes(from / n, "x");
+        names.push_back(from / n);
+    }
+    TFileOperator op;
+    op.Operation = TFileOperation::foMove;
+    op.Flags = foAllowUndo | foNoConfirmMkDir | foNoConfirmation;
+    op.OperandFrom = names;
+    op.OperandTo = {to.Path()};
+    EXPECT_TRUE(op.Execute());
+    EXPECT_TRUE(op.OperandFrom.empty()) << "the lists are cleared";
+    for (const auto* n : {L"a.txt", L"b.txt", L"c.txt"}) EXPECT_TRUE(Exists(to / n));
+    ASSERT_TRUE(op.CanUndo());
+    EXPECT_TRUE(op.UndoExecute());
+    for (const auto* n : {L"a.txt", L"b.txt", L"c.txt"}) {
+        EXPECT_TRUE(Exists(from / n)) << "moved back";
+        EXPECT_FALSE(Exists(to / n));
+    }
+    EXPECT_EQ(JoinForShell({L"a", L"b"}), std::wstring(L"a\0b\0\0", 5));
 }
 
 // Into another list (another window): this list learns of the move by watching the disk.
