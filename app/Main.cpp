@@ -770,31 +770,25 @@ void TfrmMain::FavoriteDirItemClick(int) {
     // The chosen item is the checked one (the menu checks it just before this runs).
     std::wstring folder;
     int chosen = -1;
-    const int count = GetMenuItemCount(pmFavoriteDir);
-    for (int i = 0; i < count; ++i) {
+    const auto captions = FavoriteCaptions();
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
         if (GetMenuState(pmFavoriteDir, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) {
-            folder = FavoriteCaptions()[static_cast<std::size_t>(i)];
+            folder = captions[static_cast<std::size_t>(i)];
             CheckMenuItem(pmFavoriteDir, static_cast<UINT>(i), MF_BYPOSITION | MF_UNCHECKED);
             chosen = i;
             break;
         }
     }
-    auto& dialogs = Application::Instance().Dialogs();
-    if (folder.empty()) {
-        dialogs.Beep();
-        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgNoFavorite)), BoxKind::Error, BoxButtons::Ok);
-        return;
-    }
+    if (folder.empty()) return ShowError(Widen8(BytsToEncStr2(texts::MsgNoFavorite)));
     if (IsExistingFolder(folder)) {
         if (folder.back() != L'\\') folder += L'\\';
         ShellDir1.SetPath(folder);
         return;
     }
-    dialogs.Beep();
-    dialogs.Box(Handle(), L"Directory does not exist.", BoxKind::Error, BoxButtons::Ok);
-    auto captions = FavoriteCaptions();
-    RemoveFavorite(captions, static_cast<std::size_t>(chosen));
-    SetFavoriteCaptions(captions);
+    ShowError(L"Directory does not exist.");
+    auto remaining = captions;
+    RemoveFavorite(remaining, static_cast<std::size_t>(chosen));
+    SetFavoriteCaptions(remaining);
     SaveFavorites();
 }
 

@@ -1176,6 +1176,35 @@ struct MenuCallback {
 
 }  // namespace
 
+// The shell's object (context menu, data object) for items of the list's folder; nullptr when
+// the shell cannot name them. The caller releases it.
+void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const {
+    const std::wstring folder = path_.size() == 2 ? path_ + L"\\" : path_;
+    IShellFolder* desktop = nullptr;
+    IShellFolder* shellFolder = nullptr;
+    PIDLIST_ABSOLUTE folderPidl = nullptr;
+    std::vector<PITEMID_CHILD> children;
+    void* object = nullptr;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
+        for (int i : items) {
+            PIDLIST_RELATIVE child = nullptr;
+            std::wstring name = items_[static_cast<std::size_t>(i)]->FileName;
+            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+        }
+        if (!children.empty())
+            shellFolder->GetUIObjectOf(owner, static_cast<UINT>(children.size()),
+                                       const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), kind, nullptr, &object);
+    }
+    for (auto child : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(child));
+    if (shellFolder) shellFolder->Release();
+    if (folderPidl) CoTaskMemFree(folderPidl);
+    if (desktop) desktop->Release();
+    return object;
+}
+
 void TDirView::ShowContextMenu(POINT screen) {
     const auto selected = SelectedItems();
     if (selected.empty() || path_.empty()) return;
@@ -1195,25 +1224,7 @@ void TDirView::ShowContextMenu(POINT screen) {
         canRename = BeginEdit(selected[0]);
         if (canRename) SetLoadEnabled(true);  // only asked; no edit runs yet
     }
-    IShellFolder* desktop = nullptr;
-    IShellFolder* shellFolder = nullptr;
-    IContextMenu* menu = nullptr;
-    PIDLIST_ABSOLUTE folderPidl = nullptr;
-    std::vector<PITEMID_CHILD> children;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
-        SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
-        SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
-        for (int i : selected) {
-            PIDLIST_RELATIVE child = nullptr;
-            std::wstring name = items_[static_cast<std::size_t>(i)]->FileName;
-            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
-                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
-        }
-        if (!children.empty())
-            shellFolder->GetUIObjectOf(GetAncestor(hwnd_, GA_ROOT), static_cast<UINT>(children.size()),
-                                       const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IContextMenu, nullptr,
-                                       reinterpret_cast<void**>(&menu));
-    }
+    auto* menu = static_cast<IContextMenu*>(ShellObjectOf(selected, IID_IContextMenu, GetAncestor(hwnd_, GA_ROOT)));
     std::wstring verb;
     UINT chosen = 0;
     if (menu) {
@@ -1261,10 +1272,6 @@ void TDirView::ShowContextMenu(POINT screen) {
         if (menu2) menu2->Release();
         menu->Release();
     }
-    for (auto child : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(child));
-    if (shellFolder) shellFolder->Release();
-    if (folderPidl) CoTaskMemFree(folderPidl);
-    if (desktop) desktop->Release();
 
     if (verb == L"rename") {
         EditCaption(selected[0]);
@@ -1507,31 +1514,11 @@ void TDirView::StartDrag(DWORD button) {
     const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     std::vector<std::wstring> names;
     for (int i : selected) names.push_back(ItemFullFileName(i));
-    // The shell's data object for the selection: file names and item identifiers.
-    IShellFolder* desktop = nullptr;
-    IShellFolder* folder = nullptr;
-    IDataObject* data = nullptr;
-    PIDLIST_ABSOLUTE folderPidl = nullptr;
-    std::vector<PITEMID_CHILD> children;
-    const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
-    // Complete lists (with the shell's identifiers) only where they come quickly: not for more than
-    // 100 items, the recycle folder or a removable drive.
+    // The shell's data object (file names and item identifiers) only where it comes quickly:
+    // not for more than 100 items, the recycle folder or a removable drive.
     const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
-    if (!complete) data = MakeFileListData(names);
-    if (complete && SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
-        SUCCEEDED(SHParseDisplayName(root.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
-        SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
-        for (int i : selected) {
-            PIDLIST_RELATIVE child = nullptr;
-            std::wstring name = items_[static_cast<std::size_t>(i)]->FileName;
-            if (SUCCEEDED(folder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
-                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
-        }
-        if (!children.empty())
-            folder->GetUIObjectOf(hwnd_, static_cast<UINT>(children.size()),
-                                  const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject, nullptr,
-                                  reinterpret_cast<void**>(&data));
-    }
+    auto* data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_))
+                          : MakeFileListData(names);
     SetCursor(oldCursor);
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = DRAGDROP_S_CANCEL;
@@ -1558,10 +1545,6 @@ void TDirView::StartDrag(DWORD button) {
         dragDrop_->FromThisList = false;
         data->Release();
     }
-    for (auto child : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(child));
-    if (folder) folder->Release();
-    if (folderPidl) CoTaskMemFree(folderPidl);
-    if (desktop) desktop->Release();
     Application::Instance().ProcessMessages();
     SetDropTarget(-1);
     // A target that moved the files itself reports no effect.

@@ -244,6 +244,7 @@ private:
     void EndEdit(int index, const wchar_t* text);
     static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void ContextMenuKeyOrClick(LPARAM at);
+    void* ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const;
     void CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
                   bool renameOnCollision);
     void ReportDropError(int number);

@@ -122,10 +122,7 @@ void TAboutBox::OpenLink(const std::wstring& target, const wchar_t* emptyText, c
         dialogs.Box(Handle(), emptyText, BoxKind::Information, BoxButtons::Ok);
         return;
     }
-    if (dialogs.ShellOpen(Handle(), target) == SE_ERR_NOASSOC) {
-        dialogs.Beep();
-        dialogs.Box(Handle(), noProgramText, BoxKind::Error, BoxButtons::Ok);
-    }
+    if (dialogs.ShellOpen(Handle(), target) == SE_ERR_NOASSOC) ShowErrorBox(dialogs, Handle(), noProgramText);
 }
 
 void TAboutBox::lblEmailClick() {

@@ -235,40 +235,10 @@ TEST_F(Favorites, TheArrowDropsTheMenuAndTheMainPartClicks) {
 // ---------------------------------------------------------------------------
 // Painting
 
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * w + x)]; }
-};
-
-Picture Paint(HWND hwnd) {
-    RECT r;
-    GetClientRect(hwnd, &r);
-    Picture p;
-    p.w = r.right, p.h = r.bottom;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), p.w, -p.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    GdiFlush();
-    const auto* raw = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < p.w * p.h; ++i) {
-        const std::uint32_t v = raw[i];
-        p.pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
-    }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return p;
-}
-
 TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
     MakeWindow();
     auto& button = form->btnFavoriteDir;
-    const auto idle = Paint(button.Handle());
+    const auto idle = PaintOf(button.Handle());
     const COLORREF face = GetSysColor(COLOR_BTNFACE), dark = GetSysColor(COLOR_3DDKSHADOW);
     const auto lines = ArrowLines(idle.w - 13, 0, idle.w, idle.h, false, true);
     ASSERT_FALSE(lines.empty());
@@ -279,7 +249,7 @@ TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
 
     SendMessageW(button.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     EXPECT_TRUE(button.MouseInside());
-    const auto hover = Paint(button.Handle());
+    const auto hover = PaintOf(button.Handle());
     EXPECT_EQ(hover.At(0, hover.h / 2), GetSysColor(COLOR_BTNHIGHLIGHT)) << "a raised frame under the mouse";
     SendMessageW(button.Handle(), WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(button.MouseInside());
@@ -290,7 +260,7 @@ TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
     };
     EXPECT_TRUE(hasColour(idle, RGB(255, 216, 96)));
     button.SetEnabled(false);
-    const auto disabled = Paint(button.Handle());
+    const auto disabled = PaintOf(button.Handle());
     EXPECT_FALSE(hasColour(disabled, RGB(255, 216, 96)));
     EXPECT_TRUE(hasColour(disabled, GetSysColor(COLOR_BTNSHADOW)));
     for (const auto& line : ArrowLines(disabled.w - 13, 0, disabled.w, disabled.h, false, true))
@@ -302,7 +272,7 @@ TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
     button.SetAllowAllUp(true);
     button.SetDown(true);
     EXPECT_EQ(button.Face(), TJvArrowButton::fsExclusive);
-    const auto down = Paint(button.Handle());
+    const auto down = PaintOf(button.Handle());
     const auto pressed = ArrowLines(down.w - 13, 0, down.w, down.h, true, true);
     EXPECT_EQ(down.At(pressed[0].x0, pressed[0].y), dark);
     button.SetDown(false);

@@ -94,6 +94,38 @@ void StoreSetting(const std::wstring& name, const std::wstring& value) { WriteIn
 
 std::wstring StoredSetting(const std::wstring& name) { return ReadIniFromReg(kTestKey, name); }
 
+Picture PaintInto(int w, int h, const std::function<void(HDC)>& paint) {
+    Picture p;
+    p.w = w, p.h = h;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    paint(dc);
+    GdiFlush();
+    const auto* raw = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint32_t v = raw[i];
+        p.pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+Picture PaintOf(HWND hwnd) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    return PaintInto(r.right, r.bottom, [hwnd](HDC dc) {
+        SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    });
+}
+
 void PumpMessages() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,17 @@ std::string Narrow(const std::wstring& w);
 void ClearSettings();
 void StoreSetting(const std::wstring& name, const std::wstring& value);
 std::wstring StoredSetting(const std::wstring& name);  // empty when absent
+
+// Pixels drawn into a 32-bit bitmap, for tests of painting.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * w + x)]; }
+};
+// What `paint` draws on a bitmap of w x h.
+Picture PaintInto(int w, int h, const std::function<void(HDC)>& paint);
+// What a window's client area paints (WM_PRINTCLIENT).
+Picture PaintOf(HWND hwnd);
 
 // Handles the messages waiting now, dropping a quit request.
 void PumpMessages();

@@ -23,37 +23,11 @@ public:
     }
 };
 
-// The label painted into a 24-bit bitmap of its size.
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * w + x)]; }
-};
-
+// The label painted into a bitmap of its size.
 Picture Paint(TLabel3D& label) {
     RECT r;
     GetClientRect(label.Handle(), &r);
-    Picture p;
-    p.w = r.right, p.h = r.bottom;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), p.w, -p.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(dc, bmp);
-    label.PaintTo(dc);
-    GdiFlush();
-    const auto* px = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < p.w * p.h; ++i) {
-        const std::uint32_t v = px[i];
-        p.pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
-    }
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return p;
+    return PaintInto(r.right, r.bottom, [&](HDC dc) { label.PaintTo(dc); });
 }
 
 class Label3D : public ::testing::Test {
