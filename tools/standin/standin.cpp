@@ -2,6 +2,14 @@
 // (switches, exit codes 0/1/2, errors on standard error) and really
 // transforms the file, so a compress/decompress round trip can be checked.
 //
+// Like the real UPX for Windows it is an ANSI program: it takes its arguments
+// through the ANSI code page (a name that code page cannot spell arrives
+// best-fit mapped or as '?', and is then not found), opens files with the
+// narrow file functions (so paths past MAX_PATH fail), prints names as ANSI
+// bytes through the C runtime's standard streams, and does a job in place by
+// writing a temporary file, removing the original and renaming the temporary
+// file to the name it was given.
+//
 // Test switches from the environment:
 //   STANDIN_LOG=path       append the received command line (one line, UTF-8)
 //   STANDIN_SLEEP_MS=n     sleep before doing anything
@@ -11,9 +19,14 @@
 //   STANDIN_LONE_CR=1      print a progress line redrawn with lone CRs
 //   STANDIN_SPLIT=1        print one line in two writes, 200 ms apart
 //   STANDIN_NO_NEWLINE=1   end the output with a line without a break
+//   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
+//                          (and removing) its temporary file
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,12 +35,14 @@ namespace {
 
 const char kMagic[8] = {'Z', 'S', 'T', 'N', 'D', 'P', 'K', 0x1A};
 
-void Write(HANDLE h, const std::string& s) {
-    DWORD written = 0;
-    if (!s.empty()) WriteFile(h, s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
+// Through the C runtime, as UPX does: its standard streams are the ones the
+// runtime takes at start-up, which is where a parent's start-up record matters.
+void Write(FILE* stream, const std::string& s) {
+    if (!s.empty()) std::fwrite(s.data(), 1, s.size(), stream);
+    std::fflush(stream);
 }
-void Out(const std::string& s) { Write(GetStdHandle(STD_OUTPUT_HANDLE), s); }
-void Err(const std::string& s) { Write(GetStdHandle(STD_ERROR_HANDLE), s); }
+void Out(const std::string& s) { Write(stdout, s); }
+void Err(const std::string& s) { Write(stderr, s); }
 
 std::string Utf8(const std::wstring& w) {
     if (w.empty()) return {};
@@ -37,14 +52,16 @@ std::string Utf8(const std::wstring& w) {
     return s;
 }
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t buffer[4096];
-    const DWORD n = GetEnvironmentVariableW(name, buffer, 4096);
-    return n && n < 4096 ? std::wstring(buffer, n) : std::wstring();
+std::string Env(const char* name) {
+    char buffer[4096];
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return n && n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 
-bool ReadAll(const std::wstring& path, std::vector<std::uint8_t>& data) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool ReadAll(const std::string& path, std::vector<std::uint8_t>& data) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
     GetFileSizeEx(f, &size);
@@ -56,14 +73,36 @@ bool ReadAll(const std::wstring& path, std::vector<std::uint8_t>& data) {
     return ok;
 }
 
-bool WriteAll(const std::wstring& path, const std::vector<std::uint8_t>& data) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool WriteNew(const std::string& path, const std::vector<std::uint8_t>& data) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     DWORD put = 0;
-    const bool ok = data.empty() || (WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, nullptr) &&
-                                     put == data.size());
+    bool ok = data.empty() || (WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, nullptr) &&
+                               put == data.size());
     CloseHandle(f);
+    if (ok && Env("STANDIN_FAIL_WRITE") == "1") ok = false;
+    if (!ok) DeleteFileA(path.c_str());
     return ok;
+}
+
+// The way UPX writes a file in place: a temporary file beside it, then the
+// original removed and the temporary file renamed to the name it was given.
+bool ReplaceInPlace(const std::string& path, const std::vector<std::uint8_t>& data) {
+    const auto sep = path.find_last_of("\\/:");
+    const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+    std::string tempPath;
+    for (unsigned n = 0; tempPath.empty() || Exists(tempPath); ++n) {
+        if (n == 100) return false;
+        char temp[64];
+        wsprintfA(temp, "upx%05lu%02u.tmp", GetCurrentProcessId() % 100000, n);
+        tempPath = folder + temp;
+    }
+    if (!WriteNew(tempPath, data)) return false;
+    if (!DeleteFileA(path.c_str())) {
+        DeleteFileA(tempPath.c_str());
+        return false;
+    }
+    return MoveFileA(tempPath.c_str(), path.c_str()) != FALSE;
 }
 
 bool IsPacked(const std::vector<std::uint8_t>& d) {
@@ -90,8 +129,8 @@ std::vector<std::uint8_t> Unpack(const std::vector<std::uint8_t>& packed) {
 }
 
 void TestOutput() {
-    if (const auto n = Env(L"STANDIN_FLOOD"); !n.empty()) {
-        const long count = std::wcstol(n.c_str(), nullptr, 10);
+    if (const auto n = Env("STANDIN_FLOOD"); !n.empty()) {
+        const long count = std::strtol(n.c_str(), nullptr, 10);
         std::string chunk;
         for (long i = 1; i <= count; ++i) {
             char line[64];
@@ -101,9 +140,9 @@ void TestOutput() {
         }
         Out(chunk);
     }
-    if (Env(L"STANDIN_NUL") == L"1") Out(std::string("nul\0inside\0line\r\n", 18));
-    if (Env(L"STANDIN_LONE_CR") == L"1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
-    if (Env(L"STANDIN_SPLIT") == L"1") {
+    if (Env("STANDIN_NUL") == "1") Out(std::string("nul\0inside\0line\r\n", 18));
+    if (Env("STANDIN_LONE_CR") == "1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
+    if (Env("STANDIN_SPLIT") == "1") {
         Out("first half, ");
         Sleep(200);
         Out("second half\r\n");
@@ -112,8 +151,8 @@ void TestOutput() {
 
 // Every way out: the unfinished last line comes last, and STANDIN_EXIT wins.
 int Finish(int code) {
-    if (Env(L"STANDIN_NO_NEWLINE") == L"1") Out("last line without a break");
-    if (const auto forced = Env(L"STANDIN_EXIT"); !forced.empty()) return std::wcstol(forced.c_str(), nullptr, 10);
+    if (Env("STANDIN_NO_NEWLINE") == "1") Out("last line without a break");
+    if (const auto forced = Env("STANDIN_EXIT"); !forced.empty()) return std::atoi(forced.c_str());
     return code;
 }
 
@@ -133,39 +172,44 @@ int Usage() {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    if (const auto log = Env(L"STANDIN_LOG"); !log.empty()) {
-        HANDLE f = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                               0, nullptr);
+int main(int argc, char** argv) {
+    // Line ends are written as UPX's runtime writes them: CR LF, byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    if (const auto log = Env("STANDIN_LOG"); !log.empty()) {
+        HANDLE f = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, 0, nullptr);
         if (f != INVALID_HANDLE_VALUE) {
-            Write(f, Utf8(GetCommandLineW()) + "\n");
+            const auto line = Utf8(GetCommandLineW()) + "\n";
+            DWORD put = 0;
+            WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
             CloseHandle(f);
         }
     }
-    if (const auto ms = Env(L"STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::wcstoul(ms.c_str(), nullptr, 10));
+    if (const auto ms = Env("STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::strtoul(ms.c_str(), nullptr, 10));
     TestOutput();
 
     enum class Mode { Compress, Decompress, Test, List } mode = Mode::Compress;
     int quiet = 0;
     std::uint8_t level = 7;
-    std::wstring output;
-    std::vector<std::wstring> files;
+    std::string output;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
-        const std::wstring a = argv[i];
-        if (a == L"--version" || a == L"-V") {
+        const std::string a = argv[i];
+        if (a == "--version" || a == "-V") {
             Out("upx-standin 4.2.4\r\nA stand-in for UPX used by Zandrel's tests.\r\n");
             return Finish(0);
         }
-        if (a == L"-h" || a == L"--help" || a == L"-?") return Finish(Usage());
-        if (a == L"-d") mode = Mode::Decompress;
-        else if (a == L"-t") mode = Mode::Test;
-        else if (a == L"-l") mode = Mode::List;
-        else if (a == L"-q" || a == L"-qq" || a == L"-qqq") quiet = static_cast<int>(a.size()) - 1;
-        else if (a == L"--best") level = 10;
-        else if (a.size() == 2 && a[0] == L'-' && a[1] >= L'1' && a[1] <= L'9') level = static_cast<std::uint8_t>(a[1] - L'0');
-        else if (a == L"-o" && i + 1 < argc) output = argv[++i];
-        else if (!a.empty() && a[0] == L'-') {
-            Err("upx: " + Utf8(a) + ": unknown option\r\n");
+        if (a == "-h" || a == "--help" || a == "-?") return Finish(Usage());
+        if (a == "-d") mode = Mode::Decompress;
+        else if (a == "-t") mode = Mode::Test;
+        else if (a == "-l") mode = Mode::List;
+        else if (a == "-q" || a == "-qq" || a == "-qqq") quiet = static_cast<int>(a.size()) - 1;
+        else if (a == "--best") level = 10;
+        else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') level = static_cast<std::uint8_t>(a[1] - '0');
+        else if (a == "-o" && i + 1 < argc) output = argv[++i];
+        else if (!a.empty() && a[0] == '-') {
+            Err("upx: " + a + ": unknown option\r\n");
             return Finish(1);
         } else files.push_back(a);
     }
@@ -185,34 +229,37 @@ int wmain(int argc, wchar_t** argv) {
         Err("upx: " + name + ": " + what + "\r\n");
         if (result == 0) result = 2;
     };
+    // A new file with -o, else the file itself, rewritten in place.
+    auto store = [&output](const std::string& file, const std::vector<std::uint8_t>& data) {
+        return output.empty() ? ReplaceInPlace(file, data) : WriteNew(output, data);
+    };
     int done = 0;
-    for (const auto& file : files) {
-        const auto name = Utf8(file);
+    for (const auto& name : files) {
         std::vector<std::uint8_t> data;
-        if (!ReadAll(file, data)) {
+        if (!ReadAll(name, data)) {
             error(name, "FileNotFoundException: " + name + ": No such file or directory");
             continue;
         }
         const bool packed = IsPacked(data);
-        const auto target = output.empty() ? file : output;
-        char row[512];
+        const auto target = output.empty() ? name : output;
+        char row[1024];
         switch (mode) {
             case Mode::Compress: {
                 if (packed) {
                     warning(name, "AlreadyPackedException: already packed by UPX");
                     continue;
                 }
-                if (!output.empty() && GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                    error(name, "Exception: output file " + Utf8(output) + " exists");
+                if (!output.empty() && Exists(output)) {
+                    error(name, "Exception: output file " + output + " exists");
                     continue;
                 }
                 const auto out = Pack(data, level);
-                if (!WriteAll(target, out)) {
-                    error(name, "IOException: cannot write " + Utf8(target));
+                if (!store(name, out)) {
+                    error(name, "IOException: cannot write " + target);
                     continue;
                 }
                 wsprintfA(row, "%10u ->%10u  packed  win64/pe  %s\r\n", static_cast<unsigned>(data.size()),
-                          static_cast<unsigned>(out.size()), Utf8(target).c_str());
+                          static_cast<unsigned>(out.size()), target.c_str());
                 if (quiet < 3) Out(row);
                 ++done;
                 break;
@@ -222,17 +269,17 @@ int wmain(int argc, wchar_t** argv) {
                     warning(name, "NotPackedException: not packed by UPX");
                     continue;
                 }
-                if (!output.empty() && GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                    error(name, "Exception: output file " + Utf8(output) + " exists");
+                if (!output.empty() && Exists(output)) {
+                    error(name, "Exception: output file " + output + " exists");
                     continue;
                 }
                 const auto out = Unpack(data);
-                if (!WriteAll(target, out)) {
-                    error(name, "IOException: cannot write " + Utf8(target));
+                if (!store(name, out)) {
+                    error(name, "IOException: cannot write " + target);
                     continue;
                 }
                 wsprintfA(row, "%10u <-%10u  unpacked  win64/pe  %s\r\n", static_cast<unsigned>(out.size()),
-                          static_cast<unsigned>(data.size()), Utf8(target).c_str());
+                          static_cast<unsigned>(data.size()), target.c_str());
                 if (quiet < 3) Out(row);
                 ++done;
                 break;
