@@ -17,6 +17,7 @@
 #include "jobs/hrglass.h"
 #include "jobs/job_host.h"
 #include "jobs/run_and_wait.h"
+#include "jobs/temporary_files.h"
 #include "resources/resource.h"
 #include "widgets/About.h"
 #include "zandrel_texts.h"
@@ -58,10 +59,14 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     appIconSmall_.reset(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_ZANDREL), IMAGE_ICON, 16, 16, 0)));
     RegisterClassOnce(L"ZandrelMain", CS_DBLCLKS, nullptr, appIcon_.get());
     scale_ = Scaler(GetDpiForSystem());
-    CreateHandle(L"ZandrelMain", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 200, 200, nullptr);
+    // Owned by the application's window, whose task-bar entry is the program's.
+    auto& app = Application::Instance();
+    CreateHandle(L"ZandrelMain", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 200, 200, app.Handle());
     scale_ = Scaler(GetDpiForWindow(Handle()));
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIconSmall_.get()));
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    app.SetIcons(appIcon_.get(), appIconSmall_.get());
+    app.SetMainWindow(Handle());
     CreateControls();
     WireHandlers();
     ApplyLayout();
@@ -454,49 +459,49 @@ void TfrmMain::btnStartClick() {
     form.testFlag = TestFlag;
     form.listFlag = ListFlag;
 
-    WinJobHost host(Application::Instance().Dialogs(), Handle());
+    WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     const JobPlan plan = PrepareJob(form, host);
-    switch (plan.way) {
-        case RunWay::None:
-            return;
-        case RunWay::Console:
-            StartCaptured(plan.commandLine);
-            return;
-        case RunWay::Visible: {
-            // UPX's console in front of a plain maximised background.
-            TDosBoxBack back(Handle());
-            ShowWindow(back.Handle(), SW_SHOWMAXIMIZED);
-            UpdateWindow(back.Handle());
-            const RunOutcome outcome = deps_.runner->RunAndWait(plan.commandLine, SW_SHOWNORMAL, 5000);
-            back.Destroy();
-            ReportOutcome(plan.way, outcome, host);
-            return;
-        }
-        case RunWay::Hidden: {
-            if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
-            RunOutcome outcome;
-            {
-                Thourglass wait(Handle());
-                // Leaving this block closes the wait window, then enables the main window again,
-                // also when the run fails.
-                struct Enable {
-                    HWND main;
-                    Thourglass& wait;
-                    ~Enable() {
-                        wait.Destroy();
-                        EnableWindow(main, TRUE);
-                    }
-                } enable{Handle(), wait};
-                EnableWindow(Handle(), FALSE);
-                ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
-                UpdateWindow(wait.Handle());
-                wait.Play();
-                outcome = deps_.runner->RunAndWait(plan.commandLine, SW_HIDE, 0);
-            }
-            ReportOutcome(plan.way, outcome, host);
-            return;
-        }
+    if (plan.way == RunWay::None) return;
+    // Copies and results UPX works on under plain names; they go when the run is over.
+    auto temporaries = std::make_shared<TemporaryFiles>(plan.files.temporaries);
+    if (plan.way == RunWay::Console) {
+        StartCaptured(plan.commandLine, plan.files.currentFolder, RenamedNotes(plan.files), temporaries);
+        return;
     }
+    RunRequest request;
+    request.commandLine = plan.commandLine;
+    request.currentFolder = plan.files.currentFolder;
+    if (!temporaries->Paths().empty()) request.beforeQuit = [temporaries] { temporaries->RemoveAll(); };
+    RunOutcome outcome;
+    if (plan.way == RunWay::Visible) {
+        // UPX's console in front of a plain background over the whole work area.
+        TDosBoxBack back(Handle());
+        back.ShowCovering(Handle());
+        request.showCommand = SW_SHOW;
+        request.lingerMs = 5000;
+        outcome = deps_.runner->RunAndWait(request);
+    } else {
+        if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
+        Thourglass wait(Handle());
+        // Leaving this block closes the wait window, then enables the main window again,
+        // also when the run fails.
+        struct Enable {
+            HWND main;
+            Thourglass& wait;
+            ~Enable() {
+                wait.Destroy();
+                EnableWindow(main, TRUE);
+            }
+        } enable{Handle(), wait};
+        EnableWindow(Handle(), FALSE);
+        ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
+        UpdateWindow(wait.Handle());
+        wait.Play();
+        request.showCommand = SW_HIDE;
+        request.lingerMs = 0;
+        outcome = deps_.runner->RunAndWait(request);
+    }
+    FinishJob(plan, outcome, host);
 }
 
 void TfrmMain::btnTestClick() {
@@ -504,7 +509,7 @@ void TfrmMain::btnTestClick() {
         ~Reset() { TestFlag = false; }
     } reset;
     TestFlag = true;
-    btnStart.Click();
+    btnStart.Press();
 }
 
 void TfrmMain::btnListClick() {
@@ -512,7 +517,7 @@ void TfrmMain::btnListClick() {
         ~Reset() { ListFlag = false; }
     } reset;
     ListFlag = true;
-    btnStart.Click();
+    btnStart.Press();
 }
 
 void TfrmMain::chkQClick() {
@@ -583,24 +588,29 @@ void TfrmMain::btnKeepSettingsClick() {
     WriteIniToReg(SettingsKey, Names.qqq, flag(chkQQQ));
 }
 
-void TfrmMain::StartCaptured(const std::wstring& commandLine) {
+void TfrmMain::StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder,
+                             const std::vector<std::wstring>& notes, std::shared_ptr<void> keep) {
     if (MessageOutput) {
         MessageOutput->Clear();
+        // Which file UPX's output is about, when UPX knows it by another name.
+        for (const auto& note : notes) MessageOutput->AppendLine(note);
         MessageOutput->ShowNonModal();
     }
     lastLineWasBeginning_ = false;
     deps_.console->SetCommandLine(commandLine);
+    deps_.console->SetCurrentFolder(currentFolder);
+    deps_.console->KeepUntilEnded(std::move(keep));
     deps_.console->Execute();
 }
 
 void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {
     if (!MessageOutput) return;
-    // UPX writes in the console's OEM code page.
+    // UPX for Windows prints in the ANSI code page (file names included), not the OEM one.
     std::wstring text;
     if (!newLine.empty()) {
-        const int n = MultiByteToWideChar(CP_OEMCP, 0, newLine.data(), static_cast<int>(newLine.size()), nullptr, 0);
+        const int n = MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), nullptr, 0);
         text.resize(static_cast<std::size_t>(n));
-        MultiByteToWideChar(CP_OEMCP, 0, newLine.data(), static_cast<int>(newLine.size()), text.data(), n);
+        MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), text.data(), n);
     }
     // A growing line is shown once: its newer, longer form takes its place.
     if (lastLineWasBeginning_)
@@ -615,7 +625,7 @@ void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std
     const auto upx = edUPX.Text();
     if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
     if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));
-    WinJobHost host(Application::Instance().Dialogs(), Handle());
+    WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     StartCaptured(CommandProgram(host.ShortPath(upx)) + L" " + option);
 }
 
@@ -638,13 +648,7 @@ void TfrmMain::WMDropFiles(HDROP drop) {
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     std::wstring name(length + 1, L'\0');
     name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
-    const DWORD need = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (need > 0) {
-        std::wstring full(need, L'\0');
-        full.resize(GetFullPathNameW(name.c_str(), need, full.data(), nullptr));
-        name = full;
-    }
-    edSource.SetText(name);
+    edSource.SetText(FullPathOf(name));
 }
 
 // ---------------------------------------------------------------------------
@@ -841,6 +845,16 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             return 0;
         }
+        case WM_ACTIVATE:
+            if (focus_.OnActivate(Handle(), wParam)) return 0;
+            break;
+        case WM_SYSCOMMAND:
+            // The program goes to the task bar as a whole, with all its windows.
+            if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+                Application::Instance().Minimize();
+                return 0;
+            }
+            break;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;

@@ -30,6 +30,7 @@ struct MainDeps {
     IConsoleCommand* console = nullptr;   // nullptr: DosCommand1, the real console runner
     std::wstring settingsKeyOverride;     // tests keep their settings in a key of their own
     bool splash = true;                   // tests skip the splash's pause
+    bool shortNames = true;               // false: as on a volume without 8.3 names (tests)
 };
 
 class TfrmMain : public Window {
@@ -135,7 +136,9 @@ private:
                                            bool mustExist);
     void StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const;
     void ShowError(const std::wstring& text) const;
-    void StartCaptured(const std::wstring& commandLine);
+    // Clears and shows the console window, then starts the captured run.
+    void StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder = {},
+                       const std::vector<std::wstring>& notes = {}, std::shared_ptr<void> keep = {});
     void RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
                            std::span<const std::uint8_t> upxGone);
 
@@ -147,6 +150,7 @@ private:
     UniqueFont font_;
     UniqueIcon openIcon_, folderIcon_, appIcon_, appIconSmall_;
     int favoritePlace_ = 0;  // the tool bar's room for btnFavoriteDir
+    FocusMemory focus_;
 };
 
 }  // namespace zandrel

@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     app.SetTitle(L"Zandrel");
 
     auto frmMain = std::make_unique<TfrmMain>();
-    auto messageOutput = std::make_unique<TMessageOutput>(frmMain->Handle());
+    auto messageOutput = std::make_unique<TMessageOutput>();
     frmMain->MessageOutput = messageOutput.get();
 
     int argc = 0;
@@ -24,7 +24,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         const std::wstring file = argv[1];
         if (IsExistingFile(file)) {
             frmMain->Show();
-            frmMain->edSource.SetText(file);
+            // A relative name is made whole, as a dropped file is.
+            frmMain->edSource.SetText(FullPathOf(file));
         }
     } else if (arguments > 1) {
         app.Terminate();

@@ -1,5 +1,6 @@
 #include "console/DosCommand.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "framework/application.h"
@@ -34,6 +35,9 @@ struct DosRun {
     bool inputToOutput = false;
     WORD showCommand = SW_HIDE;
     DWORD creationFlags = 0;
+    std::wstring currentFolder;     // empty: the runner's own
+    std::shared_ptr<void> kept;     // released once the child has ended
+    HANDLE job = nullptr;           // the runner's job: its children end with the program
     std::shared_ptr<std::mutex> inputLock;
     std::shared_ptr<std::deque<std::string>> input;
 
@@ -43,6 +47,7 @@ struct DosRun {
     std::atomic<bool> terminate{false};
     std::atomic<bool> finished{false};
     UniqueHandle cancel{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // wakes a waiting hand-over
+    UniqueHandle ended{CreateEventW(nullptr, TRUE, FALSE, nullptr)};   // the reader thread is done
     std::atomic<TRunStatus> status{TRunStatus::rsStarting};
     std::atomic<DWORD> exitCode{0};
     std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
@@ -93,6 +98,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
     PROCESS_INFORMATION pi{};
     DWORD sampled = STILL_ACTIVE;
+    bool processEnded = false;
     bool looped = false;
     LineSplitter splitter;
     std::wstring failure;
@@ -122,17 +128,29 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
         si.hStdInput = inRead;
         si.hStdOutput = outWrite;
         si.hStdError = outWrite;
+        // The C runtime's inherited-handle block of whatever started us would
+        // take the child's standard streams away from the pipes.
+        si.cbReserved2 = 0;
+        si.lpReserved2 = nullptr;
         std::vector<wchar_t> line(run.commandLine.begin(), run.commandLine.end());
         line.push_back(L'\0');
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, run.creationFlags, nullptr, nullptr, &si,
-                            &pi))
+        // Held until it is in the runner's job, so it cannot outlive the program.
+        const bool holdBack = !(run.creationFlags & CREATE_SUSPENDED) && run.job;
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                            run.creationFlags | (holdBack ? CREATE_SUSPENDED : 0), nullptr,
+                            run.currentFolder.empty() ? nullptr : run.currentFolder.c_str(), &si, &pi))
             throw TCreateProcessError(run.commandLine + L" doesn't exist.");
+        if (run.job) AssignProcessToJobObject(run.job, pi.hProcess);
+        if (holdBack) ResumeThread(pi.hThread);
         run.beginTick = run.lastOutputTick = GetTickCount64();
         run.status = TRunStatus::rsRunning;
         looped = true;
 
         for (;;) {
+            // The process handle tells the end; an exit code of 259 is a code like any other.
+            const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
             GetExitCodeProcess(pi.hProcess, &sampled);
+            if (ended) processEnded = true;
             DWORD peeked = 0, waiting = 0;
             PeekNamedPipe(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &peeked, &waiting, nullptr);
             if (peeked > 0) {
@@ -163,7 +181,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
                 }
             }
             Sleep(1);
-            if (sampled != STILL_ACTIVE) {
+            if (ended) {
                 run.status = TRunStatus::rsProcessEnded;
                 run.exitCode = sampled;
                 break;
@@ -195,10 +213,16 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
         run.HandOver(self, batch);
     }
     if (pi.hProcess) {
-        if (sampled == STILL_ACTIVE) TerminateProcess(pi.hProcess, 0);
+        if (!processEnded) {
+            TerminateProcess(pi.hProcess, 0);
+            // Until it is gone: files it held open are free again afterwards.
+            WaitForSingleObject(pi.hProcess, 5000);
+        }
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
+    // What the run kept (temporary files of a job) goes once the child is gone.
+    run.kept.reset();
     for (HANDLE h : {inRead, outWrite, outRead, inWrite})
         if (h) CloseHandle(h);
     const TRunStatus reached = run.status;
@@ -212,7 +236,9 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
             self->finished = true;
             TDosCommand* r = self->runner;
             if (r) {
-                if (self->status == TRunStatus::rsProcessEnded || !self->stopped) r->exitCode_ = self->exitCode;
+                // A stopped or timed-out run keeps the earlier exit code.
+                const TRunStatus status = self->status;
+                if (status != TRunStatus::rsStopped && status != TRunStatus::rsTimedOut) r->exitCode_ = self->exitCode;
                 if (r->current_ == self) r->current_.reset();
                 std::erase(r->runs_, self);
                 if (self->onTerminated) self->onTerminated(r, sampled);
@@ -221,6 +247,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
         },
         run.cancel.get());
     run.finished = true;
+    SetEvent(run.ended.get());
 }
 
 TDosCommand::TDosCommand() = default;
@@ -228,10 +255,18 @@ TDosCommand::TDosCommand() = default;
 TDosCommand::~TDosCommand() {
     Stop();
     // Reader threads of earlier runs may still be ending: they must not reach us.
+    std::vector<HANDLE> ending;
     for (const auto& run : runs_) {
         run->runner = nullptr;
+        run->terminate = true;
         SetEvent(run->cancel.get());
+        ending.push_back(run->ended.get());
     }
+    // They end their children and drop what they kept (temporary files) at
+    // once; waiting for that keeps a closing program from leaving them behind.
+    for (std::size_t i = 0; i < ending.size(); i += MAXIMUM_WAIT_OBJECTS)
+        WaitForMultipleObjects(static_cast<DWORD>(std::min<std::size_t>(ending.size() - i, MAXIMUM_WAIT_OBJECTS)),
+                               ending.data() + i, TRUE, 10000);
 }
 
 void TDosCommand::AddInput(std::string entry) {
@@ -261,6 +296,18 @@ void TDosCommand::Execute() {
     run->inputToOutput = InputToOutput;
     run->showCommand = ShowCommandOf(ShowWindow);
     run->creationFlags = CreationFlagOf(CreationFlag) | PriorityClass;
+    run->currentFolder = CurrentDirectory;
+    run->kept = std::move(kept_);
+    kept_.reset();
+    if (!job_) {
+        // Every captured child ends with the program, however the program ends.
+        job_.reset(CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+            job_.reset();
+    }
+    run->job = job_.get();
     run->inputLock = inputLock_;
     run->input = input_;
     run->runner = this;

@@ -67,6 +67,7 @@ public:
     TCreationFlag CreationFlag = TCreationFlag::fCREATE_NEW_CONSOLE;
     TReturnCode ReturnCode = TReturnCode::rcCRLF;
     DWORD PriorityClass = NORMAL_PRIORITY_CLASS;
+    std::wstring CurrentDirectory;  // the child's current folder; empty: the program's own
     std::vector<std::string>* OutputTarget = nullptr;  // not owned
 
     std::vector<std::string> CapturedLines;  // every handed-over text of the current run
@@ -78,6 +79,9 @@ public:
     bool Running() const;
 
     void SetCommandLine(const std::wstring& commandLine) override { CommandLine = commandLine; }
+    void SetCurrentFolder(const std::wstring& folder) override { CurrentDirectory = folder; }
+    // Given to the next run, which lets go of it once its child has ended.
+    void KeepUntilEnded(std::shared_ptr<void> resource) override { kept_ = std::move(resource); }
     void Execute() override;  // stops a run in progress, starts a new one, returns at once
     void Stop();              // asks the run to end; does not wait
 
@@ -87,6 +91,8 @@ private:
     std::shared_ptr<DosRun> last_;     // the newest run, for its status
     std::vector<std::shared_ptr<DosRun>> runs_;  // runs whose thread may still reach us
     DWORD exitCode_ = 0;
+    std::shared_ptr<void> kept_;
+    UniqueHandle job_;  // kills the children when its last handle closes, with the program
     std::shared_ptr<std::mutex> inputLock_ = std::make_shared<std::mutex>();
     std::shared_ptr<std::deque<std::string>> input_ = std::make_shared<std::deque<std::string>>();
 };

@@ -13,10 +13,11 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
 }  // namespace
 
-TMessageOutput::TMessageOutput(HWND owner) {
+TMessageOutput::TMessageOutput() {
     RegisterClassOnce(L"ZandrelMessageOutput");
     scale_ = Scaler(GetDpiForSystem());
-    CreateHandle(L"ZandrelMessageOutput", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 100, 100, owner);
+    CreateHandle(L"ZandrelMessageOutput", kExStyle, kStyle, L"", kDesignLeft, kDesignTop, 100, 100,
+                 Application::Instance().Handle());
     scale_ = Scaler(GetDpiForWindow(Handle()));
     memOutput.Create(Handle(), L"EDIT", L"",
                      WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL | WS_TABSTOP,
@@ -112,8 +113,9 @@ void TMessageOutput::Flush() {
 }
 
 void TMessageOutput::ShowNonModal() const {
-    ShowWindow(Handle(), SW_SHOWNORMAL);
-    SetForegroundWindow(Handle());
+    // In front, but the focus stays where the user pressed the button.
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT TMessageOutput::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -123,6 +125,9 @@ LRESULT TMessageOutput::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 Flush();
                 return 0;
             }
+            break;
+        case WM_ACTIVATE:
+            if (focus_.OnActivate(Handle(), wParam)) return 0;
             break;
         case WM_CLOSE:
             FormCloseQuery();

@@ -13,8 +13,9 @@ public:
     static constexpr int kDesignLeft = 182, kDesignTop = 63;
     static constexpr int kClientWidth = 571, kClientHeight = 469, kBorderWidth = 3;
 
-    // Created hidden; takes its stored position (no range check).
-    explicit TMessageOutput(HWND owner);
+    // Created hidden, owned by the application's window like the main window,
+    // so either can come to the front; takes its stored position (no range check).
+    TMessageOutput();
 
     Edit memOutput;
 
@@ -45,6 +46,7 @@ private:
     std::size_t lastLineStart_ = 0;  // where the last line begins in the whole text
     Scaler scale_;
     UniqueFont font_;
+    FocusMemory focus_;
     HBRUSH black_ = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
 };
 

@@ -27,6 +27,51 @@ void Application::Initialize() {
     GuiCall::Initialize();
 }
 
+void Application::SetTitle(std::wstring title) {
+    title_ = std::move(title);
+    if (hwnd_) SetWindowTextW(hwnd_, title_.c_str());
+}
+
+HWND Application::Handle() {
+    if (hwnd_ && IsWindow(hwnd_)) return hwnd_;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = WindowProcedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZandrelApplication";
+    RegisterClassW(&wc);
+    // No size, in the middle of the screen: only its task-bar button is seen.
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    hwnd_ = CreateWindowExW(0, wc.lpszClassName, title_.c_str(),
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE, x, y, 0, 0, nullptr,
+                            nullptr, wc.hInstance, nullptr);
+    return hwnd_;
+}
+
+void Application::SetIcons(HICON big, HICON smallIcon) {
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+}
+
+// Minimising the owner hides the windows it owns; restoring it brings them back.
+void Application::Minimize() { ShowWindow(Handle(), SW_MINIMIZE); }
+
+LRESULT CALLBACK Application::WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_SETFOCUS: {
+            // Activated through the task bar or Alt+Tab: the window used last takes over.
+            const HWND last = GetLastActivePopup(hwnd);
+            if (last && last != hwnd && IsWindowVisible(last) && IsWindowEnabled(last)) SetActiveWindow(last);
+            return 0;
+        }
+        case WM_CLOSE:
+            // Closing the task-bar entry closes the main window, as its own close button would.
+            if (const HWND main = Instance().mainWindow_; main && IsWindow(main)) PostMessageW(main, WM_CLOSE, 0, 0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
 void Application::AddDialogWindow(HWND hwnd) { dialogWindows_.push_back(hwnd); }
 
 void Application::RemoveDialogWindow(HWND hwnd) { std::erase(dialogWindows_, hwnd); }

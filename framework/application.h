@@ -17,8 +17,17 @@ public:
     void Initialize();
     HINSTANCE Module() const { return module_; }
 
-    void SetTitle(std::wstring title) { title_ = std::move(title); }
+    void SetTitle(std::wstring title);
     const std::wstring& Title() const { return title_; }
+
+    // The application's own window: a visible window of no size that carries
+    // the title and the icon on the task bar and owns the program's windows,
+    // so that each of them can come to the front and they go and come back
+    // together when the program is minimised. Made at the first call.
+    HWND Handle();
+    void SetIcons(HICON big, HICON smallIcon);
+    void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
+    void Minimize();
 
     IDialogService& Dialogs() { return *dialogs_; }
     // Tests put a recorder here; nullptr restores the system dialogs.
@@ -39,8 +48,11 @@ public:
 private:
     Application() = default;
     bool Dispatch(MSG& msg);
+    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     HINSTANCE module_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HWND mainWindow_ = nullptr;
     std::wstring title_;
     SystemDialogs systemDialogs_;
     IDialogService* dialogs_ = &systemDialogs_;

@@ -136,7 +136,12 @@ public:
 
 class Button : public Control {
 public:
+    // As a mouse click: the button takes the focus.
     void Click() const { SendMessageW(hwnd_, BM_CLICK, 0, 0); }
+    // As the program presses it: the handler runs and the focus stays where it is.
+    void Press() const {
+        if (OnClick) OnClick();
+    }
     void SetIcon(HICON icon) const { SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)); }
 };
 

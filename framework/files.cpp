@@ -6,12 +6,19 @@ namespace zandrel {
 
 std::wstring ApiPath(const std::wstring& path) {
     if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    const std::wstring full = FullPathOf(path);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
     const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (need == 0) return path;
     std::wstring full(need, L'\0');
-    full.resize(GetFullPathNameW(path.c_str(), need, full.data(), nullptr));
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+    const DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return path;
+    full.resize(got);
+    return full;
 }
 
 bool IsExistingFile(const std::wstring& path) {

@@ -9,6 +9,8 @@ namespace zandrel {
 // The form the file APIs accept for any length: "\\?\C:\..." or "\\?\UNC\..."
 // for long absolute paths; other paths as they are.
 std::wstring ApiPath(const std::wstring& path);
+// The whole path of a name relative to the current folder; the name itself if it has none.
+std::wstring FullPathOf(const std::wstring& path);
 bool IsExistingFile(const std::wstring& path);    // a file, not a folder
 bool IsExistingFolder(const std::wstring& path);
 // True when both names open the same file (volume serial and file index).

@@ -66,6 +66,20 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return 0;
 }
 
+bool FocusMemory::OnActivate(HWND window, WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) last_ = focus;
+        return false;
+    }
+    if (HIWORD(wParam)) return false;  // activated while minimised
+    const bool usable = last_ && IsChild(window, last_) && IsWindowVisible(last_) && IsWindowEnabled(last_);
+    const HWND target = usable ? last_ : GetNextDlgTabItem(window, nullptr, FALSE);
+    if (!target) return false;
+    SetFocus(target);
+    return true;
+}
+
 std::wstring WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

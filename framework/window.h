@@ -33,4 +33,16 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Gives the keyboard focus back to the control that had it when the window was
+// last active, or, the first time, to the first control in tab order. A window
+// passes its WM_ACTIVATE here; true when the focus was placed.
+class FocusMemory {
+public:
+    bool OnActivate(HWND window, WPARAM wParam);
+    void Forget() { last_ = nullptr; }
+
+private:
+    HWND last_ = nullptr;
+};
+
 }  // namespace zandrel

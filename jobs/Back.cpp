@@ -12,4 +12,17 @@ TDosBoxBack::TDosBoxBack(HWND owner) {
 
 void TDosBoxBack::FormCreate() { SetWindowTextW(Handle(), L"Orvo Zandrel v1.0...Background"); }
 
+void TDosBoxBack::ShowCovering(HWND over) const {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(over, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    // Its normal size is the work area too: where nothing maximises a window
+    // for it (no window manager), it still covers the screen.
+    SetWindowPos(Handle(), nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(Handle(), SW_SHOWMAXIMIZED);
+    UpdateWindow(Handle());
+}
+
 }  // namespace zandrel

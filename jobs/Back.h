@@ -8,6 +8,8 @@ class TDosBoxBack : public Window {
 public:
     explicit TDosBoxBack(HWND owner);
     void FormCreate();
+    // Shows it maximised over the work area of the monitor `over` is on.
+    void ShowCovering(HWND over) const;
 };
 
 }  // namespace zandrel

@@ -78,49 +78,78 @@ JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
     }
     if (form.level.empty()) return fail(texts::MsgNoLevel);
 
+    // The target may name the source in another spelling (case, short name,
+    // relative path, \\?\ prefix): then it is the in-place case, never a
+    // file to delete.
+    const bool inPlace = infoJob || form.target == form.source ||
+                         (host.FileExists(form.target) && host.SameFile(form.source, form.target));
+    // How the files reach UPX is known before anything is touched, so a job UPX
+    // cannot be given stops here.
+    JobPlan plan;
+    plan.files = ReachFilesForUpx(form.source, form.target, inPlace, infoJob, host);
+    if (plan.files.unreachable) {
+        host.ShowError(Text(texts::MsgNoUpxFolder1) + plan.files.unreachableFolder + Text(texts::MsgNoUpxFolder2));
+        return {};
+    }
+
     if (form.backup && !infoJob) {
         if (!host.CopyFileReplacing(form.source, BackupName(form.source)) &&
             !host.AskGoOnWithoutBackup(Text(texts::AskNoBackup)))
             return {};
     }
 
-    std::wstring args = JobSwitches(form);
-    // The target may name the source in another spelling (case, short name,
-    // relative path, \\?\ prefix): then it is the in-place case, never a
-    // file to delete.
-    const bool inPlace = infoJob || form.target == form.source ||
-                         (host.FileExists(form.target) && host.SameFile(form.source, form.target));
-    if (inPlace) {
-        args += L" " + Quoted(form.source);
-    } else {
-        if (host.FileExists(form.target)) {
-            if (!host.AskReplace(Text(texts::AskReplace))) return {};
-            if (!host.RemoveFile(form.target) &&
-                !(host.SetArchiveAttributeOnly(form.target) && host.RemoveFile(form.target))) {
-                host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
-                               Text(texts::MsgDeleteFailed3));
-                return {};
-            }
+    if (!inPlace && host.FileExists(form.target)) {
+        if (!host.AskReplace(Text(texts::AskReplace))) return {};
+        if (!host.RemoveFile(form.target) &&
+            !(host.SetArchiveAttributeOnly(form.target) && host.RemoveFile(form.target))) {
+            host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
+                           Text(texts::MsgDeleteFailed3));
+            return {};
         }
-        args += L" " + Quoted(form.source) + L" -o " + Quoted(form.target);
     }
 
-    JobPlan plan;
+    if (!plan.files.copyFrom.empty() && !host.CopyFileNew(plan.files.copyFrom, plan.files.copyTo)) {
+        host.RemoveFile(plan.files.copyTo);
+        host.ShowError(Text(texts::MsgNoWorkCopy));
+        return {};
+    }
+    std::wstring args = JobSwitches(form);
+    args += L" " + Quoted(plan.files.source);
+    if (!plan.files.output.empty()) args += L" -o " + Quoted(plan.files.output);
+
     plan.commandLine = CommandProgram(host.ShortPath(form.upx)) + L" " + args;
     plan.way = infoJob ? RunWay::Console : form.dosBox ? RunWay::Visible : RunWay::Hidden;
     return plan;
 }
 
-void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobHost& host) {
+void ReportOutcome(RunWay, const RunOutcome& outcome, IJobHost& host) {
     if (outcome.startResult != 0) {
         host.ShowError(Text(texts::MsgStartFailed));
         return;
     }
-    if (way != RunWay::Hidden) return;
+    // Also after a visible run: UPX's console closes the moment UPX ends, so
+    // the user could not have read its message.
     if (outcome.exitCode == 1)
         host.ShowError(Text(texts::MsgJobError));
     else if (outcome.exitCode == 2)
         host.ShowError(Text(texts::MsgJobWarning));
+}
+
+void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
+    const auto& files = plan.files;
+    if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty() &&
+        !host.MoveReplacing(files.resultFrom, files.resultTo)) {
+        host.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
+        return;
+    }
+    ReportOutcome(plan.way, outcome, host);
+}
+
+std::vector<std::wstring> RenamedNotes(const UpxFiles& files) {
+    std::vector<std::wstring> notes;
+    for (const auto& [real, given] : files.renamed)
+        notes.push_back(Text(texts::NoteUpxName1) + real + Text(texts::NoteUpxName2) + given + L".");
+    return notes;
 }
 
 }  // namespace zandrel

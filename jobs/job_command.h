@@ -4,6 +4,9 @@
 // then carries out the returned plan.
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "jobs/upx_names.h"
 
 namespace zandrel {
 
@@ -32,6 +35,13 @@ public:
     virtual bool SetArchiveAttributeOnly(const std::wstring& path) = 0;
     // The 8.3 form of an existing path; the path itself when it has none.
     virtual std::wstring ShortPath(const std::wstring& path) = 0;
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
+    // True when the text goes through the ANSI code page and back unchanged.
+    virtual bool SurvivesAnsiCodePage(const std::wstring& text) = 0;
+    // A full path in `folder` with a plain name (PlainTempName) that no file has yet.
+    virtual std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
+    virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;  // fails if `to` exists
+    virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;
     virtual void ShowError(const std::wstring& text) = 0;          // beep, error box
     virtual bool AskGoOnWithoutBackup(const std::wstring& text) = 0;  // beep, error icon, Yes/No
     virtual bool AskReplace(const std::wstring& text) = 0;         // question icon, Yes/Cancel
@@ -47,6 +57,7 @@ enum class RunWay {
 struct JobPlan {
     RunWay way = RunWay::None;
     std::wstring commandLine;
+    UpxFiles files;  // how the files reach UPX; its temporaries exist once the plan is made
 };
 
 // Runs Start's checks in their fixed order, makes the backup copy and clears
@@ -58,9 +69,17 @@ struct RunOutcome {
     std::uint32_t exitCode = 0;
 };
 
-// After a compress or decompress run: a failed start in either way; UPX's exit
-// codes 1 and 2 only after a hidden run.
+// After a compress or decompress run: a failed start, or UPX's exit codes 1
+// and 2, each with its message.
 void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobHost& host);
+
+// After a compress or decompress run: a result UPX wrote under a temporary
+// name goes onto the wanted name when UPX ended with success; then the outcome
+// is reported. The temporaries are the caller's to remove.
+void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host);
+
+// For the console window: one line for each file UPX knows by another name.
+std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
 
 // Path pieces as Start uses them ('\' and '/' both separate).
 std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it

@@ -1,5 +1,8 @@
 #include "jobs/job_host.h"
 
+#include <algorithm>
+#include <string>
+
 #include "framework/files.h"
 
 namespace zandrel {
@@ -21,6 +24,7 @@ bool WinJobHost::SetArchiveAttributeOnly(const std::wstring& path) {
 }
 
 std::wstring WinJobHost::ShortPath(const std::wstring& path) {
+    if (!shortNames_) return path;
     const auto api = ApiPath(path);
     const DWORD need = GetShortPathNameW(api.c_str(), nullptr, 0);
     if (need == 0) return path;
@@ -34,6 +38,46 @@ std::wstring WinJobHost::ShortPath(const std::wstring& path) {
         if (result.rfind(L"UNC\\", 0) == 0) result.replace(0, 3, L"\\");
     }
     return result;
+}
+
+std::wstring WinJobHost::FullPath(const std::wstring& path) { return FullPathOf(path); }
+
+bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) {
+    if (text.empty()) return true;
+    // No best-fit mapping (Omega for a Greek capital omega) and no default character.
+    BOOL usedDefault = FALSE;
+    const int length = static_cast<int>(text.size());
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr,
+                                          &usedDefault);
+    if (bytes <= 0 || usedDefault) return false;
+    std::string ansi(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), bytes, nullptr, &usedDefault);
+    if (usedDefault) return false;
+    const int chars = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, nullptr, 0);
+    std::wstring back(static_cast<std::size_t>(std::max(chars, 0)), L'\0');
+    if (chars > 0) MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, back.data(), chars);
+    return back == text;
+}
+
+std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {
+    // One count for the whole program: two jobs never pick the same name.
+    static unsigned counter = 0;
+    const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
+    std::wstring path;
+    for (int tries = 0; tries < 1000; ++tries) {
+        path = base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
+        if (GetFileAttributesW(ApiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    }
+    return path;
+}
+
+bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE) != FALSE;
+}
+
+bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 void WinJobHost::ShowError(const std::wstring& text) { ShowErrorBox(dialogs_, owner_, text); }

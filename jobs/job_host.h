@@ -7,7 +7,9 @@ namespace zandrel {
 
 class WinJobHost : public IJobHost {
 public:
-    WinJobHost(IDialogService& dialogs, HWND owner) : dialogs_(dialogs), owner_(owner) {}
+    // `shortNames` false behaves as a volume without 8.3 names (tests use it).
+    WinJobHost(IDialogService& dialogs, HWND owner, bool shortNames = true)
+        : dialogs_(dialogs), owner_(owner), shortNames_(shortNames) {}
 
     bool FileExists(const std::wstring& path) override;
     bool FolderExists(const std::wstring& path) override;
@@ -16,6 +18,11 @@ public:
     bool RemoveFile(const std::wstring& path) override;
     bool SetArchiveAttributeOnly(const std::wstring& path) override;
     std::wstring ShortPath(const std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) override;
+    bool SurvivesAnsiCodePage(const std::wstring& text) override;
+    std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override;
+    bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;
+    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override;
     void ShowError(const std::wstring& text) override;
     bool AskGoOnWithoutBackup(const std::wstring& text) override;
     bool AskReplace(const std::wstring& text) override;
@@ -23,6 +30,7 @@ public:
 private:
     IDialogService& dialogs_;
     HWND owner_;
+    bool shortNames_;
 };
 
 }  // namespace zandrel

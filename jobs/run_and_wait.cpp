@@ -4,17 +4,17 @@
 
 namespace zandrel {
 
-RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD showCommand, DWORD lingerMs) {
+RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     RunOutcome outcome;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
-    si.wShowWindow = showCommand;
+    si.wShowWindow = request.showCommand;
     PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    std::vector<wchar_t> line(request.commandLine.begin(), request.commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si,
-                        &pi)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        request.currentFolder.empty() ? nullptr : request.currentFolder.c_str(), &si, &pi)) {
         outcome.startResult = GetLastError();
         if (outcome.startResult == 0) outcome.startResult = ERROR_FILE_NOT_FOUND;
         return outcome;
@@ -32,8 +32,16 @@ RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD s
         if (woke == WAIT_OBJECT_0) continue;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            // A quit request ends the program at once; UPX is left to finish.
-            if (msg.message == WM_QUIT) ExitProcess(static_cast<UINT>(msg.wParam));
+            if (msg.message == WM_QUIT) {
+                // A quit request ends the program at once. UPX is left to finish,
+                // unless it works on temporary files that must not stay behind.
+                if (request.beforeQuit) {
+                    TerminateProcess(pi.hProcess, 1);
+                    WaitForSingleObject(pi.hProcess, 5000);
+                    request.beforeQuit();
+                }
+                ExitProcess(static_cast<UINT>(msg.wParam));
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -41,7 +49,7 @@ RunOutcome ProcessRunAndWait::RunAndWait(const std::wstring& commandLine, WORD s
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     outcome.exitCode = code;
-    Sleep(lingerMs);
+    Sleep(request.lingerMs);
     return outcome;
 }
 

@@ -7,7 +7,7 @@ namespace zandrel {
 // CPU stays idle and window messages keep flowing.
 class ProcessRunAndWait : public IRunAndWait {
 public:
-    RunOutcome RunAndWait(const std::wstring& commandLine, WORD showCommand, DWORD lingerMs) override;
+    RunOutcome RunAndWait(const RunRequest& request) override;
 };
 
 }  // namespace zandrel

@@ -1,6 +1,8 @@
 #pragma once
 // What Start hands a job to: the synchronous runner for compress and
 // decompress, and the console runner for test and list.
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/win.h"
@@ -8,12 +10,22 @@
 
 namespace zandrel {
 
+struct RunRequest {
+    std::wstring commandLine;
+    WORD showCommand = SW_HIDE;
+    DWORD lingerMs = 0;
+    std::wstring currentFolder;  // UPX's current folder; empty: the program's own
+    // Set when the job works on temporary files: a quit request during the run
+    // then ends UPX as well and calls this before the program ends.
+    std::function<void()> beforeQuit;
+};
+
 class IRunAndWait {
 public:
     virtual ~IRunAndWait() = default;
     // Starts the command line and waits for its end while messages flow;
-    // then holds for `lingerMs`. startResult is the system's error code of a failed start.
-    virtual RunOutcome RunAndWait(const std::wstring& commandLine, WORD showCommand, DWORD lingerMs) = 0;
+    // then holds for the linger time. startResult is the system's error code of a failed start.
+    virtual RunOutcome RunAndWait(const RunRequest& request) = 0;
 };
 
 // The console runner as Start sees it (DosCommand1).
@@ -21,6 +33,9 @@ class IConsoleCommand {
 public:
     virtual ~IConsoleCommand() = default;
     virtual void SetCommandLine(const std::wstring& commandLine) = 0;
+    virtual void SetCurrentFolder(const std::wstring& folder) = 0;  // empty: the program's own
+    // Held by the next run until its child has ended (the job's temporary files).
+    virtual void KeepUntilEnded(std::shared_ptr<void> resource) = 0;
     virtual void Execute() = 0;  // starts the run and returns at once
 };
 

@@ -1,78 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "app/descrambler.h"
+#include "fake_job_host.h"
 #include "jobs/job_command.h"
 #include "zandrel_texts.h"
 
-namespace zandrel {
+namespace zandrel::test {
 namespace {
-
-std::wstring T(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
-
-// An in-memory disk with recorded dialogs and file changes.
-class FakeHost : public IJobHost {
-public:
-    std::set<std::wstring> files{L"C:\\upx\\upx.exe", L"C:\\src\\app.exe"};
-    std::set<std::wstring> folders{L"C:\\", L"C:\\src", L"C:\\out", L"C:\\upx"};
-    std::map<std::wstring, std::wstring> identity;  // other spellings -> real name
-    std::set<std::wstring> undeletable, readOnly;
-    bool copyFails = false;
-    bool answerBackup = false, answerReplace = false;
-    std::wstring shortUpx = L"C:\\upx\\upx.exe";
-
-    std::vector<std::wstring> errors, questions, log;
-
-    std::wstring Real(const std::wstring& p) const {
-        auto it = identity.find(p);
-        return it == identity.end() ? p : it->second;
-    }
-    bool FileExists(const std::wstring& p) override { return files.count(Real(p)) > 0; }
-    bool FolderExists(const std::wstring& p) override { return folders.count(p) > 0; }
-    bool SameFile(const std::wstring& a, const std::wstring& b) override {
-        return FileExists(a) && Real(a) == Real(b);
-    }
-    bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override {
-        log.push_back(L"copy " + from + L" " + to);
-        if (copyFails) return false;
-        files.insert(to);
-        return true;
-    }
-    bool RemoveFile(const std::wstring& p) override {
-        log.push_back(L"delete " + p);
-        if (undeletable.count(p) || readOnly.count(p)) return false;
-        files.erase(Real(p));
-        return true;
-    }
-    bool SetArchiveAttributeOnly(const std::wstring& p) override {
-        log.push_back(L"attrib " + p);
-        readOnly.erase(p);
-        return true;
-    }
-    std::wstring ShortPath(const std::wstring&) override { return shortUpx; }
-    void ShowError(const std::wstring& text) override { errors.push_back(text); }
-    bool AskGoOnWithoutBackup(const std::wstring& text) override {
-        questions.push_back(text);
-        return answerBackup;
-    }
-    bool AskReplace(const std::wstring& text) override {
-        questions.push_back(text);
-        return answerReplace;
-    }
-};
-
-JobForm Form() {
-    JobForm f;
-    f.upx = L"C:\\upx\\upx.exe";
-    f.source = L"C:\\src\\app.exe";
-    f.target = f.source;
-    f.level = L"6";
-    return f;
-}
 
 TEST(JobCommand, LevelAndQuietSwitchesForEveryCombination) {
     const std::vector<std::wstring> levels{L"best", L"9", L"8", L"7", L"6", L"5", L"4", L"3", L"2", L"1"};
@@ -281,8 +218,9 @@ TEST(JobCommand, OutcomeMessages) {
         {RunWay::Hidden, {0, 1}, {T(texts::MsgJobError)}},
         {RunWay::Hidden, {0, 2}, {T(texts::MsgJobWarning)}},
         {RunWay::Hidden, {0, 3}, {}},
-        {RunWay::Visible, {0, 1}, {}},
-        {RunWay::Visible, {0, 2}, {}},
+        {RunWay::Visible, {0, 0}, {}},
+        {RunWay::Visible, {0, 1}, {T(texts::MsgJobError)}},
+        {RunWay::Visible, {0, 2}, {T(texts::MsgJobWarning)}},
         {RunWay::Visible, {2, 0}, {T(texts::MsgStartFailed)}},
         {RunWay::Hidden, {193, 0}, {T(texts::MsgStartFailed)}},
     };
@@ -294,4 +232,4 @@ TEST(JobCommand, OutcomeMessages) {
 }
 
 }  // namespace
-}  // namespace zandrel
+}  // namespace zandrel::test

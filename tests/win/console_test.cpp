@@ -238,7 +238,7 @@ protected:
         deps.settingsKeyOverride = kTestKey;
         deps.splash = false;
         form = std::make_unique<TfrmMain>(deps);
-        messageOutput = std::make_unique<TMessageOutput>(form->Handle());
+        messageOutput = std::make_unique<TMessageOutput>();
         form->MessageOutput = messageOutput.get();
         form->Show();
     }

@@ -43,10 +43,19 @@ TEST_F(Start, CompressInPlaceMakesTheBackupAndRunsInTheVisibleConsole) {
     form->btnStart.Click();
     ASSERT_EQ(runner.calls.size(), 1u);
     EXPECT_EQ(runner.calls[0].commandLine, ShortOf(StandinPath()) + L" -6 \"" + (dir / L"app.exe") + L"\"");
-    EXPECT_EQ(runner.calls[0].show, SW_SHOWNORMAL);
+    EXPECT_EQ(runner.calls[0].show, 5) << "UPX's console shows (show command 5)";
     EXPECT_EQ(runner.calls[0].linger, 5000u);
     EXPECT_TRUE(runner.calls[0].mainEnabled);
     EXPECT_TRUE(runner.calls[0].backMaximised) << "the background window stands behind UPX's console";
+    // It covers the work area of the main window's monitor, not a default-sized part of it.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT back = runner.calls[0].backRect;
+    EXPECT_LE(back.left, monitor.rcWork.left);
+    EXPECT_LE(back.top, monitor.rcWork.top);
+    EXPECT_GE(back.right, monitor.rcWork.right);
+    EXPECT_GE(back.bottom, monitor.rcWork.bottom);
     EXPECT_FALSE(runner.calls[0].waitShown);
     EXPECT_FALSE(FindWindowW(L"ZandrelDosBoxBack", nullptr)) << "and is gone afterwards";
     EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
@@ -76,13 +85,22 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
     EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe"));
 }
 
-TEST_F(Start, VisibleRunReportsOnlyAFailedStart) {
-    runner.answer = {0, 1};
-    form->btnStart.Click();
-    EXPECT_TRUE(dialogs.boxes.empty());
-    runner.answer = {ERROR_BAD_EXE_FORMAT, 0};
-    form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
+// UPX's own console closes the moment UPX ends: its failures are reported
+// after a visible run too, or a failed job would look like success.
+TEST_F(Start, VisibleRunReportsFailuresAndWarningsToo) {
+    const std::pair<RunOutcome, std::vector<std::wstring>> cases[] = {
+        {{0, 0}, {}},
+        {{0, 1}, {Message(texts::MsgJobError)}},
+        {{0, 2}, {Message(texts::MsgJobWarning)}},
+        {{ERROR_BAD_EXE_FORMAT, 0}, {Message(texts::MsgStartFailed)}}};
+    for (const auto& [answer, expected] : cases) {
+        dialogs.boxes.clear();
+        runner.answer = answer;
+        form->btnStart.Click();
+        EXPECT_EQ(runner.calls.back().show, 5);
+        EXPECT_EQ(runner.calls.back().linger, 5000u) << "the linger time stays";
+        EXPECT_EQ(dialogs.Texts(), expected) << answer.startResult << " " << answer.exitCode;
+    }
 }
 
 TEST_F(Start, TestAndListGoToTheConsoleRunnerAndResetTheirFlags) {

@@ -147,7 +147,7 @@ void MainWindowTest::MakeWindow(IRunAndWait* realRunner) {
     deps.settingsKeyOverride = kTestKey;
     deps.splash = splash;
     form = std::make_unique<TfrmMain>(deps);
-    messageOutput = std::make_unique<TMessageOutput>(form->Handle());
+    messageOutput = std::make_unique<TMessageOutput>();
     form->MessageOutput = messageOutput.get();
     runner.main = form->Handle();
     form->Show();

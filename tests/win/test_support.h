@@ -91,26 +91,34 @@ struct FakeRunner : IRunAndWait {
         std::wstring commandLine;
         WORD show;
         DWORD linger;
+        std::wstring currentFolder;
         bool mainEnabled;
         bool backMaximised;  // the background window of a visible run
         bool waitShown;      // the wait window of a hidden run
+        RECT backRect;       // where the background window stood
     };
     std::vector<Call> calls;
     RunOutcome answer;
     HWND main = nullptr;
-    RunOutcome RunAndWait(const std::wstring& commandLine, WORD show, DWORD linger) override {
+    RunOutcome RunAndWait(const RunRequest& request) override {
         const HWND back = FindWindowW(L"ZandrelDosBoxBack", L"Orvo Zandrel v1.0...Background");
         const HWND wait = FindWindowW(L"ZandrelHourglass", nullptr);
-        calls.push_back({commandLine, show, linger, main ? IsWindowEnabled(main) != FALSE : true,
-                         back && IsWindowVisible(back) && IsZoomed(back), wait && IsWindowVisible(wait)});
+        RECT backRect{};
+        if (back) GetWindowRect(back, &backRect);
+        calls.push_back({request.commandLine, request.showCommand, request.lingerMs, request.currentFolder,
+                         main ? IsWindowEnabled(main) != FALSE : true,
+                         back && IsWindowVisible(back) && IsZoomed(back), wait && IsWindowVisible(wait), backRect});
         return answer;
     }
 };
 
 struct FakeConsole : IConsoleCommand {
     std::vector<std::wstring> executed;
-    std::wstring commandLine;
+    std::wstring commandLine, currentFolder;
+    std::shared_ptr<void> kept;
     void SetCommandLine(const std::wstring& line) override { commandLine = line; }
+    void SetCurrentFolder(const std::wstring& folder) override { currentFolder = folder; }
+    void KeepUntilEnded(std::shared_ptr<void> resource) override { kept = std::move(resource); }
     void Execute() override { executed.push_back(commandLine); }
 };
 

@@ -1,0 +1,140 @@
+#include "jobs/upx_names.h"
+
+#include <optional>
+
+#include "jobs/job_command.h"
+
+namespace zandrel {
+namespace {
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty()) return name;
+    const wchar_t last = folder.back();
+    return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
+}
+
+// How UPX names new files in a folder: by the folder's name, by its short
+// form (a folder is never renamed by UPX, so that form is safe), or by bare
+// names with UPX started in that folder.
+struct FolderReach {
+    std::wstring spelled;  // empty when names are relative
+    bool relative = false;
+};
+
+std::optional<FolderReach> ReachFolder(const std::wstring& folder, IJobHost& host) {
+    const std::wstring longest(kPlainNameLength, L'a');
+    if (UpxCanUse(Join(folder, longest), host)) return FolderReach{folder, false};
+    const auto shortForm = host.ShortPath(folder);
+    if (shortForm != folder && UpxCanUse(Join(shortForm, longest), host)) return FolderReach{shortForm, false};
+    // A relative name makes a full path in the current folder; it must fit too.
+    if (Join(folder, longest).size() + kUpxTempRoom <= kUpxPathLimit) return FolderReach{{}, true};
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool UpxCanUse(const std::wstring& path, IJobHost& host) {
+    if (path.empty() || path.size() > kUpxPathLimit) return false;
+    if (FolderPart(path).size() + 1 + kUpxTempRoom > kUpxPathLimit) return false;
+    return host.SurvivesAnsiCodePage(path);
+}
+
+std::wstring PlainTempName(unsigned long processId, unsigned number, const std::wstring& sourceName) {
+    // The source's extension where it is a plain one (.exe, .dll), else .tmp.
+    std::wstring extension = L".tmp";
+    const auto dot = sourceName.find_last_of(L'.');
+    const auto sep = sourceName.find_last_of(L"\\/:");
+    if (dot != std::wstring::npos && (sep == std::wstring::npos || dot > sep)) {
+        const auto ext = sourceName.substr(dot);
+        bool plain = ext.size() >= 2 && ext.size() <= 4;
+        for (std::size_t i = 1; i < ext.size(); ++i) {
+            const wchar_t c = ext[i];
+            plain = plain && ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'));
+        }
+        if (plain) extension = ext;
+    }
+    return L"~zandrel-" + std::to_wstring(processId % 100000) + L"-" + std::to_wstring(number % 1000) + extension;
+}
+
+UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
+                          IJobHost& host) {
+    UpxFiles files;
+    const bool readsOnly = infoJob;
+    const bool toOther = !infoJob && !inPlace;
+    if (UpxCanUse(source, host) && (!toOther || UpxCanUse(target, host))) {
+        // The usual case: the command line is exactly what it always was.
+        files.source = source;
+        if (toOther) files.output = target;
+        return files;
+    }
+
+    // From here on names may be relative to UPX's own folder: use full paths.
+    const auto fullSource = host.FullPath(source);
+    const auto fullTarget = toOther ? host.FullPath(target) : fullSource;
+    const auto workFolder = FolderPart(fullTarget);
+    std::optional<FolderReach> reach;
+    bool reachTried = false;
+    // A new plain-named file in the work folder, as UPX is to name it.
+    auto temporary = [&](std::wstring& full) -> std::optional<std::wstring> {
+        if (!reachTried) reach = ReachFolder(workFolder, host), reachTried = true;
+        if (!reach) return std::nullopt;
+        full = host.FreeTempName(workFolder, fullSource);
+        files.temporaries.push_back(full);
+        const auto name = full.substr(full.find_last_of(L"\\/") + 1);
+        if (reach->relative) {
+            files.currentFolder = workFolder;
+            return name;
+        }
+        return Join(reach->spelled, name);
+    };
+    auto fail = [&workFolder] {
+        UpxFiles none;
+        none.unreachable = true;
+        none.unreachableFolder = workFolder;
+        return none;
+    };
+
+    if (readsOnly || toOther) {
+        // A file UPX only reads may go by its short form.
+        const auto shortForm = host.ShortPath(fullSource);
+        if (UpxCanUse(fullSource, host)) {
+            files.source = fullSource;
+        } else if (shortForm != fullSource && UpxCanUse(shortForm, host)) {
+            files.source = shortForm;
+            files.renamed.push_back({source, shortForm});
+        } else {
+            std::wstring copy;
+            const auto given = temporary(copy);
+            if (!given) return fail();
+            files.copyFrom = fullSource, files.copyTo = copy;
+            files.source = *given;
+            files.renamed.push_back({source, *given});
+        }
+    } else {
+        // In place: UPX works on a copy, which replaces the file once it is finished.
+        std::wstring copy;
+        const auto given = temporary(copy);
+        if (!given) return fail();
+        files.copyFrom = fullSource, files.copyTo = copy;
+        files.resultFrom = copy, files.resultTo = fullSource;
+        files.source = *given;
+        files.renamed.push_back({source, *given});
+    }
+
+    if (toOther) {
+        if (UpxCanUse(fullTarget, host)) {
+            files.output = fullTarget;
+        } else {
+            // Never the short form of a file UPX writes: it would keep that name.
+            std::wstring output;
+            const auto given = temporary(output);
+            if (!given) return fail();
+            files.output = *given;
+            files.resultFrom = output, files.resultTo = fullTarget;
+            files.renamed.push_back({target, *given});
+        }
+    }
+    return files;
+}
+
+}  // namespace zandrel

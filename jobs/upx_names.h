@@ -1,0 +1,53 @@
+#pragma once
+// How the files of a job reach UPX. UPX reads its command line through the
+// ANSI code page and opens files with the narrow file functions, so it can
+// only open a name that code page spells exactly and that is not too long.
+// Such names go on the command line as they are. Others are given by their
+// short (8.3) form where UPX only reads the file, and otherwise through a
+// plain-named temporary file in a folder UPX can reach; the program moves a
+// finished result onto the wanted name itself. Portable.
+#include <string>
+#include <vector>
+
+namespace zandrel {
+
+class IJobHost;
+
+// The longest path UPX opens, and the room its own temporary file needs in a folder.
+inline constexpr std::size_t kUpxPathLimit = 259;
+inline constexpr std::size_t kUpxTempRoom = 14;
+// No plain temporary name is longer than this (see PlainTempName).
+inline constexpr std::size_t kPlainNameLength = 24;
+
+// A temporary file's plain name: ASCII only, with the source's extension when
+// that is a plain one.
+std::wstring PlainTempName(unsigned long processId, unsigned number, const std::wstring& sourceName);
+
+// A name UPX can open: the ANSI code page spells it exactly and it is short
+// enough, also for the temporary file UPX writes beside it.
+bool UpxCanUse(const std::wstring& path, IJobHost& host);
+
+// What Start gives UPX, and what it does around the run.
+struct UpxFiles {
+    std::wstring source;         // the source as UPX reads it
+    std::wstring output;         // what follows -o; empty: none
+    std::wstring currentFolder;  // UPX's current folder when a name is relative to it; else empty
+    // A plain-named copy of a file, made before the run (`copyFrom` empty: none).
+    std::wstring copyFrom, copyTo;
+    // After UPX has ended with success: moved onto the wanted file (empty: nothing to move).
+    std::wstring resultFrom, resultTo;
+    std::vector<std::wstring> temporaries;  // removed after the run, whatever happened
+    // For the console window: the real names UPX's output calls otherwise.
+    std::vector<std::pair<std::wstring, std::wstring>> renamed;  // real name, name given to UPX
+    bool unreachable = false;    // UPX cannot be given the job at all
+    std::wstring unreachableFolder;
+};
+
+// Decides how the job's files reach UPX. `source` and `target` are the form's
+// texts; `inPlace` tells that UPX works on the source itself (or only reads it,
+// for test and list, where `infoJob` is set). Names UPX can use stay exactly as
+// they are. Makes no change on disk: the copy is the caller's.
+UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
+                          IJobHost& host);
+
+}  // namespace zandrel
