@@ -12,27 +12,6 @@ namespace {
 
 std::wstring Message(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
 
-// Sets a stand-in switch for the children started while it lives.
-struct EnvSwitch {
-    std::wstring name;
-    EnvSwitch(std::wstring n, const std::wstring& value) : name(std::move(n)) {
-        SetEnvironmentVariableW(name.c_str(), value.c_str());
-    }
-    ~EnvSwitch() { SetEnvironmentVariableW(name.c_str(), nullptr); }
-};
-
-// Pumps messages until the runner is idle (its end steps delivered) or time is up.
-bool WaitIdle(const TDosCommand& runner, int ms = 20000) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-    while (GetTickCount64() < end) {
-        PumpMessages();
-        if (!runner.Running()) return true;
-        // Wake as soon as the reader hands something over.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
-    return false;
-}
-
 std::wstring Standin() { return L"\"" + StandinPath() + L"\""; }
 
 struct Recorded {

@@ -2,9 +2,12 @@
 
 #include <fstream>
 
+#include <tlhelp32.h>
+
 #include "app/globals.h"
 #include "app/settings.h"
 #include "framework/application.h"
+#include "framework/files.h"
 #include "framework/registry.h"
 
 namespace zandrel::test {
@@ -135,6 +138,41 @@ void PumpMessages() {
     }
 }
 
+bool WaitIdle(const TDosCommand& runner, int ms) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (GetTickCount64() < end) {
+        PumpMessages();
+        if (!runner.Running()) return true;
+        // Wake as soon as the reader hands something over.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return false;
+}
+
+std::set<std::wstring> Listing(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(ApiPath(folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.insert(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent) {
+    std::vector<DWORD> found;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
+            found.push_back(entry.th32ProcessID);
+    return found;
+}
+
 void MainWindowTest::SetUp() {
     ClearSettings();
     Application::Instance().SetDialogs(&dialogs);
@@ -143,9 +181,10 @@ void MainWindowTest::SetUp() {
 void MainWindowTest::MakeWindow(IRunAndWait* realRunner) {
     MainDeps deps;
     deps.runner = realRunner ? realRunner : &runner;
-    deps.console = &console;
+    deps.console = realConsole ? nullptr : &console;
     deps.settingsKeyOverride = kTestKey;
     deps.splash = splash;
+    deps.shortNames = shortNames;
     form = std::make_unique<TfrmMain>(deps);
     messageOutput = std::make_unique<TMessageOutput>();
     form->MessageOutput = messageOutput.get();

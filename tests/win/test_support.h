@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,24 @@ Picture PaintOf(HWND hwnd);
 // Handles the messages waiting now, dropping a quit request.
 void PumpMessages();
 
+// Sets an environment variable (a stand-in switch) for the children started while it lives.
+struct EnvSwitch {
+    std::wstring name;
+    EnvSwitch(std::wstring n, const std::wstring& value) : name(std::move(n)) {
+        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    }
+    ~EnvSwitch() { SetEnvironmentVariableW(name.c_str(), nullptr); }
+};
+
+// Pumps messages until the runner is idle (its end steps delivered) or time is up.
+bool WaitIdle(const TDosCommand& runner, int ms = 20000);
+
+// The names in a folder (any length of path), "." and ".." left out.
+std::set<std::wstring> Listing(const std::wstring& folder);
+
+// Processes started by `parent` (this process by default) from a program of this file name.
+std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());
+
 // Records what reaches the runners.
 struct FakeRunner : IRunAndWait {
     struct Call {
@@ -130,7 +149,9 @@ protected:
     void TearDown() override;
     void MakeWindow(IRunAndWait* runner = nullptr);
 
-    bool splash = false;  // the splash holds the start for 1.9 s
+    bool splash = false;       // the splash holds the start for 1.9 s
+    bool realConsole = false;  // DosCommand1 runs Test and List instead of the recorder
+    bool shortNames = true;    // false: as on a volume without 8.3 names
     RecordingDialogs dialogs;
     FakeRunner runner;
     FakeConsole console;
