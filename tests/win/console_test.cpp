@@ -1,11 +1,15 @@
 // The console runner with the UPX stand-in, and the windows that show its output.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app/descrambler.h"
 #include "console/DosCommand.h"
 #include "framework/application.h"
 #include "test_support.h"
 #include "zandrel_texts.h"
+
+#include <tlhelp32.h>
 
 namespace zandrel::test {
 namespace {
@@ -49,6 +53,18 @@ TEST_F(Runner, ProcessEndingByItselfGivesItsExitCode) {
     EXPECT_EQ(runner.OutputReturnCode(), TReturnCode::rcCRLF);
 }
 
+// 259 is the code the system reports for a running process: the run must end all the same.
+TEST_F(Runner, AnExitCodeOf259EndsTheRunToo) {
+    EnvSwitch exit(L"STANDIN_EXIT", L"259");
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 10000)) << "the run never ended";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(runner.ExitCode(), 259u);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{259});
+    EXPECT_EQ(got.lines.size(), 2u) << "its output was read to the end";
+}
+
 TEST_F(Runner, LinesSplitAcrossWritesNulsAndLoneCRs) {
     EnvSwitch split(L"STANDIN_SPLIT", L"1");
     EnvSwitch nul(L"STANDIN_NUL", L"1");
@@ -74,52 +90,105 @@ TEST_F(Runner, LinesSplitAcrossWritesNulsAndLoneCRs) {
         << "standard error arrives in the same stream";
 }
 
-TEST_F(Runner, TimeOutsEndTheRun) {
-    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"8000");
+TEST_F(Runner, TimeOutsEndTheRunAndKeepTheEarlierExitCode) {
+    {
+        EnvSwitch exit(L"STANDIN_EXIT", L"3");
+        runner.CommandLine = Standin() + L" --version";
+        runner.Execute();
+        ASSERT_TRUE(WaitIdle(runner));
+        ASSERT_EQ(runner.ExitCode(), 3u);
+    }
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
     runner.MaxTimeAfterBeginning = 1;
-    runner.CommandLine = Standin() + L" --version";
     runner.Execute();
     ASSERT_TRUE(WaitIdle(runner, 6000));
     EXPECT_EQ(runner.RunStatus(), TRunStatus::rsTimedOut);
-    EXPECT_EQ(got.terminated, std::vector<DWORD>{STILL_ACTIVE});
-    EXPECT_EQ(runner.ExitCode(), 0u) << "a killed run keeps the earlier exit code";
+    EXPECT_EQ(got.terminated, (std::vector<DWORD>{3, STILL_ACTIVE}));
+    EXPECT_EQ(runner.ExitCode(), 3u) << "a killed run keeps the earlier exit code";
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "the child was ended";
 
     runner.MaxTimeAfterBeginning = 0;
     runner.MaxTimeAfterLastOutput = 1;
     runner.Execute();
     ASSERT_TRUE(WaitIdle(runner, 6000));
     EXPECT_EQ(runner.RunStatus(), TRunStatus::rsTimedOut);
+    EXPECT_EQ(runner.ExitCode(), 3u);
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty());
 }
 
 TEST_F(Runner, StopAndExecuteDuringARun) {
-    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"3000");
+    // The child would sleep far longer than the test lasts: only a kill ends it in time.
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
     runner.CommandLine = Standin() + L" --version";
     runner.Execute();
-    Sleep(200);
+    Sleep(300);
     runner.Execute();  // replaces the run
+    Sleep(300);
+    EXPECT_TRUE(runner.Running());
     runner.Stop();
     runner.Stop();  // a second stop does nothing
     EXPECT_FALSE(runner.Running());
-    for (int i = 0; i < 100; ++i) PumpMessages(), Sleep(10);
+    const ULONGLONG end = GetTickCount64() + 10000;
+    while (got.terminated.size() < 2 && GetTickCount64() < end) PumpMessages(), Sleep(10);
+    EXPECT_EQ(got.terminated, (std::vector<DWORD>{STILL_ACTIVE, STILL_ACTIVE})) << "each run ends with its event";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsStopped);
+    EXPECT_EQ(runner.ExitCode(), 0u);
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "both children were ended";
     EXPECT_TRUE(got.lines.empty()) << "stopped runs deliver nothing more";
     runner.CommandLine.clear();
     runner.Execute();  // empty command line: nothing at all
     EXPECT_FALSE(runner.Running());
+    EXPECT_EQ(got.terminated.size(), 2u);
+}
+
+// The threads of this process, for checks that nothing is left running.
+int ThreadCount() {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    return count;
+}
+
+// The flood's lines, each once and in order: "line 000001 ..." up to `count`.
+void ExpectEveryFloodLine(const std::vector<std::string>& lines, int count) {
+    int next = 1;
+    for (const auto& line : lines) {
+        if (line.rfind("line ", 0) != 0) continue;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "line %06d of the stand-in flood output.......", next);
+        ASSERT_EQ(line, expected) << "lost, doubled or out of order";
+        ++next;
+    }
+    EXPECT_EQ(next - 1, count);
 }
 
 TEST_F(Runner, DestroyingTheRunnerDuringARunIsSafe) {
-    EnvSwitch flood(L"STANDIN_FLOOD", L"5000");
+    // The child floods the pipe and blocks in its writes while nobody reads:
+    // it is alive when its runner goes.
+    EnvSwitch flood(L"STANDIN_FLOOD", L"50000");
+    const int threadsBefore = ThreadCount();
     for (int round = 0; round < 3; ++round) {
         auto doomed = std::make_unique<TDosCommand>();
         int lines = 0;
         doomed->OnNewLine = [&lines](TDosCommand*, const std::string&, TOutputType) { ++lines; };
         doomed->CommandLine = Standin() + L" --version";
         doomed->Execute();
+        // Wait until the child runs, then let a few hand-overs through.
+        for (int i = 0; i < 500 && ChildProcesses(L"upx.exe").empty(); ++i) Sleep(10);
+        ASSERT_FALSE(ChildProcesses(L"upx.exe").empty()) << "round " << round;
         for (int i = 0; i < 5 * round; ++i) PumpMessages(), Sleep(2);
         doomed.reset();  // the reader may be waiting in a hand-over right now
-        for (int i = 0; i < 50; ++i) PumpMessages(), Sleep(5);
+        EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "round " << round << ": the child outlived its runner";
+        const int delivered = lines;
+        for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(5);
+        EXPECT_EQ(lines, delivered) << "a destroyed runner delivers nothing more";
     }
-    SUCCEED() << "no crash, no hang";
+    // A thread that has finished its work may take a moment to be gone.
+    for (int i = 0; i < 100 && ThreadCount() > threadsBefore; ++i) Sleep(10);
+    EXPECT_EQ(ThreadCount(), threadsBefore) << "no reader thread is left running";
 }
 
 TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {
@@ -130,8 +199,7 @@ TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {
     runner.Execute();
     ASSERT_TRUE(WaitIdle(runner, 120000));
     ASSERT_EQ(target.size(), 20002u);
-    EXPECT_EQ(target[0], "line 000001 of the stand-in flood output.......");
-    EXPECT_EQ(target[19999], "line 020000 of the stand-in flood output.......");
+    ExpectEveryFloodLine(target, 20000);
     EXPECT_EQ(target[20000], "upx-standin 4.2.4");
 }
 
@@ -212,14 +280,8 @@ class RealConsole : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        MainDeps deps;
-        deps.runner = &runner;
-        deps.settingsKeyOverride = kTestKey;
-        deps.splash = false;
-        form = std::make_unique<TfrmMain>(deps);
-        messageOutput = std::make_unique<TMessageOutput>();
-        form->MessageOutput = messageOutput.get();
-        form->Show();
+        realConsole = true;
+        MakeWindow();
     }
     std::vector<std::wstring> MemoLines() {
         messageOutput->Flush();
@@ -270,27 +332,49 @@ TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
     form->btnUPXHelp.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1, 120000));
     const auto lines = MemoLines();
-    std::vector<std::wstring> flooded;
-    for (const auto& l : lines)
-        if (l.rfind(L"line ", 0) == 0) flooded.push_back(l);
-    ASSERT_EQ(flooded.size(), 20000u);
-    EXPECT_EQ(flooded.front(), L"line 000001 of the stand-in flood output.......");
-    EXPECT_EQ(flooded.back(), L"line 020000 of the stand-in flood output.......");
+    std::vector<std::string> narrow;
+    for (const auto& l : lines) narrow.push_back(Narrow(l));
+    ExpectEveryFloodLine(narrow, 20000);
     EXPECT_EQ(lines.back().rfind(L"  -q", 0), 0u) << "the usage text follows the flood";
-    EXPECT_EQ(lines[0], flooded.front()) << "nothing before the flood";
+    EXPECT_EQ(lines[0].rfind(L"line 000001", 0), 0u) << "nothing before the flood";
 }
 
-TEST_F(RealConsole, ClosingTheProgramDuringACapturedRunIsSafe) {
-    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
+// UPX prints names in the ANSI code page; the OEM one would make \u00dcbung.exe read \u2584bung.exe.
+TEST_F(RealConsole, UpxsOutputShowsTheLettersOfItsCodePage) {
+    TempDir dir(L"zc");
+    const auto file = dir / L"\u00dcbung \u00e9t\u00e9.exe";
+    WriteBytes(file, std::string("ZSTNDPK\x1A\x06 packed", 16));
     form->edUPX.SetText(StandinPath());
-    form->btnUPXHelp.Click();
-    for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(5);
+    form->edSource.SetText(file);
+    form->btnList.Click();
+    ASSERT_TRUE(WaitIdle(form->DosCommand1));
+    const auto lines = MemoLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.find(file) != l.npos; }))
+        << Narrow(lines.empty() ? L"" : lines[0]);
+    EXPECT_EQ(lines[0].find(Message(texts::NoteUpxName1)), std::wstring::npos) << "UPX can spell it: no note";
+}
+
+// Closing the program while UPX runs on a working copy: UPX is ended, the copy removed.
+TEST_F(MainWindowTest, ClosingTheProgramDuringACapturedRunEndsUpxAndLeavesNothing) {
+    realConsole = true;
+    shortNames = false;  // a name UPX cannot spell and no short form: UPX reads a copy
+    MakeWindow();
+    TempDir dir(L"zc");
+    const auto file = dir / L"\u03a9mega.exe";
+    WriteBytes(file, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(file);
+    form->btnTest.Click();
+    for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(10);
+    ASSERT_EQ(Listing(dir.Path()).size(), 2u) << "the working copy is there while UPX runs";
+    ASSERT_EQ(ChildProcesses(L"upx.exe").size(), 1u);
     form->btnExit.Click();  // closes the console window and the main window
     form->MessageOutput = nullptr;
     messageOutput.reset();
     form.reset();
-    for (int i = 0; i < 100; ++i) PumpMessages(), Sleep(5);
-    SUCCEED() << "no crash, no hang";
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "UPX ends with the program";
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"\u03a9mega.exe"}) << "no working copy left behind";
 }
 
 TEST_F(RealConsole, InformationButtonsCheckTheUpxField) {

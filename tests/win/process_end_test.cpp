@@ -1,0 +1,194 @@
+// How the program's ends treat UPX and the job's files, and what a child
+// inherits from whatever started the program. Each case runs one of the
+// DISABLED_ tests below in a child process of this test program, which the
+// parent then watches from outside.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/descrambler.h"
+#include "console/DosCommand.h"
+#include "framework/files.h"
+#include "jobs/run_and_wait.h"
+#include "test_support.h"
+
+namespace zandrel::test {
+namespace {
+
+constexpr const wchar_t* kDirVariable = L"ZANDREL_CHILD_DIR";
+const std::string kPacked = std::string("ZSTNDPK\x1A\x06 packed bytes", 22);
+
+std::wstring ChildDir() {
+    wchar_t buffer[1024];
+    const DWORD n = GetEnvironmentVariableW(kDirVariable, buffer, 1024);
+    return n && n < 1024 ? std::wstring(buffer, n) : std::wstring();
+}
+
+// A child of this test program running one test of the suite InAChild.
+struct Child {
+    PROCESS_INFORMATION pi{};
+    ~Child() {
+        if (!pi.hProcess) return;
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    DWORD Wait(DWORD ms) const {
+        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+};
+
+void StartChild(Child& child, const std::string& test, const std::wstring& dir, STARTUPINFOW si = {},
+                bool inherit = false) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=InAChild." +
+                        std::wstring(test.begin(), test.end());
+    si.cb = sizeof si;
+    SetEnvironmentVariableW(kDirVariable, dir.c_str());
+    const BOOL made = CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &si, &child.pi);
+    SetEnvironmentVariableW(kDirVariable, nullptr);
+    ASSERT_TRUE(made);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (condition()) return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+// ---- The parent's side ----
+
+TEST(ProgramEnd, ClosingDuringACapturedRunEndsUpxAndRemovesItsWorkingCopy) {
+    TempDir dir(L"ze");
+    WriteBytes(dir / L"\u03a9mega.exe", kPacked);
+    Child child;
+    StartChild(child, "DISABLED_ClosesDuringACapturedRun", dir.Path());
+    EXPECT_EQ(child.Wait(30000), 0u);
+    EXPECT_TRUE(ChildProcesses(L"upx.exe", child.pi.dwProcessId).empty()) << "UPX outlived the program";
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"\u03a9mega.exe"}) << "a working copy was left behind";
+}
+
+TEST(ProgramEnd, ACapturedUpxEndsWhenTheProgramIsEndedFromOutside) {
+    TempDir dir(L"ze");
+    Child child;
+    StartChild(child, "DISABLED_RunsACapturedUpx", dir.Path());
+    DWORD upx = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
+            if (!found.empty()) upx = found[0];
+            return upx != 0;
+        },
+        20000));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, upx));
+    ASSERT_TRUE(process);
+    TerminateProcess(child.pi.hProcess, 9);
+    EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "UPX outlived the program";
+}
+
+TEST(ProgramEnd, AQuitDuringAHiddenRunOnAWorkingCopyEndsUpxAndRemovesTheCopy) {
+    TempDir dir(L"ze");
+    const std::string original = "MZ the user's program";
+    WriteBytes(dir / L"\u03a9mega.exe", original);
+    Child child;
+    StartChild(child, "DISABLED_QuitsDuringAHiddenRun", dir.Path());
+    EXPECT_EQ(child.Wait(30000), 77u) << "the program ends with the quit request's code";
+    EXPECT_TRUE(ChildProcesses(L"upx.exe", child.pi.dwProcessId).empty()) << "UPX outlived the program";
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"\u03a9mega.exe"}) << "a working copy was left behind";
+    EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
+}
+
+// A parent that hands its C runtime's handles over (as a program started by
+// another C program is given them) must not take UPX's output away from the pipes.
+TEST(ProgramEnd, UpxWritesIntoThePipesWhateverStartedTheProgram) {
+    TempDir dir(L"ze");
+    const auto elsewhere = dir / L"elsewhere.txt";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    UniqueHandle file(CreateFileW(elsewhere.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                  CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(file.get(), INVALID_HANDLE_VALUE);
+    // The C runtime's block: a count, a flag byte per descriptor, then the handles.
+    constexpr int kCount = 3;
+    unsigned char block[sizeof(int) + kCount + kCount * sizeof(HANDLE)] = {};
+    const int count = kCount;
+    std::memcpy(block, &count, sizeof count);
+    const HANDLE handles[kCount] = {INVALID_HANDLE_VALUE, file.get(), file.get()};
+    block[sizeof(int) + 1] = block[sizeof(int) + 2] = 0x01;  // open
+    std::memcpy(block + sizeof(int) + kCount, handles, sizeof handles);
+    STARTUPINFOW si{};
+    si.cbReserved2 = sizeof block;
+    si.lpReserved2 = block;
+    Child child;
+    StartChild(child, "DISABLED_CapturesTheStandin", dir.Path(), si, true);
+    const DWORD code = child.Wait(30000);
+    file.reset();
+    const auto written = ReadBytes(elsewhere);
+    EXPECT_NE(written.find("InAChild"), std::string::npos) << "the child's own output went there, as meant";
+    EXPECT_EQ(written.find("upx-standin"), std::string::npos) << "UPX's output went there instead of the pipe";
+    EXPECT_EQ(code, 0u) << written;
+}
+
+// ---- The children ----
+
+class InAChild : public MainWindowTest {
+protected:
+    std::wstring dir = ChildDir();
+};
+
+TEST_F(InAChild, DISABLED_ClosesDuringACapturedRun) {
+    realConsole = true;
+    shortNames = false;  // no short form: UPX reads a working copy
+    MakeWindow();
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir + L"\\\u03a9mega.exe");
+    form->btnTest.Click();
+    ASSERT_TRUE(WaitFor([&] { return !ChildProcesses(L"upx.exe").empty() && Listing(dir).size() == 2; }, 10000));
+    // As the program ends: Exit, then its windows and runner go, then the process.
+    form->btnExit.Click();
+    form->MessageOutput = nullptr;
+    messageOutput.reset();
+    form.reset();
+    ExitProcess(0);
+}
+
+TEST_F(InAChild, DISABLED_RunsACapturedUpx) {
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
+    TDosCommand runner;
+    runner.CommandLine = L"\"" + StandinPath() + L"\" --version";
+    runner.Execute();
+    Sleep(60000);  // ended from outside long before
+}
+
+TEST_F(InAChild, DISABLED_QuitsDuringAHiddenRun) {
+    ProcessRunAndWait real;
+    shortNames = false;  // UPX works on a working copy
+    MakeWindow(&real);
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir + L"\\\u03a9mega.exe");
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    // A quit request arrives while UPX runs, as when the window is closed meanwhile.
+    SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); });
+    form->btnStart.Click();
+    ADD_FAILURE() << "the run returned instead of ending the program";
+}
+
+TEST_F(InAChild, DISABLED_CapturesTheStandin) {
+    TDosCommand runner;
+    runner.CommandLine = L"\"" + StandinPath() + L"\" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    EXPECT_EQ(runner.CapturedLines,
+              (std::vector<std::string>{"upx-standin 4.2.4", "A stand-in for UPX used by Zandrel's tests."}));
+}
+
+}  // namespace
+}  // namespace zandrel::test
