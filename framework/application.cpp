@@ -52,8 +52,26 @@ void Application::SetIcons(HICON big, HICON smallIcon) {
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 }
 
-// Minimising the owner hides the windows it owns; restoring it brings them back.
-void Application::Minimize() { ShowWindow(Handle(), SW_MINIMIZE); }
+// The program's windows go with their owner and come back with it.
+void Application::Minimize() {
+    const HWND app = Handle();
+    hiddenByMinimize_.clear();
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetWindow(w, GW_OWNER) == app && IsWindowVisible(w)) hiddenByMinimize_.push_back(w);
+    for (const HWND w : hiddenByMinimize_) ShowWindow(w, SW_HIDE);
+    ShowWindow(app, SW_MINIMIZE);
+}
+
+void Application::Restore() {
+    const HWND app = Handle();
+    ShowWindow(app, SW_RESTORE);
+    // Bottom first, so they stand in the order they stood in.
+    for (auto it = hiddenByMinimize_.rbegin(); it != hiddenByMinimize_.rend(); ++it)
+        if (IsWindow(*it)) ShowWindow(*it, SW_SHOWNA);
+    hiddenByMinimize_.clear();
+    const HWND last = GetLastActivePopup(app);
+    SetForegroundWindow(last && last != app ? last : mainWindow_);
+}
 
 LRESULT CALLBACK Application::WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -63,6 +81,17 @@ LRESULT CALLBACK Application::WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam
             if (last && last != hwnd && IsWindowVisible(last) && IsWindowEnabled(last)) SetActiveWindow(last);
             return 0;
         }
+        case WM_SYSCOMMAND:
+            // From the task bar: the whole program goes and comes back.
+            if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+                Instance().Minimize();
+                return 0;
+            }
+            if ((wParam & 0xFFF0) == SC_RESTORE && IsIconic(hwnd)) {
+                Instance().Restore();
+                return 0;
+            }
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
         case WM_CLOSE:
             // Closing the task-bar entry closes the main window, as its own close button would.
             if (const HWND main = Instance().mainWindow_; main && IsWindow(main)) PostMessageW(main, WM_CLOSE, 0, 0);

@@ -28,6 +28,7 @@ public:
     void SetIcons(HICON big, HICON smallIcon);
     void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
     void Minimize();
+    void Restore();
 
     IDialogService& Dialogs() { return *dialogs_; }
     // Tests put a recorder here; nullptr restores the system dialogs.
@@ -53,6 +54,7 @@ private:
     HINSTANCE module_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND mainWindow_ = nullptr;
+    std::vector<HWND> hiddenByMinimize_;
     std::wstring title_;
     SystemDialogs systemDialogs_;
     IDialogService* dialogs_ = &systemDialogs_;

@@ -54,13 +54,23 @@ TEST(Descrambler, LastByteGivesFirstCharacter) {
 }
 
 TEST(Descrambler, BytesBelowTheOffsetWrapAround) {
-    // 0 - offset wraps to a value near 2^32; its low bits still give a character.
+    // Worked out by hand from the constants: variant 2 (offset 1, shift 1, mask
+    // 0x37): 0 - 1 = 0xFFFFFFFF, shifted 0x7FFFFFFF, low byte 0xFF, ^ 0x37 = 0xC8.
+    // Variant 4 (offset 9, shift 0, mask 9): 0 - 9 = 0xFFFFFFF7, 0xF7 ^ 0x09 = 0xFE;
+    // 8 - 9 = 0xFFFFFFFF, 0xFF ^ 0x09 = 0xF6. A subtraction that stopped at zero
+    // would give 0x37 and 0x09 instead.
+    ASSERT_EQ(kVariant2.offset, 1u);
+    ASSERT_EQ(kVariant2.mask, 0x37);
+    ASSERT_EQ(kVariant4.offset, 9u);
+    ASSERT_EQ(kVariant4.mask, 0x09);
     const std::uint8_t zero[] = {0};
-    const auto wrapped4 = static_cast<std::uint8_t>(((0u - kVariant4.offset) >> kVariant4.shift) & 0xFF);
-    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr4(zero)[0]), wrapped4 ^ kVariant4.mask);
-    const auto wrapped2 = static_cast<std::uint8_t>(((0u - kVariant2.offset) >> kVariant2.shift) & 0xFF);
-    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr2(zero)[0]), wrapped2 ^ kVariant2.mask);
-    EXPECT_EQ(wrapped2, 0xFF);
+    const std::uint8_t eight[] = {8};
+    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr2(zero)[0]), 0xC8);
+    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr4(zero)[0]), 0xFE);
+    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr4(eight)[0]), 0xF6);
+    // The byte at the offset itself is where the wrap-around stops.
+    const std::uint8_t nine[] = {9};
+    EXPECT_EQ(static_cast<std::uint8_t>(BytsToEncStr4(nine)[0]), 0x09);
 }
 
 TEST(Descrambler, EveryPrintableCharacterCanBeStoredInBothVariants) {

@@ -20,11 +20,25 @@ struct Launched {
     }
 };
 
-void Launch(Launched& run, const std::wstring& arguments) {
+void Launch(Launched& run, const std::wstring& arguments, const std::wstring& folder = {}) {
     std::wstring line = L"\"" + ZandrelPath() + L"\" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &run.pi));
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.empty() ? nullptr : folder.c_str(), &si, &run.pi));
+}
+
+// The program's visible top-level windows of a class, by process.
+std::vector<HWND> VisibleWindows(DWORD pid, const wchar_t* windowClass) {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        wchar_t cls[64] = {};
+        GetClassNameW(w, cls, 64);
+        if (owner == pid && IsWindowVisible(w) && (!windowClass || wcscmp(cls, windowClass) == 0)) found.push_back(w);
+    }
+    return found;
 }
 
 HWND FindMainWindow(DWORD pid, int waitMs = 15000) {
@@ -80,6 +94,38 @@ TEST(Program, OneExistingFileFillsSourceAndTarget) {
     CloseAndWait(run, main);
 }
 
+TEST(Program, ARelativeNameIsMadeAFullPath) {
+    TempDir dir;
+    WriteBytes(dir / L"rel.exe", "MZ");
+    Launched run;
+    Launch(run, L"rel.exe", dir.Path());
+    const HWND main = FindMainWindow(run.pi.dwProcessId);
+    ASSERT_TRUE(main);
+    const auto texts = EditTexts(main);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), dir / L"rel.exe"), 2) << "source and target";
+    CloseAndWait(run, main);
+}
+
+// One task-bar entry, the application's title: the only visible window of the
+// program that has no owner and is no tool window.
+TEST(Program, OneTaskBarEntryCarriesTheTitleZandrel) {
+    Launched run;
+    Launch(run, L"");
+    const HWND main = FindMainWindow(run.pi.dwProcessId);
+    ASSERT_TRUE(main);
+    std::vector<std::wstring> entries;
+    for (const HWND w : VisibleWindows(run.pi.dwProcessId, nullptr)) {
+        const LONG_PTR ex = GetWindowLongPtrW(w, GWL_EXSTYLE);
+        if ((!GetWindow(w, GW_OWNER) && !(ex & WS_EX_TOOLWINDOW)) || (ex & WS_EX_APPWINDOW)) {
+            wchar_t title[64] = {};
+            GetWindowTextW(w, title, 64);
+            entries.push_back(title);
+        }
+    }
+    EXPECT_EQ(entries, std::vector<std::wstring>{L"Zandrel"});
+    CloseAndWait(run, main);
+}
+
 TEST(Program, NoArgumentOrAMissingFileOpensTheWindowEmpty) {
     for (const std::wstring args : {L"", L"\"C:\\no such folder\\nothing.exe\""}) {
         Launched run;
@@ -102,7 +148,17 @@ TEST(Program, TwoArgumentsEndWithoutShowingTheWindow) {
     WriteBytes(dir / L"a.exe", "MZ");
     Launched run;
     Launch(run, L"\"" + (dir / L"a.exe") + L"\" second");
-    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 15000), WAIT_OBJECT_0);
+    // Watched all along: the splash is seen (so the watch works), the main window never.
+    bool splashSeen = false, mainSeen = false;
+    const ULONGLONG end = GetTickCount64() + 15000;
+    while (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < end) {
+        splashSeen = splashSeen || !VisibleWindows(run.pi.dwProcessId, L"ZandrelBanner").empty();
+        mainSeen = mainSeen || !VisibleWindows(run.pi.dwProcessId, L"ZandrelMain").empty();
+        Sleep(1);
+    }
+    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 0), WAIT_OBJECT_0) << "the program did not end";
+    EXPECT_TRUE(splashSeen);
+    EXPECT_FALSE(mainSeen) << "the main window showed";
     DWORD code = 1;
     GetExitCodeProcess(run.pi.hProcess, &code);
     EXPECT_EQ(code, 0u);

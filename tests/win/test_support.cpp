@@ -174,6 +174,8 @@ std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent) {
 }
 
 void MainWindowTest::SetUp() {
+    // A test that minimised the program must not hide the next one's windows.
+    if (const HWND app = Application::Instance().Handle(); IsIconic(app)) ShowWindow(app, SW_RESTORE);
     ClearSettings();
     Application::Instance().SetDialogs(&dialogs);
 }
