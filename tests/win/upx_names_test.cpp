@@ -112,6 +112,16 @@ TEST_P(NamesUpxCannotSpell, EveryJobDoneUnderTheRightNameWithNothingLeftBehind) 
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const auto& l) { return l.find(L"level 6") != l.npos; }));
     EXPECT_EQ(Listing(folder), (std::set<std::wstring>{name, packedName, restoredName}));
     EXPECT_TRUE(dialogs.boxes.empty());
+
+    // The backup and the replace question work on the real names.
+    source = folder + L"\\" + name;
+    form->chkBackup.SetChecked(true);
+    dialogs.answers = {BoxAnswer::Yes};
+    Run(source, restored, false);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::AskReplace)});
+    EXPECT_TRUE(IsPacked(Read(restored))) << "replaced by the new result";
+    EXPECT_EQ(Read(Named(L"_zandrel_bak.exe")), content);
+    EXPECT_EQ(Listing(folder).size(), 4u);
 }
 
 TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
@@ -129,6 +139,15 @@ TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
     EXPECT_EQ(Read(source), content);
     EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
     EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>(3, Message(texts::MsgJobError)));
+
+    // A UPX that cannot even start: the working copy goes too.
+    TempDir elsewhere;
+    Write(elsewhere / L"notaprogram.exe", "plain text");
+    form->edUPX.SetText(elsewhere / L"notaprogram.exe");
+    Run(source, source, false);
+    EXPECT_EQ(dialogs.Texts().back(), Message(texts::MsgStartFailed));
+    EXPECT_EQ(Read(source), content);
+    EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
 }
 
 const Place kPlaces[] = {
