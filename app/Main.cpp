@@ -85,6 +85,7 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::Show() const {
+    Application::Instance().ShowTaskBarEntry();
     ShowWindow(Handle(), SW_SHOWNORMAL);
     UpdateWindow(Handle());
 }
@@ -312,6 +313,7 @@ void TfrmMain::FormCreate() {
     auto name = [this](std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr4(stored)); };
     SettingsKey = name(texts::SettingsKey);
     FavoritesSubKey = name(texts::FavoritesSubKey);
+    WorkingCopiesSubKey = name(texts::WorkingCopiesSubKey);
     Names.upxPath = name(texts::ValUpxPath);
     Names.upxDir = name(texts::ValUpxDir);
     Names.sourceDir = name(texts::ValSourceDir);
@@ -329,6 +331,8 @@ void TfrmMain::FormCreate() {
     DragAcceptFiles(Handle(), TRUE);
     FilterComboBox1.SetItemIndex(1);
     LoadFavorites();
+    // Working copies an earlier run could not remove (it was ended from outside).
+    TemporaryFiles::RemoveLeftovers(SettingsKey + WorkingCopiesSubKey);
     ApplyStoredSettings();
     if (deps_.splash) {
         // The splash, for a moment; it goes also when something fails meanwhile.
@@ -463,7 +467,7 @@ void TfrmMain::btnStartClick() {
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.
-    auto temporaries = std::make_shared<TemporaryFiles>(plan.files.temporaries);
+    auto temporaries = std::make_shared<TemporaryFiles>(plan.files.temporaries, SettingsKey + WorkingCopiesSubKey);
     if (plan.way == RunWay::Console) {
         StartCaptured(plan.commandLine, plan.files.currentFolder, RenamedNotes(plan.files), temporaries);
         return;
@@ -488,11 +492,14 @@ void TfrmMain::btnStartClick() {
         struct Enable {
             HWND main;
             Thourglass& wait;
+            HWND focused;
             ~Enable() {
                 wait.Destroy();
                 EnableWindow(main, TRUE);
+                // Disabling took the focus away, and no activation brings it back.
+                if (focused && IsWindow(focused) && IsChild(main, focused)) ::SetFocus(focused);
             }
-        } enable{Handle(), wait};
+        } enable{Handle(), wait, GetFocus()};
         EnableWindow(Handle(), FALSE);
         ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
         UpdateWindow(wait.Handle());

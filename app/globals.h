@@ -11,6 +11,7 @@ struct SettingNames {
 inline std::wstring ExeDir;           // the program's folder, with a trailing separator
 inline std::wstring SettingsKey;      // below HKEY_CURRENT_USER
 inline std::wstring FavoritesSubKey;  // appended to SettingsKey as it is
+inline std::wstring WorkingCopiesSubKey;  // appended to SettingsKey: jobs' working copies while they exist
 inline SettingNames Names;
 inline bool TestFlag = false;  // set only while Test presses Start
 inline bool ListFlag = false;  // set only while List presses Start

@@ -42,9 +42,13 @@ HWND Application::Handle() {
     // No size, in the middle of the screen: only its task-bar button is seen.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
     hwnd_ = CreateWindowExW(0, wc.lpszClassName, title_.c_str(),
-                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE, x, y, 0, 0, nullptr,
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
                             nullptr, wc.hInstance, nullptr);
     return hwnd_;
+}
+
+void Application::ShowTaskBarEntry() {
+    if (!IsWindowVisible(Handle())) ShowWindow(Handle(), SW_SHOWNA);
 }
 
 void Application::SetIcons(HICON big, HICON smallIcon) {

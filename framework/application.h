@@ -20,11 +20,13 @@ public:
     void SetTitle(std::wstring title);
     const std::wstring& Title() const { return title_; }
 
-    // The application's own window: a visible window of no size that carries
+    // The application's own window: a window of no size that carries
     // the title and the icon on the task bar and owns the program's windows,
     // so that each of them can come to the front and they go and come back
     // together when the program is minimised. Made at the first call.
     HWND Handle();
+    // Shown with the main window: before that, nothing of the program is seen.
+    void ShowTaskBarEntry();
     void SetIcons(HICON big, HICON smallIcon);
     void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
     void Minimize();

@@ -192,6 +192,9 @@ void CoolBar::AddBand(HWND child, int height) {
     band.cxMinChild = 0;
     band.cyMinChild = static_cast<UINT>(height);
     SendMessageW(hwnd_, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+    // The band takes its child anew, which may put it first among its siblings:
+    // the tab order follows the rows from the top only if each goes last.
+    SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CoolBar::SetBandHeight(int index, int height) const {

@@ -48,4 +48,23 @@ void RegistryKey::WriteString(const std::wstring& name, const std::wstring& valu
         throw RegistryError(FormatMessageText(L"Failed to set data for '%s'", name));
 }
 
+std::vector<std::wstring> RegistryKey::ValueNames() const {
+    std::vector<std::wstring> names;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return names;
+    std::wstring name(longest + 1, L'\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD length = longest + 1;
+        if (RegEnumValueW(key_, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name.data(), length);
+    }
+    return names;
+}
+
+bool RegistryKey::DeleteValue(const std::wstring& name) const {
+    return RegDeleteValueW(key_, name.c_str()) == ERROR_SUCCESS;
+}
+
 }  // namespace zandrel

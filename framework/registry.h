@@ -3,6 +3,7 @@
 // failures raise RegistryError with the texts the standard report shows.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/win.h"
 
@@ -27,6 +28,9 @@ public:
     std::optional<std::wstring> ReadString(const std::wstring& name) const;
     // "Failed to set data for '%s'" when it cannot be written.
     void WriteString(const std::wstring& name, const std::wstring& value) const;
+    // The names of the key's values; false from DeleteValue when there was none to remove.
+    std::vector<std::wstring> ValueNames() const;
+    bool DeleteValue(const std::wstring& name) const;
 
 private:
     explicit RegistryKey(HKEY key) : key_(key) {}

@@ -91,6 +91,10 @@ JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
         host.ShowError(Text(texts::MsgNoUpxFolder1) + plan.files.unreachableFolder + Text(texts::MsgNoUpxFolder2));
         return {};
     }
+    if (plan.files.noWorkingName) {
+        host.ShowError(Text(texts::MsgNoWorkCopy));
+        return {};
+    }
 
     if (form.backup && !infoJob) {
         if (!host.CopyFileReplacing(form.source, BackupName(form.source)) &&
@@ -98,9 +102,12 @@ JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
             return {};
     }
 
+    // A result UPX writes under a plain name replaces the target only once it is
+    // finished; otherwise UPX needs the way cleared, as it will not overwrite.
+    const bool replacedAtTheEnd = !plan.files.resultTo.empty();
     if (!inPlace && host.FileExists(form.target)) {
         if (!host.AskReplace(Text(texts::AskReplace))) return {};
-        if (!host.RemoveFile(form.target) &&
+        if (!replacedAtTheEnd && !host.RemoveFile(form.target) &&
             !(host.SetArchiveAttributeOnly(form.target) && host.RemoveFile(form.target))) {
             host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
                            Text(texts::MsgDeleteFailed3));
@@ -109,7 +116,6 @@ JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
     }
 
     if (!plan.files.copyFrom.empty() && !host.CopyFileNew(plan.files.copyFrom, plan.files.copyTo)) {
-        host.RemoveFile(plan.files.copyTo);
         host.ShowError(Text(texts::MsgNoWorkCopy));
         return {};
     }
@@ -137,10 +143,15 @@ void ReportOutcome(RunWay, const RunOutcome& outcome, IJobHost& host) {
 
 void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
     const auto& files = plan.files;
-    if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty() &&
-        !host.MoveReplacing(files.resultFrom, files.resultTo)) {
-        host.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
-        return;
+    if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {
+        // A read-only file in the way is made replaceable, as Start does with a target.
+        const bool put = host.MoveReplacing(files.resultFrom, files.resultTo) ||
+                         (host.FileExists(files.resultTo) && host.SetArchiveAttributeOnly(files.resultTo) &&
+                          host.MoveReplacing(files.resultFrom, files.resultTo));
+        if (!put) {
+            host.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
+            return;
+        }
     }
     ReportOutcome(plan.way, outcome, host);
 }

@@ -36,11 +36,15 @@ public:
     // The 8.3 form of an existing path; the path itself when it has none.
     virtual std::wstring ShortPath(const std::wstring& path) = 0;
     virtual std::wstring FullPath(const std::wstring& path) = 0;
+    // The long form of an existing path (8.3 parts expanded); the path itself otherwise.
+    virtual std::wstring LongPath(const std::wstring& path) = 0;
     // True when the text goes through the ANSI code page and back unchanged.
     virtual bool SurvivesAnsiCodePage(const std::wstring& text) = 0;
-    // A full path in `folder` with a plain name (PlainTempName) that no file has yet.
+    // A full path in `folder` with a plain name (PlainTempName) that no file has yet;
+    // empty when none is free.
     virtual std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
-    virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;  // fails if `to` exists
+    // Fails if `to` exists, and then leaves it alone; a partial copy is removed.
+    virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;
     virtual void ShowError(const std::wstring& text) = 0;          // beep, error box
     virtual bool AskGoOnWithoutBackup(const std::wstring& text) = 0;  // beep, error icon, Yes/No

@@ -42,37 +42,62 @@ std::wstring WinJobHost::ShortPath(const std::wstring& path) {
 
 std::wstring WinJobHost::FullPath(const std::wstring& path) { return FullPathOf(path); }
 
-bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) {
+std::wstring WinJobHost::LongPath(const std::wstring& path) {
+    const auto api = ApiPath(path);
+    const DWORD need = GetLongPathNameW(api.c_str(), nullptr, 0);
+    if (need == 0) return path;
+    std::wstring result(need, L'\0');
+    const DWORD got = GetLongPathNameW(api.c_str(), result.data(), need);
+    if (got == 0 || got >= need) return path;
+    result.resize(got);
+    if (api != path && result.rfind(L"\\\\?\\", 0) == 0) {
+        result.erase(0, 4);
+        if (result.rfind(L"UNC\\", 0) == 0) result.replace(0, 3, L"\\");
+    }
+    return result;
+}
+
+bool SurvivesCodePage(const std::wstring& text, UINT codePage) {
     if (text.empty()) return true;
-    // No best-fit mapping (Omega for a Greek capital omega) and no default character.
-    BOOL usedDefault = FALSE;
     const int length = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr,
-                                          &usedDefault);
+    // No best-fit mapping (Omega for a Greek capital omega) and no default
+    // character; UTF-8 takes neither setting, and fails on what it cannot hold.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* used = utf8 ? nullptr : &usedDefault;
+    const int bytes = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, used);
     if (bytes <= 0 || usedDefault) return false;
     std::string ansi(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), bytes, nullptr, &usedDefault);
+    WideCharToMultiByte(codePage, flags, text.data(), length, ansi.data(), bytes, nullptr, used);
     if (usedDefault) return false;
-    const int chars = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, nullptr, 0);
-    std::wstring back(static_cast<std::size_t>(std::max(chars, 0)), L'\0');
-    if (chars > 0) MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, back.data(), chars);
+    const int chars = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, ansi.data(), bytes, nullptr, 0);
+    if (chars <= 0) return false;
+    std::wstring back(static_cast<std::size_t>(chars), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, ansi.data(), bytes, back.data(), chars);
     return back == text;
 }
+
+bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) { return SurvivesCodePage(text, GetACP()); }
 
 std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {
     // One count for the whole program: two jobs never pick the same name.
     static unsigned counter = 0;
     const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
-    std::wstring path;
     for (int tries = 0; tries < 1000; ++tries) {
-        path = base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
-        if (GetFileAttributesW(ApiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) break;
+        const auto path = base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
+        if (GetFileAttributesW(ApiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) return path;
     }
-    return path;
+    return {};  // never a name that is taken: its file would be removed with the job's
+
 }
 
 bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE) != FALSE;
+    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE)) return true;
+    // Whatever a failed copy left is ours, unless the name was taken already.
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(ApiPath(to).c_str());
+    return false;
 }
 
 bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {

@@ -5,6 +5,9 @@
 
 namespace zandrel {
 
+// True when the text goes through the code page and back unchanged.
+bool SurvivesCodePage(const std::wstring& text, UINT codePage);
+
 class WinJobHost : public IJobHost {
 public:
     // `shortNames` false behaves as a volume without 8.3 names (tests use it).
@@ -19,6 +22,7 @@ public:
     bool SetArchiveAttributeOnly(const std::wstring& path) override;
     std::wstring ShortPath(const std::wstring& path) override;
     std::wstring FullPath(const std::wstring& path) override;
+    std::wstring LongPath(const std::wstring& path) override;
     bool SurvivesAnsiCodePage(const std::wstring& text) override;
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override;
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;

@@ -13,13 +13,28 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> line(request.commandLine.begin(), request.commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        request.currentFolder.empty() ? nullptr : request.currentFolder.c_str(), &si, &pi)) {
+    // A UPX working on copies must not outlive the program, however it ends: it
+    // is started held, put in a kill-on-close job, then let go.
+    const bool onCopies = static_cast<bool>(request.beforeQuit);
+    if (onCopies && !job_) {
+        job_.reset(CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+            job_.reset();
+    }
+    const bool held = onCopies && job_;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS | (held ? CREATE_SUSPENDED : 0),
+                        nullptr, request.currentFolder.empty() ? nullptr : request.currentFolder.c_str(), &si, &pi)) {
         outcome.startResult = GetLastError();
         if (outcome.startResult == 0) outcome.startResult = ERROR_FILE_NOT_FOUND;
         return outcome;
     }
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    if (held) {
+        AssignProcessToJobObject(job_.get(), pi.hProcess);
+        ResumeThread(pi.hThread);
+    }
 
     // Until UPX has ended: the process handle itself decides, never the wake-up reason alone.
     while (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {

@@ -8,6 +8,9 @@ namespace zandrel {
 class ProcessRunAndWait : public IRunAndWait {
 public:
     RunOutcome RunAndWait(const RunRequest& request) override;
+
+private:
+    UniqueHandle job_;  // kills the UPX of a run on working copies when the program ends
 };
 
 }  // namespace zandrel

@@ -15,8 +15,8 @@ struct RunRequest {
     WORD showCommand = SW_HIDE;
     DWORD lingerMs = 0;
     std::wstring currentFolder;  // UPX's current folder; empty: the program's own
-    // Set when the job works on temporary files: a quit request during the run
-    // then ends UPX as well and calls this before the program ends.
+    // Set when the job works on temporary files: UPX then ends with the program,
+    // and a quit request during the run ends UPX and calls this before the program ends.
     std::function<void()> beforeQuit;
 };
 

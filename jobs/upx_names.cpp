@@ -1,5 +1,6 @@
 #include "jobs/upx_names.h"
 
+#include <cwctype>
 #include <optional>
 
 #include "jobs/job_command.h"
@@ -17,18 +18,55 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
 // form (a folder is never renamed by UPX, so that form is safe), or by bare
 // names with UPX started in that folder.
 struct FolderReach {
-    std::wstring spelled;  // empty when names are relative
+    std::wstring folder;   // where the plain-named files go
+    std::wstring spelled;  // how UPX names that folder; empty when names are relative
     bool relative = false;
 };
 
 std::optional<FolderReach> ReachFolder(const std::wstring& folder, IJobHost& host) {
     const std::wstring longest(kPlainNameLength, L'a');
-    if (UpxCanUse(Join(folder, longest), host)) return FolderReach{folder, false};
+    if (UpxCanUse(Join(folder, longest), host)) return FolderReach{folder, folder, false};
     const auto shortForm = host.ShortPath(folder);
-    if (shortForm != folder && UpxCanUse(Join(shortForm, longest), host)) return FolderReach{shortForm, false};
+    if (shortForm != folder && UpxCanUse(Join(shortForm, longest), host)) return FolderReach{folder, shortForm, false};
     // A relative name makes a full path in the current folder; it must fit too.
-    if (Join(folder, longest).size() + kUpxTempRoom <= kUpxPathLimit) return FolderReach{{}, true};
+    if (Join(folder, longest).size() + kUpxTempRoom <= kUpxPathLimit) return FolderReach{folder, {}, true};
     return std::nullopt;
+}
+
+// How much of a full path is its volume's root: "C:\" or "\\server\share\".
+std::size_t RootLength(const std::wstring& path) {
+    if (path.size() >= 2 && path[1] == L':') return path.size() > 2 ? 3 : 2;
+    if (path.rfind(L"\\\\", 0) == 0) {
+        const auto server = path.find(L'\\', 2);
+        if (server == std::wstring::npos) return path.size();
+        const auto share = path.find(L'\\', server + 1);
+        return share == std::wstring::npos ? path.size() : share + 1;
+    }
+    return 0;
+}
+
+// The wanted file's own folder, or else the nearest folder above it that UPX
+// can reach: still on the same volume, so the result is moved, not copied.
+std::optional<FolderReach> ReachNearest(std::wstring folder, IJobHost& host) {
+    const std::size_t root = RootLength(folder);
+    for (;;) {
+        if (auto reach = ReachFolder(folder, host)) return reach;
+        const auto parent = FolderPart(folder);
+        if (parent.empty() || parent == folder || parent.size() < root) return std::nullopt;
+        folder = parent;
+    }
+}
+
+// A full path without the \\?\ prefix (the command line and UPX know no such form).
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + path.substr(7);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    return path;
+}
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    return s;
 }
 
 }  // namespace
@@ -53,7 +91,7 @@ std::wstring PlainTempName(unsigned long processId, unsigned number, const std::
         }
         if (plain) extension = ext;
     }
-    return L"~zandrel-" + std::to_wstring(processId % 100000) + L"-" + std::to_wstring(number % 1000) + extension;
+    return kPlainNamePrefix + std::to_wstring(processId % 100000) + L"-" + std::to_wstring(number % 1000) + extension;
 }
 
 UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
@@ -61,7 +99,12 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     UpxFiles files;
     const bool readsOnly = infoJob;
     const bool toOther = !infoJob && !inPlace;
-    if (UpxCanUse(source, host) && (!toOther || UpxCanUse(target, host))) {
+    // A file UPX rewrites in place ends up under the name it was given, so an
+    // 8.3 alias of the source would rename it.
+    const auto fullSource = WithoutLongPrefix(host.FullPath(source));
+    const auto longSource = WithoutLongPrefix(host.LongPath(fullSource));
+    const bool alias = !readsOnly && !toOther && Lower(FileNamePart(longSource)) != Lower(FileNamePart(fullSource));
+    if (UpxCanUse(source, host) && !alias && (!toOther || UpxCanUse(target, host))) {
         // The usual case: the command line is exactly what it always was.
         files.source = source;
         if (toOther) files.output = target;
@@ -69,28 +112,36 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     }
 
     // From here on names may be relative to UPX's own folder: use full paths.
-    const auto fullSource = host.FullPath(source);
-    const auto fullTarget = toOther ? host.FullPath(target) : fullSource;
-    const auto workFolder = FolderPart(fullTarget);
+    const auto fullTarget = toOther ? WithoutLongPrefix(host.FullPath(target)) : longSource;
+    const auto wantedFolder = FolderPart(fullTarget);
     std::optional<FolderReach> reach;
     bool reachTried = false;
-    // A new plain-named file in the work folder, as UPX is to name it.
+    enum class Trouble { None, Unreachable, NoName } trouble = Trouble::None;
+    // A new plain-named file where UPX can reach it, as UPX is to name it.
     auto temporary = [&](std::wstring& full) -> std::optional<std::wstring> {
-        if (!reachTried) reach = ReachFolder(workFolder, host), reachTried = true;
-        if (!reach) return std::nullopt;
-        full = host.FreeTempName(workFolder, fullSource);
+        if (!reachTried) reach = ReachNearest(wantedFolder, host), reachTried = true;
+        if (!reach) {
+            trouble = Trouble::Unreachable;
+            return std::nullopt;
+        }
+        full = host.FreeTempName(reach->folder, fullSource);
+        if (full.empty()) {
+            trouble = Trouble::NoName;
+            return std::nullopt;
+        }
         files.temporaries.push_back(full);
         const auto name = full.substr(full.find_last_of(L"\\/") + 1);
         if (reach->relative) {
-            files.currentFolder = workFolder;
+            files.currentFolder = reach->folder;
             return name;
         }
         return Join(reach->spelled, name);
     };
-    auto fail = [&workFolder] {
+    auto fail = [&] {
         UpxFiles none;
-        none.unreachable = true;
-        none.unreachableFolder = workFolder;
+        none.unreachable = trouble == Trouble::Unreachable;
+        none.noWorkingName = trouble == Trouble::NoName;
+        none.unreachableFolder = wantedFolder;
         return none;
     };
 
@@ -111,12 +162,13 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
             files.renamed.push_back({source, *given});
         }
     } else {
-        // In place: UPX works on a copy, which replaces the file once it is finished.
+        // In place: UPX works on a copy, which replaces the file once it is
+        // finished, under the file's own (long) name.
         std::wstring copy;
         const auto given = temporary(copy);
         if (!given) return fail();
         files.copyFrom = fullSource, files.copyTo = copy;
-        files.resultFrom = copy, files.resultTo = fullSource;
+        files.resultFrom = copy, files.resultTo = longSource;
         files.source = *given;
         files.renamed.push_back({source, *given});
     }

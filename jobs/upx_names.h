@@ -16,7 +16,8 @@ class IJobHost;
 // The longest path UPX opens, and the room its own temporary file needs in a folder.
 inline constexpr std::size_t kUpxPathLimit = 259;
 inline constexpr std::size_t kUpxTempRoom = 14;
-// No plain temporary name is longer than this (see PlainTempName).
+// Every plain temporary name begins so, and no such name is longer than the limit.
+inline constexpr const wchar_t* kPlainNamePrefix = L"~zandrel-";
 inline constexpr std::size_t kPlainNameLength = 24;
 
 // A temporary file's plain name: ASCII only, with the source's extension when
@@ -39,14 +40,16 @@ struct UpxFiles {
     std::vector<std::wstring> temporaries;  // removed after the run, whatever happened
     // For the console window: the real names UPX's output calls otherwise.
     std::vector<std::pair<std::wstring, std::wstring>> renamed;  // real name, name given to UPX
-    bool unreachable = false;    // UPX cannot be given the job at all
+    bool unreachable = false;    // no folder on the way to the file's root can be reached by UPX
+    bool noWorkingName = false;  // no free plain name was found
     std::wstring unreachableFolder;
 };
 
 // Decides how the job's files reach UPX. `source` and `target` are the form's
 // texts; `inPlace` tells that UPX works on the source itself (or only reads it,
 // for test and list, where `infoJob` is set). Names UPX can use stay exactly as
-// they are. Makes no change on disk: the copy is the caller's.
+// they are. Plain-named files go in the wanted file's folder, or in the nearest
+// folder above it that UPX can reach. Makes no change on disk: the copy is the caller's.
 UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
                           IJobHost& host);
 

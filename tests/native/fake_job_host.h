@@ -61,6 +61,12 @@ public:
         const auto it = shortForms.find(p);
         return it == shortForms.end() ? p : it->second;
     }
+    std::map<std::wstring, std::wstring> longForms;   // 8.3 aliases and the names they stand for
+    std::wstring LongPath(const std::wstring& p) override {
+        const auto it = longForms.find(p);
+        return it == longForms.end() ? p : it->second;
+    }
+    bool noFreeNames = false;
     std::wstring FullPath(const std::wstring& p) override {
         const auto it = fullForms.find(p);
         return it == fullForms.end() ? p : it->second;
@@ -72,10 +78,12 @@ public:
         return true;
     }
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& source) override {
+        if (noFreeNames) return {};
         return (folder.back() == L'\\' ? folder : folder + L"\\") + PlainTempName(7, ++tempCount, source);
     }
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override {
         log.push_back(L"copy-new " + from + L" " + to);
+        if (!files.count(from)) return false;
         if (copyFails || files.count(to)) return false;
         files.insert(to);
         return true;

@@ -128,7 +128,7 @@ TEST(UpxNames, AFolderUpxCannotSpellIsReachedByItsShortFormOrAsUpxsCurrentFolder
     EXPECT_EQ(plan.files.resultTo, source);
 }
 
-TEST(UpxNames, LongPathsGoByTheirShortFormsOrAreRefusedBeforeAnythingIsTouched) {
+TEST(UpxNames, LongPathsGoByTheirShortFormsOrThroughTheNearestFolderUpxReaches) {
     std::wstring deep = L"C:";
     while (deep.size() < 300) deep += L"\\a-rather-long-folder-name";
     const auto source = deep + L"\\app.exe";
@@ -142,15 +142,68 @@ TEST(UpxNames, LongPathsGoByTheirShortFormsOrAreRefusedBeforeAnythingIsTouched) 
     EXPECT_EQ(plan.commandLine, L"C:\\upx\\upx.exe -6 \"C:\\A-RATH~1\\A-RATH~1\\A-RATH~1\\" +
                                     PlainTempName(7, 1, L"x.exe") + L"\"");
 
-    // Too long even as UPX's current folder, and no short form: a clear no, and no backup yet.
+    // Without short names the working copy goes up to the nearest folder UPX can
+    // name (same volume: the finished result is renamed into place, not copied).
     FakeHost none;
     none.folders.insert(deep);
-    none.files.insert(source);
+    plan = Prepare(none, source, source);
+    std::wstring reached = deep;
+    while (reached.size() + 1 + kPlainNameLength + kUpxTempRoom > kUpxPathLimit)
+        reached = reached.substr(0, reached.find_last_of(L'\\'));
+    const auto copy = Temp(reached, 1);
+    EXPECT_EQ(plan.commandLine, L"C:\\upx\\upx.exe -6 \"" + copy + L"\"");
+    EXPECT_EQ(plan.files.resultFrom, copy);
+    EXPECT_EQ(plan.files.resultTo, source);
+    EXPECT_TRUE(none.errors.empty());
+}
+
+TEST(UpxNames, AnAliasOfTheSourceIsNeverGivenForAJobInPlace) {
+    // UPX would leave the file under the name it was given: the short one.
+    FakeHost h;
+    const std::wstring alias = L"C:\\src\\MYPROG~1.EXE", real = L"C:\\src\\My Program.exe";
+    h.files.insert(real);
+    h.identity[alias] = real;
+    h.longForms[alias] = real;
+    auto plan = Prepare(h, alias, alias);
+    const auto copy = L"C:\\src\\" + PlainTempName(7, 1, alias);
+    EXPECT_EQ(plan.commandLine, L"C:\\upx\\upx.exe -6 \"" + copy + L"\"");
+    EXPECT_EQ(plan.files.resultTo, real) << "the result takes the file's own name";
+    // Only read, the alias is fine as it is.
+    plan = Prepare(h, alias, L"", true);
+    EXPECT_EQ(plan.commandLine, L"C:\\upx\\upx.exe -t \"" + alias + L"\"");
+}
+
+TEST(UpxNames, AnExistingTargetIsReplacedOnlyByAFinishedResult) {
+    FakeHost h;
+    const std::wstring target = L"C:\\out\\\u65e5\u672c.exe";
+    h.files.insert(target);
+    h.answerReplace = true;
+    const auto plan = Prepare(h, L"C:\\src\\app.exe", target);
+    EXPECT_EQ(h.questions, std::vector<std::wstring>{T(texts::AskReplace)});
+    EXPECT_TRUE(h.files.count(target)) << "not deleted before the run";
+    EXPECT_TRUE(h.log.empty());
+    FinishJob(plan, {0, 1}, h);
+    EXPECT_TRUE(h.files.count(target)) << "a failed job leaves it";
+    // A read-only target is made replaceable when the result is there.
+    const auto output = Temp(L"C:\\out", 1);
+    h.files.insert(output);
+    h.readOnly.insert(target);
+    h.unmovable.insert(output);  // the first move fails, as on a read-only target
+    h.log.clear();
+    FinishJob(plan, {0, 0}, h);
+    EXPECT_EQ(h.log, (std::vector<std::wstring>{L"move " + output + L" " + target, L"attrib " + target,
+                                                L"move " + output + L" " + target}));
+}
+
+TEST(UpxNames, NoFreePlainNameStopsTheJobBeforeAnythingIsTouched) {
+    FakeHost h;
+    h.noFreeNames = true;
+    h.files.insert(kOmega);
     auto f = Form();
-    f.source = f.target = source;
-    EXPECT_EQ(PrepareJob(f, none).way, RunWay::None);
-    EXPECT_EQ(none.errors, std::vector<std::wstring>{T(texts::MsgNoUpxFolder1) + deep + T(texts::MsgNoUpxFolder2)});
-    EXPECT_TRUE(none.log.empty()) << "no backup, no copy";
+    f.source = f.target = kOmega;
+    EXPECT_EQ(PrepareJob(f, h).way, RunWay::None);
+    EXPECT_EQ(h.errors, std::vector<std::wstring>{T(texts::MsgNoWorkCopy)});
+    EXPECT_TRUE(h.log.empty()) << "no backup, no copy";
 }
 
 TEST(UpxNames, TheLengthUpxCanOpenLeavesRoomForItsOwnTemporaryFile) {

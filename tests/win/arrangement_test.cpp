@@ -66,9 +66,9 @@ TEST_F(Arrangement, EitherWindowComesToTheFront) {
 }
 
 TEST_F(Arrangement, TheFocusComesBackWhereTheUserLeftIt) {
-    EXPECT_EQ(GetFocus(), GetNextDlgTabItem(form->Handle(), nullptr, FALSE))
-        << "at first, the first control in tab order";
-    EXPECT_NE(GetFocus(), nullptr);
+    EXPECT_EQ(GetFocus(), form->cbShellDrive1.Handle()) << "at first, the first control in tab order: the drive";
+    // The left pane's controls follow its rows from the top.
+    EXPECT_EQ(GetNextDlgTabItem(form->Handle(), form->cbShellDrive1.Handle(), FALSE), form->FilterComboBox1.Handle());
     form->edTarget.SetFocus();
     messageOutput->ShowNonModal();
     Activate(messageOutput->Handle());

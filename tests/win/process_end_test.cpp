@@ -104,6 +104,35 @@ TEST(ProgramEnd, AQuitDuringAHiddenRunOnAWorkingCopyEndsUpxAndRemovesTheCopy) {
     EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
 }
 
+// Killed from outside during a hidden run on a working copy: UPX ends with the
+// program, and the copy it could not remove goes at the program's next start.
+class ProgramKilled : public MainWindowTest {};
+
+TEST_F(ProgramKilled, TheWorkingCopyLeftBehindGoesAtTheNextStart) {
+    TempDir dir(L"ze");
+    const std::string original = "MZ the user's program";
+    WriteBytes(dir / L"\u03a9mega.exe", original);
+    Child child;
+    StartChild(child, "DISABLED_RunsAHiddenJobOnACopy", dir.Path());
+    DWORD upx = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
+            if (!found.empty()) upx = found[0];
+            return upx != 0 && Listing(dir.Path()).size() == 2;
+        },
+        20000));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, upx));
+    TerminateProcess(child.pi.hProcess, 9);
+    EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "UPX outlived the program";
+    ASSERT_EQ(Listing(dir.Path()).size(), 2u) << "nothing could remove the copy yet";
+    EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
+    // The next start of the program.
+    MakeWindow();
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"\u03a9mega.exe"});
+    EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
+}
+
 // A parent that hands its C runtime's handles over (as a program started by
 // another C program is given them) must not take UPX's output away from the pipes.
 TEST(ProgramEnd, UpxWritesIntoThePipesWhateverStartedTheProgram) {
@@ -179,6 +208,18 @@ TEST_F(InAChild, DISABLED_QuitsDuringAHiddenRun) {
     SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); });
     form->btnStart.Click();
     ADD_FAILURE() << "the run returned instead of ending the program";
+}
+
+TEST_F(InAChild, DISABLED_RunsAHiddenJobOnACopy) {
+    ProcessRunAndWait real;
+    shortNames = false;
+    MakeWindow(&real);
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir + L"\\\u03a9mega.exe");
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    form->btnStart.Click();  // ended from outside long before UPX is done
 }
 
 TEST_F(InAChild, DISABLED_CapturesTheStandin) {

@@ -83,6 +83,12 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
         EXPECT_EQ(dialogs.Texts(), expected) << "exit code " << code;
     }
     EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe"));
+    // Disabling the window takes the keyboard away (on Windows; Wine keeps a
+    // child's focus, so the run takes it here); it comes back to where it was.
+    SetForegroundWindow(form->Handle());
+    runner.during = [] { SetFocus(nullptr); };
+    form->btnStart.Click();
+    EXPECT_EQ(GetFocus(), form->btnStart.Handle());
 }
 
 // UPX's own console closes the moment UPX ends: its failures are reported

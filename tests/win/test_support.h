@@ -119,7 +119,9 @@ struct FakeRunner : IRunAndWait {
     std::vector<Call> calls;
     RunOutcome answer;
     HWND main = nullptr;
+    std::function<void()> during;  // what happens while UPX runs
     RunOutcome RunAndWait(const RunRequest& request) override {
+        if (during) during();
         const HWND back = FindWindowW(L"ZandrelDosBoxBack", L"Orvo Zandrel v1.0...Background");
         const HWND wait = FindWindowW(L"ZandrelHourglass", nullptr);
         RECT backRect{};

@@ -5,6 +5,8 @@
 
 #include "app/descrambler.h"
 #include "framework/files.h"
+#include "console/DosCommand.h"
+#include "jobs/job_host.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
 #include "zandrel_texts.h"
@@ -19,6 +21,19 @@ bool IsPacked(const std::string& bytes) { return bytes.rfind(std::string("ZSTNDP
 std::string Read(const std::wstring& path) { return ReadBytes(ApiPath(path)); }
 
 void Write(const std::wstring& path, const std::string& bytes) { WriteBytes(ApiPath(path), bytes); }
+
+// Every file below a folder, by its path from there: nothing is missed in a folder above the file's.
+std::set<std::wstring> AllFiles(const std::wstring& root, const std::wstring& prefix = {}) {
+    std::set<std::wstring> files;
+    for (const auto& name : Listing(root)) {
+        const auto path = root + L"\\" + name;
+        if (GetFileAttributesW(ApiPath(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            files.merge(AllFiles(path, prefix + name + L"\\"));
+        else
+            files.insert(prefix + name);
+    }
+    return files;
+}
 
 // Where the file lies: a name or a folder the code page cannot spell, or a path too long for UPX.
 struct Place {
@@ -49,6 +64,16 @@ protected:
         Write(source, content);
     }
     std::wstring Named(const std::wstring& suffix) const { return folder + L"\\" + std::get<0>(GetParam()).stem + suffix; }
+    // The files below the test's folder, by their names in the file's folder.
+    std::set<std::wstring> Files() const {
+        std::set<std::wstring> names;
+        const auto below = std::get<0>(GetParam()).folder;
+        for (auto path : AllFiles(dir.Path())) {
+            if (!below.empty() && path.rfind(below + L"\\", 0) == 0) path = path.substr(below.size() + 1);
+            names.insert(path);
+        }
+        return names;
+    }
     void Run(const std::wstring& from, const std::wstring& to, bool decompress) {
         form->rbDecompress.SetChecked(decompress);
         form->rbCompress.SetChecked(!decompress);
@@ -86,10 +111,10 @@ TEST_P(NamesUpxCannotSpell, EveryJobDoneUnderTheRightNameWithNothingLeftBehind) 
     // In place, there and back.
     Run(source, source, false);
     EXPECT_TRUE(IsPacked(Read(source))) << "compressed in place";
-    EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
+    EXPECT_EQ(Files(), std::set<std::wstring>{name});
     Run(source, source, true);
     EXPECT_EQ(Read(source), content) << "decompressed in place";
-    EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
+    EXPECT_EQ(Files(), std::set<std::wstring>{name});
 
     // To other names, there and back; the source is left alone.
     Run(source, packed, false);
@@ -98,7 +123,7 @@ TEST_P(NamesUpxCannotSpell, EveryJobDoneUnderTheRightNameWithNothingLeftBehind) 
     Run(packed, restored, true);
     EXPECT_EQ(Read(restored), content);
     EXPECT_TRUE(IsPacked(Read(packed)));
-    EXPECT_EQ(Listing(folder), (std::set<std::wstring>{name, packedName, restoredName}));
+    EXPECT_EQ(Files(), (std::set<std::wstring>{name, packedName, restoredName}));
     EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
 
     // Test and List read the file; the console window says which file UPX's output is about.
@@ -110,7 +135,7 @@ TEST_P(NamesUpxCannotSpell, EveryJobDoneUnderTheRightNameWithNothingLeftBehind) 
     EXPECT_TRUE(std::any_of(tested.begin(), tested.end(), [](const auto& l) { return l.find(L"[OK]") != l.npos; }));
     const auto listed = Captured(form->btnList);
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const auto& l) { return l.find(L"level 6") != l.npos; }));
-    EXPECT_EQ(Listing(folder), (std::set<std::wstring>{name, packedName, restoredName}));
+    EXPECT_EQ(Files(), (std::set<std::wstring>{name, packedName, restoredName}));
     EXPECT_TRUE(dialogs.boxes.empty());
 
     // The backup and the replace question work on the real names.
@@ -121,15 +146,26 @@ TEST_P(NamesUpxCannotSpell, EveryJobDoneUnderTheRightNameWithNothingLeftBehind) 
     EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::AskReplace)});
     EXPECT_TRUE(IsPacked(Read(restored))) << "replaced by the new result";
     EXPECT_EQ(Read(Named(L"_zandrel_bak.exe")), content);
-    EXPECT_EQ(Listing(folder).size(), 4u);
+    EXPECT_EQ(Files().size(), 4u);
 }
 
 TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
     const auto name = source.substr(source.rfind(L'\\') + 1);
+    const auto old = Named(L"-old.exe");
+    const auto oldName = old.substr(old.rfind(L'\\') + 1);
+    Write(old, "an older result");
     {
         EnvSwitch fail(L"STANDIN_FAIL_WRITE", L"1");
         Run(source, source, false);
         Run(source, Named(L"-packed.exe"), false);
+        // An existing target the user agreed to replace is replaced only by a finished result.
+        dialogs.answers = {BoxAnswer::Yes};
+        Run(source, old, false);
+        EXPECT_EQ(Read(old), "an older result");
+        ASSERT_EQ(dialogs.Texts().size(), 4u);
+        EXPECT_EQ(dialogs.Texts()[2], Message(texts::AskReplace));
+        dialogs.boxes.erase(dialogs.boxes.begin() + 2);
+        DeleteFileW(ApiPath(old).c_str());
     }
     {
         // UPX did the work but reported an error: its result is not taken either.
@@ -137,8 +173,8 @@ TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
         Run(source, source, false);
     }
     EXPECT_EQ(Read(source), content);
-    EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>(3, Message(texts::MsgJobError)));
+    EXPECT_EQ(Files(), std::set<std::wstring>{name});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>(4, Message(texts::MsgJobError)));
 
     // A UPX that cannot even start: the working copy goes too.
     TempDir elsewhere;
@@ -147,7 +183,7 @@ TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
     Run(source, source, false);
     EXPECT_EQ(dialogs.Texts().back(), Message(texts::MsgStartFailed));
     EXPECT_EQ(Read(source), content);
-    EXPECT_EQ(Listing(folder), std::set<std::wstring>{name});
+    EXPECT_EQ(Files(), std::set<std::wstring>{name});
 }
 
 const Place kPlaces[] = {
@@ -176,27 +212,76 @@ std::wstring DeepFolder() {
 const Place kDeep[] = {{"path of 300 characters", DeepFolder(), L"app"}};
 
 INSTANTIATE_TEST_SUITE_P(LongPath, NamesUpxCannotSpell,
-                         ::testing::Combine(::testing::ValuesIn(kDeep), ::testing::Values(true)),
-                         [](const auto&) { return std::string("with_short_names"); });
+                         ::testing::Combine(::testing::ValuesIn(kDeep), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<1>(info.param) ? "with_short_names" : "without_short_names");
+                         });
 
-// Without short names such a folder cannot be reached at all: a clear no, and nothing touched.
-TEST_F(MainWindowTest, APathTooLongForUpxWithoutShortFormIsRefusedUntouched) {
-    shortNames = false;
-    try { MakeWindow(); } catch (const Error& e) { ADD_FAILURE() << Narrow(e.Message()); return; }
+// UPX leaves a file it rewrites under the name it was given: an 8.3 alias of
+// the source would rename it. The job goes through a working copy instead.
+TEST_F(MainWindowTest, AJobInPlaceOnAShortNameKeepsTheFilesOwnName) {
+    ProcessRunAndWait real;
+    MakeWindow(&real);
     TempDir dir(L"zn");
-    std::wstring folder = dir.Path() + L"\\" + DeepFolder();
-    for (std::size_t at = dir.Path().size() + 1; at != std::wstring::npos; at = folder.find(L'\\', at + 1))
-        CreateDirectoryW(ApiPath(folder.substr(0, folder.find(L'\\', at + 1))).c_str(), nullptr);
-    const auto source = folder + L"\\app.exe";
-    Write(source, "MZ original");
+    const auto source = dir / L"my long program name.exe";
+    Write(source, "MZ the user's program");
+    wchar_t shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(source.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortName), source);
     form->edUPX.SetText(StandinPath());
-    form->edSource.SetText(source);
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    form->edSource.SetText(shortName);
     form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(),
-              std::vector<std::wstring>{Message(texts::MsgNoUpxFolder1) + folder + Message(texts::MsgNoUpxFolder2)});
-    EXPECT_TRUE(runner.calls.empty());
-    EXPECT_EQ(Listing(folder), std::set<std::wstring>{L"app.exe"}) << "no backup, no copy";
-    EXPECT_EQ(Read(source), "MZ original");
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"my long program name.exe"});
+    EXPECT_TRUE(IsPacked(Read(source)));
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The stand-in fails as UPX for Windows does, which is what makes the tests above mean something.
+TEST(StandIn, BehavesLikeUpxForWindowsWithNames) {
+    TempDir dir(L"zs");
+    const auto omega = dir / L"\u03a9mega.exe";
+    Write(omega, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    TDosCommand upx;
+    upx.CommandLine = L"\"" + StandinPath() + L"\" -t \"" + omega + L"\"";
+    upx.Execute();
+    ASSERT_TRUE(WaitIdle(upx));
+    EXPECT_EQ(upx.ExitCode(), 1u) << "a name outside the code page is not found";
+    ASSERT_FALSE(upx.CapturedLines.empty());
+    EXPECT_NE(upx.CapturedLines.back().find("FileNotFoundException"), std::string::npos) << upx.CapturedLines.back();
+    EXPECT_EQ(upx.OutputReturnCode(), TReturnCode::rcCRLF);
+
+    // It prints names in the ANSI code page: \u00dc is the one byte 0xDC.
+    const auto uebung = dir / L"\u00dcbung.exe";
+    Write(uebung, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    upx.CommandLine = L"\"" + StandinPath() + L"\" -l \"" + uebung + L"\"";
+    upx.Execute();
+    ASSERT_TRUE(WaitIdle(upx));
+    EXPECT_EQ(upx.ExitCode(), 0u);
+    EXPECT_TRUE(std::any_of(upx.CapturedLines.begin(), upx.CapturedLines.end(),
+                            [](const std::string& l) { return l.find("\xDC" "bung.exe") != std::string::npos; }));
+
+    // In place on a short name, the file ends up under that name, as measured with UPX.
+    wchar_t shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(omega.c_str(), shortName, MAX_PATH), 0u);
+    upx.CommandLine = L"\"" + StandinPath() + L"\" -d \"" + shortName + L"\"";
+    upx.Execute();
+    ASSERT_TRUE(WaitIdle(upx));
+    EXPECT_EQ(upx.ExitCode(), 0u);
+    const auto shortPart = std::wstring(shortName).substr(std::wstring(shortName).rfind(L'\\') + 1);
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{shortPart, L"\u00dcbung.exe"}));
+}
+
+// Which names survive the code page: by what each code page holds.
+TEST(StandIn, NamesThatSurviveACodePage) {
+    EXPECT_TRUE(SurvivesCodePage(L"C:\\\u00dcbung.exe", 1252));
+    EXPECT_FALSE(SurvivesCodePage(L"C:\\\u03a9mega.exe", 1252)) << "best-fit Omega is no survival";
+    EXPECT_FALSE(SurvivesCodePage(L"C:\\\u65e5\u672c.exe", 1252));
+    EXPECT_TRUE(SurvivesCodePage(L"C:\\\u65e5\u672c \u03a9.exe", 932)) << "Shift-JIS holds both";
+    EXPECT_FALSE(SurvivesCodePage(L"C:\\\u00dcbung.exe", 932));
+    EXPECT_TRUE(SurvivesCodePage(L"C:\\\u65e5\u672c \u03a9 \u00dc.exe", CP_UTF8)) << "UTF-8 holds every name";
+    EXPECT_FALSE(SurvivesCodePage(std::wstring(L"C:\\") + wchar_t(0xD800) + L".exe", CP_UTF8)) << "a lone surrogate";
 }
 
 }  // namespace
