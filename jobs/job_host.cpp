@@ -23,39 +23,35 @@ bool WinJobHost::SetArchiveAttributeOnly(const std::wstring& path) {
     return SetFileAttributesW(ApiPath(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != FALSE;
 }
 
-std::wstring WinJobHost::ShortPath(const std::wstring& path) {
-    if (!shortNames_) return path;
+namespace {
+
+// A path through GetShortPathNameW or GetLongPathNameW; the path itself when
+// the system has no answer. The \\?\ form a long path needed for the call is
+// taken off again: command lines cannot carry it.
+std::wstring ConvertedPath(const std::wstring& path, DWORD(WINAPI* convert)(LPCWSTR, LPWSTR, DWORD)) {
     const auto api = ApiPath(path);
-    const DWORD need = GetShortPathNameW(api.c_str(), nullptr, 0);
+    const DWORD need = convert(api.c_str(), nullptr, 0);
     if (need == 0) return path;
     std::wstring result(need, L'\0');
-    const DWORD got = GetShortPathNameW(api.c_str(), result.data(), need);
+    const DWORD got = convert(api.c_str(), result.data(), need);
     if (got == 0 || got >= need) return path;
     result.resize(got);
     if (api != path && result.rfind(L"\\\\?\\", 0) == 0) {
-        // A command line cannot carry the \\?\ form of the program path.
         result.erase(0, 4);
         if (result.rfind(L"UNC\\", 0) == 0) result.replace(0, 3, L"\\");
     }
     return result;
+}
+
+}  // namespace
+
+std::wstring WinJobHost::ShortPath(const std::wstring& path) {
+    return shortNames_ ? ConvertedPath(path, GetShortPathNameW) : path;
 }
 
 std::wstring WinJobHost::FullPath(const std::wstring& path) { return FullPathOf(path); }
 
-std::wstring WinJobHost::LongPath(const std::wstring& path) {
-    const auto api = ApiPath(path);
-    const DWORD need = GetLongPathNameW(api.c_str(), nullptr, 0);
-    if (need == 0) return path;
-    std::wstring result(need, L'\0');
-    const DWORD got = GetLongPathNameW(api.c_str(), result.data(), need);
-    if (got == 0 || got >= need) return path;
-    result.resize(got);
-    if (api != path && result.rfind(L"\\\\?\\", 0) == 0) {
-        result.erase(0, 4);
-        if (result.rfind(L"UNC\\", 0) == 0) result.replace(0, 3, L"\\");
-    }
-    return result;
-}
+std::wstring WinJobHost::LongPath(const std::wstring& path) { return ConvertedPath(path, GetLongPathNameW); }
 
 bool SurvivesCodePage(const std::wstring& text, UINT codePage) {
     if (text.empty()) return true;

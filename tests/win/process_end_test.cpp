@@ -62,6 +62,19 @@ bool WaitFor(const std::function<bool()>& condition, int ms) {
     return condition();
 }
 
+// The first UPX the child starts, once it runs; 0 when none came.
+DWORD UpxOf(const Child& child, const std::function<bool()>& alsoWaitFor = [] { return true; }) {
+    DWORD upx = 0;
+    WaitFor(
+        [&] {
+            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
+            if (!found.empty()) upx = found[0];
+            return upx != 0 && alsoWaitFor();
+        },
+        20000);
+    return upx;
+}
+
 // ---- The parent's side ----
 
 TEST(ProgramEnd, ClosingDuringACapturedRunEndsUpxAndRemovesItsWorkingCopy) {
@@ -78,15 +91,7 @@ TEST(ProgramEnd, ACapturedUpxEndsWhenTheProgramIsEndedFromOutside) {
     TempDir dir(L"ze");
     Child child;
     StartChild(child, "DISABLED_RunsACapturedUpx", dir.Path());
-    DWORD upx = 0;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
-            if (!found.empty()) upx = found[0];
-            return upx != 0;
-        },
-        20000));
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, upx));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, UpxOf(child)));
     ASSERT_TRUE(process);
     TerminateProcess(child.pi.hProcess, 9);
     EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "UPX outlived the program";
@@ -114,15 +119,8 @@ TEST_F(ProgramKilled, TheWorkingCopyLeftBehindGoesAtTheNextStart) {
     WriteBytes(dir / L"\u03a9mega.exe", original);
     Child child;
     StartChild(child, "DISABLED_RunsAHiddenJobOnACopy", dir.Path());
-    DWORD upx = 0;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
-            if (!found.empty()) upx = found[0];
-            return upx != 0 && Listing(dir.Path()).size() == 2;
-        },
-        20000));
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, upx));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, UpxOf(child, [&] { return Listing(dir.Path()).size() == 2; })));
+    ASSERT_TRUE(process);
     TerminateProcess(child.pi.hProcess, 9);
     EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "UPX outlived the program";
     ASSERT_EQ(Listing(dir.Path()).size(), 2u) << "nothing could remove the copy yet";
