@@ -65,8 +65,12 @@ int wmain(int argc, wchar_t** argv) {
     SetEnvironmentVariableW(L"STANDIN_SLEEP_MS", L"5000");
     const std::wstring command = L"\"" + std::wstring(argv[1]) + L"\" --version";
     zandrel::ProcessRunAndWait runner;
-    std::printf("runandwait_cpu_hidden %.2f\n", Percent([&] { runner.RunAndWait({command, SW_HIDE, 0}); }));
-    std::printf("runandwait_cpu_visible %.2f\n", Percent([&] { runner.RunAndWait({command, SW_SHOW, 0}); }));
+    zandrel::RunRequest hidden, visible;
+    hidden.commandLine = visible.commandLine = command;
+    hidden.showCommand = SW_HIDE;
+    visible.showCommand = SW_SHOW;
+    std::printf("runandwait_cpu_hidden %.2f\n", Percent([&] { runner.RunAndWait(hidden); }));
+    std::printf("runandwait_cpu_visible %.2f\n", Percent([&] { runner.RunAndWait(visible); }));
     std::printf("polling_baseline_cpu %.2f\n", Percent([&] { PollingBaseline(command); }));
     return 0;
 }
