@@ -1,12 +1,17 @@
 #pragma once
-// The file list of the browser pane. TIEListView adds to the list-view control
-// a sort column with a direction, header sort arrows, a date-time format and
-// file masks; TDirView lists one folder of the file system with the shell's
-// icons and type names.
+// The file list of the browser pane: TDirView lists one folder of the file
+// system with the shell's icons and type names, on TIEListView (IEListView.h).
 //
 // The control is a virtual (owner-data) list: the records are the items, held
 // here in list order, and the control asks for texts and icons as it paints.
 // A folder of 100,000 files thus loads without 100,000 item insertions.
+//
+// Its duties live in files of their own: DirView.cpp (the control, its
+// properties and items), DirViewLoad.cpp (loading, reloading, refreshing and
+// validating a folder), DirViewDisplay.cpp (display data, icons, sorting and
+// custom drawing), DirViewInput.cpp (keys, mouse, type-ahead and renaming in
+// place), DirViewShell.cpp (executing items, the property sheet and the
+// shell's context menu) and DragDrop.cpp (drops, pastes and drags out).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +21,7 @@
 
 #include "browser/FileOperator.h"
 #include "browser/IEDriveInfo.h"
+#include "browser/IEListView.h"
 #include "browser/list_logic.h"
 #include "framework/controls.h"
 
@@ -24,7 +30,6 @@
 
 namespace zandrel {
 
-enum class TViewStyle : std::uint8_t { vsIcon, vsSmallIcon, vsList, vsReport };
 enum class TFileNameDisplay : std::uint8_t { fndStored, fndCap, fndNoCap, fndNice };
 enum class TSelAttr : std::uint8_t { SelDontCare, SelYes, SelNo };
 enum class TItemChange : std::uint8_t { ctText, ctImage, ctState };
@@ -53,44 +58,6 @@ struct TSearchRec {
     std::uint32_t Attr = 0;
     std::wstring Name;
     WIN32_FIND_DATAW FindData{};
-};
-
-class TIEListView : public Control {
-public:
-    TIEListView();
-    ~TIEListView() override;
-
-    void Create(HWND parent, DesignRect rect, const Scaler& scale);
-
-    const std::wstring& Mask() const { return mask_; }
-    virtual void SetMask(const std::wstring& mask);
-    int SortColumn() const { return sort_.column; }
-    bool SortAscending() const { return sort_.ascending; }
-    void SetSortColumn(int column);
-    void SetSortAscending(bool ascending);
-    bool ShowColumnIcon = true;
-    bool ColumnClick = true;
-    TDateTimeDisplay DateTimeDisplay() const { return dateTimeDisplay_; }
-    void SetDateTimeDisplay(TDateTimeDisplay display);
-    const std::wstring& DateTimeFormatText() const { return dateTimeFormat_; }
-    TViewStyle ViewStyle() const { return viewStyle_; }
-    virtual void SetViewStyle(TViewStyle style);
-    // Sets the control's header arrows for the current sort.
-    void UpdateHeaderSortImages();
-    virtual void SortItems() = 0;
-
-    std::function<void()> OnColumnClick;
-    std::function<void()> OnHeaderEndDrag;
-
-protected:
-    void RebuildDateTimeFormat();
-    virtual void CreateColumns() {}
-    SortOrder sort_;
-    std::wstring mask_ = L"*.*";
-    TDateTimeDisplay dateTimeDisplay_ = TDateTimeDisplay::dtdDateTimeSec;
-    TViewStyle viewStyle_ = TViewStyle::vsIcon;
-    std::wstring datePart_, dateTimeFormat_;
-    HBITMAP arrowDown_ = nullptr, arrowUp_ = nullptr;
 };
 
 class TDirView : public TIEListView {
@@ -216,6 +183,8 @@ public:
 
 protected:
     bool OwnNotify(const NMHDR& header, LRESULT& result) override;
+    bool DisplayNotify(const NMHDR& header, LRESULT& result);
+    bool InputNotify(const NMHDR& header, LRESULT& result);
     void CreateColumns() override;
 
 private:

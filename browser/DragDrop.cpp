@@ -3,9 +3,16 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "browser/DirView.h"
+#include "browser/DragDropFilesEx.h"
+#include "browser/FileSearch.h"
+#include "framework/files.h"
+#include "framework/error.h"
+#include "framework/gui_call.h"
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
@@ -29,135 +36,6 @@ std::vector<std::wstring> DroppedFileNames(IDataObject* data) {
     }
     ReleaseStgMedium(&medium);
     return names;
-}
-
-// ---------------------------------------------------------------------------
-// Drop target
-
-HRESULT TDragDropFilesEx::QueryInterface(REFIID riid, void** object) {
-    if (riid == IID_IUnknown || riid == IID_IDropTarget) {
-        *object = static_cast<IDropTarget*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG TDragDropFilesEx::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-// The list owns the object; the count only keeps the drag loop's references honest.
-ULONG TDragDropFilesEx::Release() { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
-
-HRESULT TDragDropFilesEx::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
-    names_ = DroppedFileNames(data);
-    accepted_ = AcceptDrop(list_.DirOK(), names_);
-    sourceDrive_ = accepted_ ? names_.front()[0] : 0;
-    linkExecutables_ = accepted_ && list_.DDLinkOnExeDrag && (*effect & DROPEFFECT_LINK) && AllExecutables(names_);
-    if (list_.OnDDDragEnter) list_.OnDDDragEnter(&list_, accepted_);
-    if (!accepted_) {
-        *effect = DROPEFFECT_NONE;
-        return S_OK;
-    }
-    *effect = Decide(keys, pt, *effect);
-    return S_OK;
-}
-
-HRESULT TDragDropFilesEx::DragOver(DWORD keys, POINTL pt, DWORD* effect) {
-    if (!accepted_) {
-        *effect = DROPEFFECT_NONE;
-        return S_OK;
-    }
-    *effect = Decide(keys, pt, *effect);
-    return S_OK;
-}
-
-HRESULT TDragDropFilesEx::DragLeave() {
-    list_.SetDropTarget(-1);
-    accepted_ = false;
-    names_.clear();
-    return S_OK;
-}
-
-DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
-    lastKeys_ = keys;
-    POINT p{pt.x, pt.y};
-    ScreenToClient(list_.Handle(), &p);
-    LVHITTESTINFO hit{};
-    hit.pt = p;
-    AutoScroll(p);
-    const int item = ListView_HitTest(list_.Handle(), &hit);
-    const TFileRec* rec = list_.Item(item);
-    list_.SetDropTarget(rec && rec->IsDirectory ? item : -1);
-    const bool highlighted = list_.DropTarget() >= 0;
-    EffectInput in;
-    in.shift = (keys & MK_SHIFT) != 0;
-    in.ctrl = (keys & MK_CONTROL) != 0;
-    in.allowed = allowed;
-    in.proposed = KeyEffect(in.shift, in.ctrl, allowed);
-    in.linkExecutables = linkExecutables_;
-    in.listDrive = list_.Path().empty() ? L'\0' : list_.Path()[0];
-    in.sourceDrive = sourceDrive_;
-    in.recycleBinView = list_.IsRecycleBinView();
-    DWORD effect = ProposeEffect(in) & allowed;
-    if (list_.OnDDDragOver) list_.OnDDDragOver(&list_, keys, effect);
-    return FinalEffect(effect, FromThisList, highlighted);
-}
-
-// In the details view a drag near the top or the bottom scrolls the list a line at a time:
-// every 200 ms, or every 50 ms once it has gone on for more than three lines.
-void TDragDropFilesEx::AutoScroll(POINT client) {
-    if (list_.ViewStyle() != TViewStyle::vsReport) return;
-    const HWND hwnd = list_.Handle();
-    RECT r;
-    GetClientRect(hwnd, &r);
-    TEXTMETRICW tm{};
-    const HDC dc = GetDC(hwnd);
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
-    const int zone = 3 * tm.tmHeight;
-    RECT top{};
-    const int first = ListView_GetTopIndex(hwnd);
-    const bool overTop = ListView_GetItemRect(hwnd, first, &top, LVIR_BOUNDS) && client.y < top.bottom;
-    int direction = 0;
-    if (overTop || client.y < r.top + zone) direction = -1;
-    else if (client.y > r.bottom - zone) direction = 1;
-    if (direction == 0) {
-        scrollsInARow_ = 0;
-        return;
-    }
-    const ULONGLONG now = GetTickCount64();
-    if (now - lastScroll_ < (scrollsInARow_ > 3 ? 50u : 200u)) return;
-    lastScroll_ = now;
-    ++scrollsInARow_;
-    RECT line{};
-    ListView_GetItemRect(hwnd, first, &line, LVIR_BOUNDS);
-    ListView_Scroll(hwnd, 0, direction * (line.bottom - line.top));
-}
-
-HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
-    try {
-        names_ = DroppedFileNames(data);  // read again, as it is now
-        if (!accepted_ || names_.empty()) {
-            *effect = DROPEFFECT_NONE;
-            list_.SetDropTarget(-1);
-            return S_OK;
-        }
-        const DWORD allowed = *effect;
-        *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
-        if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
-        if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
-            *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
-        if (list_.DirOK() && list_.OnDDProcessDropped) list_.OnDDProcessDropped(&list_, keys, POINT{pt.x, pt.y}, *effect);
-        list_.ProcessDropped(names_, *effect, FromThisList);
-    } catch (const std::exception& e) {
-        Application::Instance().ShowException(e);  // nothing may pass into the drag loop
-    }
-    accepted_ = false;
-    names_.clear();
-    return S_OK;
 }
 
 // ---------------------------------------------------------------------------
@@ -255,6 +133,302 @@ HRESULT TDropSource::GiveFeedback(DWORD effect) {
     HRESULT result = DRAGDROP_S_USEDEFAULTCURSORS;
     if (List && List->OnDDGiveFeedback) List->OnDDGiveFeedback(List, effect, result);
     return result;
+}
+
+// ---------------------------------------------------------------------------
+// The list's drops, pastes and drags out
+
+void TDirView::SetDropTarget(int index) {
+    if (index == dropTarget_) return;
+    const int old = dropTarget_;
+    dropTarget_ = index;
+    if (old >= 0) ListView_RedrawItems(hwnd_, old, old);
+    if (index >= 0) ListView_RedrawItems(hwnd_, index, index);
+}
+
+DWORD TDirView::AskDropEffect(DWORD allowed, DWORD proposed, POINT screen) {
+    const auto texts = DropMenu(primaryLanguage_);
+    const HMENU menu = CreatePopupMenu();
+    auto add = [&](DWORD effect, const std::wstring& text) {
+        if (!(allowed & effect)) return;
+        AppendMenuW(menu, MF_STRING, effect, text.c_str());
+        if (effect == proposed) SetMenuDefaultItem(menu, effect, FALSE);
+    };
+    add(DROPEFFECT_MOVE, texts.move);
+    add(DROPEFFECT_COPY, texts.copy);
+    add(DROPEFFECT_LINK, texts.link);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    constexpr UINT kCancel = 100;
+    AppendMenuW(menu, MF_STRING, kCancel, texts.cancel.c_str());
+    const UINT chosen = ChooseFromDropMenu ? ChooseFromDropMenu(menu)
+                                           : static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                                              screen.x, screen.y, 0, hwnd_, nullptr));
+    DestroyMenu(menu);
+    return chosen == DROPEFFECT_MOVE || chosen == DROPEFFECT_COPY || chosen == DROPEFFECT_LINK ? chosen
+                                                                                               : DROPEFFECT_NONE;
+}
+
+void TDirView::ReportDropError(int number) {
+    if (OnDDError) return OnDDError(this, number);
+    throw Error(L"DragDrop Error: " + std::to_wstring(number));
+}
+
+void TDirView::ProcessDropped(const std::vector<std::wstring>& names, DWORD effect, bool fromThisList) {
+    struct Clear {
+        TDirView& v;
+        ~Clear() { v.SetDropTarget(-1); }
+    } clear{*this};
+    if (!dirOK_ || effect == DROPEFFECT_NONE || names.empty()) return;
+    const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
+    std::wstring target = root;
+    bool renameOnCollision = false;
+    if (const TFileRec* highlighted = Item(dropTarget_)) {
+        if (highlighted->IsParentDir) {
+            target = path_.substr(0, path_.rfind(L'\\'));
+            if (target.size() == 2) target += L'\\';
+        } else {
+            target = path_ + L"\\" + highlighted->FileName;
+        }
+    } else {
+        renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;
+    }
+    CarryOut(names, effect, target, renameOnCollision);
+    if (OnDDExecuted) OnDDExecuted(this, effect);
+}
+
+void TDirView::CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
+                        bool renameOnCollision) {
+    if (!IsExistingFolder(target)) {
+        Reload(true);
+        return ReportDropError(1);
+    }
+    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    struct Cursor {
+        HCURSOR c;
+        ~Cursor() { SetCursor(c); }
+    } restore{oldCursor};
+    std::wstring folder = target;
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    if (effect == DROPEFFECT_COPY || effect == DROPEFFECT_MOVE) {
+        FileOperator.Operation = effect == DROPEFFECT_COPY ? TFileOperation::foCopy : TFileOperation::foMove;
+        FileOperator.Flags = foAllowUndo | foNoConfirmMkDir;
+        if (renameOnCollision) FileOperator.Flags |= foRenameOnCollision;
+        FileOperator.WantMappingHandle = renameOnCollision;
+        if (!ConfirmOverwrite) FileOperator.Flags |= foNoConfirmation;
+        FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);
+        FileOperator.OperandFrom = names;
+        FileOperator.OperandTo = {folder};
+        const std::wstring& first = names.front();
+        const std::wstring source = IsExistingFolder(first) ? first : first.substr(0, first.find_last_of(L"\\/"));
+        bool doOperation = true;
+        if (OnDDFileOperation) OnDDFileOperation(this, effect, source, folder, doOperation);
+        if (!doOperation) {
+            FileOperator.OperandFrom.clear(), FileOperator.OperandTo.clear();
+            return;
+        }
+        FileOperator.Execute();
+        Refresh();
+        if (OnDDFileOperationExecuted) OnDDFileOperationExecuted(this, effect, source, folder);
+        return;
+    }
+    if (effect == DROPEFFECT_LINK) {
+        bool failed = false;
+        for (const auto& name : names) {
+            const std::wstring pretty =
+                name.size() == 3 && name[1] == L':' ? TDriveInfo::Instance().GetPrettyName(name[0]) : std::wstring();
+            const std::wstring file = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, name, pretty);
+            IShellLinkW* link = nullptr;
+            IPersistFile* persist = nullptr;
+            bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                                 reinterpret_cast<void**>(&link)));
+            if (ok) {
+                const auto slash = name.find_last_of(L"\\/");
+                const std::wstring base = name.substr(slash + 1);
+                link->SetPath(name.c_str());
+                link->SetWorkingDirectory(name.substr(0, slash).c_str());
+                link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
+                ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+                     SUCCEEDED(persist->Save(file.c_str(), TRUE));
+            }
+            if (persist) persist->Release();
+            if (link) link->Release();
+            failed = failed || !ok;
+        }
+        Refresh();
+        if (failed) ReportDropError(0);
+    }
+}
+
+void TDirView::PasteInto(const std::wstring& targetFolder) {
+    if (!dirOK_ || path_.empty() || !IsClipboardFormatAvailable(CF_HDROP)) return;
+    IDataObject* data = nullptr;
+    if (FAILED(OleGetClipboard(&data))) return;
+    const auto names = DroppedFileNames(data);
+    data->Release();
+    if (names.empty()) return;
+    const std::wstring target = targetFolder.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_) : targetFolder;
+    switch (PendingClipboardMark) {
+        case TClipboardMark::Cut:
+            CarryOut(names, DROPEFFECT_MOVE, target, false);
+            if (OpenClipboard(hwnd_)) {
+                EmptyClipboard();
+                CloseClipboard();
+            }
+            for (auto& rec : items_) rec->Cut = false;
+            PendingClipboardMark = TClipboardMark::None;
+            break;
+        case TClipboardMark::Copy: {
+            const std::wstring& first = names.front();
+            const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
+            CarryOut(names, DROPEFFECT_COPY, target, sameFolder);
+            break;
+        }
+        case TClipboardMark::None:
+            CarryOut(names, DROPEFFECT_COPY, target, false);
+            break;
+    }
+}
+
+TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected) const {
+    DragPicture picture;
+    if (selected.empty()) return picture;
+    if (selected.size() == 1) {
+        // The control's own image of the item, held where the mouse took it.
+        POINT origin{};
+        const HIMAGELIST image = ListView_CreateDragImage(hwnd_, selected[0], &origin);
+        if (!image) return picture;
+        IMAGEINFO info{};
+        ImageList_GetImageInfo(image, 0, &info);
+        picture.size = {info.rcImage.right - info.rcImage.left, info.rcImage.bottom - info.rcImage.top};
+        picture.bitmap = static_cast<HBITMAP>(CopyImage(info.hbmImage, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        ImageList_Destroy(image);
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ScreenToClient(hwnd_, &cursor);
+        picture.hotSpot = {std::clamp<LONG>(cursor.x - origin.x, 0, picture.size.cx),
+                           std::clamp<LONG>(cursor.y - origin.y, 0, picture.size.cy)};
+        picture.transparent = GetSysColor(COLOR_WINDOW);
+        return picture;
+    }
+    unsigned files = 0, folders = 0;
+    for (int i : selected) (items_[static_cast<std::size_t>(i)]->IsDirectory ? folders : files)++;
+    const auto text = DragFilesText(files, folders, primaryLanguage_);
+    const auto pages = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), L"DRAGFILES", IMAGE_BITMAP, 0, 0,
+                                                       LR_CREATEDIBSECTION));
+    if (!pages) return picture;
+    const HDC screen = GetDC(nullptr);
+    const HDC source = CreateCompatibleDC(screen), dc = CreateCompatibleDC(screen);
+    const HGDIOBJ oldSource = SelectObject(source, pages);
+    picture.transparent = GetPixel(source, 0, 0);  // the top-left pixel's colour
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    picture.size = {33 + extent.cx + 2, 32};
+    picture.bitmap = CreateCompatibleBitmap(screen, picture.size.cx, picture.size.cy);
+    const HGDIOBJ oldBitmap = SelectObject(dc, picture.bitmap);
+    RECT all{0, 0, picture.size.cx, picture.size.cy};
+    const HBRUSH key = CreateSolidBrush(picture.transparent);
+    FillRect(dc, &all, key);
+    DeleteObject(key);
+    BitBlt(dc, 0, 0, 32, 32, source, 0, 0, SRCCOPY);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    TextOutW(dc, 33, (32 - extent.cy) / 2, text.c_str(), static_cast<int>(text.size()));
+    SelectObject(dc, oldBitmap);
+    SelectObject(dc, oldFont);
+    SelectObject(source, oldSource);
+    DeleteDC(dc);
+    DeleteDC(source);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(pages);
+    picture.hotSpot = {25, 20};
+    return picture;
+}
+
+void TDirView::StartDrag(DWORD button) {
+    const auto selected = SelectedItems();
+    if (selected.empty() || path_.empty()) return;
+    if (OnDDDragDetect) OnDDDragDetect(this, button);
+    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    std::vector<std::wstring> names;
+    for (int i : selected) names.push_back(ItemFullFileName(i));
+    // The shell's data object (file names and item identifiers) only where it comes quickly:
+    // not for more than 100 items, the recycle folder or a removable drive.
+    const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
+    auto* data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_))
+                          : MakeFileListData(names);
+    SetCursor(oldCursor);
+    DWORD effect = DROPEFFECT_NONE;
+    HRESULT result = DRAGDROP_S_CANCEL;
+    if (data && UseDragImages) {
+        // The shell's helper draws the picture along with the mouse; it takes the bitmap.
+        IDragSourceHelper* helper = nullptr;
+        if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDragSourceHelper,
+                                       reinterpret_cast<void**>(&helper)))) {
+            const DragPicture picture = MakeDragPicture(selected);
+            SHDRAGIMAGE image{picture.size, picture.hotSpot, picture.bitmap, picture.transparent};
+            if (!picture.bitmap || FAILED(helper->InitializeFromBitmap(&image, data))) {
+                if (picture.bitmap) DeleteObject(picture.bitmap);
+            }
+            helper->Release();
+        }
+    }
+    if (data) {
+        TDropSource source;
+        source.Button = button;
+        source.List = this;
+        dragDrop_->FromThisList = true;
+        const DWORD allowed = isRecycleBinView_ ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        result = DoDragDrop(data, &source, allowed, &effect);
+        dragDrop_->FromThisList = false;
+        data->Release();
+    }
+    Application::Instance().ProcessMessages();
+    SetDropTarget(-1);
+    // A target that moved the files itself reports no effect.
+    if (result == DRAGDROP_S_DROP && (effect == DROPEFFECT_MOVE || effect == DROPEFFECT_NONE))
+        WatchMovedAway(std::move(names));
+}
+
+void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
+    // For ten seconds, every half second: names gone from the disk leave the list too.
+    // The thread keeps its own handle of the list's stop event: the list may go first.
+    HANDLE stop = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), stopWatching_, GetCurrentProcess(), &stop, SYNCHRONIZE | EVENT_MODIFY_STATE,
+                         FALSE, 0))
+        return;
+    TDirView* self = this;
+    std::thread([names = std::move(names), stop, self]() mutable {
+        struct Close {
+            HANDLE h;
+            ~Close() { CloseHandle(h); }
+        } close{stop};
+        for (int round = 0; round < 20 && !names.empty(); ++round) {
+            if (WaitForSingleObject(stop, 500) == WAIT_OBJECT_0) return;
+            std::vector<std::wstring> gone;
+            std::erase_if(names, [&](const std::wstring& n) {
+                if (GetFileAttributesW(ApiPath(n).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+                gone.push_back(n);
+                return true;
+            });
+            if (gone.empty()) continue;
+            const bool ran = GuiCall::Run(
+                [self, gone] {
+                    for (const auto& n : gone) {
+                        const int i = self->FindFileItem(n.substr(n.find_last_of(L"\\/") + 1));
+                        if (i < 0) continue;
+                        if (self->items_[static_cast<std::size_t>(i)]->Size > 0)
+                            self->filesSize_ -= self->items_[static_cast<std::size_t>(i)]->Size;
+                        self->ClearSelection();
+                        self->items_.erase(self->items_.begin() + i);
+                        self->SyncCount();
+                    }
+                    InvalidateRect(self->hwnd_, nullptr, TRUE);
+                },
+                stop);
+            if (!ran) return;
+        }
+    }).detach();
 }
 
 }  // namespace zandrel

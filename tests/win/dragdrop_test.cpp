@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "browser/DragDrop.h"
+#include "browser/DragDropFilesEx.h"
 #include "browser/FileOperator.h"
 #include "browser/drop_logic.h"
 #include "framework/application.h"

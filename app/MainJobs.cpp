@@ -1,0 +1,218 @@
+// The main window's jobs: Start, Test and List, the file fields and their
+// buttons, the quiet boxes, Keep settings, UPX Version and UPX Help, and the
+// console window's lines.
+#include "app/Main.h"
+
+#include "app/descrambler.h"
+#include "app/globals.h"
+#include "app/settings.h"
+#include "console/MsgOut.h"
+#include "framework/application.h"
+#include "framework/files.h"
+#include "jobs/Back.h"
+#include "jobs/hrglass.h"
+#include "jobs/job_command.h"
+#include "jobs/job_host.h"
+#include "jobs/temporary_files.h"
+#include "zandrel_texts.h"
+
+namespace zandrel {
+
+void TfrmMain::btnStartClick() {
+    JobForm form;
+    form.upx = edUPX.Text();
+    form.source = edSource.Text();
+    form.target = edTarget.Text();
+    const int level = cbCompressRatio.ItemIndex();
+    if (level >= 0) form.level = cbCompressRatio.ItemText(level);
+    form.decompress = rbDecompress.Checked();
+    form.backup = chkBackup.Checked();
+    form.dosBox = chkDosBox.Checked();
+    form.q = chkQ.Checked();
+    form.qq = chkQQ.Checked();
+    form.qqq = chkQQQ.Checked();
+    form.testFlag = TestFlag;
+    form.listFlag = ListFlag;
+
+    WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    const JobPlan plan = PrepareJob(form, host);
+    if (plan.way == RunWay::None) return;
+    // Copies and results UPX works on under plain names; they go when the run is over.
+    auto temporaries = std::make_shared<TemporaryFiles>(plan.files.temporaries, SettingsKey + WorkingCopiesSubKey);
+    if (plan.way == RunWay::Console) {
+        StartCaptured(plan.commandLine, plan.files.currentFolder, RenamedNotes(plan.files), temporaries);
+        return;
+    }
+    RunRequest request;
+    request.commandLine = plan.commandLine;
+    request.currentFolder = plan.files.currentFolder;
+    if (!temporaries->Paths().empty()) request.beforeQuit = [temporaries] { temporaries->RemoveAll(); };
+    RunOutcome outcome;
+    if (plan.way == RunWay::Visible) {
+        // UPX's console in front of a plain background over the whole work area.
+        TDosBoxBack back(Handle());
+        back.ShowCovering(Handle());
+        request.showCommand = SW_SHOW;
+        request.lingerMs = 5000;
+        outcome = deps_.runner->RunAndWait(request);
+    } else {
+        if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
+        Thourglass wait(Handle());
+        // Leaving this block closes the wait window, then enables the main window again,
+        // also when the run fails.
+        struct Enable {
+            HWND main;
+            Thourglass& wait;
+            HWND focused;
+            ~Enable() {
+                wait.Destroy();
+                EnableWindow(main, TRUE);
+                // Disabling took the focus away, and no activation brings it back.
+                if (focused && IsWindow(focused) && IsChild(main, focused)) ::SetFocus(focused);
+            }
+        } enable{Handle(), wait, GetFocus()};
+        EnableWindow(Handle(), FALSE);
+        ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
+        UpdateWindow(wait.Handle());
+        wait.Play();
+        request.showCommand = SW_HIDE;
+        request.lingerMs = 0;
+        outcome = deps_.runner->RunAndWait(request);
+    }
+    FinishJob(plan, outcome, host);
+}
+
+void TfrmMain::btnTestClick() {
+    struct Reset {
+        ~Reset() { TestFlag = false; }
+    } reset;
+    TestFlag = true;
+    btnStart.Press();
+}
+
+void TfrmMain::btnListClick() {
+    struct Reset {
+        ~Reset() { ListFlag = false; }
+    } reset;
+    ListFlag = true;
+    btnStart.Press();
+}
+
+void TfrmMain::chkQClick() {
+    if (!chkQ.Checked()) return;
+    chkQQ.SetChecked(false);
+    chkQQQ.SetChecked(false);
+}
+
+void TfrmMain::chkQQClick() {
+    if (!chkQQ.Checked()) return;
+    chkQ.SetChecked(false);
+    chkQQQ.SetChecked(false);
+}
+
+void TfrmMain::chkQQQClick() {
+    if (!chkQQQ.Checked()) return;
+    chkQ.SetChecked(false);
+    chkQQ.SetChecked(false);
+}
+
+void TfrmMain::edSourceChange() { edTarget.SetText(edSource.Text()); }
+
+std::optional<std::wstring> TfrmMain::ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
+                                                 bool mustExist) {
+    OpenFileRequest request;
+    request.filter = Widen8(BytsToEncStr2(filter));
+    const auto folder = ReadIniFromReg(SettingsKey, folderName);
+    if (IsExistingFolder(folder)) request.initialFolder = folder;
+    request.mustExist = mustExist;
+    return Application::Instance().Dialogs().OpenFile(Handle(), request);
+}
+
+void TfrmMain::StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const {
+    WriteIniToReg(SettingsKey, valueName, FolderPart(file));
+}
+
+void TfrmMain::btnUPXClick() {
+    const auto file = ChooseFile(texts::FilterUpx, Names.upxDir, true);
+    if (!file) return;
+    edUPX.SetText(*file);
+    WriteIniToReg(SettingsKey, Names.upxPath, edUPX.Text());
+    StoreFolderOf(Names.upxDir, *file);
+}
+
+void TfrmMain::btnSourceClick() {
+    const auto file = ChooseFile(texts::FilterSource, Names.sourceDir, true);
+    if (!file) return;
+    edSource.SetText(*file);
+    StoreFolderOf(Names.sourceDir, *file);
+}
+
+void TfrmMain::btnTargetClick() {
+    // The target may be a new file.
+    const auto file = ChooseFile(texts::FilterTarget, Names.targetDir, false);
+    if (!file) return;
+    edTarget.SetText(*file);
+    StoreFolderOf(Names.targetDir, *file);
+}
+
+void TfrmMain::btnKeepSettingsClick() {
+    const int level = cbCompressRatio.ItemIndex();
+    if (level >= 0) WriteIniToReg(SettingsKey, Names.level, cbCompressRatio.ItemText(level));
+    auto flag = [](const CheckBox& box) { return std::wstring(box.Checked() ? L"1" : L"0"); };
+    WriteIniToReg(SettingsKey, Names.backup, flag(chkBackup));
+    WriteIniToReg(SettingsKey, Names.dosBox, flag(chkDosBox));
+    WriteIniToReg(SettingsKey, Names.q, flag(chkQ));
+    WriteIniToReg(SettingsKey, Names.qq, flag(chkQQ));
+    WriteIniToReg(SettingsKey, Names.qqq, flag(chkQQQ));
+}
+
+void TfrmMain::StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder,
+                             const std::vector<std::wstring>& notes, std::shared_ptr<void> keep) {
+    if (MessageOutput) {
+        MessageOutput->Clear();
+        // Which file UPX's output is about, when UPX knows it by another name.
+        for (const auto& note : notes) MessageOutput->AppendLine(note);
+        MessageOutput->ShowNonModal();
+    }
+    lastLineWasBeginning_ = false;
+    deps_.console->SetCommandLine(commandLine);
+    deps_.console->SetCurrentFolder(currentFolder);
+    deps_.console->KeepUntilEnded(std::move(keep));
+    deps_.console->Execute();
+}
+
+void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {
+    if (!MessageOutput) return;
+    // UPX for Windows prints in the ANSI code page (file names included), not the OEM one.
+    std::wstring text;
+    if (!newLine.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), nullptr, 0);
+        text.resize(static_cast<std::size_t>(n));
+        MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), text.data(), n);
+    }
+    // A growing line is shown once: its newer, longer form takes its place.
+    if (lastLineWasBeginning_)
+        MessageOutput->ReplaceLastLine(text);
+    else
+        MessageOutput->AppendLine(text);
+    lastLineWasBeginning_ = outputType == TOutputType::otBeginningOfLine;
+}
+
+void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
+                                 std::span<const std::uint8_t> upxGone) {
+    const auto upx = edUPX.Text();
+    if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
+    if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));
+    WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    StartCaptured(CommandProgram(host.ShortPath(upx)) + L" " + option);
+}
+
+void TfrmMain::btnUPXVersionClick() {
+    RunUpxInformation(L"--version", texts::MsgVersionNoUpx, texts::MsgVersionUpxGone);
+}
+
+void TfrmMain::btnUPXHelpClick() {
+    RunUpxInformation(Widen8(BytsToEncStr2(texts::UpxHelpOption)), texts::MsgUpxHelpNoUpx, texts::MsgUpxHelpUpxGone);
+}
+
+}  // namespace zandrel

@@ -1,0 +1,397 @@
+// The file list: loading a folder, reloading, refreshing and validating it.
+#include "browser/DirView.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "browser/FileSearch.h"
+#include "browser/ShellFacts.h"
+#include "framework/application.h"
+#include "framework/files.h"
+
+namespace zandrel {
+namespace {
+
+constexpr int kPumpEvery = 100;
+constexpr int kValidateMax = 50;
+
+}  // namespace
+
+void TDirView::SetPath(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    if (path == path_) return;
+    lastPath_ = path_;
+    path_ = path;
+    Load(path_);
+}
+
+bool TDirView::PassesFilters(const WIN32_FIND_DATAW& d) const {
+    DWORD must = 0, mustNot = 0;
+    auto add = [&](TSelAttr sel, DWORD bit) {
+        if (sel == TSelAttr::SelYes) must |= bit;
+        if (sel == TSelAttr::SelNo) mustNot |= bit;
+    };
+    add(SelArchive, FILE_ATTRIBUTE_ARCHIVE);
+    add(SelHidden, FILE_ATTRIBUTE_HIDDEN);
+    add(SelReadOnly, FILE_ATTRIBUTE_READONLY);
+    add(SelSysFile, FILE_ATTRIBUTE_SYSTEM);
+    if ((d.dwFileAttributes & must) != must || (d.dwFileAttributes & mustNot)) return false;
+    const std::int64_t size = SizeOf(d);
+    if (size < SelFileSizeFrom || size > SelFileSizeTo) return false;
+    // The full date range lists every file, also those before 1980 or after 2099,
+    // which have no packed date-time form.
+    const bool fullRange = SelFileDateFrom <= 33 && SelFileTimeFrom == 0 && SelFileDateTo >= 61343 &&
+                           SelFileTimeTo >= 49152;
+    if (!fullRange) {
+        const std::uint32_t packed = PackedTime(d.ftLastWriteTime);
+        const std::uint32_t from = (static_cast<std::uint32_t>(SelFileDateFrom) << 16) | SelFileTimeFrom;
+        const std::uint32_t to = (static_cast<std::uint32_t>(SelFileDateTo) << 16) | SelFileTimeTo;
+        if (packed < from || packed > to) return false;
+    }
+    return true;
+}
+
+bool TDirView::AskAddFile(const WIN32_FIND_DATAW& d) {
+    if (!OnAddFile) return true;
+    TSearchRec rec;
+    rec.Time = PackedTime(d.ftLastWriteTime);
+    rec.Size = SizeOf(d);
+    rec.Attr = d.dwFileAttributes;
+    rec.Name = d.cFileName;
+    rec.FindData = d;
+    bool add = true;
+    OnAddFile(this, rec, add);
+    return add;
+}
+
+void TDirView::AddEntry(const WIN32_FIND_DATAW& d) {
+    auto rec = std::make_unique<TFileRec>();
+    rec->FileName = d.cFileName;
+    rec->FileExt = Extension3(rec->FileName);
+    rec->DisplayName = MakeDisplayName(rec->FileName);
+    rec->Attr = d.dwFileAttributes;
+    rec->IsDirectory = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    rec->IsRecycleBin = rec->IsDirectory && path_.size() == 2 && (rec->Attr & FILE_ATTRIBUTE_SYSTEM) &&
+                        Upper(rec->FileName) == L"RECYCLED";
+    rec->Size = rec->IsDirectory ? -1 : SizeOf(d);
+    if (rec->Size > 0) filesSize_ += rec->Size;
+    rec->FileTime = TimeCount(d.ftLastWriteTime);
+    if (rec->FileExt == L"LNK") rec->OverlayIndex = 2;
+    items_.push_back(std::move(rec));
+}
+
+void TDirView::AddParentEntry(const std::wstring& path) {
+    hasParentDir_ = true;
+    auto rec = std::make_unique<TFileRec>();
+    WIN32_FILE_ATTRIBUTE_DATA own{};
+    if (GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &own)) {
+        rec->Attr = own.dwFileAttributes;
+        rec->FileTime = TimeCount(own.ftLastWriteTime);
+    }
+    rec->FileName = L"..";
+    rec->DisplayName = L"..";
+    rec->IsDirectory = true;
+    rec->IsParentDir = true;
+    rec->Size = -1;
+    rec->Empty = false;
+    rec->IconEmpty = false;
+    rec->TypeName = L"Up one level";
+    rec->ImageIndex = Facts().comctl470 ? Facts().folderIcon : Facts().openFolderIcon;
+    items_.push_back(std::move(rec));
+}
+
+bool TDirView::PumpMessages() {
+    const HWND self = hwnd_;
+    Application::Instance().ProcessMessages();
+    // The window may have gone (the program is closing): stop without another load.
+    return self && IsWindow(self);
+}
+
+void TDirView::Load(const std::wstring& p) {
+    if (!loadEnabled_ || loading_) {
+        loadPending_ = true;
+        abortLoading_ = loading_;  // only a running load can be aborted
+        return;
+    }
+    loading_ = true;
+    abortLoading_ = false;
+    path_ = p;
+    hasParentDir_ = false;
+    if (OnStartLoading) OnStartLoading(this);
+
+    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    bool windowGone = false;
+    // Whatever happens below, the list ends usable: flags cleared, control in step, cursor back.
+    struct Finish {
+        TDirView& v;
+        HCURSOR cursor;
+        bool done = false;
+        ~Finish() {
+            if (done) return;
+            v.loading_ = false;
+            v.abortLoading_ = false;
+            v.loadPending_ = false;
+            v.answerDisplay_ = true;
+            v.SyncCount();
+            SetCursor(cursor);
+        }
+    } finish{*this, oldCursor};
+
+    ClearSelection();
+    DeleteAllItems();
+    answerDisplay_ = false;
+
+    dirOK_ = false;
+    if (!p.empty()) {
+        auto& drives = TDriveInfo::Instance();
+        const auto status = drives.ReadDriveStatus(p[0], TDriveInfo::dsReady);
+        pathDriveType_ = drives.Get(p[0]).DriveType;
+        bool folder = (p.size() == 2 || p.size() == 3) && p[1] == L':';
+        if (!folder) {
+            const DWORD attributes = GetFileAttributesW(ApiPath(p).c_str());
+            folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        }
+        dirOK_ = status.ready && folder;
+    }
+    isRecycleBinView_ = false;
+    if (dirOK_) {
+        // A drive's recycle folder is listed like any other folder.
+        isRecycleBinView_ = p.size() >= 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
+
+        const auto masks = SplitMasks(mask_);
+        std::unordered_set<std::wstring> listed;  // with several masks, each file once
+        for (const auto& mask : masks) {
+            if (abortLoading_ || windowGone) break;
+            int added = 0;
+            for (Search s(p + L"\\" + mask); s.Valid() && !abortLoading_; s.Next()) {
+                const auto& d = s.Data();
+                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+                if (!PassesFilters(d)) continue;
+                if (!AskAddFile(d)) continue;
+                if (masks.size() > 1 && !listed.insert(d.cFileName).second) continue;
+                AddEntry(d);
+                if (++added % kPumpEvery == 0 && !PumpMessages()) {
+                    windowGone = true;
+                    break;
+                }
+            }
+        }
+        if (!abortLoading_ && !windowGone) {
+            if (p.size() > 2) AddParentEntry(p);
+            if (ShowDirectories) {
+                int added = 0;
+                for (Search s(p + L"\\*.*"); s.Valid() && !abortLoading_; s.Next()) {
+                    const auto& d = s.Data();
+                    if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(d.cFileName)) continue;
+                    if (!AskAddFile(d)) continue;
+                    AddEntry(d);
+                    if (++added % kPumpEvery == 0 && !PumpMessages()) {
+                        windowGone = true;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    loading_ = false;
+    finish.done = true;
+    if (windowGone) {
+        abortLoading_ = loadPending_ = false;
+        answerDisplay_ = true;
+        SetCursor(oldCursor);
+        return;
+    }
+    if (abortLoading_) {
+        abortLoading_ = false;
+        answerDisplay_ = true;
+        SetCursor(oldCursor);
+        items_.clear();
+        Reload(false);
+        return;
+    }
+    SyncCount();
+    if (dirOK_) SortItems();
+    abortLoading_ = loadPending_ = false;
+    if (lastPath_.size() > path_.size() && lastPath_.compare(0, path_.size(), path_) == 0 && Count() > 0) {
+        // Going up: the folder just left gets the focus.
+        const int left = FindFileItem(lastPath_.substr(lastPath_.rfind(L'\\') + 1));
+        if (left >= 0) SetFocusedItem(left);
+    }
+    if (const int focused = FocusedItem(); focused >= 0) ListView_EnsureVisible(hwnd_, focused, FALSE);
+    answerDisplay_ = true;
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+    SetCursor(oldCursor);
+    if (dirOK_ && OnDirUpdated) OnDirUpdated(this);
+    if (OnLoaded) OnLoaded(this);
+}
+
+void TDirView::Reload(bool cacheIcons) {
+    if (path_.empty()) return;
+    if (!loadEnabled_) {
+        loadPending_ = true;
+        return;
+    }
+    if (loading_) {
+        Load(path_);  // marks the running load to start again
+        return;
+    }
+    std::unordered_set<std::wstring> selected;
+    std::unordered_map<std::wstring, int> icons;
+    for (int i : SelectedItems()) selected.insert(Upper(items_[static_cast<std::size_t>(i)]->FileName));
+    if (cacheIcons)
+        for (const auto& rec : items_)
+            if (!rec->IconEmpty && !rec->FileExt.empty() &&
+                std::wstring(kOwnIconExts).find(rec->FileExt) != std::wstring::npos)
+                icons[rec->FileName] = rec->ImageIndex;
+    const TFileRec* focusedRec = Item(FocusedItem());
+    const std::wstring focused = focusedRec ? focusedRec->FileName : std::wstring();
+    const bool hadFocus = focusedRec != nullptr;
+
+    Load(path_);
+    if (loading_) return;
+
+    int focus = -1;
+    for (int i = 0; i < Count(); ++i) {
+        TFileRec& rec = *items_[static_cast<std::size_t>(i)];
+        if (hadFocus && rec.FileName == focused) {
+            SetFocusedItem(i);
+            focus = i;
+        }
+        if (!selected.empty() && selected.count(Upper(rec.FileName))) SetSelected(i, true);
+        if (cacheIcons && rec.IconEmpty)
+            if (const auto icon = icons.find(rec.FileName); icon != icons.end()) {
+                rec.ImageIndex = icon->second;
+                rec.IconEmpty = false;
+            }
+    }
+    if (focus < 0) focus = FocusedItem();
+    if (focus < 0 && (focus = Selected()) >= 0) SetFocusedItem(focus);
+    if (focus >= 0) ListView_EnsureVisible(hwnd_, focus, FALSE);
+}
+
+void TDirView::SetLoadEnabled(bool enabled) {
+    loadEnabled_ = enabled;
+    if (enabled && loadPending_) {
+        loadPending_ = false;
+        if (Count() <= 100)
+            Reload(true);
+        else
+            Refresh();
+    }
+}
+
+void TDirView::Refresh() {
+    if (loading_) return;
+    if (isRecycleBinView_) return Reload(true);
+    const DWORD attributes = GetFileAttributesW(ApiPath(path_).c_str());
+    const bool root = (path_.size() == 2 && path_[1] == L':');
+    if (!root && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        ClearSelection();
+        DeleteAllItems();
+        dirOK_ = false;
+        return;
+    }
+    // Remember selection and focus by record while items move.
+    for (int i : SelectedItems()) items_[static_cast<std::size_t>(i)]->marked_ = true;
+    const TFileRec* focusedRec = Item(FocusedItem());
+
+    std::unordered_map<std::wstring, std::size_t> known;
+    for (std::size_t i = 0; i < items_.size(); ++i) known[items_[i]->FileName] = i;
+    std::vector<bool> present(items_.size(), false);
+    std::vector<WIN32_FIND_DATAW> added;
+    bool changed = false;
+    auto look = [&](const WIN32_FIND_DATAW& d) {
+        const auto it = known.find(d.cFileName);
+        if (it == known.end()) {
+            if (AskAddFile(d)) added.push_back(d), known[d.cFileName] = SIZE_MAX;
+            return;
+        }
+        if (it->second == SIZE_MAX) return;
+        present[it->second] = true;
+        TFileRec& rec = *items_[it->second];
+        const bool isDir = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const std::int64_t size = isDir ? -1 : SizeOf(d);
+        const std::int64_t time = TimeCount(d.ftLastWriteTime);
+        if (rec.IsParentDir) return;
+        if (size != rec.Size || d.dwFileAttributes != rec.Attr || time != rec.FileTime) {
+            changed = true;
+            const bool sizeChanged = size != rec.Size;
+            if (rec.Size > 0) filesSize_ -= rec.Size;
+            if (size > 0) filesSize_ += size;
+            rec.Size = size, rec.Attr = d.dwFileAttributes, rec.FileTime = time;
+            if (sizeChanged && OnFileSizeChanged) OnFileSizeChanged(this, static_cast<int>(it->second));
+        }
+    };
+    for (const auto& mask : SplitMasks(mask_))
+        for (Search s(path_ + L"\\" + mask); s.Valid(); s.Next()) {
+            const auto& d = s.Data();
+            if ((d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !PassesFilters(d)) continue;
+            look(d);
+        }
+    if (ShowDirectories)
+        for (Search s(path_ + L"\\*.*"); s.Valid(); s.Next()) {
+            const auto& d = s.Data();
+            if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+            if (IsDots(d.cFileName)) {
+                if (const auto it = known.find(d.cFileName); it != known.end() && it->second != SIZE_MAX)
+                    present[it->second] = true;
+                continue;
+            }
+            look(d);
+        }
+    for (std::size_t i = items_.size(); i-- > 0;)
+        if (!present[i]) {
+            changed = true;
+            if (items_[i]->Size > 0) filesSize_ -= items_[i]->Size;
+            if (items_[i].get() == focusedRec) focusedRec = nullptr;
+            items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    for (const auto& d : added) {
+        AddEntry(d);
+        changed = true;
+    }
+    ClearSelection();
+    SyncCount();
+    if (changed) SortItems();
+    for (int i = 0; i < Count(); ++i) {
+        TFileRec& rec = *items_[static_cast<std::size_t>(i)];
+        if (rec.marked_) SetSelected(i, true), rec.marked_ = false;
+        if (&rec == focusedRec) SetFocusedItem(i);
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    dirOK_ = true;
+    if (changed && OnDirUpdated) OnDirUpdated(this);
+}
+
+void TDirView::ValidateSelectedFiles() {
+    const auto selected = SelectedItems();
+    if (selected.size() > kValidateMax) return Refresh();
+    const int before = Count();
+    const TFileRec* focusedRec = Item(FocusedItem());
+    std::vector<const TFileRec*> keepSelected;
+    for (int i : selected) {
+        TFileRec& rec = *items_[static_cast<std::size_t>(i)];
+        if (GetFileAttributesW(ApiPath(ItemFullFileName(i)).c_str()) == INVALID_FILE_ATTRIBUTES)
+            rec.marked_ = true;  // gone
+        else
+            keepSelected.push_back(&rec);
+    }
+    if (keepSelected.size() == selected.size()) return;
+    ClearSelection();
+    std::erase_if(items_, [&](const std::unique_ptr<TFileRec>& rec) {
+        if (!rec->marked_) return false;
+        if (rec->Size > 0) filesSize_ -= rec->Size;
+        if (rec.get() == focusedRec) focusedRec = nullptr;
+        return true;
+    });
+    SyncCount();
+    for (int i = 0; i < Count(); ++i) {
+        const TFileRec* rec = items_[static_cast<std::size_t>(i)].get();
+        if (std::find(keepSelected.begin(), keepSelected.end(), rec) != keepSelected.end()) SetSelected(i, true);
+        if (rec == focusedRec) SetFocusedItem(i);
+    }
+    if (Count() != before && OnDirUpdated) OnDirUpdated(this);
+}
+
+}  // namespace zandrel
