@@ -81,13 +81,24 @@ void TDirView::SetMask(const std::wstring& mask) {
 }
 
 void TDirView::SetViewStyle(TViewStyle style) {
-    if (loading_) return;
+    if (loading_) {
+        // Switched when the load ends, so that the view follows its button.
+        pendingView_ = style;
+        return;
+    }
+    pendingView_.reset();
     switchingView_ = true;
     struct Done {
         bool& flag;
         ~Done() { flag = false; }
     } done{switchingView_};
     TIEListView::SetViewStyle(style);
+}
+
+void TDirView::ApplyPendingView() {
+    if (!pendingView_) return;
+    const TViewStyle style = *pendingView_;
+    SetViewStyle(style);
 }
 
 // ---------------------------------------------------------------------------

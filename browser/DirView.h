@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -201,6 +202,7 @@ private:
     void DeleteAllItems();
     void ClearSelection();
     void ApplyViewStyle();
+    void ApplyPendingView();
     void EnterPressed();
     void DoubleClicked();
     void ShowProperties();
@@ -221,10 +223,12 @@ private:
     void WatchMovedAway(std::vector<std::wstring> names);
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
-    static std::wstring ShortcutTarget(const std::wstring& link);
+    std::wstring ShortcutTarget(const std::wstring& link) const;
 
     std::vector<std::unique_ptr<TFileRec>> items_;
     std::wstring path_, lastPath_;
+    std::wstring listedPath_;                // the folder the items belong to
+    std::optional<TViewStyle> pendingView_;  // asked for during a load
     bool dirOK_ = false, isRecycleBinView_ = false, loading_ = false, loadEnabled_ = true;
     bool loadPending_ = false, abortLoading_ = false, hasParentDir_ = false, answerDisplay_ = true;
     bool switchingView_ = false, multiSelect_ = false, changingSeen_ = false;

@@ -8,6 +8,7 @@
 
 #include "browser/FileSearch.h"
 #include "browser/ShellFacts.h"
+#include "framework/application.h"
 
 namespace zandrel {
 
@@ -162,7 +163,7 @@ int TDirView::CompareNames(const std::wstring& a, const std::wstring& b) const {
 
 void TDirView::SortItems() {
     if (!hwnd_ || items_.empty()) return;
-    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    BusyCursor busy;
     const bool answered = answerDisplay_;
     answerDisplay_ = false;
     for (int i : SelectedItems()) items_[static_cast<std::size_t>(i)]->marked_ = true;
@@ -188,7 +189,6 @@ void TDirView::SortItems() {
     }
     answerDisplay_ = answered;
     InvalidateRect(hwnd_, nullptr, FALSE);
-    SetCursor(oldCursor);
 }
 
 void TDirView::DrawParentArrow(const NMLVCUSTOMDRAW& draw) {

@@ -119,12 +119,11 @@ void TDirView::Load(const std::wstring& p) {
     hasParentDir_ = false;
     if (OnStartLoading) OnStartLoading(this);
 
-    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    BusyCursor busy;
     bool windowGone = false;
     // Whatever happens below, the list ends usable: flags cleared, control in step, cursor back.
     struct Finish {
         TDirView& v;
-        HCURSOR cursor;
         bool done = false;
         ~Finish() {
             if (done) return;
@@ -133,12 +132,12 @@ void TDirView::Load(const std::wstring& p) {
             v.loadPending_ = false;
             v.answerDisplay_ = true;
             v.SyncCount();
-            SetCursor(cursor);
         }
-    } finish{*this, oldCursor};
+    } finish{*this};
 
     ClearSelection();
     DeleteAllItems();
+    listedPath_ = p;
     answerDisplay_ = false;
 
     dirOK_ = false;
@@ -155,8 +154,9 @@ void TDirView::Load(const std::wstring& p) {
     }
     isRecycleBinView_ = false;
     if (dirOK_) {
-        // A drive's recycle folder is listed like any other folder.
-        isRecycleBinView_ = p.size() >= 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
+        // A drive's recycle folder itself (not C:\\RecycledParts, nor anything below it) is
+        // listed like any other folder, but its items go by their bare names.
+        isRecycleBinView_ = p.size() == 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
 
         const auto masks = SplitMasks(mask_);
         std::unordered_set<std::wstring> listed;  // with several masks, each file once
@@ -199,13 +199,11 @@ void TDirView::Load(const std::wstring& p) {
     if (windowGone) {
         abortLoading_ = loadPending_ = false;
         answerDisplay_ = true;
-        SetCursor(oldCursor);
         return;
     }
     if (abortLoading_) {
         abortLoading_ = false;
         answerDisplay_ = true;
-        SetCursor(oldCursor);
         items_.clear();
         Reload(false);
         return;
@@ -221,7 +219,7 @@ void TDirView::Load(const std::wstring& p) {
     if (const int focused = FocusedItem(); focused >= 0) ListView_EnsureVisible(hwnd_, focused, FALSE);
     answerDisplay_ = true;
     if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
-    SetCursor(oldCursor);
+    ApplyPendingView();
     if (dirOK_ && OnDirUpdated) OnDirUpdated(this);
     if (OnLoaded) OnLoaded(this);
 }
@@ -274,7 +272,11 @@ void TDirView::SetLoadEnabled(bool enabled) {
     loadEnabled_ = enabled;
     if (enabled && loadPending_) {
         loadPending_ = false;
-        if (Count() <= 100)
+        // A folder asked for meanwhile is loaded in full: a refresh would mix it
+        // with the items of the folder still shown.
+        if (listedPath_ != path_)
+            Load(path_);
+        else if (Count() <= 100)
             Reload(true);
         else
             Refresh();

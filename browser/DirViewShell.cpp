@@ -51,16 +51,12 @@ void TDirView::ExecuteCurrentFile() {
         if (IsExistingFolder(destination)) return SetPath(destination);
         if (!IsExistingFile(destination)) return;
     }
-    // Open the file with the shell, from the list's folder.
-    const DWORD need = GetCurrentDirectoryW(0, nullptr);
-    std::wstring saved(need, L'\0');
-    saved.resize(GetCurrentDirectoryW(need, saved.data()));
-    SetCurrentDirectoryW(path_.size() == 2 ? (path_ + L"\\").c_str() : ApiPath(path_).c_str());
-    Application::Instance().Dialogs().ShellOpen(GetAncestor(hwnd_, GA_ROOT), full);
-    SetCurrentDirectoryW(saved.c_str());
+    // The item's default command, from the list's folder.
+    Application::Instance().Dialogs().ShellRun(GetAncestor(hwnd_, GA_ROOT), full,
+                                               path_.size() == 2 ? path_ + L"\\" : path_);
 }
 
-std::wstring TDirView::ShortcutTarget(const std::wstring& link) {
+std::wstring TDirView::ShortcutTarget(const std::wstring& link) const {
     std::wstring result;
     IShellLinkW* shell = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -69,9 +65,12 @@ std::wstring TDirView::ShortcutTarget(const std::wstring& link) {
     IPersistFile* file = nullptr;
     if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         wchar_t target[MAX_PATH + 1]{};
-        if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
-            SUCCEEDED(shell->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)))
-            result = target;
+        // Resolved (a target that moved is looked for) without asking and without
+        // rewriting the link; the path with its environment variables expanded.
+        if (SUCCEEDED(file->Load(link.c_str(), STGM_READ))) {
+            shell->Resolve(GetAncestor(hwnd_, GA_ROOT), SLR_NO_UI | SLR_NOUPDATE | (1000u << 16));
+            if (SUCCEEDED(shell->GetPath(target, MAX_PATH, nullptr, 0))) result = target;
+        }
         file->Release();
     }
     shell->Release();

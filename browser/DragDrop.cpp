@@ -202,11 +202,7 @@ void TDirView::CarryOut(const std::vector<std::wstring>& names, DWORD effect, co
         Reload(true);
         return ReportDropError(1);
     }
-    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    struct Cursor {
-        HCURSOR c;
-        ~Cursor() { SetCursor(c); }
-    } restore{oldCursor};
+    BusyCursor busy;
     std::wstring folder = target;
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     if (effect == DROPEFFECT_COPY || effect == DROPEFFECT_MOVE) {
@@ -349,15 +345,17 @@ void TDirView::StartDrag(DWORD button) {
     const auto selected = SelectedItems();
     if (selected.empty() || path_.empty()) return;
     if (OnDDDragDetect) OnDDDragDetect(this, button);
-    const HCURSOR oldCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     std::vector<std::wstring> names;
     for (int i : selected) names.push_back(ItemFullFileName(i));
-    // The shell's data object (file names and item identifiers) only where it comes quickly:
-    // not for more than 100 items, the recycle folder or a removable drive.
-    const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
-    auto* data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_))
-                          : MakeFileListData(names);
-    SetCursor(oldCursor);
+    IDataObject* data = nullptr;
+    {
+        BusyCursor busy;  // until the drag's own cursors take over
+        // The shell's data object (file names and item identifiers) only where it comes quickly:
+        // not for more than 100 items, the recycle folder or a removable drive.
+        const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
+        data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_))
+                        : MakeFileListData(names);
+    }
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = DRAGDROP_S_CANCEL;
     if (data && UseDragImages) {

@@ -147,6 +147,17 @@ void Application::Terminate() {
     PostQuitMessage(0);
 }
 
+BusyCursor::BusyCursor() {
+    auto& app = Application::Instance();
+    const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (app.busy_++ == 0) app.cursorBeforeBusy_ = before;
+}
+
+BusyCursor::~BusyCursor() {
+    auto& app = Application::Instance();
+    if (--app.busy_ == 0) SetCursor(app.cursorBeforeBusy_);
+}
+
 void Application::ShowException(const std::exception& e) {
     std::wstring text;
     if (const auto* err = dynamic_cast<const Error*>(&e))

@@ -48,6 +48,9 @@ public:
 
     void ShowException(const std::exception& e);
 
+    // True while a BusyCursor lives: the program's windows then show the wait cursor.
+    bool Busy() const { return busy_ > 0; }
+
 private:
     Application() = default;
     bool Dispatch(MSG& msg);
@@ -62,6 +65,19 @@ private:
     IDialogService* dialogs_ = &systemDialogs_;
     std::vector<HWND> dialogWindows_;
     bool terminated_ = false;
+    int busy_ = 0;
+    HCURSOR cursorBeforeBusy_ = nullptr;
+    friend class BusyCursor;
+};
+
+// The wait cursor for as long as it lives, also while messages are handled
+// meanwhile and the mouse moves: the program's windows answer WM_SETCURSOR with it.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 }  // namespace zandrel

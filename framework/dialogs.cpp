@@ -93,6 +93,18 @@ INT_PTR SystemDialogs::ShellOpen(HWND owner, const std::wstring& path) {
     return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", path.c_str(), L"", L"", SW_SHOWNORMAL));
 }
 
+bool SystemDialogs::ShellRun(HWND owner, const std::wstring& path, const std::wstring& folder) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = nullptr;  // the item's default command, whatever it is called
+    info.lpFile = path.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
+}
+
 void ShowErrorBox(IDialogService& dialogs, HWND owner, const std::wstring& text) {
     dialogs.Beep();
     dialogs.Box(owner, text, BoxKind::Error, BoxButtons::Ok);

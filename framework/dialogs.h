@@ -28,6 +28,9 @@ public:
     virtual std::optional<std::wstring> OpenFile(HWND owner, const OpenFileRequest& request) = 0;
     // Opens a document with its associated program; the shell's answer (> 32 is success).
     virtual INT_PTR ShellOpen(HWND owner, const std::wstring& path) = 0;
+    // Carries out an item's default command (what a double click in the shell does),
+    // with `folder` as the started program's current folder; false when it failed.
+    virtual bool ShellRun(HWND owner, const std::wstring& path, const std::wstring& folder) = 0;
 };
 
 // The real service: MessageBeep, MessageBoxW, GetOpenFileNameW.
@@ -38,6 +41,7 @@ public:
     void ReportException(const std::wstring& text) override;
     std::optional<std::wstring> OpenFile(HWND owner, const OpenFileRequest& request) override;
     INT_PTR ShellOpen(HWND owner, const std::wstring& path) override;
+    bool ShellRun(HWND owner, const std::wstring& path, const std::wstring& folder) override;
 };
 
 // Convenience for handlers: beep, then an error box with one OK button.

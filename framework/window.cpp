@@ -56,6 +56,11 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         self->hwnd_ = nullptr;
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+    // A long piece of work keeps its wait cursor while the mouse moves meanwhile.
+    if (msg == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT && Application::Instance().Busy()) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+    }
     try {
         return self->HandleMessage(msg, wParam, lParam);
     } catch (const std::exception& e) {

@@ -45,6 +45,12 @@ public:
         opened.push_back(path);
         return shellAnswer;
     }
+    std::vector<std::pair<std::wstring, std::wstring>> ran;  // path, folder
+    bool runForReal = false;  // hand ShellRun to the system after recording it
+    bool ShellRun(HWND owner, const std::wstring& path, const std::wstring& folder) override {
+        ran.push_back({path, folder});
+        return runForReal ? SystemDialogs().ShellRun(owner, path, folder) : true;
+    }
     std::vector<std::wstring> Texts() const;
 };
 

@@ -1,0 +1,173 @@
+// The file list's states a user runs into: folders that only look like the
+// recycle bin, work that keeps its wait cursor, the view chosen during a
+// load, a folder chosen while a name was typed, and what executing runs.
+#include "browser_fixture.h"
+
+#include "app/settings.h"
+#include "framework/application.h"
+#include "framework/registry.h"
+
+namespace zandrel::test {
+namespace {
+
+// A folder in the root of drive C:, removed with everything in it.
+struct RootFolder {
+    std::wstring path;
+    explicit RootFolder(const std::wstring& name) : path(L"C:\\" + name) {
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~RootFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+// Files f0000.exe ... in a folder: a load of them pumps messages on the way.
+void ManyFiles(const std::wstring& folder, int count) {
+    for (int i = 0; i < count; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"\\f%04d.exe", i);
+        WriteBytes(folder + name, "MZ");
+    }
+}
+
+TEST_F(Browser, OnlyTheDrivesRecycleFolderItselfIsTheRecycleBinsView) {
+    const std::wstring unique = std::to_wstring(GetCurrentProcessId());
+    RootFolder parts(L"RecycledParts-" + unique), backup(L"Recycled Backup-" + unique);
+    std::filesystem::create_directories(backup.path + L"\\sub");
+    for (const auto& folder : {parts.path, backup.path + L"\\sub"}) {
+        WriteBytes(folder + L"\\a.exe", "MZ");
+        list->SetPath(folder);
+        EXPECT_FALSE(list->IsRecycleBinView()) << Narrow(folder);
+        EXPECT_EQ(list->ItemFullFileName(Find(L"a.exe")), folder + L"\\a.exe") << "the whole name";
+        // Enter on the file fills the source field.
+        form->edSource.SetText(L"");
+        list->SetSelected(Find(L"a.exe"), true);
+        Focus(L"a.exe");
+        Enter();
+        EXPECT_EQ(form->edSource.Text(), folder + L"\\a.exe") << Narrow(folder);
+        // And it can be renamed.
+        list->EditCaption(Find(L"a.exe"));
+        EXPECT_NE(ListView_GetEditControl(list->Handle()), nullptr) << Narrow(folder);
+        SendMessageW(ListView_GetEditControl(list->Handle()), WM_KEYDOWN, VK_ESCAPE, 0);
+        PumpMessages();
+    }
+    // The drive's own recycle folder is that view.
+    RootFolder recycled(L"RECYCLED");
+    WriteBytes(recycled.path + L"\\a.exe", "MZ");
+    list->SetPath(recycled.path);
+    EXPECT_TRUE(list->IsRecycleBinView());
+    list->SetPath(L"C:");
+}
+
+TEST_F(Browser, ALongLoadKeepsItsWaitCursorWhenTheMouseMoves) {
+    AllFiles();
+    TempDir dir;
+    ManyFiles(dir.Path(), 600);
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    std::vector<bool> waiting;
+    auto filter = list->OnAddFile;
+    list->OnAddFile = [&](TDirView* v, TSearchRec& rec, bool& add) {
+        filter(v, rec, add);
+        if (rec.Name == L"f0300.exe") {
+            // The mouse moves over the list meanwhile, and the system asks for its cursor.
+            SendMessageW(list->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(list->Handle()),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            waiting.push_back(GetCursor() == wait);
+            SendMessageW(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Handle()),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            waiting.push_back(GetCursor() == wait);
+        }
+    };
+    list->SetPath(dir.Path());
+    EXPECT_EQ(waiting, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(Application::Instance().Busy()) << "and gone when the load ends";
+    SendMessageW(list->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(list->Handle()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(GetCursor(), wait);
+}
+
+TEST_F(Browser, TheViewChosenDuringALoadFollowsItsButton) {
+    AllFiles();
+    TempDir dir;
+    ManyFiles(dir.Path(), 600);
+    auto filter = list->OnAddFile;
+    list->OnAddFile = [&](TDirView* v, TSearchRec& rec, bool& add) {
+        filter(v, rec, add);
+        if (rec.Name == L"f0300.exe") ClickTool(form->btnViewStyle);  // during the load
+    };
+    list->SetPath(dir.Path());
+    EXPECT_TRUE(form->btnViewStyle.Down());
+    EXPECT_EQ(list->ViewStyle(), TViewStyle::vsReport) << "the view follows the pressed button";
+    EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETVIEW, 0, 0), LV_VIEW_DETAILS);
+    // Ctrl+S during the next load switches back.
+    list->OnAddFile = [&](TDirView* v, TSearchRec& rec, bool& add) {
+        filter(v, rec, add);
+        if (rec.Name == L"f0300.exe") KeyUp('S', {VK_CONTROL});
+    };
+    list->Reload(true);
+    EXPECT_FALSE(form->btnViewStyle.Down());
+    EXPECT_EQ(list->ViewStyle(), TViewStyle::vsSmallIcon);
+}
+
+TEST_F(Browser, AFolderChosenWhileANameWasTypedIsLoadedInFull) {
+    AllFiles();
+    TempDir a, b;
+    ManyFiles(a.Path(), 150);  // more than a hundred: what was refreshed, not reloaded
+    MakeDir(a / L"same");
+    WriteBytes(b / L"same", "a file here, a folder there");
+    WriteBytes(b / L"only-b.exe", "MZ");
+    list->SetPath(a.Path());
+    list->EditCaption(Find(L"f0000.exe"));
+    ASSERT_FALSE(list->LoadEnabled());
+    list->SetPath(b.Path());  // waits for the edit to end
+    SendMessageW(ListView_GetEditControl(list->Handle()), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages();
+    ASSERT_TRUE(list->LoadEnabled());
+    EXPECT_EQ(Sorted(Names(*list)), (std::vector<std::wstring>{L"..", L"only-b.exe", L"same"}));
+    const TFileRec* same = list->Item(Find(L"same"));
+    ASSERT_NE(same, nullptr);
+    EXPECT_FALSE(same->IsDirectory) << "a record of the other folder was kept";
+    EXPECT_EQ(same->Size, 27);
+}
+
+// A file type whose default command is not "open": the list runs that one.
+// (Wine takes file types from the machine's classes only; Windows merges the user's.)
+TEST_F(Browser, ExecutingAFileRunsItsDefaultCommandFromTheListsFolder) {
+    const HKEY root = HKEY_LOCAL_MACHINE;
+    const std::wstring classes = L"Software\\Classes\\";
+    const std::wstring extension = L".zandreltest", type = L"ZandrelTestFile";
+    TempDir dir;
+    const auto log = dir / L"ran.log";
+    {
+        const auto ext = RegistryKey::Open(root, classes + extension, true);
+        ext->WriteString(L"", type);
+        const auto shell = RegistryKey::Open(root, classes + type + L"\\shell", true);
+        shell->WriteString(L"", L"check");
+        const auto command = RegistryKey::Open(root, classes + type + L"\\shell\\check\\command", true);
+        command->WriteString(L"", L"\"" + StandinPath() + L"\" -t \"%1\"");
+    }
+    struct Unregister {
+        std::wstring a, b;
+        ~Unregister() {
+            RegistryKey::DeleteKey(HKEY_LOCAL_MACHINE, a);
+            RegistryKey::DeleteKey(HKEY_LOCAL_MACHINE, b);
+        }
+    } unregister{classes + extension, classes + type};
+    EnvSwitch logging(L"STANDIN_LOG", log);
+    AllFiles();
+    WriteBytes(dir / L"doc.zandreltest", "x");
+    list->SetPath(dir.Path());
+    list->OnExecFile = [](TDirView*, int, bool&) {};  // this list may execute files
+    dialogs.runForReal = true;
+    list->SetSelected(Find(L"doc.zandreltest"), true);
+    list->ExecuteCurrentFile();
+    ASSERT_EQ(dialogs.ran.size(), 1u);
+    EXPECT_EQ(dialogs.ran[0].second, dir.Path());
+    for (int i = 0; i < 100 && ReadBytes(log).empty(); ++i) Sleep(50);
+    EXPECT_NE(ReadBytes(log).find("-t"), std::string::npos) << "the default command ran: " << ReadBytes(log);
+}
+
+}  // namespace
+}  // namespace zandrel::test
