@@ -37,6 +37,11 @@ enum class TItemChange : std::uint8_t { ctText, ctImage, ctState };
 // What the context menu's "cut" and "copy" left for a paste; one for the whole program.
 enum class TClipboardMark : std::uint8_t { None, Cut, Copy };
 inline TClipboardMark PendingClipboardMark = TClipboardMark::None;
+// What a cut left on the clipboard: a paste moves only these files, and only
+// while the clipboard has not changed since (its sequence number); anything
+// else on the clipboard is copied.
+inline std::vector<std::wstring> PendingCutNames;
+inline DWORD PendingCutSequence = 0;
 
 // One list item's record. The fields the sort reads come from ListEntry
 // (DisplayName, TypeName, FileExt, IsDirectory, IsParentDir, Size, FileTime, Attr).

@@ -210,8 +210,13 @@ void TDirView::ShowContextMenu(POINT screen) {
         EditCaption(selected[0]);
     } else if (verb == L"cut") {
         PendingClipboardMark = TClipboardMark::Cut;
+        PendingCutSequence = GetClipboardSequenceNumber();
+        PendingCutNames.clear();
         for (auto& rec : items_) rec->Cut = false;
-        for (int i : selected) items_[static_cast<std::size_t>(i)]->Cut = true;
+        for (int i : selected) {
+            items_[static_cast<std::size_t>(i)]->Cut = true;
+            PendingCutNames.push_back(ItemFullFileName(i));
+        }
         InvalidateRect(hwnd_, nullptr, FALSE);
     } else if (verb == L"copy") {
         PendingClipboardMark = TClipboardMark::Copy;

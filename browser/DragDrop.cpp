@@ -263,26 +263,39 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     data->Release();
     if (names.empty()) return;
     const std::wstring target = targetFolder.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_) : targetFolder;
-    switch (PendingClipboardMark) {
-        case TClipboardMark::Cut:
-            CarryOut(names, DROPEFFECT_MOVE, target, false);
+    if (PendingClipboardMark == TClipboardMark::Cut) {
+        // Only files that were cut move, and only while the clipboard still holds that cut:
+        // files copied to it since are copied, whatever mark is pending.
+        std::vector<std::wstring> moved, copied;
+        const bool sameCut = GetClipboardSequenceNumber() == PendingCutSequence;
+        for (const auto& name : names) {
+            const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
+                                    return _wcsicmp(c.c_str(), name.c_str()) == 0;
+                                });
+            (wasCut ? moved : copied).push_back(name);
+        }
+        if (!moved.empty()) {
+            CarryOut(moved, DROPEFFECT_MOVE, target, false);
             if (OpenClipboard(hwnd_)) {
                 EmptyClipboard();
                 CloseClipboard();
             }
-            for (auto& rec : items_) rec->Cut = false;
-            PendingClipboardMark = TClipboardMark::None;
-            break;
-        case TClipboardMark::Copy: {
-            const std::wstring& first = names.front();
-            const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
-            CarryOut(names, DROPEFFECT_COPY, target, sameFolder);
-            break;
         }
-        case TClipboardMark::None:
-            CarryOut(names, DROPEFFECT_COPY, target, false);
-            break;
+        if (!copied.empty()) CarryOut(copied, DROPEFFECT_COPY, target, false);
+        // The cut is over, pasted or overtaken.
+        for (auto& rec : items_) rec->Cut = false;
+        PendingClipboardMark = TClipboardMark::None;
+        PendingCutNames.clear();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return;
     }
+    if (PendingClipboardMark == TClipboardMark::Copy) {
+        const std::wstring& first = names.front();
+        const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
+        CarryOut(names, DROPEFFECT_COPY, target, sameFolder);
+        return;
+    }
+    CarryOut(names, DROPEFFECT_COPY, target, false);
 }
 
 TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected) const {

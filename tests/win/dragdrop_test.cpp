@@ -202,26 +202,82 @@ TEST_F(DragDrop, RefusedDropsAndAVanishedTarget) {
     EXPECT_TRUE(Exists(here / L"x.txt"));
 }
 
+// The shell's context menu of one item, choosing a verb.
+void MenuCommand(TDirView& list, int item, const std::wstring& wanted) {
+    list.ChooseFromMenu = [&](HMENU menu, IContextMenu* shell) -> UINT {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            const UINT id = GetMenuItemID(menu, i);
+            if (id == 0 || id == static_cast<UINT>(-1)) continue;
+            wchar_t verb[256]{};
+            if (SUCCEEDED(shell->GetCommandString(id - 1, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb), 256)) &&
+                _wcsicmp(verb, wanted.c_str()) == 0)
+                return id;
+        }
+        return 0;
+    };
+    for (int i : list.SelectedItems()) list.SetSelected(i, false);
+    list.SetSelected(item, true);
+    list.SetFocusedItem(item);
+    SendMessageW(list.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list.Handle()), -1);
+    PumpMessages();
+    list.ChooseFromMenu = nullptr;
+}
+
 TEST_F(DragDrop, PasteMovesCutFilesAndCopiesCopiedOnes) {
     TempDir dir, from;
     WriteBytes(from / L"a.txt", "a");
     CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    list->SetPath(from.Path());
+    MenuCommand(*list, Find(L"a.txt"), L"copy");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Copy);
     list->SetPath(dir.Path());
-    IDataObject* data = FilesData(from.Path(), {L"a.txt"});
-    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
-    OleFlushClipboard();
-    data->Release();
-    PendingClipboardMark = TClipboardMark::Copy;
     list->PasteInto(dir / L"sub");
     EXPECT_EQ(ReadBytes(dir / L"sub\\a.txt"), "a");
     EXPECT_TRUE(Exists(from / L"a.txt"));
-    PendingClipboardMark = TClipboardMark::Cut;
+    list->SetPath(from.Path());
+    MenuCommand(*list, Find(L"a.txt"), L"cut");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    list->SetPath(dir.Path());
     list->PasteInto(L"");
     EXPECT_TRUE(Exists(dir / L"a.txt"));
     EXPECT_FALSE(Exists(from / L"a.txt")) << "cut files move";
     EXPECT_EQ(PendingClipboardMark, TClipboardMark::None);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << "the clipboard is emptied";
     EXPECT_GE(Find(L"a.txt"), 0);
+}
+
+// A cut the clipboard no longer holds moves nothing: what was copied to it since is copied.
+TEST_F(DragDrop, FilesCopiedToTheClipboardAfterACutAreCopiedNotMoved) {
+    TempDir dir, from, elsewhere;
+    WriteBytes(from / L"cut.txt", "c");
+    WriteBytes(elsewhere / L"other.txt", "o");
+    list->SetPath(from.Path());
+    MenuCommand(*list, Find(L"cut.txt"), L"cut");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    // Other files are copied to the clipboard elsewhere.
+    IDataObject* data = FilesData(elsewhere.Path(), {L"other.txt"});
+    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
+    OleFlushClipboard();
+    data->Release();
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    EXPECT_EQ(ReadBytes(dir / L"other.txt"), "o");
+    EXPECT_TRUE(Exists(elsewhere / L"other.txt")) << "copied, not moved";
+    EXPECT_TRUE(Exists(from / L"cut.txt"));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP)) << "the clipboard keeps what it holds";
+    EXPECT_EQ(PendingClipboardMark, TClipboardMark::None);
+
+    // The very file that was cut, copied to the clipboard again elsewhere: copied too.
+    list->SetPath(from.Path());
+    MenuCommand(*list, Find(L"cut.txt"), L"cut");
+    data = FilesData(from.Path(), {L"cut.txt"});
+    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
+    OleFlushClipboard();
+    data->Release();
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    EXPECT_EQ(ReadBytes(dir / L"cut.txt"), "c");
+    EXPECT_TRUE(Exists(from / L"cut.txt")) << "the later copy wins over the earlier cut";
 }
 
 // A real drag loop: the mouse rests over a sub-folder of the list with no button
