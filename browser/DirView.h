@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "browser/DragDrop.h"
 #include "browser/FileOperator.h"
 #include "browser/IEDriveInfo.h"
 #include "browser/IEListView.h"
@@ -121,6 +122,9 @@ public:
     void EditCaption(int index);
     // The shell's context menu of the selection at a screen point.
     void ShowContextMenu(POINT screen);
+    // The shell's object (context menu, data object, drop handler) for items of the list's
+    // folder; nullptr when the shell cannot name them. The caller releases it.
+    void* ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const;
     // Chooses from the context menu instead of the user (tests); 0 chooses nothing.
     std::function<UINT(HMENU menu, IContextMenu* shellMenu)> ChooseFromMenu;
 
@@ -130,8 +134,12 @@ public:
     // The right-drag menu: move, copy, link (as allowed), cancel; gives the effect chosen.
     DWORD AskDropEffect(DWORD allowed, DWORD proposed, POINT screen);
     std::function<UINT(HMENU menu)> ChooseFromDropMenu;  // tests choose instead of the user
+    // The drop handler of a file item (a program's, a compressed folder's); nullptr for none.
+    // Unset, the shell is asked; tests give their own. The caller releases it.
+    std::function<IDropTarget*(int item)> DropHandlerOf;
     // Copies, moves or links dropped files into the highlighted folder or the list's own.
-    void ProcessDropped(const std::vector<std::wstring>& names, DWORD effect, bool fromThisList);
+    // Into the recycle bin (its view, or its folder highlighted) files are deleted with undo.
+    void ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fromThisList);
     // Pastes the clipboard's files into a folder, by the cut or copy mark.
     void PasteInto(const std::wstring& targetFolder);
     class TDragDropFilesEx* DragDropTarget() const { return dragDrop_.get(); }
@@ -220,12 +228,13 @@ private:
     void EndEdit(int index, const wchar_t* text);
     static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void ContextMenuKeyOrClick(LPARAM at);
-    void* ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const;
-    void CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
-                  bool renameOnCollision);
+    void CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
+                  bool toRecycleBin);
     void ReportDropError(int number);
     void StartDrag(DWORD button);
     void WatchMovedAway(std::vector<std::wstring> names);
+    // Takes the items of these full names out of the list, keeping selection and focus.
+    void RemoveItems(const std::vector<std::wstring>& fullNames);
     std::wstring TypeNameOnly(const TFileRec& rec, const std::wstring& full);
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     std::wstring ShortcutTarget(const std::wstring& link) const;

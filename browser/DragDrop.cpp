@@ -18,24 +18,47 @@
 
 namespace zandrel {
 
-std::vector<std::wstring> DroppedFileNames(IDataObject* data) {
-    std::vector<std::wstring> names;
-    if (!data) return names;
+CLIPFORMAT NameMapFormat() {
+    static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"FileNameMapW"));
+    return format;
+}
+
+std::vector<std::wstring> DroppedFileNames(IDataObject* data) { return ReadDroppedFiles(data).names; }
+
+TDroppedFiles ReadDroppedFiles(IDataObject* data) {
+    TDroppedFiles files;
+    if (!data) return files;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium))) return names;
+    if (FAILED(data->GetData(&format, &medium))) return files;
     if (const auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
         const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
             const UINT length = DragQueryFileW(drop, i, nullptr, 0);
             std::wstring name(length + 1, L'\0');
             name.resize(DragQueryFileW(drop, i, name.data(), length + 1));
-            names.push_back(name);
+            files.names.push_back(name);
         }
         GlobalUnlock(medium.hGlobal);
     }
     ReleaseStgMedium(&medium);
-    return names;
+    // Files dragged out of the recycle bin carry the names they had.
+    FORMATETC mapFormat{NameMapFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    if (SUCCEEDED(data->GetData(&mapFormat, &medium))) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(medium.hGlobal))) {
+            const SIZE_T chars = GlobalSize(medium.hGlobal) / sizeof(wchar_t);
+            std::vector<std::wstring> mapped;
+            for (SIZE_T at = 0; at < chars && text[at] && mapped.size() < files.names.size();) {
+                const std::wstring name(text + at, wcsnlen(text + at, chars - at));
+                mapped.push_back(name);
+                at += name.size() + 1;
+            }
+            GlobalUnlock(medium.hGlobal);
+            if (mapped.size() == files.names.size()) files.mapped = std::move(mapped);
+        }
+        ReleaseStgMedium(&medium);
+    }
+    return files;
 }
 
 // ---------------------------------------------------------------------------
@@ -45,7 +68,7 @@ namespace {
 
 class FileListData : public IDataObject {
 public:
-    explicit FileListData(const std::vector<std::wstring>& names) {
+    FileListData(const std::vector<std::wstring>& names, const std::vector<std::wstring>& mapped) {
         // DROPFILES, then the names, each ending with a zero, and one more zero.
         std::wstring joined;
         for (const auto& n : names) joined += n, joined += L'\0';
@@ -56,6 +79,14 @@ public:
         header.fWide = TRUE;
         memcpy(bytes_.data(), &header, sizeof header);
         memcpy(bytes_.data() + sizeof header, joined.data(), joined.size() * sizeof(wchar_t));
+        if (!mapped.empty()) {
+            // The names the files are to arrive under, in the same form without a header.
+            std::wstring map;
+            for (const auto& n : mapped) map += n, map += L'\0';
+            map += L'\0';
+            map_.resize(map.size() * sizeof(wchar_t));
+            memcpy(map_.data(), map.data(), map_.size());
+        }
     }
     virtual ~FileListData() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -75,9 +106,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+        const auto& bytes = format->cfFormat == CF_HDROP ? bytes_ : map_;
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
         if (!memory) return E_OUTOFMEMORY;
-        memcpy(GlobalLock(memory), bytes_.data(), bytes_.size());
+        memcpy(GlobalLock(memory), bytes.data(), bytes.size());
         GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -86,7 +118,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+        if (!format || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
+        const bool known = format->cfFormat == CF_HDROP || (!map_.empty() && format->cfFormat == NameMapFormat());
+        return known ? S_OK : DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
         if (out) out->ptd = nullptr;
@@ -95,8 +129,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
         if (direction != DATADIR_GET) return E_NOTIMPL;
-        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return SHCreateStdEnumFmtEtc(1, &format, out);
+        FORMATETC formats[] = {{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+                               {NameMapFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}};
+        return SHCreateStdEnumFmtEtc(map_.empty() ? 1 : 2, formats, out);
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
@@ -104,12 +139,14 @@ public:
 
 private:
     LONG references_ = 1;
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> bytes_, map_;
 };
 
 }  // namespace
 
-IDataObject* MakeFileListData(const std::vector<std::wstring>& names) { return new FileListData(names); }
+IDataObject* MakeFileListData(const std::vector<std::wstring>& names, const std::vector<std::wstring>& mapped) {
+    return new FileListData(names, mapped);
+}
 
 // ---------------------------------------------------------------------------
 // Drop source
@@ -173,16 +210,18 @@ void TDirView::ReportDropError(int number) {
     throw Error(L"DragDrop Error: " + std::to_wstring(number));
 }
 
-void TDirView::ProcessDropped(const std::vector<std::wstring>& names, DWORD effect, bool fromThisList) {
+void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fromThisList) {
     struct Clear {
         TDirView& v;
         ~Clear() { v.SetDropTarget(-1); }
     } clear{*this};
-    if (!dirOK_ || effect == DROPEFFECT_NONE || names.empty()) return;
+    if (!dirOK_ || effect == DROPEFFECT_NONE || files.names.empty()) return;
     const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
     std::wstring target = root;
     bool renameOnCollision = false;
+    bool toRecycleBin = isRecycleBinView_;
     if (const TFileRec* highlighted = Item(dropTarget_)) {
+        toRecycleBin = highlighted->IsRecycleBin;
         if (highlighted->IsParentDir) {
             target = path_.substr(0, path_.rfind(L'\\'));
             if (target.size() == 2) target += L'\\';
@@ -192,28 +231,42 @@ void TDirView::ProcessDropped(const std::vector<std::wstring>& names, DWORD effe
     } else {
         renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;
     }
-    CarryOut(names, effect, target, renameOnCollision);
+    CarryOut(files, effect, target, renameOnCollision, toRecycleBin);
     if (OnDDExecuted) OnDDExecuted(this, effect);
 }
 
-void TDirView::CarryOut(const std::vector<std::wstring>& names, DWORD effect, const std::wstring& target,
-                        bool renameOnCollision) {
+void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
+                        bool toRecycleBin) {
+    const auto& names = files.names;
     if (!IsExistingFolder(target)) {
         Reload(true);
         return ReportDropError(1);
     }
+    // Files out of the recycle bin, dropped back into it: nothing to do.
+    if (toRecycleBin && !files.mapped.empty()) return;
     BusyCursor busy;
     std::wstring folder = target;
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     if (effect == DROPEFFECT_COPY || effect == DROPEFFECT_MOVE) {
-        FileOperator.Operation = effect == DROPEFFECT_COPY ? TFileOperation::foCopy : TFileOperation::foMove;
+        // Into the recycle bin a file is deleted (with undo, which is what puts it there).
+        FileOperator.Operation = toRecycleBin                ? TFileOperation::foDelete
+                                 : effect == DROPEFFECT_COPY ? TFileOperation::foCopy
+                                                             : TFileOperation::foMove;
         FileOperator.Flags = foAllowUndo | foNoConfirmMkDir;
         if (renameOnCollision) FileOperator.Flags |= foRenameOnCollision;
         FileOperator.WantMappingHandle = renameOnCollision;
-        if (!ConfirmOverwrite) FileOperator.Flags |= foNoConfirmation;
+        if (toRecycleBin ? !ConfirmDelete : !ConfirmOverwrite) FileOperator.Flags |= foNoConfirmation;
         FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);
         FileOperator.OperandFrom = names;
-        FileOperator.OperandTo = {folder};
+        FileOperator.OperandTo.clear();
+        if (toRecycleBin) {
+        } else if (!files.mapped.empty()) {
+            // Each file under the name its source gave it.
+            for (const auto& mapped : files.mapped) FileOperator.OperandTo.push_back(folder + L"\\" + mapped);
+            FileOperator.Flags |= foMultiDestFiles;
+        } else {
+            FileOperator.OperandTo = {folder};
+        }
         const std::wstring& first = names.front();
         const std::wstring source = IsExistingFolder(first) ? first : first.substr(0, first.find_last_of(L"\\/"));
         bool doOperation = true;
@@ -259,29 +312,32 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     if (!dirOK_ || path_.empty() || !IsClipboardFormatAvailable(CF_HDROP)) return;
     IDataObject* data = nullptr;
     if (FAILED(OleGetClipboard(&data))) return;
-    const auto names = DroppedFileNames(data);
+    const auto files = ReadDroppedFiles(data);
     data->Release();
+    const auto& names = files.names;
     if (names.empty()) return;
     const std::wstring target = targetFolder.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_) : targetFolder;
     if (PendingClipboardMark == TClipboardMark::Cut) {
         // Only files that were cut move, and only while the clipboard still holds that cut:
         // files copied to it since are copied, whatever mark is pending.
-        std::vector<std::wstring> moved, copied;
+        TDroppedFiles moved, copied;
         const bool sameCut = GetClipboardSequenceNumber() == PendingCutSequence;
-        for (const auto& name : names) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
             const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
-                                    return _wcsicmp(c.c_str(), name.c_str()) == 0;
+                                    return _wcsicmp(c.c_str(), names[i].c_str()) == 0;
                                 });
-            (wasCut ? moved : copied).push_back(name);
+            auto& part = wasCut ? moved : copied;
+            part.names.push_back(names[i]);
+            if (!files.mapped.empty()) part.mapped.push_back(files.mapped[i]);
         }
-        if (!moved.empty()) {
-            CarryOut(moved, DROPEFFECT_MOVE, target, false);
+        if (!moved.names.empty()) {
+            CarryOut(moved, DROPEFFECT_MOVE, target, false, false);
             if (OpenClipboard(hwnd_)) {
                 EmptyClipboard();
                 CloseClipboard();
             }
         }
-        if (!copied.empty()) CarryOut(copied, DROPEFFECT_COPY, target, false);
+        if (!copied.names.empty()) CarryOut(copied, DROPEFFECT_COPY, target, false, false);
         // The cut is over, pasted or overtaken.
         for (auto& rec : items_) rec->Cut = false;
         PendingClipboardMark = TClipboardMark::None;
@@ -292,10 +348,10 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     if (PendingClipboardMark == TClipboardMark::Copy) {
         const std::wstring& first = names.front();
         const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
-        CarryOut(names, DROPEFFECT_COPY, target, sameFolder);
+        CarryOut(files, DROPEFFECT_COPY, target, sameFolder, false);
         return;
     }
-    CarryOut(names, DROPEFFECT_COPY, target, false);
+    CarryOut(files, DROPEFFECT_COPY, target, false, false);
 }
 
 TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected) const {
@@ -366,8 +422,9 @@ void TDirView::StartDrag(DWORD button) {
         // The shell's data object (file names and item identifiers) only where it comes quickly:
         // not for more than 100 items, the recycle folder or a removable drive.
         const bool complete = selected.size() <= 100 && !isRecycleBinView_ && pathDriveType_ != DRIVE_REMOVABLE;
-        data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_))
-                        : MakeFileListData(names);
+        data = complete ? static_cast<IDataObject*>(ShellObjectOf(selected, IID_IDataObject, hwnd_)) : nullptr;
+        // Where the shell cannot make its object (paths too long for it), the plain list still goes.
+        if (!data) data = MakeFileListData(names);
     }
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = DRAGDROP_S_CANCEL;
@@ -401,6 +458,34 @@ void TDirView::StartDrag(DWORD button) {
         WatchMovedAway(std::move(names));
 }
 
+void TDirView::RemoveItems(const std::vector<std::wstring>& fullNames) {
+    // The control keeps its selection by position: carry it by record past the removal.
+    const auto selected = SelectedItems();
+    for (int i : selected) items_[static_cast<std::size_t>(i)]->marked_ = true;
+    const TFileRec* focusedRec = Item(FocusedItem());
+    bool removed = false;
+    for (const auto& n : fullNames) {
+        const int i = FindFileItem(n.substr(n.find_last_of(L"\\/") + 1));
+        if (i < 0) continue;
+        if (items_[static_cast<std::size_t>(i)]->Size > 0) filesSize_ -= items_[static_cast<std::size_t>(i)]->Size;
+        if (items_[static_cast<std::size_t>(i)].get() == focusedRec) focusedRec = nullptr;
+        items_.erase(items_.begin() + i);
+        removed = true;
+    }
+    if (!removed) {
+        for (auto& rec : items_) rec->marked_ = false;
+        return;
+    }
+    ClearSelection();
+    SyncCount();
+    for (int i = 0; i < Count(); ++i) {
+        TFileRec& rec = *items_[static_cast<std::size_t>(i)];
+        if (rec.marked_) SetSelected(i, true), rec.marked_ = false;
+        if (&rec == focusedRec) SetFocusedItem(i);
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
     // For ten seconds, every half second: names gone from the disk leave the list too.
     // The thread keeps its own handle of the list's stop event: the list may go first.
@@ -425,16 +510,10 @@ void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
             if (gone.empty()) continue;
             const bool ran = GuiCall::Run(
                 [self, gone] {
-                    for (const auto& n : gone) {
-                        const int i = self->FindFileItem(n.substr(n.find_last_of(L"\\/") + 1));
-                        if (i < 0) continue;
-                        if (self->items_[static_cast<std::size_t>(i)]->Size > 0)
-                            self->filesSize_ -= self->items_[static_cast<std::size_t>(i)]->Size;
-                        self->ClearSelection();
-                        self->items_.erase(self->items_.begin() + i);
-                        self->SyncCount();
-                    }
-                    InvalidateRect(self->hwnd_, nullptr, TRUE);
+                    // Only the folder the files left: the list may show another one by now.
+                    const auto folder = gone.front().substr(0, gone.front().find_last_of(L"\\/"));
+                    if (_wcsicmp(folder.c_str(), self->path_.c_str()) != 0) return;
+                    self->RemoveItems(gone);
                 },
                 stop);
             if (!ran) return;

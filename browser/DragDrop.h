@@ -15,12 +15,22 @@ namespace zandrel {
 
 class TDirView;
 
+// A drop's file names and, when the source gives them (files dragged out of
+// the recycle bin), the names the files are to arrive under, one per name.
+struct TDroppedFiles {
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> mapped;
+};
+TDroppedFiles ReadDroppedFiles(IDataObject* data);
 // The file names an object carries in the shell's file-list format.
 std::vector<std::wstring> DroppedFileNames(IDataObject* data);
+// The shell's format of mapped names.
+CLIPFORMAT NameMapFormat();
 
 // A plain file list in the shell's file-list format (no item identifiers): quick to make
 // for big selections and for drives the shell should not be asked about.
-IDataObject* MakeFileListData(const std::vector<std::wstring>& names);
+// With `mapped`, it also carries the names the files are to arrive under.
+IDataObject* MakeFileListData(const std::vector<std::wstring>& names, const std::vector<std::wstring>& mapped = {});
 
 // A drag out of the list: offers the files and tells the drag loop when to end.
 class TDropSource : public IDropSource {

@@ -7,6 +7,58 @@
 
 namespace zandrel {
 
+TDragDropFilesEx::~TDragDropFilesEx() {
+    LeaveHandler();
+    if (data_) data_->Release();
+    if (helper_) helper_->Release();
+}
+
+void TDragDropFilesEx::SetHelper(IDropTargetHelper* helper) {
+    if (helper) helper->AddRef();
+    if (helper_) helper_->Release();
+    helper_ = helper;
+    helperAsked_ = true;
+}
+
+IDropTargetHelper* TDragDropFilesEx::Helper() {
+    if (!helperAsked_) {
+        helperAsked_ = true;
+        CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
+                         reinterpret_cast<void**>(&helper_));
+    }
+    return helper_;
+}
+
+void TDragDropFilesEx::LeaveHandler() {
+    if (handler_) {
+        handler_->DragLeave();
+        handler_->Release();
+    }
+    handler_ = nullptr;
+    handlerItem_ = -1;
+}
+
+IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD allowed) {
+    if (item == handlerItem_) return handler_;
+    LeaveHandler();
+    const TFileRec* rec = list_.Item(item);
+    if (!rec || rec->IsDirectory || !data_) return nullptr;
+    IDropTarget* handler = nullptr;
+    if (list_.DropHandlerOf)
+        handler = list_.DropHandlerOf(item);
+    else if (!RunningOnWine())  // Wine's shell hands out, for any file, a drop target that takes no drop
+        handler = static_cast<IDropTarget*>(list_.ShellObjectOf({item}, IID_IDropTarget, list_.Handle()));
+    if (!handler) return nullptr;
+    DWORD effect = allowed;
+    if (FAILED(handler->DragEnter(data_, keys, pt, &effect))) {
+        handler->Release();
+        return nullptr;
+    }
+    handler_ = handler;
+    handlerItem_ = item;
+    return handler_;
+}
+
 HRESULT TDragDropFilesEx::QueryInterface(REFIID riid, void** object) {
     if (riid == IID_IUnknown || riid == IID_IDropTarget) {
         *object = static_cast<IDropTarget*>(this);
@@ -23,32 +75,41 @@ ULONG TDragDropFilesEx::AddRef() { return static_cast<ULONG>(InterlockedIncremen
 ULONG TDragDropFilesEx::Release() { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
 
 HRESULT TDragDropFilesEx::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
-    names_ = DroppedFileNames(data);
-    accepted_ = AcceptDrop(list_.DirOK(), names_);
-    sourceDrive_ = accepted_ ? names_.front()[0] : 0;
-    linkExecutables_ = accepted_ && list_.DDLinkOnExeDrag && (*effect & DROPEFFECT_LINK) && AllExecutables(names_);
+    if (data) data->AddRef();
+    if (data_) data_->Release();
+    data_ = data;
+    files_ = ReadDroppedFiles(data);
+    accepted_ = AcceptDrop(list_.DirOK(), files_.names);
+    sourceDrive_ = accepted_ ? files_.names.front()[0] : 0;
+    linkExecutables_ =
+        accepted_ && list_.DDLinkOnExeDrag && (*effect & DROPEFFECT_LINK) && AllExecutables(files_.names);
     if (list_.OnDDDragEnter) list_.OnDDDragEnter(&list_, accepted_);
-    if (!accepted_) {
-        *effect = DROPEFFECT_NONE;
-        return S_OK;
+    const DWORD allowed = *effect;
+    *effect = accepted_ ? Decide(keys, pt, allowed) : DROPEFFECT_NONE;
+    if (IDropTargetHelper* helper = Helper()) {
+        POINT at{pt.x, pt.y};
+        helper->DragEnter(list_.Handle(), data, &at, *effect);
     }
-    *effect = Decide(keys, pt, *effect);
     return S_OK;
 }
 
 HRESULT TDragDropFilesEx::DragOver(DWORD keys, POINTL pt, DWORD* effect) {
-    if (!accepted_) {
-        *effect = DROPEFFECT_NONE;
-        return S_OK;
+    *effect = accepted_ ? Decide(keys, pt, *effect) : DROPEFFECT_NONE;
+    if (IDropTargetHelper* helper = Helper()) {
+        POINT at{pt.x, pt.y};
+        helper->DragOver(&at, *effect);
     }
-    *effect = Decide(keys, pt, *effect);
     return S_OK;
 }
 
 HRESULT TDragDropFilesEx::DragLeave() {
+    LeaveHandler();
     list_.SetDropTarget(-1);
+    if (IDropTargetHelper* helper = Helper()) helper->DragLeave();
     accepted_ = false;
-    names_.clear();
+    files_ = {};
+    if (data_) data_->Release();
+    data_ = nullptr;
     return S_OK;
 }
 
@@ -61,6 +122,13 @@ DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
     AutoScroll(p);
     const int item = ListView_HitTest(list_.Handle(), &hit);
     const TFileRec* rec = list_.Item(item);
+    // A file with a drop handler of the shell's takes the drop itself: it decides.
+    if (IDropTarget* handler = HandlerFor(item, keys, pt, allowed)) {
+        list_.SetDropTarget(item);
+        DWORD effect = allowed;
+        if (FAILED(handler->DragOver(keys, pt, &effect))) effect = DROPEFFECT_NONE;
+        return effect;
+    }
     list_.SetDropTarget(rec && rec->IsDirectory ? item : -1);
     const bool highlighted = list_.DropTarget() >= 0;
     EffectInput in;
@@ -74,7 +142,7 @@ DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
     in.recycleBinView = list_.IsRecycleBinView();
     DWORD effect = ProposeEffect(in) & allowed;
     if (list_.OnDDDragOver) list_.OnDDDragOver(&list_, keys, effect);
-    return FinalEffect(effect, FromThisList, highlighted);
+    return FinalEffect(effect, FromThisList, highlighted, highlighted && rec->IsRecycleBin) & allowed;
 }
 
 // In the details view a drag near the top or the bottom scrolls the list a line at a time:
@@ -112,24 +180,45 @@ void TDragDropFilesEx::AutoScroll(POINT client) {
 
 HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
     try {
-        names_ = DroppedFileNames(data);  // read again, as it is now
-        if (!accepted_ || names_.empty()) {
-            *effect = DROPEFFECT_NONE;
-            list_.SetDropTarget(-1);
-            return S_OK;
+        if (IDropTargetHelper* helper = Helper()) {
+            POINT at{pt.x, pt.y};
+            helper->Drop(data, &at, *effect);
         }
-        const DWORD allowed = *effect;
-        *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
-        if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
-        if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
-            *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
-        if (list_.DirOK() && list_.OnDDProcessDropped) list_.OnDDProcessDropped(&list_, keys, POINT{pt.x, pt.y}, *effect);
-        list_.ProcessDropped(names_, *effect, FromThisList);
+        files_ = ReadDroppedFiles(data);  // read again, as it is now
+        if (!accepted_ || files_.names.empty()) {
+            *effect = DROPEFFECT_NONE;
+            LeaveHandler();
+            list_.SetDropTarget(-1);
+        } else {
+            const DWORD allowed = *effect;
+            *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
+            if (handler_ && handlerItem_ == list_.DropTarget()) {
+                // The handler of the file under the mouse carries the drop out, its menu included.
+                IDropTarget* handler = handler_;
+                handler_ = nullptr;
+                handlerItem_ = -1;
+                *effect = allowed;
+                handler->Drop(data, keys, pt, effect);
+                handler->Release();
+                list_.SetDropTarget(-1);
+                list_.Refresh();
+            } else {
+                if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
+                if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
+                    *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
+                if (list_.DirOK() && list_.OnDDProcessDropped)
+                    list_.OnDDProcessDropped(&list_, keys, POINT{pt.x, pt.y}, *effect);
+                list_.ProcessDropped(files_, *effect, FromThisList);
+            }
+        }
     } catch (const std::exception& e) {
         Application::Instance().ShowException(e);  // nothing may pass into the drag loop
     }
+    LeaveHandler();
     accepted_ = false;
-    names_.clear();
+    files_ = {};
+    if (data_) data_->Release();
+    data_ = nullptr;
     return S_OK;
 }
 

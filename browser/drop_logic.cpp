@@ -44,8 +44,9 @@ std::uint32_t ProposeEffect(const EffectInput& in) {
     return in.proposed;
 }
 
-std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted) {
+std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted, bool recycleBinHighlighted) {
     if (effect == deMove && fromThisList && !itemHighlighted) return deNone;
+    if (recycleBinHighlighted && effect != deNone) return deMove;
     return effect;
 }
 

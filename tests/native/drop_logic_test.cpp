@@ -37,6 +37,9 @@ TEST(DropLogic, Effects) {
     EXPECT_EQ(FinalEffect(ProposeEffect(sameDrive), true, false), deNone);
     EXPECT_EQ(FinalEffect(ProposeEffect(sameDrive), true, true), deMove);
     EXPECT_EQ(FinalEffect(deCopy, true, false), deCopy) << "a copy with Ctrl stays";
+    EXPECT_EQ(FinalEffect(deCopy, false, true, true), deMove) << "onto the recycle bin's folder: a move";
+    EXPECT_EQ(FinalEffect(deLink, false, true, true), deMove);
+    EXPECT_EQ(FinalEffect(deNone, false, true, true), deNone);
 }
 
 TEST(DropLogic, ShortcutNames) {

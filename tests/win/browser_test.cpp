@@ -426,12 +426,12 @@ TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
     list->SetSelected(Find(L"to target.lnk"), true);
     list->ExecuteCurrentFile();
     EXPECT_EQ(list->Path(), target.Path());
-    EXPECT_TRUE(dialogs.opened.empty());
-    // ... and opens a file with the shell.
+    EXPECT_TRUE(dialogs.ran.empty());
+    // ... and has the shell run a file, from the list's folder.
     list->SetPath(dir.Path());
     list->SetSelected(Find(L"keep.exe"), true);
     list->ExecuteCurrentFile();
-    EXPECT_EQ(dialogs.opened, (std::vector<std::wstring>{dir / L"keep.exe"}));
+    EXPECT_EQ(dialogs.ran, (std::vector<std::pair<std::wstring, std::wstring>>{{dir / L"keep.exe", dir.Path()}}));
 }
 
 // ---------------------------------------------------------------------------

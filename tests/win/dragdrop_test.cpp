@@ -1,6 +1,6 @@
 // Drops onto the file list with the shell's own data objects, the right-drag
 // menu, pastes from the clipboard, and a real drag out of the list.
-#include "test_support.h"
+#include "dragdrop_fixture.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -13,93 +13,6 @@
 
 namespace zandrel::test {
 namespace {
-
-// The shell's data object for files of one folder, as Explorer would drag them.
-IDataObject* FilesData(const std::wstring& folder, const std::vector<std::wstring>& names) {
-    IShellFolder* desktop = nullptr;
-    IShellFolder* shellFolder = nullptr;
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    IDataObject* data = nullptr;
-    std::vector<PITEMID_CHILD> children;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &pidl, 0, nullptr)) &&
-        SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
-        for (auto name : names) {
-            PIDLIST_RELATIVE child = nullptr;
-            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
-                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
-        }
-        shellFolder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
-                                   const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject, nullptr,
-                                   reinterpret_cast<void**>(&data));
-    }
-    for (auto c : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(c));
-    if (shellFolder) shellFolder->Release();
-    if (pidl) CoTaskMemFree(pidl);
-    if (desktop) desktop->Release();
-    return data;
-}
-
-// A temp folder on drive Z: (Wine's view of the whole Linux tree).
-struct ZDir {
-    std::wstring path;
-    ZDir() {
-        path = L"Z:\\tmp\\zandrel-drop-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
-        CreateDirectoryW(path.c_str(), nullptr);
-    }
-    ~ZDir() {
-        WIN32_FIND_DATAW d;
-        const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
-        if (h != INVALID_HANDLE_VALUE) {
-            do DeleteFileW((path + L"\\" + d.cFileName).c_str());
-            while (FindNextFileW(h, &d));
-            FindClose(h);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-    std::wstring operator/(const std::wstring& n) const { return path + L"\\" + n; }
-};
-
-class DragDrop : public MainWindowTest {
-protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        MakeWindow();
-        list = &form->ShellDir1;
-        form->FilterComboBox1.SetItemIndex(2);
-        list->OnDDError = [this](TDirView*, int n) { errors.push_back(n); };
-    }
-    POINTL Over(int item) const {
-        RECT r{LVIR_ICON, 0, 0, 0};
-        ListView_GetItemRect(list->Handle(), item, &r, LVIR_ICON);
-        POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        ClientToScreen(list->Handle(), &p);
-        return {p.x, p.y};
-    }
-    POINTL Empty() const {
-        RECT r;
-        GetClientRect(list->Handle(), &r);
-        POINT p{r.right - 3, r.bottom - 3};
-        ClientToScreen(list->Handle(), &p);
-        return {p.x, p.y};
-    }
-    // Enter, move over `at` and drop; gives the effect of the drop.
-    DWORD DropAt(IDataObject* data, POINTL at, DWORD keys = MK_LBUTTON, DWORD allowed = 7) {
-        auto* target = list->DragDropTarget();
-        DWORD effect = allowed;
-        target->DragEnter(data, keys, at, &effect);
-        effect = allowed;
-        target->DragOver(keys, at, &effect);
-        const DWORD over = effect;
-        effect = allowed;
-        target->Drop(data, keys & ~(MK_LBUTTON | MK_RBUTTON), at, &effect);
-        lastOver = over;
-        return effect;
-    }
-    int Find(const std::wstring& n) const { return list->FindFileItem(n); }
-    TDirView* list = nullptr;
-    std::vector<int> errors;
-    DWORD lastOver = 0;
-};
 
 TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
     ZDir z;
@@ -441,8 +354,11 @@ TEST(FileOperator, MovesSeveralFilesAndUndoesTheMove) {
 
 // Into another list (another window): this list learns of the move by watching the disk.
 TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
-    TempDir dir, other;
+    TempDir dir, other, elsewhere;
     WriteBytes(dir / L"going.txt", "g");
+    WriteBytes(dir / L"staying.txt", "s");
+    WriteBytes(dir / L"leaving.txt", "l");
+    WriteBytes(elsewhere / L"leaving.txt", "a namesake in another folder");
     list->SetPath(dir.Path());
     MainDeps deps;
     deps.runner = &runner;
@@ -456,20 +372,39 @@ TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
     UpdateWindow(second.Handle());
     RECT r;
     GetWindowRect(second.ShellDir1.Handle(), &r);
-    SetCursorPos(r.right - 10, r.bottom - 10);
-    list->SetSelected(Find(L"going.txt"), true);
-    NMLISTVIEW begin{};
-    begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
-    begin.iItem = Find(L"going.txt");
-    SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    auto dragOut = [&](const std::wstring& name) {
+        SetCursorPos(r.right - 10, r.bottom - 10);
+        for (int i : list->SelectedItems()) list->SetSelected(i, false);
+        list->SetSelected(Find(name), true);
+        NMLISTVIEW begin{};
+        begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
+        begin.iItem = Find(name);
+        SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    };
+    auto watchFor = [&](int ms) {
+        for (int waited = 0; waited < ms; waited += 50) {
+            Application::Instance().ProcessMessages();
+            Sleep(50);
+        }
+    };
+    dragOut(L"going.txt");
     EXPECT_TRUE(Exists(other / L"going.txt")) << "moved within the drive into the other list's folder";
     EXPECT_GE(second.ShellDir1.FindFileItem(L"going.txt"), 0);
     EXPECT_GE(Find(L"going.txt"), 0) << "this list has not looked yet";
-    for (int i = 0; i < 40 && Find(L"going.txt") >= 0; ++i) {
-        Application::Instance().ProcessMessages();
-        Sleep(50);
-    }
+    // The user selects something else meanwhile; the watch leaves that alone.
+    for (int i : list->SelectedItems()) list->SetSelected(i, false);
+    list->SetSelected(Find(L"staying.txt"), true);
+    for (int i = 0; i < 40 && Find(L"going.txt") >= 0; ++i) watchFor(50);
     EXPECT_EQ(Find(L"going.txt"), -1) << "gone within about half a second of the file";
+    EXPECT_EQ(list->SelectedItems(), std::vector<int>{Find(L"staying.txt")}) << "the selection stays";
+
+    // The list shows another folder by the time the watch sees the file gone:
+    // a namesake there stays.
+    dragOut(L"leaving.txt");
+    ASSERT_TRUE(Exists(other / L"leaving.txt"));
+    list->SetPath(elsewhere.Path());
+    watchFor(1500);
+    EXPECT_GE(Find(L"leaving.txt"), 0) << "only the watched folder's items are taken out";
 }
 
 }  // namespace

@@ -1,0 +1,101 @@
+#pragma once
+// Drag-and-drop tests' fixture: a main window's file list, the shell's data
+// objects for files, a folder on another drive, and drops onto the list.
+#include "test_support.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "browser/DragDrop.h"
+#include "browser/DragDropFilesEx.h"
+
+namespace zandrel::test {
+
+// The shell's data object for files of one folder, as Explorer would drag them.
+inline IDataObject* FilesData(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    IShellFolder* desktop = nullptr;
+    IShellFolder* shellFolder = nullptr;
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    IDataObject* data = nullptr;
+    std::vector<PITEMID_CHILD> children;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &pidl, 0, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
+        for (auto name : names) {
+            PIDLIST_RELATIVE child = nullptr;
+            if (SUCCEEDED(shellFolder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+                children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+        }
+        shellFolder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
+                                   const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject, nullptr,
+                                   reinterpret_cast<void**>(&data));
+    }
+    for (auto c : children) CoTaskMemFree(const_cast<ITEMID_CHILD*>(c));
+    if (shellFolder) shellFolder->Release();
+    if (pidl) CoTaskMemFree(pidl);
+    if (desktop) desktop->Release();
+    return data;
+}
+
+// A temp folder on drive Z: (Wine's view of the whole Linux tree).
+struct ZDir {
+    std::wstring path;
+    ZDir() {
+        path = L"Z:\\tmp\\zandrel-drop-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+    ~ZDir() {
+        WIN32_FIND_DATAW d;
+        const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do DeleteFileW((path + L"\\" + d.cFileName).c_str());
+            while (FindNextFileW(h, &d));
+            FindClose(h);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring operator/(const std::wstring& n) const { return path + L"\\" + n; }
+};
+
+class DragDrop : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        MakeWindow();
+        list = &form->ShellDir1;
+        form->FilterComboBox1.SetItemIndex(2);
+        list->OnDDError = [this](TDirView*, int n) { errors.push_back(n); };
+    }
+    POINTL Over(int item) const {
+        RECT r{LVIR_ICON, 0, 0, 0};
+        ListView_GetItemRect(list->Handle(), item, &r, LVIR_ICON);
+        POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(list->Handle(), &p);
+        return {p.x, p.y};
+    }
+    POINTL Empty() const {
+        RECT r;
+        GetClientRect(list->Handle(), &r);
+        POINT p{r.right - 3, r.bottom - 3};
+        ClientToScreen(list->Handle(), &p);
+        return {p.x, p.y};
+    }
+    // Enter, move over `at` and drop; gives the effect of the drop.
+    DWORD DropAt(IDataObject* data, POINTL at, DWORD keys = MK_LBUTTON, DWORD allowed = 7) {
+        auto* target = list->DragDropTarget();
+        DWORD effect = allowed;
+        target->DragEnter(data, keys, at, &effect);
+        effect = allowed;
+        target->DragOver(keys, at, &effect);
+        const DWORD over = effect;
+        effect = allowed;
+        target->Drop(data, keys & ~(MK_LBUTTON | MK_RBUTTON), at, &effect);
+        lastOver = over;
+        return effect;
+    }
+    int Find(const std::wstring& n) const { return list->FindFileItem(n); }
+    TDirView* list = nullptr;
+    std::vector<int> errors;
+    DWORD lastOver = 0;
+};
+
+}  // namespace zandrel::test
