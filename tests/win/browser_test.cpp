@@ -519,7 +519,7 @@ TEST_F(Rename, InvalidNamesAndTakenNames) {
 }
 
 // The shell's context menu: a real menu from the shell; the test chooses by verb.
-TEST_F(Rename, TheShellsContextMenuRenamesCutsCopiesAndRefreshes) {
+TEST_F(Rename, TheShellsContextMenuCutsCopiesAndRefreshes) {
     AllFiles();
     WriteBytes(dir / L"a.exe", "MZ");
     WriteBytes(dir / L"b.exe", "MZ");

@@ -98,4 +98,30 @@ protected:
     DWORD lastOver = 0;
 };
 
+// Set as the list's drag-image helper, it notes what a drag onto the list offers:
+// the shell's object carries item identifiers, a plain file list does not.
+struct OfferedFormats : IDropTargetHelper {
+    int drags = 0;
+    bool identifiers = false, fileList = false;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IDropTargetHelper ? static_cast<IDropTargetHelper*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(HWND, IDataObject* data, POINT*, DWORD) override {
+        ++drags;
+        FORMATETC ids{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"Shell IDList Array")), nullptr, DVASPECT_CONTENT,
+                      -1, TYMED_HGLOBAL};
+        FORMATETC files{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        identifiers = data->QueryGetData(&ids) == S_OK;
+        fileList = data->QueryGetData(&files) == S_OK;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DragOver(POINT*, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, POINT*, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Show(BOOL) override { return S_OK; }
+};
+
 }  // namespace zandrel::test

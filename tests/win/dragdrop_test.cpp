@@ -194,8 +194,9 @@ TEST_F(DragDrop, FilesCopiedToTheClipboardAfterACutAreCopiedNotMoved) {
 }
 
 // A real drag loop: the mouse rests over a sub-folder of the list with no button
-// held, so the drag drops there at once; the moved file then leaves the list.
-TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
+// held, so the drag drops there at once and the list carries out the move. (The
+// watch for files moved by another program is FilesMovedIntoAnotherListLeaveThisOne.)
+TEST_F(DragDrop, DraggingOntoItsOwnSubFolderMovesTheFile) {
     TempDir dir;
     WriteBytes(dir / L"moving.txt", "m");
     CreateDirectoryW((dir / L"sub").c_str(), nullptr);
@@ -214,10 +215,15 @@ TEST_F(DragDrop, DraggingOutWithAMoveTakesTheItemsAway) {
         ++processed;
         EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
     };
+    OfferedFormats offered;
+    list->DragDropTarget()->SetHelper(&offered);
     NMLISTVIEW begin{};
     begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
     begin.iItem = Find(L"moving.txt");
     SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    list->DragDropTarget()->SetHelper(nullptr);
+    EXPECT_EQ(offered.drags, 1);
+    EXPECT_TRUE(offered.identifiers && offered.fileList) << "a small selection goes as the shell's own object";
     EXPECT_EQ(detected, 1);
     EXPECT_GE(asked, 1);
     EXPECT_EQ(processed, 1);
@@ -315,9 +321,15 @@ TEST_F(DragDrop, APlainFileListForBigSelections) {
     DWORD dropEffect = 99;
     list->OnDDProcessDropped = [&](TDirView*, DWORD, POINT, DWORD& e) { ++processed, dropEffect = e; };
     list->OnDDDragEnter = [&](TDirView*, bool& accept) { entered = accept; };
+    OfferedFormats offered;
+    list->DragDropTarget()->SetHelper(&offered);
     NMLISTVIEW begin{};
     begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
     SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    list->DragDropTarget()->SetHelper(nullptr);
+    EXPECT_EQ(offered.drags, 1);
+    EXPECT_TRUE(offered.fileList);
+    EXPECT_FALSE(offered.identifiers) << "more than 100 items go as a plain file list";
     EXPECT_EQ(detected, 1);
     EXPECT_GE(asked, 1);
     EXPECT_TRUE(entered);

@@ -169,5 +169,32 @@ TEST_F(Browser, ExecutingAFileRunsItsDefaultCommandFromTheListsFolder) {
     EXPECT_NE(ReadBytes(log).find("-t"), std::string::npos) << "the default command ran: " << ReadBytes(log);
 }
 
+// The boxes of the pane as the user works them: keys in the control, whose own
+// notification travels through the band bar to the main window.
+TEST_F(Browser, TheDriveAndFilterBoxesWorkThroughTheirOwnNotifications) {
+    TempDir dir;
+    WriteBytes(dir / L"a.dll", "MZ");
+    WriteBytes(dir / L"b.exe", "MZ");
+    list->SetPath(dir.Path());
+    ASSERT_EQ(Sorted(Names(*list)), (std::vector<std::wstring>{L"..", L"b.exe"}));
+    const HWND filter = form->FilterComboBox1.Handle();
+    SetFocus(filter);
+    SendMessageW(filter, WM_KEYDOWN, VK_UP, 0);  // to "Dll files"
+    EXPECT_EQ(list->Mask(), L"*.dll");
+    EXPECT_EQ(Sorted(Names(*list)), (std::vector<std::wstring>{L"..", L"a.dll"}));
+    SendMessageW(filter, WM_KEYDOWN, VK_END, 0);  // to "All files"
+    EXPECT_EQ(list->Mask(), L"*.*");
+    EXPECT_EQ(Sorted(Names(*list)), (std::vector<std::wstring>{L"..", L"a.dll", L"b.exe"}));
+
+    // The drive selector: a drive picked with the keys is listed at once.
+    const HWND drives = form->cbShellDrive1.Handle();
+    SetFocus(drives);
+    for (WPARAM key : {VK_HOME, VK_END}) {
+        SendMessageW(drives, WM_KEYDOWN, key, 0);
+        const wchar_t drive = form->cbShellDrive1.Drive();
+        EXPECT_EQ(list->Path(), std::wstring(1, drive) + L":") << char(drive);
+    }
+}
+
 }  // namespace
 }  // namespace zandrel::test
