@@ -61,6 +61,18 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
     }
+    // Only top-level windows hear that the system's colours changed: their controls must too.
+    if (msg == WM_SYSCOLORCHANGE && !(GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) {
+        MSG change{hwnd, msg, wParam, lParam, 0, {}};
+        EnumChildWindows(
+            hwnd,
+            [](HWND child, LPARAM message) {
+                const auto* m = reinterpret_cast<const MSG*>(message);
+                SendMessageW(child, m->message, m->wParam, m->lParam);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&change));
+    }
     try {
         return self->HandleMessage(msg, wParam, lParam);
     } catch (const std::exception& e) {

@@ -259,11 +259,18 @@ void TJvArrowButton::MouseDown(bool left, int x, int y) {
         ClientToScreen(Handle(), &at);
         TrackPopupMenu(DropDown, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, at.x, at.y, 0,
                        GetAncestor(Handle(), GA_ROOT), nullptr);
-        // The menu ate the press: forget the mouse's queued messages and any capture.
+        // The menu ate the press and its release: forget the mouse's queued messages and any
+        // capture, and end the press here (however the menu closed), so the button comes up.
         MSG msg;
         while (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
         }
-        if (const HWND capture = GetCapture()) SendMessageW(capture, WM_CANCELMODE, 0, 0);
+        if (const HWND capture = GetCapture(); capture && capture != Handle())
+            SendMessageW(capture, WM_CANCELMODE, 0, 0);
+        if (leftDown_) {
+            leftDown_ = false;
+            if (GetCapture() == Handle()) ReleaseCapture();
+            MouseUp(-1, -1);
+        }
     }
     if (dropped && OnDrop) OnDrop();
     arrowPressed_ = false;

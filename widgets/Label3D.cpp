@@ -200,7 +200,8 @@ void TLabel3D::MouseEnter() {
         RemakeFont();
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         Application::Instance().ProcessMessages();
-        SetFontColor(hoverColor_);
+        fontColor_ = hoverColor_;  // for the moment: not the owner's choice
+        Invalidate();
     }
     if (OnMouseEnter) OnMouseEnter();
 }
@@ -211,7 +212,8 @@ void TLabel3D::MouseLeave() {
         underline_ = false;
         RemakeFont();
         Application::Instance().ProcessMessages();
-        SetFontColor(rememberedColor_);
+        fontColor_ = rememberedColor_;
+        Invalidate();
     }
     if (OnMouseExit) OnMouseExit();
 }
@@ -262,13 +264,31 @@ LRESULT TLabel3D::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_LBUTTONDOWN:
+            // The release then comes here wherever it happens: a click is a press and a
+            // release both over the label.
             pressed_ = true;
+            SetCapture(Handle());
             return 0;
-        case WM_LBUTTONUP:
-            if (pressed_) {
-                pressed_ = false;
-                Click();
-            }
+        case WM_LBUTTONUP: {
+            const bool wasPressed = pressed_;
+            pressed_ = false;
+            if (GetCapture() == Handle()) ReleaseCapture();
+            RECT r;
+            GetClientRect(Handle(), &r);
+            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (wasPressed && PtInRect(&r, at)) Click();
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            break;
+        case WM_SYSCOLORCHANGE:
+            // The colours taken from the system follow it.
+            shadowColor_ = GetSysColor(COLOR_BTNSHADOW);
+            highlightColor_ = GetSysColor(COLOR_BTNHIGHLIGHT);
+            if (colorFromSystem_) color_ = GetSysColor(COLOR_BTNFACE);
+            if (fontColorFromSystem_ && !hovering_) fontColor_ = GetSysColor(COLOR_WINDOWTEXT);
+            Invalidate();
             return 0;
         case WM_ENABLE:
             Invalidate();

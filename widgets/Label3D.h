@@ -36,10 +36,10 @@ public:
     void SetCaption(const std::wstring& caption);
     std::wstring Caption() const { return WindowText(Handle()); }
     void SetFont(const std::wstring& face, int designHeight, bool bold);
-    void SetFontColor(COLORREF c) { fontColor_ = c, Invalidate(); }
+    void SetFontColor(COLORREF c) { fontColor_ = c, fontColorFromSystem_ = false, Invalidate(); }
     COLORREF FontColor() const { return fontColor_; }
     bool Underlined() const { return underline_; }
-    void SetColor(COLORREF c) { color_ = c, Invalidate(); }
+    void SetColor(COLORREF c) { color_ = c, colorFromSystem_ = false, Invalidate(); }
     void SetTransparent(bool on) { transparent_ = on, Invalidate(); }
     void SetAlignment(TAlignment a) { alignment_ = a, Invalidate(); }
     void SetLayout(TTextLayout l) { layout_ = l, Invalidate(); }
@@ -89,6 +89,7 @@ private:
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
     COLORREF shadowColor_ = GetSysColor(COLOR_BTNSHADOW);
     COLORREF highlightColor_ = GetSysColor(COLOR_BTNHIGHLIGHT);
+    bool colorFromSystem_ = true, fontColorFromSystem_ = true;  // not set by the owner: they follow the system
     COLORREF hoverColor_ = RGB(255, 0, 0);
     COLORREF rememberedColor_ = 0;
     bool transparent_ = false;

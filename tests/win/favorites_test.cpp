@@ -235,6 +235,75 @@ TEST_F(Favorites, TheArrowDropsTheMenuAndTheMainPartClicks) {
 // ---------------------------------------------------------------------------
 // Painting
 
+// Real mouse input: the menu eats the release, yet the button comes up again.
+TEST_F(Favorites, TheButtonComesUpWhenItsMenuCloses) {
+    StoreFavorite(L"0", L"C:\\windows");
+    MakeWindow();
+    auto& button = form->btnFavoriteDir;
+    SetForegroundWindow(form->Handle());
+    RECT r;
+    GetWindowRect(button.Handle(), &r);
+    auto mouse = [](DWORD flags, int x = 0, int y = 0) {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flags;
+        if (flags & MOUSEEVENTF_ABSOLUTE) {
+            in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+            in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        }
+        SendInput(1, &in, sizeof in);
+        for (int i = 0; i < 10; ++i) PumpMessages(), Sleep(10);
+    };
+    // On the arrow part; the menu opens and Escape closes it (the watch ends it so).
+    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.right - 4, (r.top + r.bottom) / 2);
+    {
+        MenuWatch watch;
+        mouse(MOUSEEVENTF_LEFTDOWN);
+    }
+    EXPECT_EQ(MenuWatch::items, 1) << "the menu opened";
+    mouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(button.Face(), TJvArrowButton::fsUp) << "the glyph part is not left pressed";
+    // And when a click elsewhere closes it.
+    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.right - 4, (r.top + r.bottom) / 2);
+    {
+        MenuWatch watch;
+        mouse(MOUSEEVENTF_LEFTDOWN);
+    }
+    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.left - 100, r.bottom + 200);
+    mouse(MOUSEEVENTF_LEFTDOWN);
+    mouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(button.Face(), TJvArrowButton::fsUp);
+    const auto picture = PaintOf(button.Handle());
+    EXPECT_NE(picture.At(1, 1), GetSysColor(COLOR_BTNSHADOW)) << "no sunken frame";
+}
+
+// Controls hear of new system colours through their window, the only one the system tells.
+TEST_F(Favorites, TheButtonsStuckDownPatternFollowsTheSystemColours) {
+    MakeWindow();
+    auto& button = form->btnFavoriteDir;
+    button.SetGroupIndex(1);
+    button.SetAllowAllUp(true);
+    button.SetDown(true);  // stuck down: a checkerboard of face and highlight colours
+    const COLORREF green = RGB(0, 160, 0);
+    const int highlight = COLOR_BTNHIGHLIGHT;
+    const COLORREF before = GetSysColor(highlight);
+    const auto old = PaintOf(button.Handle());  // the pattern is made and kept
+    SetSysColors(1, &highlight, &green);
+    SendMessageW(form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+    const auto now = PaintOf(button.Handle());
+    SetSysColors(1, &highlight, &before);
+    SendMessageW(form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+    button.SetDown(false);
+    button.SetGroupIndex(0);
+    // The checkerboard's highlight squares, inside the frame: now in the new colour.
+    int squares = 0, followed = 0;
+    for (int y = 4; y < old.h - 4; ++y)
+        for (int x = 4; x < 8; ++x)
+            if (old.At(x, y) == before) ++squares, followed += now.At(x, y) == green;
+    ASSERT_GT(squares, 4);
+    EXPECT_EQ(followed, squares);
+}
+
 TEST_F(Favorites, TheButtonPaintsItsArrowFramesOnHoverAndEmbossesWhenDisabled) {
     MakeWindow();
     auto& button = form->btnFavoriteDir;

@@ -159,6 +159,51 @@ TEST_F(Label3D, LinksChangeOnHoverAndOpenTheirAddress) {
     EXPECT_EQ(enters, 2);
 }
 
+// A click is a press and a release both over the label, as the mouse really sends them.
+TEST_F(Label3D, ALinkOpensOnlyForAPressAndAReleaseOverIt) {
+    label.SetLabelStyle(TLabelStyle::lsWWWAddress);
+    label.SetAddress(L"https://zandrel.example/");
+    const HWND h = label.Handle();
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(GetCapture(), h) << "the release comes here wherever it happens";
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(500, 5));  // released beside it
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_TRUE(dialogs.opened.empty());
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));  // a release over it after a press elsewhere
+    EXPECT_TRUE(dialogs.opened.empty());
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(6, 6));
+    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{L"https://zandrel.example/"});
+}
+
+// Sets system colours for as long as it lives, telling the test's windows as the system does.
+struct SystemColours {
+    std::vector<int> which;
+    std::vector<COLORREF> before;
+    std::vector<HWND> told;
+    SystemColours(std::vector<std::pair<int, COLORREF>> colours, std::vector<HWND> windows) : told(std::move(windows)) {
+        std::vector<COLORREF> now;
+        for (const auto& [element, colour] : colours) {
+            which.push_back(element);
+            before.push_back(GetSysColor(element));
+            now.push_back(colour);
+        }
+        Set(now);
+    }
+    ~SystemColours() { Set(before); }
+    void Set(const std::vector<COLORREF>& colours) {
+        SetSysColors(static_cast<int>(which.size()), which.data(), colours.data());
+        for (const HWND w : told) SendMessageW(w, WM_SYSCOLORCHANGE, 0, 0);
+        PumpMessages();
+    }
+};
+
+TEST_F(Label3D, ItsSystemColoursFollowTheSystem) {
+    const COLORREF green = RGB(0, 160, 0);
+    SystemColours change({{COLOR_BTNSHADOW, green}}, {host.Handle()});
+    ExpectCopy(TTextStyle::tsRaised, 1, green);
+}
+
 TEST(WaitWindow, PlaysTheBuiltAnimationAndShowsWithoutIt) {
     Host host;
     const auto clip = ExeDir.empty() ? std::wstring() : ExeDir + L"Process.avi";
