@@ -107,9 +107,11 @@ void TfrmMain::CreateControls() {
     // The band bar: drive selector, file-type filter and tool bar, one row each.
     CoolBar1.Create(pnShell.Handle(), {0, 0, 225, 96}, s);
     const HWND bar = CoolBar1.Handle();
-    cbShellDrive1.Create(bar, {0, 0, 219, 230}, s);
+    // Its types first: a drive of another type (a network drive that is away) is never touched.
     cbShellDrive1.SetDriveTypes(DriveTypeBit(TDriveType::dtFloppy) | DriveTypeBit(TDriveType::dtFixed) |
                                 DriveTypeBit(TDriveType::dtCDROM));
+    if (deps_.drives) cbShellDrive1.Table = deps_.drives;
+    cbShellDrive1.Create(bar, {0, 0, 219, 230}, s);
     FilterComboBox1.Create(bar, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {0, 0, 219, 120}, s);
     // Entries are the descriptions of the filter text (its odd parts are the patterns).
     const auto filter = Widen8(BytsToEncStr2(texts::FilterBrowser));

@@ -31,6 +31,7 @@ struct MainDeps {
     std::wstring settingsKeyOverride;     // tests keep their settings in a key of their own
     bool splash = true;                   // tests skip the splash's pause
     bool shortNames = true;               // false: as on a volume without 8.3 names (tests)
+    TDriveInfo* drives = nullptr;         // the drive selector's table; nullptr: the program's
 };
 
 class TfrmMain : public Window {

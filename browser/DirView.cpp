@@ -10,10 +10,6 @@ namespace zandrel {
 TDirView::TDirView() {
     viewStyle_ = TViewStyle::vsIcon;
     primaryLanguage_ = PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID()));
-    dirUp16_ = ImageList_LoadImageW(GetModuleHandleW(nullptr), L"DIRUP16", 16, 0, CLR_DEFAULT, IMAGE_BITMAP,
-                                    LR_CREATEDIBSECTION);
-    dirUp32_ = ImageList_LoadImageW(GetModuleHandleW(nullptr), L"DIRUP32", 32, 0, CLR_DEFAULT, IMAGE_BITMAP,
-                                    LR_CREATEDIBSECTION);
     RebuildDateTimeFormat();
 }
 
@@ -28,8 +24,8 @@ TDirView::~TDirView() {
         DestroyWindow(hwnd_);
         hwnd_ = nullptr;
     }
-    if (dirUp16_) ImageList_Destroy(dirUp16_);
-    if (dirUp32_) ImageList_Destroy(dirUp32_);
+    for (auto& arrow : parentArrows_)
+        if (arrow.images) ImageList_Destroy(arrow.images);
 }
 
 void TDirView::Create(HWND parent, DesignRect rect, const Scaler& scale) {

@@ -252,7 +252,13 @@ private:
     UINT pathDriveType_ = 0;
     int primaryLanguage_ = 9;
     std::wstring textBuffer_;  // the text handed to the control for one display request
-    HIMAGELIST dirUp16_ = nullptr, dirUp32_ = nullptr;
+    // The parent entry's arrow, small and large, made for the icons' size (it grows with the DPI).
+    struct ParentArrow {
+        HIMAGELIST images = nullptr;
+        int size = 0;
+    };
+    ParentArrow parentArrows_[2];
+    HIMAGELIST ParentArrowFor(bool large, int size);
     std::unordered_map<std::wstring, std::wstring>* typeNames_ = nullptr;  // type names by extension, during a sort
     int dropTarget_ = -1;
     std::unique_ptr<class TDragDropFilesEx> dragDrop_;

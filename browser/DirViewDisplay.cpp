@@ -191,14 +191,43 @@ void TDirView::SortItems() {
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+HIMAGELIST TDirView::ParentArrowFor(bool large, int size) {
+    ParentArrow& arrow = parentArrows_[large ? 1 : 0];
+    if (arrow.images && arrow.size == size) return arrow.images;
+    if (arrow.images) ImageList_Destroy(arrow.images);
+    arrow = {};
+    // The picture drawn for 16 (32) pixels, stretched to the icons' size.
+    const auto picture = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), large ? L"DIRUP32" : L"DIRUP16",
+                                                         IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION));
+    if (!picture) return nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, picture);
+    const COLORREF transparent = GetPixel(dc, 0, 0);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    arrow.images = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 1, 0);
+    ImageList_AddMasked(arrow.images, picture, transparent);
+    DeleteObject(picture);
+    arrow.size = size;
+    return arrow.images;
+}
+
 void TDirView::DrawParentArrow(const NMLVCUSTOMDRAW& draw) {
     const int index = static_cast<int>(draw.nmcd.dwItemSpec);
     RECT icon{LVIR_ICON, 0, 0, 0};
     if (!ListView_GetItemRect(hwnd_, index, &icon, LVIR_ICON)) return;
-    if (viewStyle_ == TViewStyle::vsIcon)
-        ImageList_Draw(dirUp32_, 0, draw.nmcd.hdc, icon.left + 8, icon.top + 2, ILD_TRANSPARENT);
+    // Placed as it is for icons of 16 (32) pixels, in proportion for bigger ones.
+    const bool large = viewStyle_ == TViewStyle::vsIcon;
+    int cx = large ? 32 : 16, cy = cx;
+    ImageList_GetIconSize(large ? Facts().largeImages : Facts().smallImages, &cx, &cy);
+    const HIMAGELIST arrow = ParentArrowFor(large, cx);
+    if (!arrow) return;
+    if (large)
+        ImageList_Draw(arrow, 0, draw.nmcd.hdc, icon.left + MulDiv(8, cx, 32), icon.top + MulDiv(2, cx, 32),
+                       ILD_TRANSPARENT);
     else
-        ImageList_Draw(dirUp16_, 0, draw.nmcd.hdc, icon.left - 2, icon.top - 2, ILD_TRANSPARENT);
+        ImageList_Draw(arrow, 0, draw.nmcd.hdc, icon.left - MulDiv(2, cx, 16), icon.top - MulDiv(2, cx, 16),
+                       ILD_TRANSPARENT);
 }
 
 

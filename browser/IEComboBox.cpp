@@ -6,18 +6,29 @@
 #include <algorithm>
 
 #include "browser/IEDriveInfo.h"
+#include "browser/ShellFacts.h"
 #include "browser/drive_names.h"
 
 namespace zandrel {
 namespace {
 
-HIMAGELIST SmallSystemImages() {
-    SHFILEINFOW info{};
-    return reinterpret_cast<HIMAGELIST>(
-        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+// The system's small icons, asked for once (not about any one drive: C: need not exist).
+HIMAGELIST SmallSystemImages() { return SystemImageLists().first; }
+
+SIZE IconSize() {
+    int cx = 16, cy = 16;
+    if (const HIMAGELIST images = SmallSystemImages()) ImageList_GetIconSize(images, &cx, &cy);
+    return {cx, cy};
 }
 
 }  // namespace
+
+// Pixels at the control's DPI of a length designed at 96 dpi.
+int TIEDriveComboBox::Px(int designed) const {
+    return MulDiv(designed, hwnd_ ? static_cast<int>(GetDpiForWindow(hwnd_)) : 96, 96);
+}
+
+int TIEDriveComboBox::TextOffset() const { return Px(2) + IconSize().cx + Px(4); }
 
 void TIEDriveComboBox::Create(HWND parent, DesignRect rect, const Scaler& scale) {
     if (!Table) Table = &TDriveInfo::Instance();
@@ -39,8 +50,9 @@ void TIEDriveComboBox::SetHeights() {
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), SelectorEditHeight(tm.tmHeight));
-    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, SelectorItemHeight(tm.tmHeight));
+    const int icon = IconSize().cy;
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), SelectorEditHeight(tm.tmHeight, icon));
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, SelectorItemHeight(tm.tmHeight, icon));
 }
 
 std::wstring TIEDriveComboBox::DriveName(wchar_t letter) const {
@@ -87,7 +99,9 @@ void TIEDriveComboBox::SetDrive(wchar_t letter) {
 void TIEDriveComboBox::SetDriveTypes(TDriveTypes types) {
     if (types == driveTypes_) return;
     driveTypes_ = types;
-    BuildEntries();
+    // Before the window exists only the types are kept: Create builds the entries once,
+    // and touches no drive of a type it does not show.
+    if (hwnd_) BuildEntries();
 }
 
 void TIEDriveComboBox::SetDisplayStyle(TVolumeDisplayStyle style) {
@@ -117,7 +131,7 @@ bool TIEDriveComboBox::OwnNotify(WORD code) {
             }
             SelectObject(dc, old);
             ReleaseDC(hwnd_, dc);
-            SendMessageW(hwnd_, CB_SETDROPPEDWIDTH, SelectorDropDownWidth(DropDownFixedWidth, widest), 0);
+            SendMessageW(hwnd_, CB_SETDROPPEDWIDTH, SelectorDropDownWidth(DropDownFixedWidth, widest, TextOffset()), 0);
             confirmed_ = false;
             return true;
         }
@@ -143,11 +157,12 @@ bool TIEDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item) {
     const auto entry = ItemText(static_cast<int>(item.itemID));
     if (entry.empty()) return true;
     const wchar_t letter = entry.front();
+    const SIZE icon = IconSize();
     if (const HIMAGELIST images = SmallSystemImages())
-        ImageList_Draw(images, Table->GetImageIndex(letter), dc, item.rcItem.left + 2,
-                       item.rcItem.top, ILD_TRANSPARENT);
+        ImageList_Draw(images, Table->GetImageIndex(letter), dc, item.rcItem.left + Px(2),
+                       (item.rcItem.top + item.rcItem.bottom - icon.cy) / 2, ILD_TRANSPARENT);
     RECT text = item.rcItem;
-    text.left += 22;
+    text.left += TextOffset();
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     const auto name = DriveName(letter);

@@ -27,6 +27,7 @@ public:
     // Selects the drive when it is offered; raises no change event.
     void SetDrive(wchar_t letter);
     TDriveTypes DriveTypes() const { return driveTypes_; }
+    // Set before Create, so that the entries are built once, for these types only.
     void SetDriveTypes(TDriveTypes types);
     void SetDisplayStyle(TVolumeDisplayStyle style);
     int DropDownFixedWidth = 0;
@@ -41,6 +42,8 @@ protected:
 
 private:
     void SetHeights();
+    int Px(int designed) const;
+    int TextOffset() const;  // where a name begins: after the icon and its margins
     wchar_t drive_ = L'C';
     TDriveTypes driveTypes_ = DriveTypeBit(TDriveType::dtFloppy) | DriveTypeBit(TDriveType::dtFixed) |
                               DriveTypeBit(TDriveType::dtRemote) | DriveTypeBit(TDriveType::dtCDROM) |

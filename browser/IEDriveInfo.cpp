@@ -36,6 +36,11 @@ TDriveInfo::TDriveInfo() {
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) ReadType(letter, At(letter));
 }
 
+TDriveInfo::TDriveInfo(std::function<std::uint32_t(wchar_t)> typeOf) : typeOf_(std::move(typeOf)) {
+    noDrives_ = ReadNoDrives();
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) ReadType(letter, At(letter));
+}
+
 TDriveInfo& TDriveInfo::Instance() {
     static TDriveInfo table;
     return table;
@@ -44,7 +49,7 @@ TDriveInfo& TDriveInfo::Instance() {
 TDriveInfo::Record& TDriveInfo::At(wchar_t letter) { return records_[static_cast<std::size_t>(CheckDriveLetter(letter) - L'A')]; }
 
 void TDriveInfo::ReadType(wchar_t letter, Record& r) const {
-    r.rec.DriveType = GetDriveTypeW(Root(letter).c_str());
+    r.rec.DriveType = typeOf_ ? typeOf_(letter) : GetDriveTypeW(Root(letter).c_str());
     r.rec.Valid = IsShownDrive(r.rec.DriveType, HiddenByPolicy(noDrives_, letter));
 }
 

@@ -3,6 +3,7 @@
 // system on demand and cached.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,8 @@ public:
     enum Flags { dsIcon = 1, dsReady = 2, dsNames = 4 };
 
     TDriveInfo();  // reads the policy word and every letter's drive type; touches no drive
+    // With the drive types given by `typeOf` instead of the system (tests).
+    explicit TDriveInfo(std::function<std::uint32_t(wchar_t)> typeOf);
     static TDriveInfo& Instance();
 
     std::uint32_t NoDrives() const { return noDrives_; }
@@ -58,6 +61,7 @@ private:
     Record& At(wchar_t letter);
     void ReadType(wchar_t letter, Record& r) const;
 
+    std::function<std::uint32_t(wchar_t)> typeOf_;
     std::uint32_t noDrives_ = 0;
     std::array<Record, 26> records_;
 };

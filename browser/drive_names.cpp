@@ -48,12 +48,14 @@ std::wstring NetworkLongPrettyName(wchar_t letter, const std::wstring& remoteNam
     return std::wstring(1, letter) + L": " + remoteName;
 }
 
-int SelectorEditHeight(int textHeight) { return std::max(textHeight, 10) + 2; }
+int SelectorEditHeight(int textHeight, int iconHeight) { return std::max({textHeight, iconHeight, 10}) + 2; }
 
-int SelectorItemHeight(int textHeight) { return std::max(SelectorEditHeight(textHeight), 12); }
+int SelectorItemHeight(int textHeight, int iconHeight) {
+    return std::max(SelectorEditHeight(textHeight, iconHeight), 12);
+}
 
-int SelectorDropDownWidth(int fixedWidth, int widestEntry) {
-    return fixedWidth > 0 ? fixedWidth : widestEntry + 22 + 8;
+int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset) {
+    return fixedWidth > 0 ? fixedWidth : widestEntry + textOffset + 8;
 }
 
 }  // namespace zandrel

@@ -23,9 +23,10 @@ std::wstring LongPrettyName(const std::wstring& prettyName, const std::wstring& 
 std::wstring NetworkPrettyName(wchar_t letter, const std::wstring& remoteName);
 std::wstring NetworkLongPrettyName(wchar_t letter, const std::wstring& remoteName);
 
-// The selector's heights from the font's text height, and its open list's width.
-int SelectorEditHeight(int textHeight);
-int SelectorItemHeight(int textHeight);
-int SelectorDropDownWidth(int fixedWidth, int widestEntry);
+// The selector's heights from the font's text height and the icons' height (which grow
+// with the screen's DPI), and its open list's width: the widest name after the icon's room.
+int SelectorEditHeight(int textHeight, int iconHeight);
+int SelectorItemHeight(int textHeight, int iconHeight);
+int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset);
 
 }  // namespace zandrel

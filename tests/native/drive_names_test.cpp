@@ -41,13 +41,17 @@ TEST(DriveNames, NetworkDrivesShowTheirShare) {
 }
 
 TEST(DriveNames, SelectorSizes) {
-    EXPECT_EQ(SelectorEditHeight(8), 12);
-    EXPECT_EQ(SelectorEditHeight(13), 15);
-    EXPECT_EQ(SelectorItemHeight(8), 12);
-    EXPECT_EQ(SelectorItemHeight(16), 18);
-    EXPECT_EQ(SelectorDropDownWidth(0, 100), 130);
-    EXPECT_EQ(SelectorDropDownWidth(-5, 100), 130);
-    EXPECT_EQ(SelectorDropDownWidth(200, 100), 200);
+    EXPECT_EQ(SelectorEditHeight(8, 0), 12);
+    EXPECT_EQ(SelectorEditHeight(13, 0), 15);
+    EXPECT_EQ(SelectorItemHeight(8, 0), 12);
+    EXPECT_EQ(SelectorItemHeight(16, 0), 18);
+    // At 150 % the small icons are 24 pixels: rows grow to hold them.
+    EXPECT_EQ(SelectorEditHeight(13, 16), 18);
+    EXPECT_EQ(SelectorItemHeight(20, 24), 26);
+    EXPECT_EQ(SelectorDropDownWidth(0, 100, 22), 130);
+    EXPECT_EQ(SelectorDropDownWidth(-5, 100, 22), 130);
+    EXPECT_EQ(SelectorDropDownWidth(0, 100, 33), 141) << "the icon's room grows with the icons";
+    EXPECT_EQ(SelectorDropDownWidth(200, 100, 22), 200);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The drive table and the drive selector on Wine's drives (C: and Z: are fixed).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "browser/IEComboBox.h"
 #include "browser/IEDriveInfo.h"
 #include "framework/error.h"
@@ -114,6 +116,29 @@ TEST_F(Selector, APolicyHiddenDriveIsNotOffered) {
     const auto letters = Letters();
     EXPECT_EQ(std::find(letters.begin(), letters.end(), L'Z'), letters.end());
     EXPECT_NE(std::find(letters.begin(), letters.end(), L'C'), letters.end());
+}
+
+// A network drive that is away can stall whoever asks about it: the selector
+// shows none, so at start-up it must not even ask.
+TEST_F(MainWindowTest, TheDriveSelectorTouchesNoDriveOfATypeItDoesNotShow) {
+    TDriveInfo table([](wchar_t letter) -> std::uint32_t {
+        if (letter == L'R') return DRIVE_REMOTE;
+        if (letter == L'M') return DRIVE_RAMDISK;
+        return GetDriveTypeW((std::wstring(1, letter) + L":\\").c_str());
+    });
+    ASSERT_TRUE(table.Get(L'R').Valid);
+    MainDeps deps;
+    deps.runner = &runner;
+    deps.console = &console;
+    deps.settingsKeyOverride = kTestKey;
+    deps.splash = false;
+    deps.drives = &table;
+    TfrmMain main(deps);
+    EXPECT_FALSE(table.Get(L'R').Init) << "the network drive was asked about";
+    EXPECT_FALSE(table.Get(L'M').Init) << "the RAM drive was asked about";
+    const auto entries = main.cbShellDrive1.Items();
+    for (const auto& entry : entries) EXPECT_TRUE(entry[0] != L'R' && entry[0] != L'M') << Narrow(entry);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const std::wstring& e) { return e[0] == L'C'; }));
 }
 
 }  // namespace
