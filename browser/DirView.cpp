@@ -14,6 +14,7 @@ TDirView::TDirView() {
 }
 
 TDirView::~TDirView() {
+    *alive_ = false;
     if (stopWatching_) {
         SetEvent(stopWatching_);  // a check of moved files never reaches a list that is gone
         CloseHandle(stopWatching_);

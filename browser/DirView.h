@@ -125,6 +125,8 @@ public:
     // The shell's object (context menu, data object, drop handler) for items of the list's
     // folder; nullptr when the shell cannot name them. The caller releases it.
     void* ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const;
+    // The context menu of the selected items; unset, the shell's. The caller releases it (tests).
+    std::function<IContextMenu*(const std::vector<int>& items)> ContextMenuFor;
     // Chooses from the context menu instead of the user (tests); 0 chooses nothing.
     std::function<UINT(HMENU menu, IContextMenu* shellMenu)> ChooseFromMenu;
 
@@ -263,6 +265,7 @@ private:
     int dropTarget_ = -1;
     std::unique_ptr<class TDragDropFilesEx> dragDrop_;
     HANDLE stopWatching_ = nullptr;  // ends the checks of files moved away by a drag
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the list is gone
 };
 
 }  // namespace zandrel

@@ -84,7 +84,7 @@ std::wstring TDirView::TypeNameOnly(const TFileRec& rec, const std::wstring& ful
     }
     SHFILEINFOW info{};
     std::wstring type;
-    const bool ok = rec.IsDirectory ? AskShell(path_.c_str(), false, FILE_ATTRIBUTE_DIRECTORY,
+    const bool ok = rec.IsDirectory ? AskShell(listedPath_.c_str(), false, FILE_ATTRIBUTE_DIRECTORY,
                                                SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES, info)
                                     : AskShell(full.c_str(), false, FILE_ATTRIBUTE_NORMAL,
                                                SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES, info);
@@ -101,7 +101,9 @@ bool TDirView::OnScreen(int index) const {
 }
 
 std::wstring TDirView::FullName(const TFileRec& rec) const {
-    return isRecycleBinView_ ? rec.FileName : path_ + L"\\" + rec.FileName;
+    // Also in the recycle bin's view: it is listed by a file search like any folder, so a
+    // bare name would name nothing (and a check of the selection would drop every item).
+    return listedPath_ + L"\\" + rec.FileName;
 }
 
 std::wstring TDirView::ColumnText(int index, int column) {

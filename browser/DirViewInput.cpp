@@ -74,7 +74,7 @@ void TDirView::EndEdit(int index, const wchar_t* text) {
         return;
     }
     if (OnBeginRename) OnBeginRename(this, index, newName);
-    const std::wstring target = path_ + L"\\" + newName;
+    const std::wstring target = listedPath_ + L"\\" + newName;  // the folder the item is in
     FileOperator.Operation = TFileOperation::foRename;
     FileOperator.Flags = foAllowUndo | foNoConfirmation;
     FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);

@@ -13,7 +13,7 @@ void TDirView::ShowProperties() {
     // Nothing selected: the folder's own sheet; one item: its sheet; several: none.
     const auto selected = SelectedItems();
     if (selected.size() > 1) return;
-    const std::wstring name = selected.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_)
+    const std::wstring name = selected.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_)
                                                : ItemFullFileName(selected[0]);
     if (name.empty()) return;
     SHELLEXECUTEINFOW info{};
@@ -53,7 +53,7 @@ void TDirView::ExecuteCurrentFile() {
     }
     // The item's default command, from the list's folder.
     Application::Instance().Dialogs().ShellRun(GetAncestor(hwnd_, GA_ROOT), full,
-                                               path_.size() == 2 ? path_ + L"\\" : path_);
+                                               listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_);
 }
 
 std::wstring TDirView::ShortcutTarget(const std::wstring& link) const {
@@ -112,7 +112,7 @@ struct MenuCallback {
 // The shell's object (context menu, data object) for items of the list's folder; nullptr when
 // the shell cannot name them. The caller releases it.
 void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const {
-    const std::wstring folder = path_.size() == 2 ? path_ + L"\\" : path_;
+    const std::wstring folder = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
     IShellFolder* desktop = nullptr;
     IShellFolder* shellFolder = nullptr;
     PIDLIST_ABSOLUTE folderPidl = nullptr;
@@ -140,12 +140,12 @@ void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND o
 
 void TDirView::ShowContextMenu(POINT screen) {
     const auto selected = SelectedItems();
-    if (selected.empty() || path_.empty()) return;
+    if (selected.empty() || listedPath_.empty()) return;
     // The shell works from the list's folder while its menu is up.
     const DWORD need = GetCurrentDirectoryW(0, nullptr);
     std::wstring saved(need, L'\0');
     saved.resize(GetCurrentDirectoryW(need, saved.data()));
-    const std::wstring folder = path_.size() == 2 ? path_ + L"\\" : path_;
+    const std::wstring folder = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
     SetCurrentDirectoryW(ApiPath(folder).c_str());
     struct Restore {
         const std::wstring& dir;
@@ -157,7 +157,9 @@ void TDirView::ShowContextMenu(POINT screen) {
         canRename = BeginEdit(selected[0]);
         if (canRename) SetLoadEnabled(true);  // only asked; no edit runs yet
     }
-    auto* menu = static_cast<IContextMenu*>(ShellObjectOf(selected, IID_IContextMenu, GetAncestor(hwnd_, GA_ROOT)));
+    auto* menu = ContextMenuFor ? ContextMenuFor(selected)
+                                : static_cast<IContextMenu*>(
+                                      ShellObjectOf(selected, IID_IContextMenu, GetAncestor(hwnd_, GA_ROOT)));
     std::wstring verb;
     UINT chosen = 0;
     if (menu) {
@@ -227,7 +229,7 @@ void TDirView::ShowContextMenu(POINT screen) {
         if (!first->IsDirectory)
             ReportDropError(1);
         else
-            PasteInto(first->IsParentDir ? path_.substr(0, path_.rfind(L'\\')) : ItemFullFileName(selected[0]));
+            PasteInto(first->IsParentDir ? listedPath_.substr(0, listedPath_.rfind(L'\\')) : ItemFullFileName(selected[0]));
     } else {
         Refresh();
     }

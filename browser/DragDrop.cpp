@@ -216,17 +216,17 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
         ~Clear() { v.SetDropTarget(-1); }
     } clear{*this};
     if (!dirOK_ || effect == DROPEFFECT_NONE || files.names.empty()) return;
-    const std::wstring root = path_.size() == 2 ? path_ + L"\\" : path_;
+    const std::wstring root = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
     std::wstring target = root;
     bool renameOnCollision = false;
     bool toRecycleBin = isRecycleBinView_;
     if (const TFileRec* highlighted = Item(dropTarget_)) {
         toRecycleBin = highlighted->IsRecycleBin;
         if (highlighted->IsParentDir) {
-            target = path_.substr(0, path_.rfind(L'\\'));
+            target = listedPath_.substr(0, listedPath_.rfind(L'\\'));
             if (target.size() == 2) target += L'\\';
         } else {
-            target = path_ + L"\\" + highlighted->FileName;
+            target = listedPath_ + L"\\" + highlighted->FileName;
         }
     } else {
         renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;
@@ -242,8 +242,9 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
         Reload(true);
         return ReportDropError(1);
     }
-    // Files out of the recycle bin, dropped back into it: nothing to do.
-    if (toRecycleBin && !files.mapped.empty()) return;
+    // Files out of the recycle bin, dropped back into it: nothing to do. Only a move goes
+    // into it (the files are deleted with undo): a copy there would delete them too.
+    if (toRecycleBin && (!files.mapped.empty() || effect != DROPEFFECT_MOVE)) return;
     BusyCursor busy;
     std::wstring folder = target;
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
@@ -309,19 +310,22 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
 }
 
 void TDirView::PasteInto(const std::wstring& targetFolder) {
-    if (!dirOK_ || path_.empty() || !IsClipboardFormatAvailable(CF_HDROP)) return;
+    if (!dirOK_ || listedPath_.empty() || !IsClipboardFormatAvailable(CF_HDROP)) return;
+    // Before the data is read: rendering it may change the clipboard's sequence number.
+    const DWORD sequence = GetClipboardSequenceNumber();
     IDataObject* data = nullptr;
     if (FAILED(OleGetClipboard(&data))) return;
     const auto files = ReadDroppedFiles(data);
     data->Release();
     const auto& names = files.names;
     if (names.empty()) return;
-    const std::wstring target = targetFolder.empty() ? (path_.size() == 2 ? path_ + L"\\" : path_) : targetFolder;
+    const std::wstring target =
+        targetFolder.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_) : targetFolder;
     if (PendingClipboardMark == TClipboardMark::Cut) {
         // Only files that were cut move, and only while the clipboard still holds that cut:
         // files copied to it since are copied, whatever mark is pending.
         TDroppedFiles moved, copied;
-        const bool sameCut = GetClipboardSequenceNumber() == PendingCutSequence;
+        const bool sameCut = sequence == PendingCutSequence;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
                                     return _wcsicmp(c.c_str(), names[i].c_str()) == 0;
@@ -347,7 +351,8 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     }
     if (PendingClipboardMark == TClipboardMark::Copy) {
         const std::wstring& first = names.front();
-        const bool sameFolder = _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), path_.c_str()) == 0;
+        const bool sameFolder =
+            _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), listedPath_.c_str()) == 0;
         CarryOut(files, DROPEFFECT_COPY, target, sameFolder, false);
         return;
     }
@@ -412,7 +417,7 @@ TDirView::DragPicture TDirView::MakeDragPicture(const std::vector<int>& selected
 
 void TDirView::StartDrag(DWORD button) {
     const auto selected = SelectedItems();
-    if (selected.empty() || path_.empty()) return;
+    if (selected.empty() || listedPath_.empty()) return;
     if (OnDDDragDetect) OnDDDragDetect(this, button);
     std::vector<std::wstring> names;
     for (int i : selected) names.push_back(ItemFullFileName(i));
@@ -494,7 +499,10 @@ void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
                          FALSE, 0))
         return;
     TDirView* self = this;
-    std::thread([names = std::move(names), stop, self]() mutable {
+    // Checked in the GUI thread, where the list is destroyed: a hand-over already on its
+    // way when the list goes must not reach it.
+    std::shared_ptr<bool> alive = alive_;
+    std::thread([names = std::move(names), stop, self, alive]() mutable {
         struct Close {
             HANDLE h;
             ~Close() { CloseHandle(h); }
@@ -509,10 +517,10 @@ void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
             });
             if (gone.empty()) continue;
             const bool ran = GuiCall::Run(
-                [self, gone] {
+                [self, gone, alive] {
                     // Only the folder the files left: the list may show another one by now.
                     const auto folder = gone.front().substr(0, gone.front().find_last_of(L"\\/"));
-                    if (_wcsicmp(folder.c_str(), self->path_.c_str()) != 0) return;
+                    if (!*alive || _wcsicmp(folder.c_str(), self->listedPath_.c_str()) != 0) return;
                     self->RemoveItems(gone);
                 },
                 stop);

@@ -142,7 +142,9 @@ DWORD TDragDropFilesEx::Decide(DWORD keys, POINTL pt, DWORD allowed) {
     in.recycleBinView = list_.IsRecycleBinView();
     DWORD effect = ProposeEffect(in) & allowed;
     if (list_.OnDDDragOver) list_.OnDDDragOver(&list_, keys, effect);
-    return FinalEffect(effect, FromThisList, highlighted, highlighted && rec->IsRecycleBin) & allowed;
+    // Into the recycle bin (its folder, or its view) only a move goes: files are deleted there.
+    intoRecycleBin_ = highlighted ? rec->IsRecycleBin : list_.IsRecycleBinView();
+    return FinalEffect(effect, FromThisList, highlighted, intoRecycleBin_) & allowed;
 }
 
 // In the details view a drag near the top or the bottom scrolls the list a line at a time:
@@ -205,7 +207,8 @@ HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
             } else {
                 if (*effect == DROPEFFECT_NONE) list_.SetDropTarget(-1);
                 if ((lastKeys_ & MK_RBUTTON) && *effect != DROPEFFECT_NONE && list_.TargetPopUpMenu)
-                    *effect = list_.AskDropEffect(allowed, *effect, POINT{pt.x, pt.y});
+                    *effect = list_.AskDropEffect(intoRecycleBin_ ? allowed & DROPEFFECT_MOVE : allowed, *effect,
+                                                  POINT{pt.x, pt.y});
                 if (list_.DirOK() && list_.OnDDProcessDropped)
                     list_.OnDDProcessDropped(&list_, keys, POINT{pt.x, pt.y}, *effect);
                 list_.ProcessDropped(files_, *effect, FromThisList);

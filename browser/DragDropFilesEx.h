@@ -48,7 +48,7 @@ private:
 
     TDirView& list_;
     LONG references_ = 1;
-    bool accepted_ = false, linkExecutables_ = false;
+    bool accepted_ = false, linkExecutables_ = false, intoRecycleBin_ = false;
     wchar_t sourceDrive_ = 0;
     DWORD lastKeys_ = 0;
     ULONGLONG lastScroll_ = 0;

@@ -44,9 +44,9 @@ std::uint32_t ProposeEffect(const EffectInput& in) {
     return in.proposed;
 }
 
-std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted, bool recycleBinHighlighted) {
+std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted, bool intoRecycleBin) {
     if (effect == deMove && fromThisList && !itemHighlighted) return deNone;
-    if (recycleBinHighlighted && effect != deNone) return deMove;
+    if (intoRecycleBin && effect != deNone) return deMove;
     return effect;
 }
 

@@ -30,9 +30,10 @@ std::uint32_t KeyEffect(bool shift, bool ctrl, std::uint32_t allowed);
 // The list's own choice of effect, before its owner may change it.
 std::uint32_t ProposeEffect(const EffectInput& in);
 // After the owner: the list's own files onto its own folder give no effect,
-// and whatever is dropped onto the recycle bin's folder goes there (a move).
+// and whatever is dropped into the recycle bin (its folder or its view) goes
+// there as a move: a copy into it would delete the originals all the same.
 std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHighlighted,
-                          bool recycleBinHighlighted = false);
+                          bool intoRecycleBin = false);
 
 // The shortcut file made for a dropped name in a target folder. `prettyName`
 // is the drive table's pretty name, used for drive roots ("C:\").

@@ -155,7 +155,15 @@ BusyCursor::BusyCursor() {
 
 BusyCursor::~BusyCursor() {
     auto& app = Application::Instance();
-    if (--app.busy_ == 0) SetCursor(app.cursorBeforeBusy_);
+    if (--app.busy_ > 0) return;
+    SetCursor(app.cursorBeforeBusy_);
+    // The right cursor is the one of the window now under the mouse: ask it, as a move would.
+    POINT at;
+    if (!GetCursorPos(&at)) return;
+    const HWND under = WindowFromPoint(at);
+    if (!under || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) return;
+    const auto hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
 }
 
 void Application::ShowException(const std::exception& e) {

@@ -287,7 +287,13 @@ LRESULT TLabel3D::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             shadowColor_ = GetSysColor(COLOR_BTNSHADOW);
             highlightColor_ = GetSysColor(COLOR_BTNHIGHLIGHT);
             if (colorFromSystem_) color_ = GetSysColor(COLOR_BTNFACE);
-            if (fontColorFromSystem_ && !hovering_) fontColor_ = GetSysColor(COLOR_WINDOWTEXT);
+            if (fontColorFromSystem_) {
+                // Over a link the colour to come back to follows; the hover colour stays.
+                if (hovering_ && IsLink())
+                    rememberedColor_ = GetSysColor(COLOR_WINDOWTEXT);
+                else
+                    fontColor_ = GetSysColor(COLOR_WINDOWTEXT);
+            }
             Invalidate();
             return 0;
         case WM_ENABLE:

@@ -434,6 +434,33 @@ TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
     EXPECT_EQ(dialogs.ran, (std::vector<std::pair<std::wstring, std::wstring>>{{dir / L"keep.exe", dir.Path()}}));
 }
 
+// A context menu with the commands a shell offers, by verb; it records what it is asked to carry out.
+struct FakeContextMenu : IContextMenu {
+    std::vector<std::wstring> verbs{L"rename", L"cut", L"copy"};
+    std::vector<std::wstring> invoked;
+    UINT first = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IContextMenu ? static_cast<IContextMenu*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT idFirst, UINT, UINT) override {
+        first = idFirst;
+        for (UINT i = 0; i < verbs.size(); ++i) InsertMenuW(menu, index + i, MF_BYPOSITION, idFirst + i, verbs[i].c_str());
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(verbs.size()));
+    }
+    HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* info) override {
+        invoked.push_back(verbs[LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb))]);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name, UINT size) override {
+        if (type != GCS_VERBW || id >= verbs.size()) return E_INVALIDARG;
+        lstrcpynW(reinterpret_cast<wchar_t*>(name), verbs[id].c_str(), static_cast<int>(size));
+        return S_OK;
+    }
+};
+
 // ---------------------------------------------------------------------------
 // Renaming in place
 
@@ -519,6 +546,33 @@ TEST_F(Rename, InvalidNamesAndTakenNames) {
 }
 
 // The shell's context menu: a real menu from the shell; the test chooses by verb.
+// The menu's Rename is the list's own editor, not the shell's command.
+TEST_F(Rename, TheContextMenusRenameOpensTheListsOwnEditor) {
+    AllFiles();
+    WriteBytes(dir / L"a.exe", "MZ");
+    list->SetPath(dir.Path());
+    FakeContextMenu menu;
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 0; };  // "rename"
+    list->SetSelected(Find(L"a.exe"), true);
+    Focus(L"a.exe");
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    PumpMessages();
+    const HWND edit = Editor();
+    ASSERT_NE(edit, nullptr) << "the caption editor is open";
+    EXPECT_TRUE(menu.invoked.empty()) << "the shell's rename is not carried out";
+    SetWindowTextW(edit, L"b.exe");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_TRUE(Exists(dir / L"b.exe"));
+    // Any other command is the shell's.
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 2; };  // "copy"
+    list->SetSelected(Find(L"b.exe"), true);
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    EXPECT_EQ(menu.invoked, std::vector<std::wstring>{L"copy"});
+    PendingClipboardMark = TClipboardMark::None;
+}
+
 TEST_F(Rename, TheShellsContextMenuCutsCopiesAndRefreshes) {
     AllFiles();
     WriteBytes(dir / L"a.exe", "MZ");

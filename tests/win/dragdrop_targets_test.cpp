@@ -6,6 +6,8 @@
 #include "framework/application.h"
 #include "framework/files.h"
 
+#include <cstring>
+
 namespace zandrel::test {
 namespace {
 
@@ -136,15 +138,93 @@ TEST_F(DragDrop, DroppedOntoTheRecycleBinFilesAreDeletedNotMovedIntoItsFolder) {
     data->Release();
     EXPECT_FALSE(Exists(from / L"trash.txt")) << "gone from its folder";
     EXPECT_FALSE(Exists(recycled + L"\\trash.txt")) << "deleted, not moved into the folder";
+
+    // The right-drag menu offers only the move there.
+    WriteBytes(from / L"more.txt", "m");
+    std::vector<std::wstring> offered;
+    list->ChooseFromDropMenu = [&](HMENU menu) -> UINT {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64]{};
+            if (GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION) > 0) offered.push_back(text);
+        }
+        return 0;  // cancelled
+    };
+    data = FilesData(from.Path(), {L"more.txt"});
+    DWORD effect = 7;
+    list->DragDropTarget()->DragEnter(data, MK_RBUTTON, Over(bin), &effect);
+    effect = 7;
+    list->DragDropTarget()->Drop(data, 0, Over(bin), &effect);
+    data->Release();
+    EXPECT_EQ(offered.size(), 2u) << "move and cancel";
+    EXPECT_TRUE(Exists(from / L"more.txt"));
+
+    // In the recycle bin's own view a copy is a move as well.
+    list->SetPath(recycled);
+    ASSERT_TRUE(list->IsRecycleBinView());
+    data = FilesData(from.Path(), {L"more.txt"});
+    EXPECT_EQ(DropAt(data, Empty(), MK_LBUTTON | MK_CONTROL), static_cast<DWORD>(DROPEFFECT_MOVE));
+    data->Release();
+    EXPECT_FALSE(Exists(from / L"more.txt"));
+    EXPECT_FALSE(Exists(recycled + L"\\more.txt"));
+    list->SetPath(L"C:");
 }
+
+// A data object made here, byte by byte, as the shell's formats lay them out.
+struct HandMadeDrop : IDataObject {
+    std::vector<std::uint8_t> files, map;
+    HandMadeDrop(const std::vector<std::wstring>& names, const std::vector<std::wstring>& mapped) {
+        std::wstring joined, mapText;
+        for (const auto& n : names) joined += n + L'\0';
+        for (const auto& n : mapped) mapText += n + L'\0';
+        joined += L'\0', mapText += L'\0';
+        DROPFILES header{sizeof(DROPFILES), {0, 0}, FALSE, TRUE};
+        files.resize(sizeof header + joined.size() * 2);
+        std::memcpy(files.data(), &header, sizeof header);
+        std::memcpy(files.data() + sizeof header, joined.data(), joined.size() * 2);
+        map.resize(mapText.size() * 2);
+        std::memcpy(map.data(), mapText.data(), map.size());
+    }
+    static CLIPFORMAT MapFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"FileNameMapW")); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override {
+        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
+        const auto& bytes = f->cfFormat == CF_HDROP ? files : map;
+        m->tymed = TYMED_HGLOBAL;
+        m->hGlobal = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        std::memcpy(GlobalLock(m->hGlobal), bytes.data(), bytes.size());
+        GlobalUnlock(m->hGlobal);
+        m->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
+        return f && (f->cfFormat == CF_HDROP || f->cfFormat == MapFormat()) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+};
 
 TEST_F(DragDrop, FilesThatCarryANameMapArriveUnderTheirRealNames) {
     TempDir bin, dir;
     // As the recycle bin offers its files: stored names, and the names they had.
     WriteBytes(bin / L"DC1.txt", "one");
     WriteBytes(bin / L"DC2.exe", "two");
-    IDataObject* data = MakeFileListData({bin / L"DC1.txt", bin / L"DC2.exe"}, {L"notes.txt", L"tool.exe"});
-    EXPECT_EQ(ReadDroppedFiles(data).mapped, (std::vector<std::wstring>{L"notes.txt", L"tool.exe"}));
+    HandMadeDrop made({bin / L"DC1.txt", bin / L"DC2.exe"}, {L"notes.txt", L"tool.exe"});
+    IDataObject* data = &made;
+    data->AddRef();
+    // The list's own plain list carries such a map the same way.
+    IDataObject* own = MakeFileListData({bin / L"DC1.txt"}, {L"notes.txt"});
+    EXPECT_EQ(ReadDroppedFiles(own).mapped, std::vector<std::wstring>{L"notes.txt"});
+    own->Release();
     list->SetPath(dir.Path());
     DropAt(data, Empty(), MK_LBUTTON | MK_CONTROL);
     data->Release();
@@ -170,6 +250,25 @@ TEST_F(DragDrop, TheDragsPictureIsDrawnOverTheListToo) {
     list->DragDropTarget()->SetHelper(nullptr);
     EXPECT_EQ(helper.calls, (std::vector<std::string>{"enter", "over", "drop", "enter", "leave"}));
     EXPECT_EQ(helper.window, list->Handle());
+}
+
+// A drop's file operation lets messages through (the shell's progress): the wait cursor stays.
+TEST_F(DragDrop, ADropKeepsItsWaitCursorWhileTheShellWorks) {
+    TempDir dir, from;
+    WriteBytes(from / L"x.txt", "x");
+    list->SetPath(dir.Path());
+    bool waiting = false;
+    list->OnDDFileOperation = [&](TDirView*, DWORD, const std::wstring&, const std::wstring&, bool&) {
+        SendMessageW(list->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(list->Handle()),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        waiting = GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+    };
+    IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+    DropAt(data, Empty());
+    data->Release();
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(Exists(dir / L"x.txt"));
+    EXPECT_FALSE(Application::Instance().Busy());
 }
 
 // A real drag loop out of a folder deeper than the shell can name: the plain file list goes.

@@ -235,7 +235,45 @@ TEST_F(Favorites, TheArrowDropsTheMenuAndTheMainPartClicks) {
 // ---------------------------------------------------------------------------
 // Painting
 
-// Real mouse input: the menu eats the release, yet the button comes up again.
+// Real input, sent while the menu is open: the menu eats the release, yet the button comes up.
+struct MenuCloser {
+    static inline std::vector<INPUT> inputs;
+    static inline bool sent = false;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        if (!menu || !IsWindowVisible(menu) || sent) return;
+        sent = true;
+        KillTimer(nullptr, id);
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+    explicit MenuCloser(std::vector<INPUT> in) {
+        inputs = std::move(in);
+        sent = false;
+        timer = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~MenuCloser() { KillTimer(nullptr, timer); }
+    UINT_PTR timer;
+};
+
+INPUT MouseInput(DWORD flags, int x = 0, int y = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
+    return in;
+}
+
+INPUT KeyInput(WORD key, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
 TEST_F(Favorites, TheButtonComesUpWhenItsMenuCloses) {
     StoreFavorite(L"0", L"C:\\windows");
     MakeWindow();
@@ -243,38 +281,35 @@ TEST_F(Favorites, TheButtonComesUpWhenItsMenuCloses) {
     SetForegroundWindow(form->Handle());
     RECT r;
     GetWindowRect(button.Handle(), &r);
-    auto mouse = [](DWORD flags, int x = 0, int y = 0) {
-        INPUT in{};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = flags;
-        if (flags & MOUSEEVENTF_ABSOLUTE) {
-            in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-            in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        }
-        SendInput(1, &in, sizeof in);
-        for (int i = 0; i < 10; ++i) PumpMessages(), Sleep(10);
+    auto send = [](const std::vector<INPUT>& in) {
+        SendInput(static_cast<UINT>(in.size()), const_cast<INPUT*>(in.data()), sizeof(INPUT));
+        for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(10);
     };
-    // On the arrow part; the menu opens and Escape closes it (the watch ends it so).
-    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.right - 4, (r.top + r.bottom) / 2);
-    {
-        MenuWatch watch;
-        mouse(MOUSEEVENTF_LEFTDOWN);
+    const POINT arrow{r.right - 4, (r.top + r.bottom) / 2};
+    for (const bool byEscape : {true, false}) {
+        // The press on the arrow opens the menu; the release and the closing come while it is open.
+        std::vector<INPUT> closing{MouseInput(MOUSEEVENTF_LEFTUP)};
+        if (byEscape) {
+            closing.push_back(KeyInput(VK_ESCAPE, false));
+            closing.push_back(KeyInput(VK_ESCAPE, true));
+        } else {
+            // A click elsewhere, away from the menu and the button.
+            closing.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.left + 300, r.bottom + 250));
+            closing.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
+            closing.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
+        }
+        send({MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, arrow.x, arrow.y)});
+        {
+            MenuCloser closer(closing);
+            send({MouseInput(MOUSEEVENTF_LEFTDOWN)});
+            EXPECT_TRUE(MenuCloser::sent) << "the menu opened";
+        }
+        for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(10);
+        EXPECT_FALSE(FindWindowW(L"#32768", nullptr) && IsWindowVisible(FindWindowW(L"#32768", nullptr)));
+        EXPECT_EQ(button.Face(), TJvArrowButton::fsUp) << (byEscape ? "after Escape" : "after a click elsewhere");
+        const auto picture = PaintOf(button.Handle());
+        EXPECT_NE(picture.At(1, 1), GetSysColor(COLOR_BTNSHADOW)) << "no sunken frame";
     }
-    EXPECT_EQ(MenuWatch::items, 1) << "the menu opened";
-    mouse(MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(button.Face(), TJvArrowButton::fsUp) << "the glyph part is not left pressed";
-    // And when a click elsewhere closes it.
-    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.right - 4, (r.top + r.bottom) / 2);
-    {
-        MenuWatch watch;
-        mouse(MOUSEEVENTF_LEFTDOWN);
-    }
-    mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, r.left - 100, r.bottom + 200);
-    mouse(MOUSEEVENTF_LEFTDOWN);
-    mouse(MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(button.Face(), TJvArrowButton::fsUp);
-    const auto picture = PaintOf(button.Handle());
-    EXPECT_NE(picture.At(1, 1), GetSysColor(COLOR_BTNSHADOW)) << "no sunken frame";
 }
 
 // Controls hear of new system colours through their window, the only one the system tells.

@@ -52,12 +52,34 @@ TEST_F(Browser, OnlyTheDrivesRecycleFolderItselfIsTheRecycleBinsView) {
         EXPECT_NE(ListView_GetEditControl(list->Handle()), nullptr) << Narrow(folder);
         SendMessageW(ListView_GetEditControl(list->Handle()), WM_KEYDOWN, VK_ESCAPE, 0);
         PumpMessages();
+        // A context-menu command (none chosen here) leaves the selected items in the list.
+        list->ChooseFromMenu = [](HMENU, IContextMenu*) -> UINT { return 0; };
+        list->SetSelected(Find(L"a.exe"), true);
+        SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+        list->ChooseFromMenu = nullptr;
+        EXPECT_GE(Find(L"a.exe"), 0) << Narrow(folder);
+        EXPECT_TRUE(list->IsSelected(Find(L"a.exe")));
     }
-    // The drive's own recycle folder is that view.
+    // Enter on a folder there opens it (not its property sheet).
+    std::filesystem::create_directories(parts.path + L"\\inner");
+    list->SetPath(parts.path);
+    for (int i : list->SelectedItems()) list->SetSelected(i, false);
+    list->SetSelected(Find(L"inner"), true);
+    Focus(L"inner");
+    Enter();
+    EXPECT_EQ(list->Path(), parts.path + L"\\inner");
+    // The drive's own recycle folder is that view; it is listed by a file search like any
+    // folder, so its items have whole names too, and a command leaves the selection there.
     RootFolder recycled(L"RECYCLED");
     WriteBytes(recycled.path + L"\\a.exe", "MZ");
     list->SetPath(recycled.path);
     EXPECT_TRUE(list->IsRecycleBinView());
+    EXPECT_EQ(list->ItemFullFileName(Find(L"a.exe")), recycled.path + L"\\a.exe");
+    list->ChooseFromMenu = [](HMENU, IContextMenu*) -> UINT { return 0; };
+    list->SetSelected(Find(L"a.exe"), true);
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    list->ChooseFromMenu = nullptr;
+    EXPECT_GE(Find(L"a.exe"), 0);
     list->SetPath(L"C:");
 }
 
@@ -130,6 +152,28 @@ TEST_F(Browser, AFolderChosenWhileANameWasTypedIsLoadedInFull) {
     ASSERT_NE(same, nullptr);
     EXPECT_FALSE(same->IsDirectory) << "a record of the other folder was kept";
     EXPECT_EQ(same->Size, 27);
+}
+
+// A name typed before another folder was chosen belongs to the folder it was typed in.
+TEST_F(Browser, ANameTypedWhileAnotherFolderWasChosenRenamesInItsOwnFolder) {
+    AllFiles();
+    TempDir a, b;
+    WriteBytes(a / L"old.exe", "a's");
+    WriteBytes(b / L"old.exe", "b's");
+    list->SetPath(a.Path());
+    list->EditCaption(Find(L"old.exe"));
+    const HWND edit = ListView_GetEditControl(list->Handle());
+    ASSERT_NE(edit, nullptr);
+    list->SetPath(b.Path());  // a favourite chosen meanwhile: waits for the edit
+    SetWindowTextW(edit, L"new.exe");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_EQ(ReadBytes(a / L"new.exe"), "a's") << "renamed where it was";
+    EXPECT_FALSE(Exists(a / L"old.exe"));
+    EXPECT_EQ(ReadBytes(b / L"old.exe"), "b's") << "the namesake in the other folder stays";
+    EXPECT_FALSE(Exists(b / L"new.exe"));
+    EXPECT_EQ(list->Path(), b.Path()) << "and then the chosen folder is shown";
+    EXPECT_GE(Find(L"old.exe"), 0);
 }
 
 // A file type whose default command is not "open": the list runs that one.
