@@ -40,6 +40,17 @@ void Window::CreateHandle(const wchar_t* className, DWORD exStyle, DWORD style, 
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }
 
+namespace {
+
+// Hands a message (a MSG given as the parameter) on to one child window.
+BOOL CALLBACK PassOn(HWND child, LPARAM message) {
+    const auto* m = reinterpret_cast<const MSG*>(message);
+    SendMessageW(child, m->message, m->wParam, m->lParam);
+    return TRUE;
+}
+
+}  // namespace
+
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         // A window of our class made without an object behaves as a plain window.
@@ -64,14 +75,7 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     // Only top-level windows hear that the system's colours changed: their controls must too.
     if (msg == WM_SYSCOLORCHANGE && !(GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) {
         MSG change{hwnd, msg, wParam, lParam, 0, {}};
-        EnumChildWindows(
-            hwnd,
-            [](HWND child, LPARAM message) {
-                const auto* m = reinterpret_cast<const MSG*>(message);
-                SendMessageW(child, m->message, m->wParam, m->lParam);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&change));
+        EnumChildWindows(hwnd, PassOn, reinterpret_cast<LPARAM>(&change));
     }
     try {
         return self->HandleMessage(msg, wParam, lParam);
