@@ -23,6 +23,7 @@
 #include "resources/resource.h"
 #include "widgets/About.h"
 #include "zandrel_texts.h"
+#include "zandrel_version.h"
 
 namespace zandrel {
 namespace {
@@ -311,7 +312,7 @@ void TfrmMain::LayoutBrowser() {
 
 void TfrmMain::FormCreate() {
     lblCurDir.SetText(L"");
-    SetWindowTextW(Handle(), L"Orvo Zandrel v1.0");
+    SetWindowTextW(Handle(), L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W);
     ExeDir = ProgramFolder();
 
     auto name = [this](std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr4(stored)); };

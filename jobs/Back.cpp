@@ -1,5 +1,7 @@
 #include "jobs/Back.h"
 
+#include "zandrel_version.h"
+
 namespace zandrel {
 
 TDosBoxBack::TDosBoxBack(HWND owner) {
@@ -10,7 +12,7 @@ TDosBoxBack::TDosBoxBack(HWND owner) {
     FormCreate();
 }
 
-void TDosBoxBack::FormCreate() { SetWindowTextW(Handle(), L"Orvo Zandrel v1.0...Background"); }
+void TDosBoxBack::FormCreate() { SetWindowTextW(Handle(), L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W L"...Background"); }
 
 void TDosBoxBack::ShowCovering(HWND over) const {
     MONITORINFO monitor{};

@@ -3,56 +3,12 @@
 
 #include <algorithm>
 
+#include "launched_program.h"
 #include "test_support.h"
 #include "zandrel_texts_plain.h"
 
 namespace zandrel::test {
 namespace {
-
-struct Launched {
-    PROCESS_INFORMATION pi{};
-    ~Launched() {
-        if (pi.hProcess) {
-            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
-            CloseHandle(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-    }
-};
-
-void Launch(Launched& run, const std::wstring& arguments, const std::wstring& folder = {}) {
-    std::wstring line = L"\"" + ZandrelPath() + L"\" " + arguments;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.empty() ? nullptr : folder.c_str(), &si, &run.pi));
-}
-
-// The program's visible top-level windows of a class, by process.
-std::vector<HWND> VisibleWindows(DWORD pid, const wchar_t* windowClass) {
-    std::vector<HWND> found;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        wchar_t cls[64] = {};
-        GetClassNameW(w, cls, 64);
-        if (owner == pid && IsWindowVisible(w) && (!windowClass || wcscmp(cls, windowClass) == 0)) found.push_back(w);
-    }
-    return found;
-}
-
-HWND FindMainWindow(DWORD pid, int waitMs = 15000) {
-    for (int waited = 0; waited < waitMs; waited += 50) {
-        HWND found = nullptr;
-        while ((found = FindWindowExW(nullptr, found, L"ZandrelMain", nullptr))) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(found, &owner);
-            if (owner == pid && IsWindowVisible(found)) return found;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
 
 std::vector<std::wstring> EditTexts(HWND main) {
     std::vector<std::wstring> texts;
@@ -73,20 +29,12 @@ std::vector<std::wstring> EditTexts(HWND main) {
     return texts;
 }
 
-void CloseAndWait(Launched& run, HWND main) {
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(run.pi.hProcess, 15000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(run.pi.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-}
-
 TEST(Program, OneExistingFileFillsSourceAndTarget) {
     TempDir dir;
     const auto file = dir / L"some program.exe";
     WriteBytes(file, "MZ");
     Launched run;
-    Launch(run, L"\"" + file + L"\"");
+    Launch(run, ZandrelPath(), L"\"" + file + L"\"");
     const HWND main = FindMainWindow(run.pi.dwProcessId);
     ASSERT_TRUE(main);
     const auto texts = EditTexts(main);
@@ -98,7 +46,7 @@ TEST(Program, ARelativeNameIsMadeAFullPath) {
     TempDir dir;
     WriteBytes(dir / L"rel.exe", "MZ");
     Launched run;
-    Launch(run, L"rel.exe", dir.Path());
+    Launch(run, ZandrelPath(), L"rel.exe", dir.Path());
     const HWND main = FindMainWindow(run.pi.dwProcessId);
     ASSERT_TRUE(main);
     const auto texts = EditTexts(main);
@@ -110,7 +58,7 @@ TEST(Program, ARelativeNameIsMadeAFullPath) {
 // program that has no owner and is no tool window.
 TEST(Program, OneTaskBarEntryCarriesTheTitleZandrel) {
     Launched run;
-    Launch(run, L"");
+    Launch(run, ZandrelPath(), L"");
     const HWND main = FindMainWindow(run.pi.dwProcessId);
     ASSERT_TRUE(main);
     std::vector<std::wstring> entries;
@@ -129,7 +77,7 @@ TEST(Program, OneTaskBarEntryCarriesTheTitleZandrel) {
 TEST(Program, NoArgumentOrAMissingFileOpensTheWindowEmpty) {
     for (const std::wstring args : {L"", L"\"C:\\no such folder\\nothing.exe\""}) {
         Launched run;
-        Launch(run, args);
+        Launch(run, ZandrelPath(), args);
         const HWND main = FindMainWindow(run.pi.dwProcessId);
         ASSERT_TRUE(main) << Narrow(args);
         wchar_t title[64];
@@ -147,7 +95,7 @@ TEST(Program, TwoArgumentsEndWithoutShowingTheWindow) {
     TempDir dir;
     WriteBytes(dir / L"a.exe", "MZ");
     Launched run;
-    Launch(run, L"\"" + (dir / L"a.exe") + L"\" second");
+    Launch(run, ZandrelPath(), L"\"" + (dir / L"a.exe") + L"\" second");
     // Watched all along: the splash is seen (so the watch works), no other window ever.
     bool splashSeen = false;
     std::set<std::wstring> othersSeen;

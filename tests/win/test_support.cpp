@@ -74,7 +74,7 @@ bool Exists(const std::wstring& path) {
     return std::filesystem::exists(path, ec);
 }
 
-static std::wstring FromBuildPath(const char* unixPath) {
+std::wstring FromBuildPath(const char* unixPath) {
     // The build tree's /path/x.exe is Z:\path\x.exe under Wine.
     std::wstring w(unixPath, unixPath + strlen(unixPath));
     for (auto& c : w)

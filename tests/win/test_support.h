@@ -71,6 +71,7 @@ std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 std::wstring StandinPath();   // the UPX stand-in (upx.exe)
 std::wstring ZandrelPath();   // the real program
+std::wstring FromBuildPath(const char* unixPath);  // a build-tree path as Wine names it
 std::string Narrow(const std::wstring& w);
 
 // Settings in the test-only key.
