@@ -1,7 +1,8 @@
 # Unpacks the zip into a fresh folder and checks that it holds what a user needs:
 # exactly the expected files, none empty, a program for the right processor, and
 # the licence and notices texts a binary distribution must carry.
-#   cmake -DZIP=... -DDEST=... -DFILES="a;b" -DMACHINE=6486|4c01 -DVERSION=1.0 -P check_zip.cmake
+#   cmake -DZIP=... -DDEST=... -DFILES="a;b" -DMACHINE=6486|4c01 -DVERSION=1.0.0 -DLICENSE=...
+#         -DJPEG_SOURCE=... -DMINGW_COPYRIGHT=... -P check_zip.cmake
 set(failures "")
 
 if(NOT EXISTS "${ZIP}")
@@ -39,25 +40,48 @@ if(EXISTS "${exe}")
   endif()
 endif()
 
-function(expect_text file phrase)
+include(${CMAKE_CURRENT_LIST_DIR}/licence_texts.cmake)
+read_licence_texts("${JPEG_SOURCE}" "${MINGW_COPYRIGHT}")
+
+# A text file of the zip as the build wrote it, with Unix line ends and no byte-order mark.
+function(read_unpacked file result)
+  set(text "")
   if(EXISTS "${DEST}/${file}")
     file(READ "${DEST}/${file}" text)
-    string(FIND "${text}" "${phrase}" at)
-    if(at EQUAL -1)
-      set(failures "${failures}\n  ${file} does not say \"${phrase}\"" PARENT_SCOPE)
-    endif()
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(ASCII 239 187 191 bom)
+    string(REGEX REPLACE "^${bom}" "" text "${text}")
+  endif()
+  set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(expect_text file what phrase)
+  read_unpacked(${file} text)
+  string(FIND "${text}" "${phrase}" at)
+  if(at EQUAL -1)
+    set(failures "${failures}\n  ${file} lacks ${what}" PARENT_SCOPE)
   endif()
 endfunction()
-expect_text(LICENSE.txt "MIT License")
-expect_text(LICENSE.txt "Copyright (c) 2026 The Zandrel authors")
-expect_text(THIRD-PARTY-NOTICES.txt "This software is based in part on the work of the Independent JPEG Group.")
-expect_text(THIRD-PARTY-NOTICES.txt "Permission is hereby granted to use, copy, modify, and distribute this")
-expect_text(THIRD-PARTY-NOTICES.txt "Redistributions in binary form must reproduce the above copyright notice")
-expect_text(THIRD-PARTY-NOTICES.txt "This software is provided 'as-is', without any express or implied")
-expect_text(Zandrel.html "Version ${VERSION}<")
-expect_text(Zandrel.html "based in part on the work of the Independent JPEG Group")
-expect_text(Zandrel.html "THIRD-PARTY-NOTICES.txt")
-expect_text(Zandrel.html "MIT licence")
+
+# The licence is the project's own, whole.
+read_unpacked(LICENSE.txt shipped_license)
+file(READ "${LICENSE}" license)
+if(NOT shipped_license STREQUAL license)
+  string(APPEND failures "\n  LICENSE.txt is not the project's LICENSE")
+endif()
+# Every licence text whole, as its source gives it.
+expect_text(THIRD-PARTY-NOTICES.txt "the IJG statement" "This software is based in part on the work of the Independent JPEG Group.")
+expect_text(THIRD-PARTY-NOTICES.txt "libjpeg-turbo's LICENSE.md" "${jpeg_license_md}")
+expect_text(THIRD-PARTY-NOTICES.txt "the IJG licence" "${jpeg_ijg}")
+expect_text(THIRD-PARTY-NOTICES.txt "the zlib licence" "${jpeg_zlib}")
+expect_text(THIRD-PARTY-NOTICES.txt "the mingw-w64 runtime's licence" "${mingw_runtime}")
+expect_text(THIRD-PARTY-NOTICES.txt "the gdtoa licence" "${mingw_gdtoa}")
+expect_text(THIRD-PARTY-NOTICES.txt "the winpthreads licence" "${mingw_winpthreads}")
+expect_text(THIRD-PARTY-NOTICES.txt "Zandrel's version" "Third-party notices for Zandrel ${VERSION}\n")
+expect_text(Zandrel.html "the version" "Version ${VERSION}<")
+expect_text(Zandrel.html "the IJG statement" "based in part on the work of the Independent JPEG Group")
+expect_text(Zandrel.html "a word on the notices" "THIRD-PARTY-NOTICES.txt")
+expect_text(Zandrel.html "a word on the licence" "MIT licence")
 
 if(failures)
   message(FATAL_ERROR "${ZIP}:${failures}")

@@ -1,73 +1,57 @@
-# Writes THIRD-PARTY-NOTICES.txt: the licence texts of libjpeg-turbo, which
-# zandrel.exe links statically, taken word for word from its source folder.
-#   cmake -DSOURCE=<libjpeg-turbo source> -DOUT=<file> -DVERSION=<Zandrel's> -P notices.cmake
-if(NOT IS_DIRECTORY "${SOURCE}" OR NOT EXISTS "${SOURCE}/LICENSE.md" OR NOT EXISTS "${SOURCE}/README.ijg")
-  message(FATAL_ERROR "libjpeg-turbo's source is needed for its licence texts; give its folder with "
-                      "-DZANDREL_JPEG_SOURCE_DIR=... (found: '${SOURCE}')")
-endif()
-
-# The text between two lines of a file (the first included, the last not); a
-# missing marker stops the build rather than ship a notice cut short.
-function(text_between file first last result)
-  file(READ "${file}" text)
-  string(FIND "${text}" "${first}" from)
-  if(from EQUAL -1)
-    message(FATAL_ERROR "'${first}' not found in ${file}")
-  endif()
-  string(SUBSTRING "${text}" ${from} -1 text)
-  string(FIND "${text}" "${last}" to)
-  if(to EQUAL -1)
-    message(FATAL_ERROR "'${last}' not found in ${file}")
-  endif()
-  string(SUBSTRING "${text}" 0 ${to} text)
-  string(STRIP "${text}" text)
-  set(${result} "${text}" PARENT_SCOPE)
-endfunction()
-
-get_filename_component(jpeg_name "${SOURCE}" NAME)
-string(REGEX MATCH "[0-9]+\\.[0-9]+(\\.[0-9]+)?" jpeg_version "${jpeg_name}")
-
-file(READ "${SOURCE}/LICENSE.md" license_md)
-string(STRIP "${license_md}" license_md)
-text_between("${SOURCE}/README.ijg" "LEGAL ISSUES\n============" "\nREFERENCES\n==========" ijg)
-# The zlib licence as the SIMD sources carry it, without the assembler's comment marks.
-text_between("${SOURCE}/simd/nasm/jsimdext.inc" "; This software is provided 'as-is'"
-             "; 3. This notice may not be removed or altered from any source distribution." zlib_commented)
-set(zlib_commented "${zlib_commented}\n; 3. This notice may not be removed or altered from any source distribution.")
-string(REGEX REPLACE "(^|\n); ?" "\\1" zlib "${zlib_commented}")
+# Writes THIRD-PARTY-NOTICES.txt: the licence texts of what is linked into
+# zandrel.exe besides its own code, word for word from their sources.
+#   cmake -DJPEG_SOURCE=<libjpeg-turbo source> -DMINGW_COPYRIGHT=<file> -DOUT=<file>
+#         -DVERSION=<Zandrel's> -P notices.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/licence_texts.cmake)
+read_licence_texts("${JPEG_SOURCE}" "${MINGW_COPYRIGHT}")
 
 set(rule "------------------------------------------------------------------------------")
 set(notices "Third-party notices for Zandrel ${VERSION}
 ${rule}
 
-zandrel.exe contains libjpeg-turbo ${jpeg_version}, linked into it, which decodes
-the picture in its About box.
+zandrel.exe is one file: besides Zandrel's own code (LICENSE.txt) it holds
+libjpeg-turbo ${jpeg_version}, which decodes the picture in its About box, and
+parts of the mingw-w64 runtime its compiler links into every program (start-up
+code, C runtime helpers and the winpthreads library). The compiler's own
+support libraries (libgcc, libstdc++) come under the GCC Runtime Library
+Exception, which asks for no notice.
 
 This software is based in part on the work of the Independent JPEG Group.
 
-libjpeg-turbo is covered by the three licences below. Their texts are given
-exactly as libjpeg-turbo's source (${jpeg_name}) ships them. The SIMD
-extensions, which the zlib licence covers, are not built into zandrel.exe;
-that licence is given all the same.
+The licence texts follow, exactly as libjpeg-turbo's source and the copyright
+record of the mingw-w64 package the build used give them. The SIMD extensions
+of libjpeg-turbo, which the zlib licence covers, are not built into
+zandrel.exe; that licence is given all the same.
 
 
-1. libjpeg-turbo's licences, with the Modified (3-clause) BSD License (LICENSE.md)
+1. libjpeg-turbo: its licences, with the Modified (3-clause) BSD License (LICENSE.md)
 ${rule}
 
-${license_md}
+${jpeg_license_md}
 
 
-2. The IJG License (README.ijg, its section LEGAL ISSUES)
+2. libjpeg-turbo: the IJG License (README.ijg, its section LEGAL ISSUES)
 ${rule}
 
-${ijg}
+${jpeg_ijg}
 
 
-3. The zlib License (as in the SIMD sources, simd/nasm/jsimdext.inc)
+3. libjpeg-turbo: the zlib License (as its SIMD sources carry it)
 ${rule}
 
-${zlib}
+${jpeg_zlib}
+
+
+4. The mingw-w64 runtime
+${rule}
+
+${mingw_runtime}
+
+${mingw_gdtoa}
+
+${mingw_winpthreads}
 ")
-# Windows line ends: the file is read on Windows.
+# Windows line ends, and a byte-order mark so any Notepad reads the UTF-8 names.
 string(REPLACE "\n" "\r\n" notices "${notices}")
-file(WRITE "${OUT}" "${notices}")
+string(ASCII 239 187 191 bom)
+file(WRITE "${OUT}" "${bom}${notices}")

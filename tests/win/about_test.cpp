@@ -1,5 +1,6 @@
 // The About box, its links and keys; the splash; the logos through libjpeg and the GIF decoder.
 #include "test_support.h"
+#include "zandrel_version.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,8 +42,8 @@ TEST_F(About, TheBoxBeepsShowsItsTextsAndLogo) {
     TAboutBox box(form->Handle());
     EXPECT_EQ(dialogs.beeps, 1);
     const auto caption = WindowText(box.Handle());
-    EXPECT_EQ(caption, L"Zandrel version 1.0 - About");
-    EXPECT_EQ(box.lblProgNameVer.Text(), L"Zandrel version 1.0");
+    EXPECT_EQ(caption, L"Zandrel version " ZANDREL_VERSION_SHORT_W L" - About");
+    EXPECT_EQ(box.lblProgNameVer.Text(), L"Zandrel version " ZANDREL_VERSION_SHORT_W);
     EXPECT_FALSE(box.lblWare.Text().empty());
     EXPECT_FALSE(box.lblNotice.Text().empty());
     EXPECT_EQ(box.lblEmail.Text(), L"zandrel@orvo.example");

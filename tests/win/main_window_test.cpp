@@ -10,6 +10,7 @@
 #include "framework/registry.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
+#include "zandrel_version.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {
@@ -28,7 +29,7 @@ using StartUp = MainWindowTest;
 
 TEST_F(StartUp, NoStoredSettingsGiveTheDesignedDefaults) {
     MakeWindow();
-    EXPECT_EQ(WindowText(form->Handle()), L"Orvo Zandrel v1.0");
+    EXPECT_EQ(WindowText(form->Handle()), L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W);
     EXPECT_EQ(form->edUPX.Text(), L"");
     EXPECT_EQ(form->cbCompressRatio.ItemText(form->cbCompressRatio.ItemIndex()), L"6");
     EXPECT_EQ(form->cbCompressRatio.Items(),

@@ -3,13 +3,20 @@
 // finds what it needs beside itself and tells one version everywhere.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdio>
 #include <vector>
 
+#include <algorithm>
+
+#include "app/descrambler.h"
 #include "app/globals.h"
+#include "framework/registry.h"
 #include "jobs/hrglass.h"
 #include "launched_program.h"
 #include "test_support.h"
+#include "zandrel_texts.h"
 
 namespace zandrel::test {
 namespace {
@@ -19,6 +26,7 @@ std::wstring UnpackedFolder() { return FromBuildPath(ZANDREL_UNPACKED) + L"\\"; 
 struct Version {
     int major = -1, minor = -1, patch = -1;
     std::wstring Short() const { return std::to_wstring(major) + L"." + std::to_wstring(minor); }
+    std::wstring Full() const { return Short() + L"." + std::to_wstring(patch); }
 };
 
 // The version the zip's name carries: "zandrel-1.0.0-x86_64.zip".
@@ -80,20 +88,77 @@ HWND WaitForWindowTitled(DWORD pid, const std::wstring& title, int waitMs = 1000
     return nullptr;
 }
 
-class Package : public MainWindowTest {
+// The program's visible windows of a class, waited for.
+HWND WaitForWindowOfClass(DWORD pid, const wchar_t* windowClass, int waitMs = 10000) {
+    for (int waited = 0; waited < waitMs; waited += 50) {
+        const auto found = VisibleWindows(pid, windowClass);
+        if (!found.empty()) return found.front();
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// The main window's three file fields, top to bottom: UPX, source, target.
+std::vector<HWND> FileFields(HWND main) {
+    std::vector<HWND> edits;
+    EnumChildWindows(
+        main,
+        [](HWND child, LPARAM param) {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (_wcsicmp(cls, L"Edit") == 0 && IsWindowVisible(child))
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&edits));
+    std::sort(edits.begin(), edits.end(), [](HWND a, HWND b) {
+        RECT ra, rb;
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return ra.top < rb.top;
+    });
+    return edits;
+}
+
+// For the test's life, the shell opens .html files with the UPX stand-in, which
+// records the name it was given (STANDIN_LOG): the Help button's file becomes
+// visible without a browser. Wine takes file classes from HKLM only.
+class HtmlOpensWithTheStandin {
+public:
+    HtmlOpensWithTheStandin() {
+        auto extension = RegistryKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.html", false);
+        if (extension) previous_ = extension->ReadString(L"").value_or(L"");
+        hadExtension_ = extension.has_value();
+        extension.reset();
+        auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.html", true);
+        if (key) key->WriteString(L"", L"ZandrelTestHtml");
+        auto command =
+            RegistryKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ZandrelTestHtml\\shell\\open\\command", true);
+        // Listing only reads the file.
+        if (command) command->WriteString(L"", L"\"" + StandinPath() + L"\" -l \"%1\"");
+    }
+    ~HtmlOpensWithTheStandin() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ZandrelTestHtml");
+        if (!hadExtension_) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.html");
+        } else if (auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.html", true)) {
+            key->WriteString(L"", previous_);
+        }
+    }
+
+private:
+    bool hadExtension_ = false;
+    std::wstring previous_;
+};
+
+class Package : public ::testing::Test {
 protected:
     void SetUp() override {
-        MainWindowTest::SetUp();
         folder = UnpackedFolder();
         ASSERT_TRUE(Exists(folder + L"zandrel.exe"))
             << "ctest's zip_contents test unpacks the zip into " << Narrow(folder) << " first";
     }
-    void TearDown() override {
-        ExeDir = savedExeDir;
-        MainWindowTest::TearDown();
-    }
     std::wstring folder;
-    std::wstring savedExeDir = ExeDir;
 };
 
 TEST_F(Package, TheUnpackedProgramStartsAndTellsTheZipsVersionEverywhere) {
@@ -104,15 +169,16 @@ TEST_F(Package, TheUnpackedProgramStartsAndTellsTheZipsVersionEverywhere) {
     EXPECT_EQ(record.numbers.major, version.major);
     EXPECT_EQ(record.numbers.minor, version.minor);
     EXPECT_EQ(record.numbers.patch, version.patch);
-    EXPECT_EQ(record.productVersion, version.Short());
+    EXPECT_EQ(record.productVersion, version.Full());
 
     const std::string help = ReadBytes(folder + L"Zandrel.html");
-    EXPECT_NE(help.find("Version " + Narrow(version.Short()) + "<"), std::string::npos);
+    EXPECT_NE(help.find("Version " + Narrow(version.Full()) + "<"), std::string::npos);
 
     Launched run;
     Launch(run, folder + L"zandrel.exe", L"", folder);
     const HWND main = FindMainWindow(run.pi.dwProcessId);
     ASSERT_TRUE(main);
+    // Captions and the About box name major.minor.
     EXPECT_EQ(TextOf(main), L"Orvo Zandrel v" + version.Short());
 
     // The About box of the shipped program, opened by its button.
@@ -129,15 +195,82 @@ TEST_F(Package, TheUnpackedProgramStartsAndTellsTheZipsVersionEverywhere) {
     CloseAndWait(run, main);
 }
 
-TEST_F(Package, HelpAndTheAnimationAreFoundBesideTheUnpackedProgram) {
-    MakeWindow();
-    ExeDir = folder;  // as the unpacked program finds its own folder
-    form->btnHelp.Click();
-    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{folder + L"Zandrel.html"});
-    EXPECT_TRUE(dialogs.boxes.empty()) << "no message that the help file is missing";
+TEST_F(Package, TheUnpackedProgramOpensItsHelpFileAndRunsUpx) {
+    TempDir work;
+    const auto log = work / L"standin.log";
+    EnvSwitch logged(L"STANDIN_LOG", log);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"1000");  // the wait window stays up meanwhile
+    HtmlOpensWithTheStandin association;
 
-    Thourglass wait(form->Handle());
-    EXPECT_TRUE(wait.HasAnimation()) << "Process.avi beside the program";
+    Launched run;
+    Launch(run, folder + L"zandrel.exe", L"", folder);
+    const HWND main = FindMainWindow(run.pi.dwProcessId);
+    ASSERT_TRUE(main);
+
+    // Help opens the help file beside the program.
+    const HWND helpButton = ChildWithText(main, L"H&elp");
+    ASSERT_TRUE(helpButton);
+    PostMessageW(helpButton, BM_CLICK, 0, 0);
+    std::string opened;
+    for (int waited = 0; waited < 15000 && opened.find("Zandrel.html") == std::string::npos; waited += 100) {
+        Sleep(100);
+        opened = Exists(log) ? ReadBytes(log) : std::string();
+    }
+    EXPECT_NE(opened.find(Narrow(folder + L"Zandrel.html")), std::string::npos) << opened;
+    EXPECT_NE(ReadBytes(folder + L"Zandrel.html").find("<html"), std::string::npos) << "the help file is left as it is";
+
+    // A hidden run of the shipped program packs the file behind its wait window.
+    const std::string program = std::string("MZ\0\1\2 a program", 16);
+    WriteBytes(work / L"app.exe", program);
+    const auto fields = FileFields(main);
+    ASSERT_EQ(fields.size(), 3u);
+    const std::wstring texts[] = {StandinPath(), work / L"app.exe", work / L"app.exe"};
+    for (int i = 0; i < 3; ++i)
+        SendMessageTimeoutW(fields[i], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()), SMTO_BLOCK, 5000,
+                            nullptr);
+    const HWND dosBox = ChildWithText(main, L"D&os box");
+    const HWND backup = ChildWithText(main, L"&Backup");
+    ASSERT_TRUE(dosBox && backup);
+    if (SendMessageW(dosBox, BM_GETCHECK, 0, 0) == BST_CHECKED) SendMessageW(dosBox, BM_CLICK, 0, 0);
+    if (SendMessageW(backup, BM_GETCHECK, 0, 0) == BST_CHECKED) SendMessageW(backup, BM_CLICK, 0, 0);
+    PostMessageW(ChildWithText(main, L"&Start"), BM_CLICK, 0, 0);
+
+    const HWND wait = WaitForWindowOfClass(run.pi.dwProcessId, L"ZandrelHourglass");
+    ASSERT_TRUE(wait) << "a hidden run shows the wait window";
+    for (int waited = 0; waited < 20000 && IsWindow(wait) && IsWindowVisible(wait); waited += 100) Sleep(100);
+    EXPECT_NE(ReadBytes(work / L"app.exe"), program) << "the run packed the file";
+    CloseAndWait(run, main);
+}
+
+// The wait window's own lookup, made from the unpacked program's folder (which the
+// Help test above shows the shipped program finds): Wine's animation control
+// cannot be watched from another process.
+TEST_F(Package, TheWaitWindowFindsTheAnimationBesideTheUnpackedProgram) {
+    const std::wstring saved = ExeDir;
+    ExeDir = folder;
+    {
+        Thourglass wait(GetDesktopWindow());
+        EXPECT_TRUE(wait.HasAnimation()) << "Process.avi beside the program";
+        EXPECT_TRUE(wait.Play());
+    }
+    ExeDir = saved;
+}
+
+TEST_F(Package, WithoutItsHelpFileTheProgramSaysSo) {
+    TempDir copy;
+    for (const wchar_t* name : {L"zandrel.exe", L"Process.avi"})
+        ASSERT_TRUE(CopyFileW((folder + name).c_str(), (copy / name).c_str(), FALSE));
+    Launched run;
+    Launch(run, copy / L"zandrel.exe", L"", copy.Path());
+    const HWND main = FindMainWindow(run.pi.dwProcessId);
+    ASSERT_TRUE(main);
+    PostMessageW(ChildWithText(main, L"H&elp"), BM_CLICK, 0, 0);
+    const HWND box = WaitForWindowOfClass(run.pi.dwProcessId, L"#32770");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(ChildWithText(box, Widen8(BytsToEncStr2(texts::MsgHelpMissing))));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int waited = 0; waited < 5000 && IsWindow(box) && IsWindowVisible(box); waited += 50) Sleep(50);
+    CloseAndWait(run, main);
 }
 
 }  // namespace

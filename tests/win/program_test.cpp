@@ -5,6 +5,7 @@
 
 #include "launched_program.h"
 #include "test_support.h"
+#include "zandrel_version.h"
 #include "zandrel_texts_plain.h"
 
 namespace zandrel::test {
@@ -82,7 +83,7 @@ TEST(Program, NoArgumentOrAMissingFileOpensTheWindowEmpty) {
         ASSERT_TRUE(main) << Narrow(args);
         wchar_t title[64];
         GetWindowTextW(main, title, 64);
-        EXPECT_STREQ(title, L"Orvo Zandrel v1.0");
+        EXPECT_STREQ(title, L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W);
         const auto texts = EditTexts(main);
         ASSERT_GE(texts.size(), 3u);
         EXPECT_EQ(std::count(texts.begin(), texts.end(), L""), static_cast<long>(texts.size()) - (texts[0].empty() ? 0 : 1))
@@ -127,7 +128,7 @@ TEST(Program, NoScrambledTextAppearsInPlainForm) {
         return w;
     };
     // The scan does find a plain caption, so a miss below means something.
-    ASSERT_NE(exe.find(wide("Orvo Zandrel v1.0")), std::string::npos);
+    ASSERT_NE(exe.find(wide("Orvo Zandrel v" ZANDREL_VERSION_SHORT)), std::string::npos);
     for (const char* text : texts::kPlain) {
         const std::string ascii = text;
         // Texts this short (".dll", "*.*") occur in any program, in its import names.

@@ -15,6 +15,7 @@
 #include "app/Main.h"
 #include "console/MsgOut.h"
 #include "framework/dialogs.h"
+#include "zandrel_version.h"
 
 namespace zandrel::test {
 
@@ -129,7 +130,7 @@ struct FakeRunner : IRunAndWait {
     std::function<void()> during;  // what happens while UPX runs
     RunOutcome RunAndWait(const RunRequest& request) override {
         if (during) during();
-        const HWND back = FindWindowW(L"ZandrelDosBoxBack", L"Orvo Zandrel v1.0...Background");
+        const HWND back = FindWindowW(L"ZandrelDosBoxBack", L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W L"...Background");
         const HWND wait = FindWindowW(L"ZandrelHourglass", nullptr);
         RECT backRect{};
         if (back) GetWindowRect(back, &backRect);

@@ -1,0 +1,75 @@
+# The licence texts that go with zandrel.exe, read word for word from where the
+# build's libraries come from: libjpeg-turbo's source, and the copyright record
+# of the mingw-w64 runtime package. Shared by notices.cmake (which writes them)
+# and check_zip.cmake (which finds them whole in the zip). A missing piece stops
+# the build rather than ship a notice cut short.
+
+# The text from `first` up to (not including) `last`, stripped.
+function(text_between file first last result)
+  file(READ "${file}" text)
+  string(FIND "${text}" "${first}" from)
+  if(from EQUAL -1)
+    message(FATAL_ERROR "'${first}' not found in ${file}")
+  endif()
+  string(SUBSTRING "${text}" ${from} -1 text)
+  string(FIND "${text}" "${last}" to)
+  if(to EQUAL -1)
+    message(FATAL_ERROR "'${last}' not found in ${file}")
+  endif()
+  string(SUBSTRING "${text}" 0 ${to} text)
+  string(STRIP "${text}" text)
+  set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+# A paragraph of a machine-readable Debian copyright file as plain text: the
+# continuation lines lose their leading space, and " ." lines become empty.
+function(from_debian_format text result)
+  string(REGEX REPLACE "\n \\.(\n|$)" "\n\n" text "${text}")
+  string(REGEX REPLACE "\n \\.(\n|$)" "\n\n" text "${text}")
+  string(REGEX REPLACE "\n " "\n" text "${text}")
+  set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Sets, in the caller: jpeg_version, jpeg_license_md, jpeg_ijg, jpeg_zlib,
+# mingw_runtime, mingw_gdtoa, mingw_winpthreads.
+macro(read_licence_texts jpeg_source mingw_copyright)
+  foreach(needed "${jpeg_source}/LICENSE.md" "${jpeg_source}/README.ijg" "${jpeg_source}/CMakeLists.txt"
+                 "${jpeg_source}/simd/nasm/jsimdext.inc")
+    if(NOT EXISTS "${needed}")
+      message(FATAL_ERROR "libjpeg-turbo's source is needed for its licence texts (${needed} is missing); "
+                          "give its folder with -DZANDREL_JPEG_SOURCE_DIR=...")
+    endif()
+  endforeach()
+  if(NOT EXISTS "${mingw_copyright}")
+    message(FATAL_ERROR "The mingw-w64 runtime's copyright record is needed for its licence texts "
+                        "('${mingw_copyright}' is missing); give it with -DZANDREL_MINGW_COPYRIGHT=...")
+  endif()
+
+  file(STRINGS "${jpeg_source}/CMakeLists.txt" jpeg_version_line REGEX "^set\\(VERSION ")
+  string(REGEX REPLACE "^set\\(VERSION ([^)]+)\\).*" "\\1" jpeg_version "${jpeg_version_line}")
+
+  file(READ "${jpeg_source}/LICENSE.md" jpeg_license_md)
+  string(STRIP "${jpeg_license_md}" jpeg_license_md)
+  text_between("${jpeg_source}/README.ijg" "LEGAL ISSUES\n============" "\nREFERENCES\n==========" jpeg_ijg)
+  # The zlib licence as the SIMD sources carry it, with their copyright lines,
+  # without the assembler's comment marks.
+  set(zlib_last "; 3. This notice may not be removed or altered from any source distribution.")
+  text_between("${jpeg_source}/simd/nasm/jsimdext.inc" "; Copyright" "${zlib_last}" jpeg_zlib)
+  string(APPEND jpeg_zlib "\n${zlib_last}")
+  string(REPLACE "\n;\n" "\n\n" jpeg_zlib "${jpeg_zlib}")
+  string(REPLACE "\n;\n" "\n\n" jpeg_zlib "${jpeg_zlib}")
+  string(REGEX REPLACE "(^|\n); " "\\1" jpeg_zlib "${jpeg_zlib}")
+
+  text_between("${mingw_copyright}" "Files: *\n" "\n\nFiles: mingw-w64-crt/crt/*" mingw_runtime)
+  from_debian_format("${mingw_runtime}" mingw_runtime)
+  text_between("${mingw_copyright}" "Files: mingw-w64-crt/gdtoa/*\n" "\n\nFiles: mingw-w64-crt/gdtoa/qnan.c"
+               mingw_gdtoa)
+  from_debian_format("${mingw_gdtoa}" mingw_gdtoa)
+  text_between("${mingw_copyright}" "Files: mingw-w64-libraries/winpthreads/*\n"
+               "\n\nFiles: mingw-w64-libraries/winpthreads/include/pthread.h" winpthreads_files)
+  text_between("${mingw_copyright}" "License: expat\n Permission is hereby granted"
+               "\n\nLicense: BSD-2-clause-NetBSD" expat)
+  from_debian_format("${winpthreads_files}\n${expat}" mingw_winpthreads)
+  string(REGEX REPLACE "\nLicense: expat\nLicense: expat\n" "\nLicense: expat\n" mingw_winpthreads
+         "${mingw_winpthreads}")
+endmacro()
