@@ -1,7 +1,8 @@
 // The browser's file list on big folders: time from SetPath to loaded and
 // sorted, against a raw FindFirstFileW/FindNextFileW enumeration of the same
 // folder in the same run; a re-sort on a column click; memory per listed item.
-// Usage: bench_dirlist N [N ...]   prints "name value unit" lines.
+// Usage: bench_dirlist PARENT N [N ...]   (PARENT holds zandrel-bench-N, each of
+// N empty files file0.exe ...); prints "name value unit" lines.
 #include "app/Main.h"
 
 #include <psapi.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "browser/ShellFacts.h"
 #include "framework/application.h"
 
 namespace {
@@ -28,21 +30,10 @@ std::size_t PrivateBytes() {
     return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
-// A folder of n empty files, kept between runs.
-std::wstring MakeFolder(int n) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring dir = std::wstring(temp) + L"zandrel-bench-" + std::to_wstring(n);
-    const std::wstring done = dir + L".complete";
-    if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return dir;
-    CreateDirectoryW(dir.c_str(), nullptr);
-    for (int i = 0; i < n; ++i) {
-        const std::wstring name = dir + L"\\file" + std::to_wstring(i) + L".exe";
-        const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    CloseHandle(CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    return dir;
+// The folder of n empty files bench/run made (from the Linux side: through
+// Wine every new name is looked up in the growing folder, minutes for 100,000).
+std::wstring FolderOf(const std::wstring& parent, int n) {
+    return parent + L"\\zandrel-bench-" + std::to_wstring(n);
 }
 
 double RawEnumeration(const std::wstring& dir, int& count) {
@@ -71,9 +62,10 @@ int wmain(int argc, wchar_t** argv) {
     form.Show();
     form.FilterComboBox1.SetItemIndex(2);  // all files
     app.ProcessMessages();
-    for (int a = 1; a < argc; ++a) {
+    if (argc < 3) return 2;
+    for (int a = 2; a < argc; ++a) {
         const int n = _wtoi(argv[a]);
-        const std::wstring dir = MakeFolder(n);
+        const std::wstring dir = FolderOf(argv[1], n);
         int raw = 0;
         RawEnumeration(dir, raw);  // warm the file system's caches alike for both
         const double rawMs = RawEnumeration(dir, raw);
@@ -112,6 +104,19 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("list_%d_files_icons_fetched_by_first_paint %d items\n", n, fetched);
         std::printf("list_%d_files_items_listed %d items (raw %d entries)\n", n, listed, raw);
         std::fflush(stdout);
+    }
+    // A sort by type over 100,000 files of 50 extensions: the shell is asked once per extension.
+    const std::wstring types = std::wstring(argv[1]) + L"\\zandrel-bench-types";
+    if (GetFileAttributesW(types.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        form.ShellDir1.SetPath(types);
+        const long asked = ShellQuestionsAsked();
+        const double t0 = Now();
+        form.ShellDir1.SetSortColumn(2);
+        const double sortMs = Now() - t0;
+        std::printf("list_types_files_sorted_by_type %d items\n", form.ShellDir1.Count());
+        std::printf("list_types_sort_by_type %.0f ms\n", sortMs);
+        std::printf("list_types_shell_type_lookups %ld lookups\n", ShellQuestionsAsked() - asked);
+        form.ShellDir1.SetSortColumn(0);
     }
     form.ShellDir1.SetPath(L"C:");
     return 0;

@@ -16,7 +16,9 @@ void TDirView::FetchDisplayData(TFileRec& rec, bool fetchIcon) {
     const auto& facts = Facts();
     const bool ownIcon = OwnIcon(rec.FileExt);
     const std::wstring full = FullName(rec);
-    if (rec.IconEmpty && (fetchIcon || !ownIcon)) {
+    // Outside a sort one question gets the type and the icon of an item about to be shown;
+    // a sort by type needs only the type, which the shell answers by extension alone.
+    if (rec.IconEmpty && (fetchIcon || (!ownIcon && !typeNames_))) {
         SHFILEINFOW info{};
         if (ownIcon && !rec.PIDL) {
             PIDLIST_ABSOLUTE pidl = nullptr;

@@ -1,5 +1,7 @@
 #include "browser/ShellFacts.h"
 
+#include <atomic>
+
 #include <shlwapi.h>
 
 #include <tuple>
@@ -60,7 +62,14 @@ const ShellFacts& Facts() {
     return facts;
 }
 
+namespace {
+std::atomic<long> questionsAsked{0};
+}
+
+long ShellQuestionsAsked() { return questionsAsked.load(); }
+
 bool AskShell(const void* item, bool isPidl, DWORD attributes, UINT flags, SHFILEINFOW& info) {
+    ++questionsAsked;
     flags |= isPidl ? SHGFI_PIDL : 0u;
     return SHGetFileInfoW(static_cast<const wchar_t*>(item), attributes, &info, sizeof info, flags) != 0;
 }

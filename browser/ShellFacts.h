@@ -25,6 +25,9 @@ std::pair<HIMAGELIST, HIMAGELIST> SystemImageLists();
 const ShellFacts& Facts();
 // The shell's type name and icon; false when the shell had no answer.
 bool AskShell(const void* item, bool isPidl, DWORD attributes, UINT flags, SHFILEINFOW& info);
+// How many questions AskShell has put to the shell (for the bench and the tests:
+// a sort by type must ask once per extension, not once per file).
+long ShellQuestionsAsked();
 // Files of these (three-letter, upper-case) extensions carry icons of their own.
 inline constexpr const wchar_t* kOwnIconExts = L"EXE,LNK,ICO,ANI,CUR,PIF,JOB,CPL";
 bool OwnIcon(const std::wstring& ext);

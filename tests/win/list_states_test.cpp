@@ -4,6 +4,7 @@
 #include "browser_fixture.h"
 
 #include "app/settings.h"
+#include "browser/ShellFacts.h"
 #include "framework/application.h"
 #include "framework/registry.h"
 
@@ -215,6 +216,21 @@ TEST_F(Browser, ExecutingAFileRunsItsDefaultCommandFromTheListsFolder) {
 
 // The boxes of the pane as the user works them: keys in the control, whose own
 // notification travels through the band bar to the main window.
+TEST_F(Browser, ASortByTypeAsksTheShellOncePerExtension) {
+    AllFiles();
+    TempDir dir;
+    // Extensions without icons of their own: outside a sort the shell is asked per file.
+    for (int i = 0; i < 60; ++i) WriteBytes(dir / (L"f" + std::to_wstring(i) + (i % 3 ? L".txt" : L".dat")), "");
+    list->SetPath(dir.Path());
+    const long before = ShellQuestionsAsked();
+    list->SetSortColumn(2);
+    EXPECT_LE(ShellQuestionsAsked() - before, 4) << "two extensions";
+    ASSERT_EQ(list->Count(), 61);
+    EXPECT_EQ(list->Item(1)->FileExt, L"DAT");
+    EXPECT_EQ(list->Item(21)->FileExt, L"TXT");
+    EXPECT_FALSE(list->Item(1)->TypeName.empty());
+}
+
 TEST_F(Browser, TheDriveAndFilterBoxesWorkThroughTheirOwnNotifications) {
     TempDir dir;
     WriteBytes(dir / L"a.dll", "MZ");
