@@ -48,6 +48,7 @@ struct DosRun {
     std::atomic<bool> finished{false};
     UniqueHandle cancel{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // wakes a waiting hand-over
     UniqueHandle ended{CreateEventW(nullptr, TRUE, FALSE, nullptr)};   // the reader thread is done
+    UniqueHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};   // input queued, or a stop asked for
     std::atomic<TRunStatus> status{TRunStatus::rsStarting};
     std::atomic<DWORD> exitCode{0};
     std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
@@ -146,6 +147,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
         run.status = TRunStatus::rsRunning;
         looped = true;
 
+        DWORD pause = 1;  // ms between looks at the pipe
         for (;;) {
             // The process handle tells the end; an exit code of 259 is a code like any other.
             const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
@@ -180,7 +182,14 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
                     }
                 }
             }
-            Sleep(1);
+            if (!ended) {
+                // While output flows the pipe is looked at every millisecond; a silent
+                // child less and less often (up to 16 ms). Its end, new input or a stop
+                // ends the wait at once.
+                const HANDLE wakers[] = {pi.hProcess, run.wake.get()};
+                WaitForMultipleObjects(2, wakers, FALSE, pause);
+                pause = peeked > 0 ? 1 : std::min<DWORD>(pause * 2, 16);
+            }
             if (ended) {
                 run.status = TRunStatus::rsProcessEnded;
                 run.exitCode = sampled;
@@ -260,6 +269,7 @@ TDosCommand::~TDosCommand() {
         run->runner = nullptr;
         run->terminate = true;
         SetEvent(run->cancel.get());
+        SetEvent(run->wake.get());
         ending.push_back(run->ended.get());
     }
     // They end their children and drop what they kept (temporary files) at
@@ -271,8 +281,11 @@ TDosCommand::~TDosCommand() {
 
 void TDosCommand::AddInput(std::string entry) {
     if (entry.empty()) return;
-    std::lock_guard lock(*inputLock_);
-    input_->push_back(std::move(entry));
+    {
+        std::lock_guard lock(*inputLock_);
+        input_->push_back(std::move(entry));
+    }
+    if (current_) SetEvent(current_->wake.get());
 }
 
 TReturnCode TDosCommand::OutputReturnCode() const { return last_ ? last_->outputReturnCode.load() : TReturnCode::rcCRLF; }
@@ -326,6 +339,7 @@ void TDosCommand::Stop() {
     if (!current_->finished) {
         current_->stopped = true;
         current_->terminate = true;
+        SetEvent(current_->wake.get());
     }
     current_.reset();
 }

@@ -79,19 +79,31 @@ void TMessageOutput::Clear() {
 }
 
 void TMessageOutput::AppendLine(const std::wstring& line) {
-    if (tail_.empty()) SetTimer(Handle(), kFlushTimer, kFlushMs, nullptr);
+    const bool startsABatch = tail_.empty();
     if (hasLines_) tail_ += L"\r\n";
     lastLineStart_ = shown_ + tail_.size();
     tail_ += line;
     hasLines_ = true;
+    if (startsABatch) ScheduleFlush();
+}
+
+void TMessageOutput::ScheduleFlush() {
+    // A line after a quiet spell shows at once; lines that follow close behind
+    // wait for the batch, so a flood still costs a few edits a second.
+    const ULONGLONG since = GetTickCount64() - lastFlushTick_;
+    if (since >= kFlushMs)
+        Flush();
+    else
+        SetTimer(Handle(), kFlushTimer, static_cast<UINT>(kFlushMs - since), nullptr);
 }
 
 void TMessageOutput::ReplaceLastLine(const std::wstring& line) {
     if (!hasLines_) return AppendLine(line);
     if (lastLineStart_ >= shown_) {
         tail_.resize(lastLineStart_ - shown_);
-        if (tail_.empty()) SetTimer(Handle(), kFlushTimer, kFlushMs, nullptr);
+        const bool startsABatch = tail_.empty();
         tail_ += line;
+        if (startsABatch) ScheduleFlush();
         return;
     }
     // The line is in the memo already (and nothing follows it).
@@ -110,6 +122,7 @@ void TMessageOutput::Flush() {
     SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail_.c_str()));
     shown_ += tail_.size();
     tail_.clear();
+    lastFlushTick_ = GetTickCount64();
 }
 
 void TMessageOutput::ShowNonModal() const {

@@ -39,11 +39,13 @@ private:
     void Layout();
     void FormCreate();
     void FormCloseQuery();
+    void ScheduleFlush();
 
     bool hasLines_ = false;
     std::size_t shown_ = 0;          // characters already in the memo
     std::wstring tail_;              // text waiting for the next batch
     std::size_t lastLineStart_ = 0;  // where the last line begins in the whole text
+    ULONGLONG lastFlushTick_ = 0;
     Scaler scale_;
     UniqueFont font_;
     FocusMemory focus_;

@@ -19,6 +19,8 @@
 //   STANDIN_LONE_CR=1      print a progress line redrawn with lone CRs
 //   STANDIN_SPLIT=1        print one line in two writes, 200 ms apart
 //   STANDIN_NO_NEWLINE=1   end the output with a line without a break
+//   STANDIN_TICKS=n        print n lines 150 ms apart, each "tick I T" with T the
+//                          precise system time (100 ns units) it was written at
 //   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
 //                          (and removing) its temporary file
 #include <fcntl.h>
@@ -139,6 +141,18 @@ void TestOutput() {
             if (chunk.size() > 16384) Out(chunk), chunk.clear();
         }
         Out(chunk);
+    }
+    if (const auto n = Env("STANDIN_TICKS"); !n.empty()) {
+        const long count = std::strtol(n.c_str(), nullptr, 10);
+        for (long i = 1; i <= count; ++i) {
+            Sleep(150);
+            FILETIME now;
+            GetSystemTimePreciseAsFileTime(&now);
+            char line[80];
+            wsprintfA(line, "tick %ld %I64u\r\n", i,
+                      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+            Out(line);
+        }
     }
     if (Env("STANDIN_NUL") == "1") Out(std::string("nul\0inside\0line\r\n", 18));
     if (Env("STANDIN_LONE_CR") == "1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
