@@ -52,6 +52,14 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     DosCommand1.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
         DosCommand1NewLine(sender, line, type);
     };
+    if (deps_.splash) {
+        // The splash first: the window is prepared while it holds, not before it shows.
+        splash_ = std::make_unique<TfrmBanner>();
+        ShowWindow(splash_->Handle(), SW_SHOWNOACTIVATE);
+        UpdateWindow(splash_->Handle());
+        RedrawWindow(splash_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        splashShownAt_ = GetTickCount64();
+    }
     if (!deps_.console) deps_.console = &DosCommand1;
     if (!deps_.runner) {
         ownRunner_ = std::make_unique<ProcessRunAndWait>();
@@ -77,8 +85,10 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     try {
         FormCreate();
     } catch (const std::exception& e) {
+        splash_.reset();
         Application::Instance().ShowException(e);
     }
+    splash_.reset();
 }
 
 TfrmMain::~TfrmMain() {
@@ -339,13 +349,13 @@ void TfrmMain::FormCreate() {
     // Working copies an earlier run could not remove (it was ended from outside).
     TemporaryFiles::RemoveLeftovers(SettingsKey + WorkingCopiesSubKey);
     ApplyStoredSettings();
-    if (deps_.splash) {
-        // The splash, for a moment; it goes also when something fails meanwhile.
-        TfrmBanner banner;
-        ShowWindow(banner.Handle(), SW_SHOWNOACTIVATE);
-        UpdateWindow(banner.Handle());
-        RedrawWindow(banner.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(1900);
+    if (splash_) {
+        // The splash stays for its moment from when it showed; it goes also when
+        // something fails meanwhile.
+        constexpr ULONGLONG kSplashMs = 1900;
+        const ULONGLONG held = GetTickCount64() - splashShownAt_;
+        if (held < kSplashMs) Sleep(static_cast<DWORD>(kSplashMs - held));
+        splash_.reset();
     }
 }
 

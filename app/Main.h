@@ -23,6 +23,7 @@
 namespace zandrel {
 
 class TMessageOutput;
+class TfrmBanner;
 
 // What the main window works with; tests put their own in.
 struct MainDeps {
@@ -147,6 +148,8 @@ private:
     HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
     bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
     std::unique_ptr<IRunAndWait> ownRunner_;
+    std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
+    ULONGLONG splashShownAt_ = 0;
     Scaler scale_;
     UniqueFont font_;
     UniqueIcon openIcon_, folderIcon_, appIcon_, appIconSmall_;

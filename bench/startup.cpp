@@ -1,5 +1,6 @@
-// Start-up to first paint: starts a GUI program, waits until its message loop
-// is idle (it has painted and waits for input), then closes it.
+// Start-up to first paint: starts a GUI program, waits until its main window is
+// visible and its message loop answers (the window has painted; a splash shown
+// meanwhile does not count), then closes it.
 // Usage: bench_startup RUNS PROGRAM...   prints one median in ms per program.
 #include <windows.h>
 
@@ -15,6 +16,22 @@ static BOOL CALLBACK CloseOwn(HWND hwnd, LPARAM pid) {
     return TRUE;
 }
 
+struct Search {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK FindMain(HWND hwnd, LPARAM param) {
+    auto& search = *reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t name[64]{};
+    GetClassNameW(hwnd, name, 64);
+    if (owner != search.pid || !IsWindowVisible(hwnd) || lstrcmpW(name, L"ZandrelBanner") == 0) return TRUE;
+    search.found = hwnd;
+    return FALSE;
+}
+
 static double OneStart(const std::wstring& program) {
     std::wstring line = L"\"" + program + L"\"";
     STARTUPINFOW si{};
@@ -24,7 +41,14 @@ static double OneStart(const std::wstring& program) {
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    WaitForInputIdle(pi.hProcess, 30000);
+    Search search{pi.dwProcessId, nullptr};
+    for (int waited = 0; waited < 30000 && !search.found; ++waited) {
+        EnumWindows(FindMain, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(1);
+    }
+    // Shown with its first paint done in the same step; the answer comes from its message loop.
+    DWORD_PTR answer = 0;
+    if (search.found) SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
     QueryPerformanceCounter(&t1);
     EnumWindows(CloseOwn, static_cast<LPARAM>(pi.dwProcessId));
     if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
