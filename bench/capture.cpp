@@ -13,19 +13,15 @@
 #include <vector>
 
 #include "app/Main.h"
+#include "bench_support.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 
 namespace {
 
-using namespace zandrel;
+using zandrel::bench::Now;
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
+using namespace zandrel;
 
 double OwnCpuMs() {
     FILETIME created, exited, kernel, user;
@@ -93,10 +89,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
     auto& app = Application::Instance();
     app.Initialize();
-    MainDeps deps;
-    deps.settingsKeyOverride = L"Software\\Orvo\\ZandrelBench";
-    deps.splash = false;
-    TfrmMain form(deps);
+    TfrmMain form(bench::Deps());
     TMessageOutput messageOutput;
     form.MessageOutput = &messageOutput;
     form.Show();

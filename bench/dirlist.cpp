@@ -4,6 +4,7 @@
 // Usage: bench_dirlist PARENT N [N ...]   (PARENT holds zandrel-bench-N, each of
 // N empty files file0.exe ...); prints "name value unit" lines.
 #include "app/Main.h"
+#include "bench_support.h"
 
 #include <psapi.h>
 
@@ -15,12 +16,7 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
+using zandrel::bench::Now;
 
 std::size_t PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
@@ -55,10 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     using namespace zandrel;
     auto& app = Application::Instance();
     app.Initialize();
-    MainDeps deps;
-    deps.settingsKeyOverride = L"Software\\Orvo\\ZandrelBench";
-    deps.splash = false;
-    TfrmMain form(deps);
+    TfrmMain form(bench::Deps());
     form.Show();
     form.FilterComboBox1.SetItemIndex(2);  // all files
     app.ProcessMessages();
