@@ -51,16 +51,24 @@ void TfrmMain::FilterComboBox1Click() {
     btnRefresh1.Click();
 }
 
+void TfrmMain::ShellDir1StartLoading() {
+    // Read once per load: a big folder asks for every file, and the filter's choice
+    // and its stored extension cost a window message and a decoding each time.
+    const int index = FilterComboBox1.ItemIndex();
+    filterExtension_.clear();
+    if (index == 0 || index == 1)
+        filterExtension_ = Widen8(BytsToEncStr2(index == 0 ? std::span<const std::uint8_t>(texts::ExtDll)
+                                                           : std::span<const std::uint8_t>(texts::ExtExe)));
+}
+
 void TfrmMain::ShellDir1AddFile(TDirView*, TSearchRec& searchRec, bool& addFile) {
     if (searchRec.Attr & FILE_ATTRIBUTE_DIRECTORY) return;  // folders are always listed
-    const int index = FilterComboBox1.ItemIndex();
-    if (index != 0 && index != 1) return;
+    if (filterExtension_.empty()) return;                  // the filter takes every file
     const auto dot = searchRec.Name.rfind(L'.');
     std::wstring extension = dot == std::wstring::npos ? std::wstring() : searchRec.Name.substr(dot);
     for (auto& c : extension)
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    const auto wanted = index == 0 ? std::span<const std::uint8_t>(texts::ExtDll) : std::span<const std::uint8_t>(texts::ExtExe);
-    if (extension != Widen8(BytsToEncStr2(wanted))) addFile = false;
+    if (extension != filterExtension_) addFile = false;
 }
 
 void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {

@@ -159,13 +159,21 @@ void TDirView::Load(const std::wstring& p) {
         isRecycleBinView_ = p.size() == 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
 
         const auto masks = SplitMasks(mask_);
+        // A mask that takes every name finds the folders too: a second search of a
+        // big folder would cost as much again. They are added after the files, as before.
+        const bool foldersInFileSearch =
+            ShowDirectories && masks.size() == 1 && (masks[0] == L"*.*" || masks[0] == L"*");
+        std::vector<WIN32_FIND_DATAW> foldersFound;
         std::unordered_set<std::wstring> listed;  // with several masks, each file once
         for (const auto& mask : masks) {
             if (abortLoading_ || windowGone) break;
             int added = 0;
             for (Search s(p + L"\\" + mask); s.Valid() && !abortLoading_; s.Next()) {
                 const auto& d = s.Data();
-                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    if (foldersInFileSearch && !IsDots(d.cFileName)) foldersFound.push_back(d);
+                    continue;
+                }
                 if (!PassesFilters(d)) continue;
                 if (!AskAddFile(d)) continue;
                 if (masks.size() > 1 && !listed.insert(d.cFileName).second) continue;
@@ -178,17 +186,21 @@ void TDirView::Load(const std::wstring& p) {
         }
         if (!abortLoading_ && !windowGone) {
             if (p.size() > 2) AddParentEntry(p);
-            if (ShowDirectories) {
-                int added = 0;
+            int added = 0;
+            auto addFolder = [&](const WIN32_FIND_DATAW& d) {
+                if (!AskAddFile(d)) return true;
+                AddEntry(d);
+                if (++added % kPumpEvery == 0 && !PumpMessages()) windowGone = true;
+                return !windowGone;
+            };
+            if (foldersInFileSearch) {
+                for (const auto& d : foldersFound)
+                    if (abortLoading_ || !addFolder(d)) break;
+            } else if (ShowDirectories) {
                 for (Search s(p + L"\\*.*"); s.Valid() && !abortLoading_; s.Next()) {
                     const auto& d = s.Data();
                     if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(d.cFileName)) continue;
-                    if (!AskAddFile(d)) continue;
-                    AddEntry(d);
-                    if (++added % kPumpEvery == 0 && !PumpMessages()) {
-                        windowGone = true;
-                        break;
-                    }
+                    if (!addFolder(d)) break;
                 }
             }
         }

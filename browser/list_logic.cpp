@@ -95,25 +95,35 @@ namespace {
 
 int Sign(std::int64_t d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 
-int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompare& names) {
+struct NameOrder {
+    const NameCompare& names;
+    const EntryNameCompare& byName;
+    int operator()(const ListEntry& a, const ListEntry& b) const {
+        return byName ? byName(a, b) : names(a.DisplayName, b.DisplayName);
+    }
+};
+
+int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompare& names, const NameOrder& byName) {
     switch (column) {
         case 1:
             if (const int s = Sign(a.Size - b.Size)) return s;
-            return names(a.DisplayName, b.DisplayName);
+            return byName(a, b);
         case 2:
             return names(a.TypeName + L" " + a.FileExt + L" " + a.DisplayName,
                          b.TypeName + L" " + b.FileExt + L" " + b.DisplayName);
         case 4:
             if (a.Attr != b.Attr) return a.Attr < b.Attr ? -1 : 1;
-            return names(a.DisplayName, b.DisplayName);
+            return byName(a, b);
         default:
-            return names(a.DisplayName, b.DisplayName);
+            return byName(a, b);
     }
 }
 
 }  // namespace
 
-int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& order, const NameCompare& names) {
+int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& order, const NameCompare& names,
+                   const EntryNameCompare& entryNames) {
+    const NameOrder byName{names, entryNames};
     if (&a == &b) return 0;
     if (a.IsParentDir != b.IsParentDir) return a.IsParentDir ? -1 : 1;  // first in both directions
     if (a.IsParentDir) return 0;
@@ -125,9 +135,9 @@ int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& orde
     if (order.column == 3) {
         // Equal dates keep ascending name order whatever the direction.
         if (const int s = Sign(a.FileTime - b.FileTime)) return s * direction;
-        return names(a.DisplayName, b.DisplayName);
+        return byName(a, b);
     }
-    return ByColumn(a, b, order.column, names) * direction;
+    return ByColumn(a, b, order.column, names, byName) * direction;
 }
 
 SortOrder ColumnClicked(SortOrder order, int column) {

@@ -231,6 +231,34 @@ TEST_F(Browser, ASortByTypeAsksTheShellOncePerExtension) {
     EXPECT_FALSE(list->Item(1)->TypeName.empty());
 }
 
+TEST_F(Browser, NamesSortAsTheLocaleComparesThem) {
+    AllFiles();
+    TempDir dir;
+    const std::vector<std::wstring> names{L"co-op.txt", L"coop.txt", L"Zebra.txt", L"ab10.txt", L"ab2.txt",
+                                          L"\u00e9clair.txt", L"eclair.txt", L"_x.txt", L"~x.txt", L"1x.txt",
+                                          L"a b.txt", L"A_b.txt", L"a'b.txt", L"\u00c4b.txt"};
+    for (const auto& name : names) WriteBytes(dir / name, "");
+    MakeDir(dir / L"Sub");
+    MakeDir(dir / L"sub-2");
+    list->SetPath(dir.Path());
+    auto locale = [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
+    };
+    std::vector<std::wstring> files = names;
+    std::sort(files.begin(), files.end(), locale);
+    std::vector<std::wstring> expected{L"..", L"Sub", L"sub-2"};
+    std::sort(expected.begin() + 1, expected.end(), locale);
+    expected.insert(expected.end(), files.begin(), files.end());
+    EXPECT_EQ(Names(*list), expected) << "folders once each, then files, each in the locale's order";
+    list->SetSortAscending(false);
+    std::reverse(files.begin(), files.end());
+    const auto descending = Names(*list);
+    ASSERT_EQ(descending.size(), files.size() + 3);
+    // Descending, the folders follow the files.
+    EXPECT_EQ(std::vector<std::wstring>(descending.begin() + 1, descending.begin() + 1 + static_cast<long>(files.size())),
+              files);
+}
+
 TEST_F(Browser, TheDriveAndFilterBoxesWorkThroughTheirOwnNotifications) {
     TempDir dir;
     WriteBytes(dir / L"a.dll", "MZ");
