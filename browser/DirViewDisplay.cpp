@@ -183,27 +183,23 @@ void TDirView::SortItems() {
     SortOrder order = sort_;
     order.dirsOnTop = DirsOnTop;
     const NameCompare names = [this](const std::wstring& a, const std::wstring& b) { return CompareNames(a, b); };
-    // Each name's sort key, made once: comparing keys orders as the locale comparison
+    // Each item's sort key, made once: comparing keys orders as the locale comparison
     // does, at a fraction of its cost per pair (a big folder is compared millions of times).
-    // The type column compares whole type-extension-name texts instead.
     std::vector<char> keys(1, '\0');
-    EntryNameCompare byKey;
-    if (order.column != 2) {
-        for (auto& rec : items_) {
-            const wchar_t* name = rec->DisplayName.c_str();
-            const int n = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name, -1, nullptr,
-                                        0, nullptr, nullptr, 0);
-            rec->NameKey = static_cast<std::uint32_t>(keys.size());
-            keys.resize(keys.size() + static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-            if (n > 0)
-                LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name, -1,
-                              reinterpret_cast<LPWSTR>(keys.data() + rec->NameKey), n, nullptr, nullptr, 0);
-        }
-        byKey = [&keys](const ListEntry& a, const ListEntry& b) {
-            const int c = std::strcmp(keys.data() + a.NameKey, keys.data() + b.NameKey);
-            return c < 0 ? -1 : c > 0 ? 1 : 0;
-        };
+    for (auto& rec : items_) {
+        const std::wstring text = SortText(*rec, order.column);
+        const int n = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), -1, nullptr,
+                                    0, nullptr, nullptr, 0);
+        rec->NameKey = static_cast<std::uint32_t>(keys.size());
+        keys.resize(keys.size() + static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+        if (n > 0)
+            LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), -1,
+                          reinterpret_cast<LPWSTR>(keys.data() + rec->NameKey), n, nullptr, nullptr, 0);
     }
+    const EntryNameCompare byKey = [&keys](const ListEntry& a, const ListEntry& b) {
+        const int c = std::strcmp(keys.data() + a.NameKey, keys.data() + b.NameKey);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    };
     std::stable_sort(items_.begin(), items_.end(), [&](const auto& a, const auto& b) {
         return CompareEntries(*a, *b, order, names, byKey) < 0;
     });

@@ -91,6 +91,10 @@ std::wstring FileTypePattern(int primaryLanguage) {
     return L"File %s";
 }
 
+std::wstring SortText(const ListEntry& entry, int column) {
+    return column == 2 ? entry.TypeName + L" " + entry.FileExt + L" " + entry.DisplayName : entry.DisplayName;
+}
+
 namespace {
 
 int Sign(std::int64_t d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
@@ -98,19 +102,18 @@ int Sign(std::int64_t d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 struct NameOrder {
     const NameCompare& names;
     const EntryNameCompare& byName;
+    int column;
     int operator()(const ListEntry& a, const ListEntry& b) const {
-        return byName ? byName(a, b) : names(a.DisplayName, b.DisplayName);
+        if (byName) return byName(a, b);
+        return column == 2 ? names(SortText(a, column), SortText(b, column)) : names(a.DisplayName, b.DisplayName);
     }
 };
 
-int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompare& names, const NameOrder& byName) {
+int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameOrder& byName) {
     switch (column) {
         case 1:
             if (const int s = Sign(a.Size - b.Size)) return s;
             return byName(a, b);
-        case 2:
-            return names(a.TypeName + L" " + a.FileExt + L" " + a.DisplayName,
-                         b.TypeName + L" " + b.FileExt + L" " + b.DisplayName);
         case 4:
             if (a.Attr != b.Attr) return a.Attr < b.Attr ? -1 : 1;
             return byName(a, b);
@@ -123,7 +126,7 @@ int ByColumn(const ListEntry& a, const ListEntry& b, int column, const NameCompa
 
 int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& order, const NameCompare& names,
                    const EntryNameCompare& entryNames) {
-    const NameOrder byName{names, entryNames};
+    const NameOrder byName{names, entryNames, order.column};
     if (&a == &b) return 0;
     if (a.IsParentDir != b.IsParentDir) return a.IsParentDir ? -1 : 1;  // first in both directions
     if (a.IsParentDir) return 0;
@@ -137,7 +140,7 @@ int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& orde
         if (const int s = Sign(a.FileTime - b.FileTime)) return s * direction;
         return byName(a, b);
     }
-    return ByColumn(a, b, order.column, names, byName) * direction;
+    return ByColumn(a, b, order.column, byName) * direction;
 }
 
 SortOrder ColumnClicked(SortOrder order, int column) {

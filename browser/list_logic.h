@@ -40,7 +40,7 @@ struct ListEntry {
     std::int64_t Size = 0;      // 64-bit: files of 2 GiB and more
     std::int64_t FileTime = 0;  // 100-ns units; signed, so times before 1601 or 1980 order correctly
     std::uint32_t Attr = 0;
-    std::uint32_t NameKey = 0;  // scratch of a sort: where the name's sort key is kept
+    std::uint32_t NameKey = 0;  // scratch of a sort: where the entry's sort key is kept
 };
 
 struct SortOrder {
@@ -52,8 +52,11 @@ struct SortOrder {
 
 // Locale-aware case-insensitive comparison: < 0, 0, > 0.
 using NameCompare = std::function<int(const std::wstring&, const std::wstring&)>;
-// The same comparison of two entries' display names; a sort may give one that reads
-// keys made once per entry (cheaper than a locale comparison per pair). Empty: `names`.
+// The text of an entry a sort by this column compares by name: the display name, or for
+// the type column the type name, extension and display name.
+std::wstring SortText(const ListEntry& entry, int column);
+// The same comparison of two entries' sort texts; a sort may give one that reads keys
+// made once per entry (cheaper than a locale comparison per pair). Empty: `names`.
 using EntryNameCompare = std::function<int(const ListEntry&, const ListEntry&)>;
 int CompareEntries(const ListEntry& a, const ListEntry& b, const SortOrder& order, const NameCompare& names,
                    const EntryNameCompare& byName = {});
