@@ -1,0 +1,126 @@
+#include "jobs/batch.h"
+
+#include <cwctype>
+#include <unordered_set>
+
+namespace zandrel {
+namespace {
+
+std::wstring Folded(const std::wstring& path) {
+    std::wstring folded = path;
+    for (auto& c : folded) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
+    return folded;
+}
+
+std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
+    return folder + L"\\" + name;
+}
+
+// Digits in groups of three: 1,234,567.
+std::wstring Grouped(std::int64_t value) {
+    std::wstring digits = std::to_wstring(value < 0 ? -value : value), text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += L',';
+        text += digits[i];
+    }
+    return value < 0 ? L"-" + text : text;
+}
+
+std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : Grouped(size); }
+
+std::wstring ResultText(const BatchFileOutcome& file) {
+    switch (file.result) {
+        case BatchResult::Done: return L"done";
+        case BatchResult::Warning: return L"warning";
+        case BatchResult::Error: return L"error";
+        case BatchResult::NotDone: break;
+    }
+    return L"not done";
+}
+
+}  // namespace
+
+std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
+                                     const std::function<bool(const std::wstring& path)>& isFolder,
+                                     const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
+                                     const std::function<bool(const std::wstring& name)>& accept) {
+    std::vector<std::wstring> files;
+    std::unordered_set<std::wstring> taken;
+    auto take = [&](const std::wstring& path) {
+        if (taken.insert(Folded(path)).second) files.push_back(path);
+    };
+    for (const auto& path : dropped) {
+        if (!isFolder(path)) {
+            take(path);
+            continue;
+        }
+        for (const auto& entry : list(path))
+            if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
+    }
+    return files;
+}
+
+std::wstring UpxReason(const std::vector<std::wstring>& outputLines) {
+    for (auto line = outputLines.rbegin(); line != outputLines.rend(); ++line) {
+        if (line->rfind(L"upx: ", 0) != 0) continue;
+        // "upx: NAME: Exception: message": the name may hold ": " itself, so the reason
+        // starts at the word that names the exception, when there is one.
+        const std::wstring rest = line->substr(5);
+        for (std::size_t at = rest.find(L": "); at != std::wstring::npos; at = rest.find(L": ", at + 2)) {
+            const std::size_t start = at + 2;
+            const std::size_t end = rest.find_first_of(L": ", start);
+            const std::wstring word = rest.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+            if (word.size() > 9 && word.compare(word.size() - 9, 9, L"Exception") == 0) return rest.substr(start);
+        }
+        const std::size_t first = rest.find(L": ");
+        return first == std::wstring::npos ? rest : rest.substr(first + 2);
+    }
+    return {};
+}
+
+BatchResult ResultOfExitCode(std::uint32_t exitCode) {
+    if (exitCode == 0) return BatchResult::Done;
+    if (exitCode == 2) return BatchResult::Warning;
+    return BatchResult::Error;
+}
+
+std::wstring RatioText(std::int64_t before, std::int64_t after) {
+    if (before <= 0 || after < 0) return {};
+    // Rounded to a tenth of a per cent in integers: no locale's decimal comma sneaks in.
+    const std::int64_t tenths = (after * 1000 + before / 2) / before;
+    return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L"%";
+}
+
+std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& files) {
+    std::vector<std::wstring> lines;
+    lines.push_back(L"Summary");
+    lines.push_back(L"Before\tAfter\tRatio\tResult\tFile");
+    std::int64_t before = 0, after = 0;
+    int done = 0, warnings = 0, errors = 0, notDone = 0;
+    for (const auto& file : files) {
+        std::wstring row = SizeOrDash(file.sizeBefore) + L"\t" + SizeOrDash(file.sizeAfter) + L"\t";
+        const std::wstring ratio = RatioText(file.sizeBefore, file.sizeAfter);
+        row += (ratio.empty() ? std::wstring(L"-") : ratio) + L"\t" + ResultText(file) + L"\t" + file.path;
+        if (!file.reason.empty()) row += L": " + file.reason;
+        lines.push_back(row);
+        switch (file.result) {
+            case BatchResult::Done:
+                ++done;
+                if (file.sizeBefore >= 0 && file.sizeAfter >= 0) before += file.sizeBefore, after += file.sizeAfter;
+                break;
+            case BatchResult::Warning: ++warnings; break;
+            case BatchResult::Error: ++errors; break;
+            case BatchResult::NotDone: ++notDone; break;
+        }
+    }
+    const std::wstring ratio = RatioText(before, after);
+    lines.push_back(Grouped(before) + L"\t" + Grouped(after) + L"\t" + (ratio.empty() ? std::wstring(L"-") : ratio) +
+                    L"\t\tTotal of the files done");
+    lines.push_back(std::to_wstring(files.size()) + L" files: " + std::to_wstring(done) + L" done, " +
+                    std::to_wstring(warnings) + L" with a warning, " + std::to_wstring(errors) + L" with an error, " +
+                    std::to_wstring(notDone) + L" not done.");
+    return lines;
+}
+
+}  // namespace zandrel

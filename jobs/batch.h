@@ -1,0 +1,57 @@
+#pragma once
+// Batch jobs, as portable logic: which files a drop or a selection makes a
+// batch of, what UPX's ending says about each file, and the summary the
+// console window shows at the end. The Win32 side lists folders, runs UPX and
+// measures the files.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zandrel {
+
+// One entry of a folder listing, as the batch needs it.
+struct FolderEntry {
+    std::wstring name;  // without the folder
+    bool isFolder = false;
+};
+
+// The files of a batch, in the order given: a file as it is; a folder by the
+// files directly inside it that `accept` takes (by name), in the listing's
+// order; nothing twice (names compare as Windows compares them, case aside).
+std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
+                                     const std::function<bool(const std::wstring& path)>& isFolder,
+                                     const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
+                                     const std::function<bool(const std::wstring& name)>& accept);
+
+enum class BatchResult : std::uint8_t {
+    NotDone,  // not started (the batch was stopped) or stopped while it ran
+    Done,
+    Warning,  // UPX's exit code 2: nothing was changed
+    Error,    // UPX's exit code 1, a failed start or a failed check of the result
+};
+
+struct BatchFileOutcome {
+    std::wstring path;
+    std::int64_t sizeBefore = -1;  // -1: unknown (the file was gone)
+    std::int64_t sizeAfter = -1;
+    BatchResult result = BatchResult::NotDone;
+    std::wstring reason;  // UPX's own words for a warning or an error
+};
+
+// UPX's reason in its output: the text after "upx: NAME: " of its last such line
+// ("NotCompressibleException: ..."), or empty when there is none.
+std::wstring UpxReason(const std::vector<std::wstring>& outputLines);
+
+// The result of one UPX run by its exit code (0, 1, 2; anything else is an error).
+BatchResult ResultOfExitCode(std::uint32_t exitCode);
+
+// The new size as a share of the old one, in per cent with one decimal ("57.3%");
+// empty when either size is unknown or the old one is 0.
+std::wstring RatioText(std::int64_t before, std::int64_t after);
+
+// The summary's lines: a heading, one row per file (name, size before and after,
+// ratio, result with the reason), and a totals row over the files done.
+std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& files);
+
+}  // namespace zandrel

@@ -1,0 +1,75 @@
+// Batch jobs' portable side: the files a drop makes, UPX's reasons, the summary.
+#include "jobs/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace zandrel {
+namespace {
+
+struct FakeDisk {
+    std::map<std::wstring, std::vector<FolderEntry>> folders;
+    std::vector<std::wstring> Files(const std::vector<std::wstring>& dropped, const std::wstring& wanted = L".exe") {
+        return BatchFiles(
+            dropped, [&](const std::wstring& p) { return folders.count(p) > 0; },
+            [&](const std::wstring& p) { return folders.at(p); },
+            [&](const std::wstring& name) {
+                return name.size() >= wanted.size() && name.compare(name.size() - wanted.size(), wanted.size(), wanted) == 0;
+            });
+    }
+};
+
+TEST(BatchFiles, FoldersGiveTheFilesDirectlyInsideThatTheFilterTakesAndNothingComesTwice) {
+    FakeDisk disk;
+    disk.folders[L"C:\\rel"] = {{L"a.exe", false}, {L"readme.txt", false}, {L"sub", true}, {L"b.exe", false}};
+    disk.folders[L"C:\\rel\\sub"] = {{L"deep.exe", false}};
+    disk.folders[L"D:\\"] = {{L"root.exe", false}};
+    const auto files = disk.Files({L"C:\\x.exe", L"C:\\rel", L"c:\\REL\\A.EXE", L"C:\\x.exe", L"D:\\", L"C:\\notes.txt"});
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\x.exe", L"C:\\rel\\a.exe", L"C:\\rel\\b.exe", L"D:\\root.exe",
+                                                L"C:\\notes.txt"}))
+        << "a dropped file is taken whatever its type; a folder's sub-folders are not entered";
+}
+
+TEST(UpxReason, TheLastErrorLineWithoutItsFileName) {
+    EXPECT_EQ(UpxReason({L"Ultimate Packer", L"upx: C:\\a: b\\x.exe: NotCompressibleException", L"done"}),
+              L"NotCompressibleException");
+    EXPECT_EQ(UpxReason({L"upx: first.exe: IOException: first", L"upx: C:\\x.exe: AlreadyPackedException: already packed by UPX"}),
+              L"AlreadyPackedException: already packed by UPX");
+    EXPECT_EQ(UpxReason({L"upx: x.exe: something odd"}), L"something odd");
+    EXPECT_EQ(UpxReason({L"Packed 1 file."}), L"");
+}
+
+TEST(BatchResults, ExitCodesAndRatios) {
+    EXPECT_EQ(ResultOfExitCode(0), BatchResult::Done);
+    EXPECT_EQ(ResultOfExitCode(2), BatchResult::Warning);
+    EXPECT_EQ(ResultOfExitCode(1), BatchResult::Error);
+    EXPECT_EQ(ResultOfExitCode(259), BatchResult::Error);
+    EXPECT_EQ(RatioText(1000, 573), L"57.3%");
+    EXPECT_EQ(RatioText(3, 2), L"66.7%") << "rounded";
+    EXPECT_EQ(RatioText(100, 100), L"100.0%");
+    EXPECT_EQ(RatioText(5'000'000'000'000, 2'500'000'000'000), L"50.0%") << "no overflow for big files";
+    EXPECT_EQ(RatioText(0, 10), L"");
+    EXPECT_EQ(RatioText(10, -1), L"");
+}
+
+TEST(BatchSummary, RowsPerFileAndTotalsOverTheFilesDone) {
+    const std::vector<BatchFileOutcome> files{
+        {L"C:\\a.exe", 1'234'567, 600'000, BatchResult::Done, L""},
+        {L"C:\\b.exe", 2000, 2000, BatchResult::Warning, L"AlreadyPackedException: already packed by UPX"},
+        {L"C:\\c.exe", 1000, 1000, BatchResult::Error, L"NotCompressibleException"},
+        {L"C:\\d.exe", 4000, -1, BatchResult::NotDone, L""},
+        {L"C:\\e.exe", 765'433, 400'000, BatchResult::Done, L""},
+    };
+    const auto lines = SummaryLines(files);
+    ASSERT_EQ(lines.size(), 2 + files.size() + 2);
+    EXPECT_EQ(lines[2], L"1,234,567\t600,000\t48.6%\tdone\tC:\\a.exe");
+    EXPECT_EQ(lines[3], L"2,000\t2,000\t100.0%\twarning\tC:\\b.exe: AlreadyPackedException: already packed by UPX");
+    EXPECT_EQ(lines[4], L"1,000\t1,000\t100.0%\terror\tC:\\c.exe: NotCompressibleException");
+    EXPECT_EQ(lines[5], L"4,000\t-\t-\tnot done\tC:\\d.exe");
+    EXPECT_EQ(lines[7], L"2,000,000\t1,000,000\t50.0%\t\tTotal of the files done");
+    EXPECT_EQ(lines[8], L"5 files: 2 done, 1 with a warning, 1 with an error, 1 not done.");
+}
+
+}  // namespace
+}  // namespace zandrel
