@@ -27,6 +27,36 @@ std::wstring Grouped(std::int64_t value) {
     return value < 0 ? L"-" + text : text;
 }
 
+// Start's host, with its boxes and questions turned into a reason.
+class AnsweringHost : public IJobHost {
+public:
+    explicit AnsweringHost(IJobHost& inner) : inner_(inner) {}
+    std::wstring said;
+
+    bool FileExists(const std::wstring& p) override { return inner_.FileExists(p); }
+    bool FolderExists(const std::wstring& p) override { return inner_.FolderExists(p); }
+    bool SameFile(const std::wstring& a, const std::wstring& b) override { return inner_.SameFile(a, b); }
+    bool CopyFileReplacing(const std::wstring& f, const std::wstring& t) override { return inner_.CopyFileReplacing(f, t); }
+    bool RemoveFile(const std::wstring& p) override { return inner_.RemoveFile(p); }
+    bool SetArchiveAttributeOnly(const std::wstring& p) override { return inner_.SetArchiveAttributeOnly(p); }
+    std::wstring ShortPath(const std::wstring& p) override { return inner_.ShortPath(p); }
+    std::wstring FullPath(const std::wstring& p) override { return inner_.FullPath(p); }
+    std::wstring LongPath(const std::wstring& p) override { return inner_.LongPath(p); }
+    bool SurvivesAnsiCodePage(const std::wstring& t) override { return inner_.SurvivesAnsiCodePage(t); }
+    std::wstring FreeTempName(const std::wstring& f, const std::wstring& s) override { return inner_.FreeTempName(f, s); }
+    bool CopyFileNew(const std::wstring& f, const std::wstring& t) override { return inner_.CopyFileNew(f, t); }
+    bool MoveReplacing(const std::wstring& f, const std::wstring& t) override { return inner_.MoveReplacing(f, t); }
+    void ShowError(const std::wstring& text) override { Say(text); }
+    bool AskGoOnWithoutBackup(const std::wstring& text) override { return Say(text), false; }
+    bool AskReplace(const std::wstring& text) override { return Say(text), false; }
+
+private:
+    void Say(const std::wstring& text) {
+        if (said.empty()) said = text;
+    }
+    IJobHost& inner_;
+};
+
 std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : Grouped(size); }
 
 std::wstring ResultText(const BatchFileOutcome& file) {
@@ -59,6 +89,22 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
             if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
     }
     return files;
+}
+
+BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host) {
+    form.source = form.target = file;
+    AnsweringHost answering(host);
+    BatchJob job;
+    job.plan = PrepareJob(form, answering);
+    if (job.plan.way == RunWay::None) job.refusal = answering.said;
+    return job;
+}
+
+JobForm CheckForm(const JobForm& form) {
+    JobForm check = form;
+    check.decompress = check.listFlag = false;
+    check.testFlag = true;
+    return check;
 }
 
 std::wstring UpxReason(const std::vector<std::wstring>& outputLines) {

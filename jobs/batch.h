@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "jobs/job_command.h"
+
 namespace zandrel {
 
 // One entry of a folder listing, as the batch needs it.
@@ -38,6 +40,19 @@ struct BatchFileOutcome {
     BatchResult result = BatchResult::NotDone;
     std::wstring reason;  // UPX's own words for a warning or an error
 };
+
+// One file of a batch, prepared as Start prepares a job in place (target = source),
+// with the same checks, backup copy and names UPX cannot spell. Nothing is asked:
+// a failed check, or a backup that cannot be made, ends the file with Start's
+// message as its reason (a batch never goes on without the backup the form asks for).
+struct BatchJob {
+    JobPlan plan;          // way None: refused
+    std::wstring refusal;  // Start's message when refused
+};
+BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host);
+
+// The form of the check that follows a compress: UPX's own test of the result.
+JobForm CheckForm(const JobForm& form);
 
 // UPX's reason in its output: the text after "upx: NAME: " of its last such line
 // ("NotCompressibleException: ..."), or empty when there is none.

@@ -5,6 +5,9 @@
 
 #include <map>
 
+#include "fake_job_host.h"
+#include "zandrel_texts.h"
+
 namespace zandrel {
 namespace {
 
@@ -69,6 +72,49 @@ TEST(BatchSummary, RowsPerFileAndTotalsOverTheFilesDone) {
     EXPECT_EQ(lines[5], L"4,000\t-\t-\tnot done\tC:\\d.exe");
     EXPECT_EQ(lines[7], L"2,000,000\t1,000,000\t50.0%\t\tTotal of the files done");
     EXPECT_EQ(lines[8], L"5 files: 2 done, 1 with a warning, 1 with an error, 1 not done.");
+}
+
+TEST(BatchJobs, EachFileIsPreparedInPlaceAsStartPreparesIt) {
+    test::FakeHost alone, batch;
+    auto form = test::Form();
+    form.source = form.target = L"C:\\other.exe";  // the batch names its own file
+    const auto job = PrepareBatchJob(form, L"C:\\src\\app.exe", batch);
+    const auto start = PrepareJob(test::Form(), alone);
+    EXPECT_EQ(job.plan.commandLine, start.commandLine);
+    EXPECT_EQ(batch.log, alone.log) << "the same backup copy";
+    EXPECT_TRUE(job.refusal.empty());
+}
+
+TEST(BatchJobs, AFailedCheckOrBackupRefusesTheFileWithStartsMessageAndAsksNothing) {
+    test::FakeHost noUpx;
+    auto form = test::Form();
+    form.upx.clear();
+    auto job = PrepareBatchJob(form, L"C:\\src\\app.exe", noUpx);
+    EXPECT_EQ(job.plan.way, RunWay::None);
+    EXPECT_FALSE(job.refusal.empty());
+    EXPECT_TRUE(noUpx.errors.empty()) << "no box";
+
+    test::FakeHost noBackup;
+    noBackup.copyFails = true;
+    noBackup.answerBackup = true;  // Start would go on after a Yes; a batch never asks
+    job = PrepareBatchJob(test::Form(), L"C:\\src\\app.exe", noBackup);
+    EXPECT_EQ(job.plan.way, RunWay::None);
+    EXPECT_EQ(job.refusal, test::T(texts::AskNoBackup));
+    EXPECT_TRUE(noBackup.questions.empty());
+
+    test::FakeHost gone;
+    job = PrepareBatchJob(test::Form(), L"C:\\src\\vanished.exe", gone);
+    EXPECT_EQ(job.plan.way, RunWay::None) << "a file that vanished before its turn";
+    EXPECT_FALSE(job.refusal.empty());
+}
+
+TEST(BatchJobs, TheCheckOfACompressedFileIsUpxsTest) {
+    auto form = test::Form();
+    form.decompress = true;
+    const auto check = CheckForm(form);
+    EXPECT_TRUE(check.testFlag);
+    EXPECT_FALSE(check.decompress);
+    EXPECT_EQ(JobSwitches(check).find(L"-t"), 0u);
 }
 
 }  // namespace
