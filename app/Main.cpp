@@ -240,7 +240,6 @@ void TfrmMain::WireHandlers() {
     cbShellDrive1.OnChange = [this] { cbShellDrive1Change(); };
     cbShellDrive1.SetOnKeyUp([this](WORD key) { cbShellDrive1KeyUp(key); });
     ShellDir1.OnAddFile = [this](TDirView* v, TSearchRec& r, bool& add) { ShellDir1AddFile(v, r, add); };
-    ShellDir1.OnStartLoading = [this](TDirView*) { ShellDir1StartLoading(); };
     ShellDir1.OnExecFile = [this](TDirView* v, int item, bool& allow) { ShellDir1ExecFile(v, item, allow); };
     ShellDir1.OnChanging = [this](TDirView* v, int item, TItemChange c, bool& allow) {
         ShellDir1Changing(v, item, c, allow);

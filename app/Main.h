@@ -107,7 +107,6 @@ public:
     void cbShellDrive1KeyUp(WORD key);
     void FilterComboBox1Click();
     void ShellDir1AddFile(TDirView* sender, TSearchRec& searchRec, bool& addFile);
-    void ShellDir1StartLoading();
     void ShellDir1ExecFile(TDirView* sender, int item, bool& allowExec);
     void ShellDir1DblClick();
     void ShellDir1Changing(TDirView* sender, int item, TItemChange change, bool& allowChange);
@@ -149,7 +148,6 @@ private:
     HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
     bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
     std::unique_ptr<IRunAndWait> ownRunner_;
-    std::wstring filterExtension_;  // the extension the filter wants, read when a load starts; empty: any
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     ULONGLONG splashShownAt_ = 0;
     Scaler scale_;

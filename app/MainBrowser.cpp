@@ -51,24 +51,17 @@ void TfrmMain::FilterComboBox1Click() {
     btnRefresh1.Click();
 }
 
-void TfrmMain::ShellDir1StartLoading() {
-    // Read once per load: a big folder asks for every file, and the filter's choice
-    // and its stored extension cost a window message and a decoding each time.
-    const int index = FilterComboBox1.ItemIndex();
-    filterExtension_.clear();
-    if (index == 0 || index == 1)
-        filterExtension_ = Widen8(BytsToEncStr2(index == 0 ? std::span<const std::uint8_t>(texts::ExtDll)
-                                                           : std::span<const std::uint8_t>(texts::ExtExe)));
-}
-
 void TfrmMain::ShellDir1AddFile(TDirView*, TSearchRec& searchRec, bool& addFile) {
     if (searchRec.Attr & FILE_ATTRIBUTE_DIRECTORY) return;  // folders are always listed
-    if (filterExtension_.empty()) return;                  // the filter takes every file
+    const int index = FilterComboBox1.ItemIndex();
+    if (index != 0 && index != 1) return;
+    // The stored extensions are decoded once: a big folder asks for every file.
+    static const std::wstring extensions[2] = {Widen8(BytsToEncStr2(texts::ExtDll)), Widen8(BytsToEncStr2(texts::ExtExe))};
     const auto dot = searchRec.Name.rfind(L'.');
     std::wstring extension = dot == std::wstring::npos ? std::wstring() : searchRec.Name.substr(dot);
     for (auto& c : extension)
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (extension != filterExtension_) addFile = false;
+    if (extension != extensions[index]) addFile = false;
 }
 
 void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {
