@@ -52,8 +52,11 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     DosCommand1.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
         DosCommand1NewLine(sender, line, type);
     };
-    if (deps_.splash) {
-        // The splash first: the window is prepared while it holds, not before it shows.
+    DecodeStoredNames();
+    // The splash first: the window is prepared while it holds, not before it shows. A stored
+    // setting that cannot be read ends the preparation before its splash (its error is shown
+    // instead), so then there is none.
+    if (deps_.splash && StoredSettingsRead()) {
         splash_ = std::make_unique<TfrmBanner>();
         ShowWindow(splash_->Handle(), SW_SHOWNOACTIVATE);
         UpdateWindow(splash_->Handle());
@@ -324,7 +327,24 @@ void TfrmMain::FormCreate() {
     lblCurDir.SetText(L"");
     SetWindowTextW(Handle(), L"Orvo Zandrel v" ZANDREL_VERSION_SHORT_W);
     ExeDir = ProgramFolder();
+    // The stored names were decoded before the splash, by the constructor.
+    DragAcceptFiles(Handle(), TRUE);
+    FilterComboBox1.SetItemIndex(1);
+    LoadFavorites();
+    // Working copies an earlier run could not remove (it was ended from outside).
+    TemporaryFiles::RemoveLeftovers(SettingsKey + WorkingCopiesSubKey);
+    ApplyStoredSettings();
+    if (splash_) {
+        // The splash stays for its moment from when it showed; it goes also when
+        // something fails meanwhile.
+        constexpr ULONGLONG kSplashMs = 1900;
+        const ULONGLONG held = GetTickCount64() - splashShownAt_;
+        if (held < kSplashMs) Sleep(static_cast<DWORD>(kSplashMs - held));
+        splash_.reset();
+    }
+}
 
+void TfrmMain::DecodeStoredNames() {
     auto name = [this](std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr4(stored)); };
     SettingsKey = name(texts::SettingsKey);
     FavoritesSubKey = name(texts::FavoritesSubKey);
@@ -342,21 +362,19 @@ void TfrmMain::FormCreate() {
     Names.top = name(texts::ValTop);
     Names.left = name(texts::ValLeft);
     if (!deps_.settingsKeyOverride.empty()) SettingsKey = deps_.settingsKeyOverride;
+}
 
-    DragAcceptFiles(Handle(), TRUE);
-    FilterComboBox1.SetItemIndex(1);
-    LoadFavorites();
-    // Working copies an earlier run could not remove (it was ended from outside).
-    TemporaryFiles::RemoveLeftovers(SettingsKey + WorkingCopiesSubKey);
-    ApplyStoredSettings();
-    if (splash_) {
-        // The splash stays for its moment from when it showed; it goes also when
-        // something fails meanwhile.
-        constexpr ULONGLONG kSplashMs = 1900;
-        const ULONGLONG held = GetTickCount64() - splashShownAt_;
-        if (held < kSplashMs) Sleep(static_cast<DWORD>(kSplashMs - held));
-        splash_.reset();
+bool TfrmMain::StoredSettingsRead() const {
+    try {
+        for (const auto* value : {&Names.upxPath, &Names.level, &Names.backup, &Names.dosBox, &Names.q, &Names.qq,
+                                  &Names.qqq})
+            ReadIniFromReg(SettingsKey, *value);
+        for (const auto* value : {&Names.top, &Names.left})
+            if (const auto text = ReadIniFromReg(SettingsKey, *value); !text.empty()) ParseStoredInteger(text);
+    } catch (const std::exception&) {
+        return false;
     }
+    return true;
 }
 
 void TfrmMain::ApplyStoredSettings() {

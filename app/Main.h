@@ -127,6 +127,8 @@ private:
     void CreateControls();
     void WireHandlers();
     void ApplyLayout();
+    void DecodeStoredNames();         // the settings key and value names, from their stored form
+    bool StoredSettingsRead() const;  // every stored setting the preparation applies can be read
     void ApplyStoredSettings();
     void LoadFavorites();
     void SaveFavorites();

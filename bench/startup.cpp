@@ -27,7 +27,9 @@ static BOOL CALLBACK FindMain(HWND hwnd, LPARAM param) {
     GetWindowThreadProcessId(hwnd, &owner);
     wchar_t name[64]{};
     GetClassNameW(hwnd, name, 64);
-    if (owner != search.pid || !IsWindowVisible(hwnd) || lstrcmpW(name, L"ZandrelBanner") == 0) return TRUE;
+    // The program's main window, or the baselines' only one (not a splash or a task-bar window).
+    const bool main = lstrcmpW(name, L"ZandrelMain") == 0 || lstrcmpW(name, L"BenchHello") == 0;
+    if (owner != search.pid || !IsWindowVisible(hwnd) || !main) return TRUE;
     search.found = hwnd;
     return FALSE;
 }

@@ -18,8 +18,9 @@ void TDirView::FetchDisplayData(TFileRec& rec, bool fetchIcon) {
     const bool ownIcon = OwnIcon(rec.FileExt);
     const std::wstring full = FullName(rec);
     // Outside a sort one question gets the type and the icon of an item about to be shown;
-    // a sort by type needs only the type, which the shell answers by extension alone.
-    if (rec.IconEmpty && (fetchIcon || (!ownIcon && !typeNames_))) {
+    // a sort by type needs only a file's type, which the shell answers by extension alone
+    // (a folder may have a type of its own, so each is still asked).
+    if (rec.IconEmpty && (fetchIcon || (!ownIcon && !(typeNames_ && !rec.IsDirectory)))) {
         SHFILEINFOW info{};
         if (ownIcon && !rec.PIDL) {
             PIDLIST_ABSOLUTE pidl = nullptr;
@@ -67,14 +68,15 @@ void TDirView::FetchDisplayData(TFileRec& rec, bool fetchIcon) {
             }
         }
         rec.IconEmpty = false;
-        if (rec.TypeName.empty()) {
-            auto pattern = FileTypePattern(primaryLanguage_);
-            pattern.replace(pattern.find(L"%s"), 2, rec.FileExt);
-            rec.TypeName = pattern;
-        }
     } else if (rec.Empty) {
         rec.TypeName = TypeNameOnly(rec, full);
         if (rec.IconEmpty) rec.ImageIndex = rec.FileExt == L"EXE" ? facts.programIcon : facts.fileIcon;
+    }
+    // Whichever way it was asked, the same text for a type the shell does not name.
+    if (rec.TypeName.empty()) {
+        auto pattern = FileTypePattern(primaryLanguage_);
+        pattern.replace(pattern.find(L"%s"), 2, rec.FileExt);
+        rec.TypeName = pattern;
     }
     rec.Empty = false;
 }
@@ -91,7 +93,8 @@ std::wstring TDirView::TypeNameOnly(const TFileRec& rec, const std::wstring& ful
                                                SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES, info)
                                     : AskShell(full.c_str(), false, FILE_ATTRIBUTE_NORMAL,
                                                SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES, info);
-    if (ok) type = info.szTypeName[0] ? std::wstring(info.szTypeName) : Facts().folderType;
+    if (ok && info.szTypeName[0]) type = info.szTypeName;
+    else if (ok && rec.IsDirectory) type = Facts().folderType;
     if (typeNames_) (*typeNames_)[key] = type;
     return type;
 }

@@ -339,6 +339,23 @@ TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
     EXPECT_EQ(lines[0].rfind(L"line 000001", 0), 0u) << "nothing before the flood";
 }
 
+// A line shows while UPX is quiet; it never waits for the next one to arrive.
+TEST_F(RealConsole, ALineShowsBeforeTheNextIsWritten) {
+    EnvSwitch ticks(L"STANDIN_TICKS", L"2");  // two lines, 150 ms apart
+    form->edUPX.SetText(StandinPath());
+    form->btnUPXVersion.Click();
+    std::wstring seen;
+    const ULONGLONG end = GetTickCount64() + 10000;
+    while (GetTickCount64() < end && seen.find(L"tick 1 ") == std::wstring::npos) {
+        PumpMessages();
+        Sleep(2);
+        seen = messageOutput->memOutput.Text();  // as shown, no batch forced out
+    }
+    ASSERT_NE(seen.find(L"tick 1 "), std::wstring::npos) << "the first line never showed on its own";
+    EXPECT_EQ(seen.find(L"tick 2 "), std::wstring::npos) << "it showed only with the next one";
+    ASSERT_TRUE(WaitIdle(form->DosCommand1));
+}
+
 // UPX prints names in the ANSI code page; the OEM one would make \u00dcbung.exe read \u2584bung.exe.
 TEST_F(RealConsole, UpxsOutputShowsTheLettersOfItsCodePage) {
     TempDir dir(L"zc");

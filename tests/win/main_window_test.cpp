@@ -116,6 +116,16 @@ TEST_F(StartUp, TopThatIsNoIntegerIsReportedAndSkipsTheRest) {
     EXPECT_EQ(form->edTarget.Text(), L"x");
 }
 
+TEST_F(StartUp, ASettingThatCannotBeReadSkipsTheSplash) {
+    StoreSetting(Name(texts::ValLeft), L"left");
+    splash = true;
+    WindowLifetimes windows;
+    MakeWindow();
+    EXPECT_EQ(dialogs.reports, std::vector<std::wstring>{L"'left' is not a valid integer value"});
+    EXPECT_EQ(windows.First(L"ZandrelBanner", true), 0u) << "the preparation ended before its splash";
+    EXPECT_NE(windows.First(L"ZandrelMain", true), 0u);
+}
+
 TEST_F(StartUp, SettingOfTheWrongRegistryTypeIsReported) {
     ASSERT_TRUE(RegistryKey::Open(HKEY_CURRENT_USER, kTestKey, true));
     const DWORD six = 6;

@@ -205,4 +205,29 @@ void MainWindowTest::TearDown() {
     TestFlag = ListFlag = false;
 }
 
+WindowLifetimes::WindowLifetimes() {
+    events_ = &own_;
+    hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+WindowLifetimes::~WindowLifetimes() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    events_ = nullptr;
+}
+
+LRESULT CALLBACK WindowLifetimes::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if ((code == HCBT_CREATEWND || code == HCBT_DESTROYWND) && events_) {
+        wchar_t name[64]{};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+        events_->push_back({name, code == HCBT_CREATEWND, GetTickCount64()});
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+ULONGLONG WindowLifetimes::First(const std::wstring& windowClass, bool created) const {
+    for (const auto& e : own_)
+        if (e.windowClass == windowClass && e.created == created) return e.tick;
+    return 0;
+}
+
 }  // namespace zandrel::test

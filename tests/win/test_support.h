@@ -112,6 +112,27 @@ std::set<std::wstring> Listing(const std::wstring& folder);
 // Processes started by `parent` (this process by default) from a program of this file name.
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());
 
+// Records, through a hook on this thread, when windows are created and destroyed:
+// nothing is missed however short a window lives, whatever else the machine does.
+class WindowLifetimes {
+public:
+    struct Event {
+        std::wstring windowClass;
+        bool created;
+        ULONGLONG tick;
+    };
+    WindowLifetimes();
+    ~WindowLifetimes();
+    // The tick of the first creation (or destruction) of a window of this class; 0: none.
+    ULONGLONG First(const std::wstring& windowClass, bool created) const;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    static inline std::vector<Event>* events_ = nullptr;
+    std::vector<Event> own_;
+    HHOOK hook_ = nullptr;
+};
+
 // Records what reaches the runners.
 struct FakeRunner : IRunAndWait {
     struct Call {
