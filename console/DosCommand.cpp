@@ -36,6 +36,7 @@ struct DosRun {
     WORD showCommand = SW_HIDE;
     DWORD creationFlags = 0;
     std::wstring currentFolder;     // empty: the runner's own
+    bool reportStartFailure = true;
     std::shared_ptr<void> kept;     // released once the child has ended
     HANDLE job = nullptr;           // the runner's job: its children end with the program
     std::shared_ptr<std::mutex> inputLock;
@@ -209,9 +210,9 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
             }
         }
     } catch (const TCreatePipeError& e) {
-        failure = e.Message(), showFailure = true;
+        failure = e.Message(), showFailure = run.reportStartFailure;
     } catch (const TCreateProcessError& e) {
-        failure = e.Message(), showFailure = true;
+        failure = e.Message(), showFailure = run.reportStartFailure;
     } catch (...) {
     }
     const DWORD lastError = GetLastError();
@@ -310,6 +311,7 @@ void TDosCommand::Execute() {
     run->showCommand = ShowCommandOf(ShowWindow);
     run->creationFlags = CreationFlagOf(CreationFlag) | PriorityClass;
     run->currentFolder = CurrentDirectory;
+    run->reportStartFailure = ReportStartFailure;
     run->kept = std::move(kept_);
     kept_.reset();
     if (!job_) {

@@ -68,6 +68,7 @@ public:
     TReturnCode ReturnCode = TReturnCode::rcCRLF;
     DWORD PriorityClass = NORMAL_PRIORITY_CLASS;
     std::wstring CurrentDirectory;  // the child's current folder; empty: the program's own
+    bool ReportStartFailure = true;  // a child that cannot start shows the standard error box
     std::vector<std::string>* OutputTarget = nullptr;  // not owned
 
     std::vector<std::string> CapturedLines;  // every handed-over text of the current run

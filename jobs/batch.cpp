@@ -100,6 +100,12 @@ BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host)
     return job;
 }
 
+std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
+    AnsweringHost answering(host);
+    FinishJob(plan, outcome, answering);
+    return answering.said;
+}
+
 JobForm CheckForm(const JobForm& form) {
     JobForm check = form;
     check.decompress = check.listFlag = false;

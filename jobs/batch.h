@@ -51,6 +51,11 @@ struct BatchJob {
 };
 BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host);
 
+// After a file's run: its result goes into place as after Start's run; what Start would
+// have said in a box (a failed start, UPX's error or warning, a result that could not be
+// put in place) comes back as text, empty when there is nothing to say.
+std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host);
+
 // The form of the check that follows a compress: UPX's own test of the result.
 JobForm CheckForm(const JobForm& form);
 

@@ -108,6 +108,22 @@ TEST(BatchJobs, AFailedCheckOrBackupRefusesTheFileWithStartsMessageAndAsksNothin
     EXPECT_FALSE(job.refusal.empty());
 }
 
+TEST(BatchJobs, FinishingPutsTheResultInPlaceAndSaysWhatStartWouldHaveShown) {
+    test::FakeHost host;
+    host.files.insert(L"C:\\src\\\u03a9.exe");
+    auto form = test::Form();
+    form.backup = false;
+    const auto job = PrepareBatchJob(form, L"C:\\src\\\u03a9.exe", host);  // a name UPX cannot spell
+    ASSERT_FALSE(job.plan.files.resultFrom.empty());
+    EXPECT_EQ(FinishBatchJob(job.plan, {0, 0}, host), L"");
+    EXPECT_TRUE(host.files.count(L"C:\\src\\\u03a9.exe"));
+    EXPECT_EQ(host.log.back(), L"move " + job.plan.files.resultFrom + L" C:\\src\\\u03a9.exe");
+    EXPECT_EQ(FinishBatchJob(job.plan, {0, 1}, host), test::T(texts::MsgJobError));
+    EXPECT_EQ(FinishBatchJob(job.plan, {0, 2}, host), test::T(texts::MsgJobWarning));
+    EXPECT_EQ(FinishBatchJob(job.plan, {2, 0}, host), test::T(texts::MsgStartFailed));
+    EXPECT_TRUE(host.errors.empty()) << "no box";
+}
+
 TEST(BatchJobs, TheCheckOfACompressedFileIsUpxsTest) {
     auto form = test::Form();
     form.decompress = true;

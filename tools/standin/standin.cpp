@@ -21,6 +21,7 @@
 //   STANDIN_NO_NEWLINE=1   end the output with a line without a break
 //   STANDIN_TICKS=n        print n lines 150 ms apart, each "tick I T" with T the
 //                          precise system time (100 ns units) it was written at
+//   STANDIN_FAIL_TEST=1    a test (-t) of a packed file finds it damaged (exit 1)
 //   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
 //                          (and removing) its temporary file
 #include <fcntl.h>
@@ -301,6 +302,10 @@ int main(int argc, char** argv) {
             case Mode::Test:
                 if (!packed) {
                     warning(name, "NotPackedException: not packed by UPX");
+                    continue;
+                }
+                if (Env("STANDIN_FAIL_TEST") == "1") {
+                    error(name, "CantUnpackException: file is damaged");
                     continue;
                 }
                 if (quiet < 3) Out("testing " + name + " [OK]\r\n");

@@ -1,0 +1,212 @@
+#include "console/BatchRun.h"
+
+#include <algorithm>
+
+#include "console/DosCommand.h"
+#include "framework/application.h"
+#include "jobs/temporary_files.h"
+
+namespace zandrel {
+namespace {
+
+std::int64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// UPX for Windows prints in the ANSI code page.
+std::wstring FromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
+
+}  // namespace
+
+// One file's way through the batch.
+struct TBatchRun::FileWork {
+    JobPlan plan;                                // of the step running now
+    std::shared_ptr<TemporaryFiles> temporaries;  // that step's working copies
+    std::vector<std::wstring> lines;             // the heading, then UPX's output of every step
+    bool complete = false;
+};
+
+// One UPX at a time, captured.
+struct TBatchRun::Slot {
+    TDosCommand command;
+    std::size_t index = 0;
+    bool busy = false, check = false;
+    bool lastWasBeginning = false;
+    std::vector<std::wstring> output;  // this run's lines, for UPX's reason
+};
+
+TBatchRun::TBatchRun(IJobHost& host, std::wstring recordKey) : host_(host), recordKey_(std::move(recordKey)) {}
+
+TBatchRun::~TBatchRun() {
+    *alive_ = false;
+    // A UPX working on a file is let finish: ending it could leave the file half-written
+    // (UPX replaces a file by removing it and renaming its new one). Nothing else starts.
+    stopping_ = true;
+    for (auto& slot : slots_)
+        while (slot->command.Running()) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Application::Instance().ProcessMessages();
+        }
+}
+
+void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel) {
+    if (running_ || files.empty()) return;
+    form_ = form;
+    parallel_ = std::max(1, parallel);
+    running_ = true;
+    stopping_ = false;
+    next_ = shown_ = 0;
+    outcomes_.assign(files.size(), {});
+    work_.clear();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        outcomes_[i].path = files[i];
+        work_.push_back(std::make_unique<FileWork>());
+    }
+    while (slots_.size() < static_cast<std::size_t>(parallel_)) slots_.push_back(std::make_unique<Slot>());
+    StartMore();
+}
+
+void TBatchRun::Stop() {
+    if (!running_) return;
+    stopping_ = true;
+    StartMore();
+}
+
+bool TBatchRun::Running() const { return running_; }
+
+bool TBatchRun::Holds(const std::wstring& path) const {
+    if (!running_) return false;
+    for (std::size_t i = 0; i < outcomes_.size(); ++i)
+        if (!work_[i]->complete && host_.SameFile(path, outcomes_[i].path)) return true;
+    return false;
+}
+
+void TBatchRun::StartMore() {
+    for (auto& slot : slots_) {
+        while (!slot->busy && !stopping_ && next_ < outcomes_.size()) {
+            const std::size_t index = next_++;
+            BatchFileOutcome& outcome = outcomes_[index];
+            FileWork& work = *work_[index];
+            work.lines = {L"---- " + outcome.path};
+            outcome.sizeBefore = FileSize(outcome.path);
+            BatchJob job = PrepareBatchJob(form_, outcome.path, host_);
+            if (job.plan.way == RunWay::None) {
+                outcome.result = BatchResult::Error;
+                outcome.reason = job.refusal;
+                Complete(index);
+                continue;
+            }
+            work.plan = std::move(job.plan);
+            for (const auto& note : RenamedNotes(work.plan.files)) work.lines.push_back(note);
+            Launch(*slot, index, false);
+        }
+    }
+    if (stopping_)
+        for (; next_ < outcomes_.size(); ++next_) Complete(next_);  // never started: not done
+    if (running_ && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; }) &&
+        next_ == outcomes_.size()) {
+        running_ = false;
+        if (OnFinished) OnFinished(outcomes_);
+    }
+}
+
+void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
+    FileWork& work = *work_[index];
+    work.temporaries = std::make_shared<TemporaryFiles>(work.plan.files.temporaries, recordKey_);
+    slot.index = index;
+    slot.check = check;
+    slot.busy = true;
+    slot.lastWasBeginning = false;
+    slot.output.clear();
+    TDosCommand& command = slot.command;
+    command.CommandLine = work.plan.commandLine;
+    command.CurrentDirectory = work.plan.files.currentFolder;
+    command.ReportStartFailure = false;
+    command.OnNewLine = [this, &slot, alive = alive_](TDosCommand*, const std::string& line, TOutputType type) {
+        if (!*alive) return;
+        auto& lines = work_[slot.index]->lines;
+        const std::wstring text = FromAnsi(line);
+        // A growing line is kept once, in its newest form.
+        if (slot.lastWasBeginning && !lines.empty() && !slot.output.empty()) {
+            lines.back() = text;
+            slot.output.back() = text;
+        } else {
+            lines.push_back(text);
+            slot.output.push_back(text);
+        }
+        slot.lastWasBeginning = type == TOutputType::otBeginningOfLine;
+    };
+    command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
+        if (!*alive) return;
+        const TRunStatus status = sender->RunStatus();
+        Ended(slot, exitCode, status == TRunStatus::rsProcessEnded);
+    };
+    command.Execute();
+}
+
+void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
+    const std::size_t index = slot.index;
+    BatchFileOutcome& outcome = outcomes_[index];
+    FileWork& work = *work_[index];
+    slot.busy = false;
+    const RunOutcome run{started ? 0u : 1u, exitCode};
+    const std::wstring upxSaid = UpxReason(slot.output);
+    if (!slot.check) {
+        const std::wstring said = FinishBatchJob(work.plan, run, host_);
+        work.temporaries.reset();
+        outcome.result = started ? ResultOfExitCode(exitCode) : BatchResult::Error;
+        if (outcome.result == BatchResult::Done && !said.empty()) outcome.result = BatchResult::Error;
+        if (outcome.result != BatchResult::Done) outcome.reason = upxSaid.empty() ? said : upxSaid;
+        if (outcome.result == BatchResult::Done && Compresses(form_)) {
+            // Done only once UPX's own test of the result passes.
+            BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, host_);
+            if (check.plan.way != RunWay::None) {
+                work.plan = std::move(check.plan);
+                Launch(slot, index, true);
+                return;
+            }
+            outcome.result = BatchResult::Error;
+            outcome.reason = check.refusal;
+        }
+    } else {
+        work.temporaries.reset();
+        if (!started || exitCode != 0) {
+            outcome.result = BatchResult::Error;
+            outcome.reason = upxSaid.empty() ? std::wstring(L"the packed file failed UPX's test") : upxSaid;
+            const std::wstring backup = BackupName(outcome.path);
+            if (form_.backup && host_.FileExists(backup) && host_.CopyFileReplacing(backup, outcome.path))
+                outcome.reason += L" (put back from its backup)";
+        }
+    }
+    outcome.sizeAfter = FileSize(outcome.path);
+    Complete(index);
+    StartMore();
+}
+
+void TBatchRun::Complete(std::size_t index) {
+    work_[index]->complete = true;
+    ShowReady();
+}
+
+void TBatchRun::ShowReady() {
+    while (shown_ < outcomes_.size() && work_[shown_]->complete) {
+        auto& lines = work_[shown_]->lines;
+        if (lines.empty()) lines.push_back(L"---- " + outcomes_[shown_].path);
+        if (OnFileShown) OnFileShown(lines);
+        ++shown_;
+    }
+}
+
+}  // namespace zandrel

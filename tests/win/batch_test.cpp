@@ -1,0 +1,166 @@
+// Batch jobs with the UPX stand-in: real files, real UPX processes, several at once.
+#include "test_support.h"
+
+#include <algorithm>
+
+#include "console/BatchRun.h"
+#include "framework/files.h"
+#include "jobs/job_host.h"
+
+namespace zandrel::test {
+namespace {
+
+const std::string kPacked("ZSTNDPK\x1A\x06 packed program", 24);
+
+bool IsPacked(const std::wstring& path) { return ReadBytes(path).rfind("ZSTNDPK\x1A", 0) == 0; }
+
+std::int64_t SizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+class Batch : public ::testing::Test {
+protected:
+    RecordingDialogs dialogs;
+    WinJobHost host{dialogs, nullptr};
+    TBatchRun batch{host, L""};
+    std::vector<std::vector<std::wstring>> shown;
+    std::vector<BatchFileOutcome> finished;
+    bool done = false;
+    TempDir dir{L"zb"};
+
+    void SetUp() override {
+        batch.OnFileShown = [this](const std::vector<std::wstring>& lines) { shown.push_back(lines); };
+        batch.OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
+            finished = files;
+            done = true;
+        };
+    }
+    JobForm Form() const {
+        JobForm form;
+        form.upx = StandinPath();
+        form.level = L"6";
+        return form;
+    }
+    bool WaitDone(int ms = 60000) {
+        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+        while (!done && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            PumpMessages();
+        }
+        return done;
+    }
+    std::wstring Program(const std::wstring& name, std::size_t size) const {
+        std::string bytes = "MZ";
+        for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(i * 7));
+        WriteBytes(dir / name, bytes);
+        return dir / name;
+    }
+};
+
+TEST_F(Batch, MixedFilesAreDoneInPlaceWithTheirNumbersFromTheDisk) {
+    const auto a = Program(L"apple.exe", 3000), omega = Program(L"\u03a9mega.exe", 2000), c = Program(L"c.exe", 1500);
+    const auto packed = dir / L"packed.exe", gone = dir / L"gone.exe";
+    WriteBytes(packed, kPacked);
+    const std::string originalA = ReadBytes(a), originalOmega = ReadBytes(omega);
+    auto form = Form();
+    form.backup = true;
+    batch.Start({a, packed, gone, omega, c}, form, 2);
+    ASSERT_TRUE(WaitDone());
+    ASSERT_EQ(finished.size(), 5u);
+
+    for (const auto& file : {a, omega, c}) {
+        const auto& out = *std::find_if(finished.begin(), finished.end(), [&](const auto& o) { return o.path == file; });
+        EXPECT_EQ(out.result, BatchResult::Done) << Narrow(file) << " " << Narrow(out.reason);
+        EXPECT_TRUE(IsPacked(file)) << Narrow(file);
+        EXPECT_EQ(out.sizeAfter, SizeOf(file)) << "the summary's size is the file's";
+        EXPECT_TRUE(IsExistingFile(BackupName(file))) << "the backup the form asks for";
+    }
+    EXPECT_EQ(ReadBytes(BackupName(a)), originalA);
+    EXPECT_EQ(ReadBytes(BackupName(omega)), originalOmega) << "a name UPX cannot spell, done through a copy";
+    EXPECT_EQ(finished[0].sizeBefore, 3000);
+    EXPECT_EQ(finished[1].result, BatchResult::Warning);
+    EXPECT_NE(finished[1].reason.find(L"AlreadyPacked"), std::wstring::npos) << Narrow(finished[1].reason);
+    EXPECT_EQ(ReadBytes(packed), kPacked) << "a warning changes nothing";
+    EXPECT_EQ(finished[2].result, BatchResult::Error) << "a file that is not there";
+    EXPECT_FALSE(finished[2].reason.empty());
+    const auto left = Listing(dir.Path());
+    EXPECT_EQ(left.size(), 8u) << "four files and their backups (made before each run)";
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) { return n.find(L"~zandrel") == 0; }))
+        << "no working copy is left";
+
+    // Each file's output under its heading, in the files' order, none mixed with another's.
+    ASSERT_EQ(shown.size(), 5u);
+    const std::vector<std::wstring> names{L"apple.exe", L"packed.exe", L"gone.exe", L"mega.exe", L"c.exe"};
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i][0], L"---- " + finished[i].path);
+        for (std::size_t line = 1; line < shown[i].size(); ++line) {
+            for (std::size_t other = 0; other < names.size(); ++other) {
+                if (other == i) continue;
+                EXPECT_EQ(shown[i][line].find(names[other]), std::wstring::npos)
+                    << Narrow(shown[i][line]) << " in the block of " << Narrow(finished[i].path);
+            }
+        }
+    }
+    auto has = [&](std::size_t i, const std::wstring& text) {
+        return std::any_of(shown[i].begin(), shown[i].end(), [&](const auto& l) { return l.find(text) != l.npos; });
+    };
+    for (std::size_t i : {0u, 3u, 4u}) {
+        EXPECT_TRUE(has(i, L"Packed 1 file")) << "the whole output, once the file is done: " << i;
+        EXPECT_TRUE(has(i, L"[OK]")) << "and UPX's test of the result: " << i;
+    }
+    EXPECT_TRUE(has(1, L"AlreadyPackedException"));
+    EXPECT_TRUE(dialogs.boxes.empty()) << "a batch shows no box for a file";
+}
+
+TEST_F(Batch, AResultThatFailsUpxsTestIsPutBackFromItsBackup) {
+    const auto file = Program(L"app.exe", 2500);
+    const std::string original = ReadBytes(file);
+    EnvSwitch damaged(L"STANDIN_FAIL_TEST", L"1");
+    auto form = Form();
+    form.backup = true;
+    batch.Start({file}, form, 1);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    EXPECT_NE(finished[0].reason.find(L"CantUnpackException"), std::wstring::npos) << Narrow(finished[0].reason);
+    EXPECT_NE(finished[0].reason.find(L"backup"), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(file), original) << "no broken program is left behind";
+}
+
+TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {
+    const auto first = Program(L"first.exe", 1000), second = Program(L"second.exe", 1000),
+               third = Program(L"third.exe", 1000);
+    const std::string untouched = ReadBytes(second);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
+    batch.Start({first, second, third}, Form(), 1);
+    ASSERT_TRUE(batch.Running());
+    EXPECT_TRUE(batch.Holds(second)) << "Start must not touch a file of the batch";
+    for (int i = 0; i < 10; ++i) PumpMessages(), Sleep(10);
+    batch.Stop();
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(finished[0].result, BatchResult::Done) << Narrow(finished[0].reason);
+    EXPECT_TRUE(IsPacked(first)) << "finished, not ended half-way";
+    EXPECT_EQ(finished[1].result, BatchResult::NotDone);
+    EXPECT_EQ(finished[2].result, BatchResult::NotDone);
+    EXPECT_EQ(ReadBytes(second), untouched);
+    EXPECT_EQ(shown.size(), 3u) << "the files not done are named too";
+    EXPECT_FALSE(batch.Holds(second));
+}
+
+TEST_F(Batch, ATestBatchChangesNoFile) {
+    const auto packed = dir / L"packed.exe";
+    WriteBytes(packed, kPacked);
+    const auto plain = Program(L"plain.exe", 800);
+    auto form = Form();
+    form.testFlag = true;
+    batch.Start({packed, plain}, form, 2);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(finished[0].result, BatchResult::Done);
+    EXPECT_EQ(finished[1].result, BatchResult::Warning) << "not packed";
+    EXPECT_EQ(ReadBytes(packed), kPacked);
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup for a test";
+}
+
+}  // namespace
+}  // namespace zandrel::test
