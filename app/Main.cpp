@@ -11,6 +11,7 @@
 #include "app/stored_values.h"
 #include "browser/favorites.h"
 #include "framework/registry.h"
+#include "console/BatchRun.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
@@ -95,6 +96,7 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
 }
 
 TfrmMain::~TfrmMain() {
+    batch_.reset();  // lets a UPX at work finish its file
     Application::Instance().RemoveDialogWindow(Handle());
     Destroy();
     if (pmFavoriteDir) DestroyMenu(pmFavoriteDir);

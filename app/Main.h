@@ -24,6 +24,7 @@ namespace zandrel {
 
 class TMessageOutput;
 class TfrmBanner;
+class TBatchRun;
 
 // What the main window works with; tests put their own in.
 struct MainDeps {
@@ -120,6 +121,15 @@ public:
     void btnFavoriteDirClick();
     void FavoriteDirItemClick(int index);
 
+    // ---- Batch jobs: several dropped files, or the list's selection ----
+    enum class BatchKind { FormJob, Test, List };  // compress or decompress as the form says; -t; -l
+    // Runs one batch over the files and the files directly inside the folders (those the
+    // filter takes); refused, with a message, while one runs or when the form's UPX or level fails.
+    void StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind);
+    void StopBatch();  // the files UPX is working on finish; no other starts
+    bool BatchRunning() const;
+    const TBatchRun* Batch() const { return batch_.get(); }
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -140,6 +150,8 @@ private:
                                            bool mustExist);
     void StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const;
     void ShowError(const std::wstring& text) const;
+    JobForm ReadForm() const;  // the job panel as Start reads it
+    bool FilterTakes(const std::wstring& name) const;  // the browser pane's filter takes this file name
     // Clears and shows the console window, then starts the captured run.
     void StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder = {},
                        const std::vector<std::wstring>& notes = {}, std::shared_ptr<void> keep = {});
@@ -151,6 +163,8 @@ private:
     bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
+    std::unique_ptr<IJobHost> batchHost_;
+    std::unique_ptr<TBatchRun> batch_;  // the last batch; destroyed (after its UPX ended) before the window
     ULONGLONG splashShownAt_ = 0;
     Scaler scale_;
     UniqueFont font_;

@@ -18,12 +18,20 @@ void TfrmMain::WMDropFiles(HDROP drop) {
         HDROP drop;
         ~Release() { DragFinish(drop); }
     } release{drop};
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) return;
-    // The whole name, however long: a cut name would point at another file.
-    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-    std::wstring name(length + 1, L'\0');
-    name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
-    edSource.SetText(FullPathOf(name));
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> names;
+    for (UINT i = 0; i < count; ++i) {
+        // The whole name, however long: a cut name would point at another file.
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(length + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, name.data(), length + 1));
+        names.push_back(FullPathOf(name));
+    }
+    // One file goes to the job panel; several, or a folder, make a batch.
+    if (names.size() == 1 && !IsExistingFolder(names[0]))
+        edSource.SetText(names[0]);
+    else if (!names.empty())
+        StartBatch(names, BatchKind::FormJob);
 }
 
 // ---------------------------------------------------------------------------
@@ -79,6 +87,15 @@ void TfrmMain::ShellDir1DblClick() {
 void TfrmMain::ShellDir1Changing(TDirView*, int, TItemChange, bool&) { SetCurDirLabel(ShellDir1.Path()); }
 
 void TfrmMain::ShellDir1KeyUp(WORD key, bool shift, bool ctrl, bool alt) {
+    if (ctrl && key == VK_RETURN && !(shift && alt)) {
+        // The selection as a batch: the form's job, Shift for a test, Alt for a list.
+        std::vector<std::wstring> selected;
+        for (const int item : ShellDir1.SelectedItems())
+            if (!ShellDir1.Item(item)->IsParentDir) selected.push_back(ShellDir1.ItemFullFileName(item));
+        if (!selected.empty())
+            StartBatch(selected, shift ? BatchKind::Test : alt ? BatchKind::List : BatchKind::FormJob);
+        return;
+    }
     if (!ctrl || shift || alt) return;
     switch (key) {
         case 'U':

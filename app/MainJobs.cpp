@@ -6,6 +6,7 @@
 #include "app/descrambler.h"
 #include "app/globals.h"
 #include "app/settings.h"
+#include "console/BatchRun.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
@@ -18,7 +19,7 @@
 
 namespace zandrel {
 
-void TfrmMain::btnStartClick() {
+JobForm TfrmMain::ReadForm() const {
     JobForm form;
     form.upx = edUPX.Text();
     form.source = edSource.Text();
@@ -33,8 +34,17 @@ void TfrmMain::btnStartClick() {
     form.qqq = chkQQQ.Checked();
     form.testFlag = TestFlag;
     form.listFlag = ListFlag;
+    return form;
+}
 
+void TfrmMain::btnStartClick() {
+    const JobForm form = ReadForm();
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    // A file the running batch works on is left to it.
+    if (BatchRunning() && ((!form.source.empty() && batch_->Holds(form.source)) ||
+                           (!form.target.empty() && batch_->Holds(form.target))))
+        return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it by "
+                         L"closing the console window.");
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.

@@ -145,6 +145,7 @@ LRESULT TMessageOutput::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             FormCloseQuery();
             Hide();
+            if (OnClosed) OnClosed();
             return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:

@@ -1,6 +1,7 @@
 #pragma once
 // The console message window: a read-only memo, white on black, that shows
 // the captured output of UPX. One instance lives for the whole program.
+#include <functional>
 #include <string>
 
 #include "framework/controls.h"
@@ -29,6 +30,8 @@ public:
     void ShowNonModal() const;
     void Hide() const { ShowWindow(Handle(), SW_HIDE); }
     bool Showing() const { return IsWindowVisible(Handle()) != FALSE; }
+    // Raised when the user closes the window (its close button, Escape); a batch stops then.
+    std::function<void()> OnClosed;
     // The close request: stores the position, then hides.
     void Close() const { SendMessageW(Handle(), WM_CLOSE, 0, 0); }
 

@@ -3,6 +3,9 @@
 #include <cwctype>
 #include <unordered_set>
 
+#include "app/descrambler.h"
+#include "zandrel_texts.h"
+
 namespace zandrel {
 namespace {
 
@@ -89,6 +92,12 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
             if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
     }
     return files;
+}
+
+std::wstring BatchRefusal(const JobForm& form, IJobHost& host) {
+    if (!host.FileExists(form.upx)) return Widen8(BytsToEncStr2(texts::MsgNoUpx));
+    if (form.level.empty()) return Widen8(BytsToEncStr2(texts::MsgNoLevel));
+    return {};
 }
 
 BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host) {

@@ -41,6 +41,10 @@ struct BatchFileOutcome {
     std::wstring reason;  // UPX's own words for a warning or an error
 };
 
+// Start's checks that concern the whole batch rather than one file (the UPX program,
+// then the level): the message of the first that fails, empty when all pass.
+std::wstring BatchRefusal(const JobForm& form, IJobHost& host);
+
 // One file of a batch, prepared as Start prepares a job in place (target = source),
 // with the same checks, backup copy and names UPX cannot spell. Nothing is asked:
 // a failed check, or a backup that cannot be made, ends the file with Start's

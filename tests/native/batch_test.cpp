@@ -124,6 +124,16 @@ TEST(BatchJobs, FinishingPutsTheResultInPlaceAndSaysWhatStartWouldHaveShown) {
     EXPECT_TRUE(host.errors.empty()) << "no box";
 }
 
+TEST(BatchJobs, TheUpxProgramThenTheLevelAreCheckedOnceForTheWholeBatch) {
+    test::FakeHost host;
+    auto form = test::Form();
+    EXPECT_EQ(BatchRefusal(form, host), L"");
+    form.level.clear();
+    EXPECT_EQ(BatchRefusal(form, host), test::T(texts::MsgNoLevel));
+    form.upx = L"C:\\nowhere\\upx.exe";
+    EXPECT_EQ(BatchRefusal(form, host), test::T(texts::MsgNoUpx)) << "the UPX program first";
+}
+
 TEST(BatchJobs, TheCheckOfACompressedFileIsUpxsTest) {
     auto form = test::Form();
     form.decompress = true;

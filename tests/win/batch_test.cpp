@@ -1,9 +1,11 @@
 // Batch jobs with the UPX stand-in: real files, real UPX processes, several at once.
+#include "browser_fixture.h"
 #include "test_support.h"
 
 #include <algorithm>
 
 #include "console/BatchRun.h"
+#include "console/MsgOut.h"
 #include "framework/files.h"
 #include "jobs/job_host.h"
 
@@ -160,6 +162,111 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
     EXPECT_EQ(finished[1].result, BatchResult::Warning) << "not packed";
     EXPECT_EQ(ReadBytes(packed), kPacked);
     EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup for a test";
+}
+
+
+// ---------------------------------------------------------------------------
+// From the window: a drop of several files, the list's selection with Ctrl+Enter.
+
+HDROP DropOf(const std::vector<std::wstring>& names) {
+    std::size_t chars = 1;
+    for (const auto& n : names) chars += n.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& n : names) {
+        std::copy(n.begin(), n.end(), text);
+        text += n.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+class WindowBatch : public Browser {
+protected:
+    TempDir dir{L"zw"};
+    std::wstring Program(const std::wstring& name) const {
+        WriteBytes(dir / name, "MZ a program of some length");
+        return dir / name;
+    }
+    bool WaitForTheBatch(int ms = 60000) {
+        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+        while (form->BatchRunning() && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            PumpMessages();
+        }
+        messageOutput->Flush();
+        return !form->BatchRunning();
+    }
+    std::wstring Shown() const { return messageOutput->memOutput.Text(); }
+};
+
+TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    TempDir folder(L"zf");
+    WriteBytes(folder / L"inside.exe", "MZ inside");
+    WriteBytes(folder / L"readme.txt", "not a program");
+    form->edUPX.SetText(StandinPath());
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({one, two, folder.Path()})), 0);
+    ASSERT_TRUE(form->BatchRunning());
+    EXPECT_TRUE(messageOutput->Showing());
+    ASSERT_TRUE(WaitForTheBatch());
+    for (const auto& file : {one, two, folder / L"inside.exe"}) {
+        EXPECT_EQ(ReadBytes(file).rfind("ZSTNDPK\x1A", 0), 0u) << Narrow(file);
+        EXPECT_NE(Shown().find(L"---- " + file), std::wstring::npos) << Narrow(file);
+    }
+    EXPECT_EQ(ReadBytes(folder / L"readme.txt"), "not a program") << "the filter takes programs only";
+    EXPECT_NE(Shown().find(L"3 files: 3 done, 0 with a warning, 0 with an error, 0 not done."), std::wstring::npos)
+        << Narrow(Shown());
+    EXPECT_TRUE(form->edSource.Text().empty()) << "a batch leaves the job panel alone";
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(WindowBatch, CtrlShiftEnterTestsTheListsSelection) {
+    const auto packed = dir / L"packed.exe";
+    WriteBytes(packed, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    Program(L"plain.exe");
+    form->edUPX.SetText(StandinPath());
+    list->SetPath(dir.Path());
+    for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
+    KeyUp(VK_RETURN, {VK_CONTROL, VK_SHIFT});
+    ASSERT_TRUE(form->BatchRunning());
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_NE(Shown().find(L"2 files: 1 done, 1 with a warning"), std::wstring::npos) << Narrow(Shown());
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "a test makes no backup and changes nothing";
+}
+
+TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosingTheWindowStopsIt) {
+    // One UPX runs per processor: one file more than that waits for its turn.
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    std::vector<std::wstring> files;
+    for (DWORD i = 0; i <= info.dwNumberOfProcessors; ++i) files.push_back(Program(L"p" + std::to_wstring(i) + L".exe"));
+    const std::wstring last = files.back();
+    const std::string untouched = ReadBytes(last);
+    form->edUPX.SetText(StandinPath());
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
+    ASSERT_TRUE(form->BatchRunning());
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({files[0], files[1]})), 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"A batch is running"), std::wstring::npos);
+    form->edSource.SetText(last);
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_NE(dialogs.boxes[1].text.find(L"part of the batch"), std::wstring::npos);
+    EXPECT_TRUE(runner.calls.empty()) << "Start did not run";
+    messageOutput->Close();
+    ASSERT_TRUE(WaitForTheBatch());
+    const auto& outcomes = form->Batch()->Outcomes();
+    EXPECT_EQ(outcomes.back().result, BatchResult::NotDone) << "no file starts after the stop";
+    EXPECT_EQ(ReadBytes(last), untouched);
+    for (std::size_t i = 0; i + 1 < outcomes.size(); ++i) {
+        EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
+        EXPECT_EQ(ReadBytes(outcomes[i].path).rfind("ZSTNDPK\x1A", 0), 0u);
+    }
 }
 
 }  // namespace

@@ -344,7 +344,8 @@ TEST_F(Form, OneDroppedFileFillsTheSourceWhateverItsLength) {
     EXPECT_EQ(form->edTarget.Text(), deep);
 
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({L"C:\\a.exe", L"C:\\b.exe"})), 0);
-    EXPECT_EQ(form->edSource.Text(), deep) << "two files: nothing is taken";
+    EXPECT_EQ(form->edSource.Text(), deep) << "two files make a batch, not a source";
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgNoUpx)}) << "refused: no UPX program";
 
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);

@@ -1,0 +1,92 @@
+// The main window's batch jobs: several files dropped on the window, or the
+// file list's selection with Ctrl+Enter (Ctrl+Shift+Enter tests, Ctrl+Alt+Enter
+// lists), each file done in place with the form's choices. Their output and the
+// summary go to the console message window; closing it stops the batch.
+#include "app/Main.h"
+
+#include "app/descrambler.h"
+#include "app/globals.h"
+#include "console/BatchRun.h"
+#include "console/MsgOut.h"
+#include "framework/application.h"
+#include "framework/files.h"
+#include "jobs/job_host.h"
+#include "zandrel_texts.h"
+
+namespace zandrel {
+namespace {
+
+std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW(ApiPath(folder + L"\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return entries;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return entries;
+}
+
+// One UPX per processor: UPX itself uses one.
+int Processors() {
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    return static_cast<int>(info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1);
+}
+
+}  // namespace
+
+bool TfrmMain::FilterTakes(const std::wstring& name) const {
+    const int index = FilterComboBox1.ItemIndex();
+    if (index != 0 && index != 1) return true;
+    const auto dot = name.rfind(L'.');
+    std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
+    for (auto& c : extension)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return extension == Widen8(BytsToEncStr2(index == 0 ? std::span<const std::uint8_t>(texts::ExtDll)
+                                                        : std::span<const std::uint8_t>(texts::ExtExe)));
+}
+
+bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
+
+void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
+    if (BatchRunning())
+        return ShowError(L"A batch is running. Wait for its end, or stop it by closing the console window.");
+    JobForm form = ReadForm();
+    form.testFlag = kind == BatchKind::Test;
+    form.listFlag = kind == BatchKind::List;
+    auto host = std::make_unique<WinJobHost>(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    if (const auto refusal = BatchRefusal(form, *host); !refusal.empty()) return ShowError(refusal);
+    const auto files = BatchFiles(
+        dropped, [](const std::wstring& path) { return IsExistingFolder(path); }, ListFolder,
+        [this](const std::wstring& name) { return FilterTakes(name); });
+    if (files.empty()) return;
+
+    batch_.reset();
+    batchHost_ = std::move(host);
+    batch_ = std::make_unique<TBatchRun>(*batchHost_, SettingsKey + WorkingCopiesSubKey);
+    batch_->OnFileShown = [this](const std::vector<std::wstring>& lines) {
+        if (!MessageOutput) return;
+        for (const auto& line : lines) MessageOutput->AppendLine(line);
+    };
+    batch_->OnFinished = [this](const std::vector<BatchFileOutcome>& outcomes) {
+        if (!MessageOutput) return;
+        MessageOutput->AppendLine(L"");
+        for (const auto& line : SummaryLines(outcomes)) MessageOutput->AppendLine(line);
+    };
+    if (MessageOutput) {
+        MessageOutput->Clear();
+        MessageOutput->OnClosed = [this] { StopBatch(); };
+        MessageOutput->ShowNonModal();
+    }
+    batch_->Start(files, form, Processors());
+}
+
+void TfrmMain::StopBatch() {
+    if (batch_) batch_->Stop();
+}
+
+}  // namespace zandrel
