@@ -168,22 +168,6 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
 // ---------------------------------------------------------------------------
 // From the window: a drop of several files, the list's selection with Ctrl+Enter.
 
-HDROP DropOf(const std::vector<std::wstring>& names) {
-    std::size_t chars = 1;
-    for (const auto& n : names) chars += n.size() + 1;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const auto& n : names) {
-        std::copy(n.begin(), n.end(), text);
-        text += n.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
 class WindowBatch : public Browser {
 protected:
     TempDir dir{L"zw"};
@@ -209,7 +193,7 @@ TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
     WriteBytes(folder / L"inside.exe", "MZ inside");
     WriteBytes(folder / L"readme.txt", "not a program");
     form->edUPX.SetText(StandinPath());
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({one, two, folder.Path()})), 0);
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, two, folder.Path()})), 0);
     ASSERT_TRUE(form->BatchRunning());
     EXPECT_TRUE(messageOutput->Showing());
     ASSERT_TRUE(WaitForTheBatch());
@@ -248,9 +232,9 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
     const std::string untouched = ReadBytes(last);
     form->edUPX.SetText(StandinPath());
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
     ASSERT_TRUE(form->BatchRunning());
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({files[0], files[1]})), 0);
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({files[0], files[1]})), 0);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find(L"A batch is running"), std::wstring::npos);
     form->edSource.SetText(last);

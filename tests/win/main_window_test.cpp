@@ -319,23 +319,6 @@ TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
     DeleteFileW(path.c_str());
 }
 
-// A shell drop of these names, as WM_DROPFILES carries it.
-HDROP MakeDrop(const std::vector<std::wstring>& names) {
-    std::size_t chars = 1;
-    for (const auto& n : names) chars += n.size() + 1;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const auto& n : names) {
-        std::copy(n.begin(), n.end(), text);
-        text += n.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
 TEST_F(Form, OneDroppedFileFillsTheSourceWhateverItsLength) {
     MakeWindow();
     std::wstring deep = L"C:\\" + std::wstring(280, L'd') + L"\\program with blanks.exe";

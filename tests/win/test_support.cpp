@@ -230,4 +230,20 @@ ULONGLONG WindowLifetimes::First(const std::wstring& windowClass, bool created) 
     return 0;
 }
 
+HDROP MakeDrop(const std::vector<std::wstring>& names) {
+    std::size_t chars = 1;
+    for (const auto& n : names) chars += n.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& n : names) {
+        std::copy(n.begin(), n.end(), text);
+        text += n.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
 }  // namespace zandrel::test

@@ -112,6 +112,9 @@ std::set<std::wstring> Listing(const std::wstring& folder);
 // Processes started by `parent` (this process by default) from a program of this file name.
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());
 
+// A shell drop of these names, as WM_DROPFILES carries it (the receiver frees it).
+HDROP MakeDrop(const std::vector<std::wstring>& names);
+
 // Records, through a hook on this thread, when windows are created and destroyed:
 // nothing is missed however short a window lives, whatever else the machine does.
 class WindowLifetimes {
