@@ -6,6 +6,8 @@
 
 #include "app/descrambler.h"
 #include "app/globals.h"
+#include "app/settings.h"
+#include "app/stored_values.h"
 #include "console/BatchRun.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
@@ -30,11 +32,19 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     return entries;
 }
 
-// One UPX per processor: UPX itself uses one.
-int Processors() {
+// One UPX per processor (UPX itself uses one); the stored setting may ask for fewer.
+int JobsAtOnce(const std::wstring& settingsKey) {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
-    return static_cast<int>(info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1);
+    const int processors = static_cast<int>(info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1);
+    int wanted = 0;
+    try {
+        const auto stored = ReadIniFromReg(settingsKey, Widen8(BytsToEncStr4(texts::ValBatchJobs)));
+        if (!stored.empty()) wanted = ParseStoredInteger(stored);
+    } catch (const std::exception&) {
+        wanted = 0;  // unreadable or not a number: as if not set
+    }
+    return wanted >= 1 && wanted < processors ? wanted : processors;
 }
 
 }  // namespace
@@ -82,7 +92,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
         MessageOutput->OnClosed = [this] { StopBatch(); };
         MessageOutput->ShowNonModal();
     }
-    batch_->Start(files, form, Processors());
+    batch_->Start(files, form, JobsAtOnce(SettingsKey));
 }
 
 void TfrmMain::StopBatch() {

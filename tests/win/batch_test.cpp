@@ -8,6 +8,8 @@
 #include "console/MsgOut.h"
 #include "framework/files.h"
 #include "jobs/job_host.h"
+#include "app/descrambler.h"
+#include "zandrel_texts.h"
 
 namespace zandrel::test {
 namespace {
@@ -251,6 +253,20 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
         EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
         EXPECT_EQ(ReadBytes(outcomes[i].path).rfind("ZSTNDPK\x1A", 0), 0u);
     }
+}
+
+TEST_F(WindowBatch, TheStoredSettingLowersHowManyRunAtOnce) {
+    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
+    form->edUPX.SetText(StandinPath());
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
+    messageOutput->Close();  // stop at once: only what runs already is finished
+    ASSERT_TRUE(WaitForTheBatch());
+    const auto& outcomes = form->Batch()->Outcomes();
+    EXPECT_EQ(outcomes[0].result, BatchResult::Done);
+    EXPECT_EQ(outcomes[1].result, BatchResult::NotDone) << "one at a time, as stored";
+    EXPECT_EQ(outcomes[2].result, BatchResult::NotDone);
 }
 
 }  // namespace
