@@ -78,8 +78,10 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     batch_.reset();
     batchHost_ = std::move(host);
     batch_ = std::make_unique<TBatchRun>(*batchHost_, SettingsKey + WorkingCopiesSubKey);
-    batch_->OnFileShown = [this](const std::vector<std::wstring>& lines) {
+    batch_->OnFileShown = [this, first = true](const std::vector<std::wstring>& lines) mutable {
         if (!MessageOutput) return;
+        if (!first) MessageOutput->AppendLine(L"");  // a blank line between files
+        first = false;
         for (const auto& line : lines) MessageOutput->AppendLine(line);
     };
     batch_->OnFinished = [this](const std::vector<BatchFileOutcome>& outcomes) {

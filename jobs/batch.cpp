@@ -15,6 +15,15 @@ std::wstring Folded(const std::wstring& path) {
     return folded;
 }
 
+// A backup copy Start or a batch made (app_zandrel_bak.exe): a folder's batch leaves it alone.
+bool IsBackup(const std::wstring& name) {
+    const std::wstring folded = Folded(name);
+    const auto dot = folded.rfind(L'.');
+    const std::wstring stem = dot == std::wstring::npos ? folded : folded.substr(0, dot);
+    const std::wstring mark = L"_ZANDREL_BAK";
+    return stem.size() >= mark.size() && stem.compare(stem.size() - mark.size(), mark.size(), mark) == 0;
+}
+
 std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
     if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
     return folder + L"\\" + name;
@@ -89,7 +98,7 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
             continue;
         }
         for (const auto& entry : list(path))
-            if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
+            if (!entry.isFolder && accept(entry.name) && !IsBackup(entry.name)) take(Joined(path, entry.name));
     }
     return files;
 }

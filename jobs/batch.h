@@ -20,7 +20,8 @@ struct FolderEntry {
 
 // The files of a batch, in the order given: a file as it is; a folder by the
 // files directly inside it that `accept` takes (by name), in the listing's
-// order; nothing twice (names compare as Windows compares them, case aside).
+// order, less the backup copies Start makes; nothing twice (names compare as
+// Windows compares them, case aside).
 std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
                                      const std::function<bool(const std::wstring& path)>& isFolder,
                                      const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,

@@ -25,13 +25,14 @@ struct FakeDisk {
 
 TEST(BatchFiles, FoldersGiveTheFilesDirectlyInsideThatTheFilterTakesAndNothingComesTwice) {
     FakeDisk disk;
-    disk.folders[L"C:\\rel"] = {{L"a.exe", false}, {L"readme.txt", false}, {L"sub", true}, {L"b.exe", false}};
+    disk.folders[L"C:\\rel"] = {{L"a.exe", false},         {L"readme.txt", false}, {L"sub", true},
+                                {L"a_zandrel_bak.exe", false}, {L"b.exe", false},      {L"B_ZANDREL_BAK.EXE", false}};
     disk.folders[L"C:\\rel\\sub"] = {{L"deep.exe", false}};
     disk.folders[L"D:\\"] = {{L"root.exe", false}};
     const auto files = disk.Files({L"C:\\x.exe", L"C:\\rel", L"c:\\REL\\A.EXE", L"C:\\x.exe", L"D:\\", L"C:\\notes.txt"});
     EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\x.exe", L"C:\\rel\\a.exe", L"C:\\rel\\b.exe", L"D:\\root.exe",
                                                 L"C:\\notes.txt"}))
-        << "a dropped file is taken whatever its type; a folder's sub-folders are not entered";
+        << "a dropped file is taken whatever its type; a folder's sub-folders and backups are not";
 }
 
 TEST(UpxReason, TheLastErrorLineWithoutItsFileName) {

@@ -33,7 +33,7 @@ TEST(Descrambler, StoredNamesAreDistinctAndSettingsNamesUseVariant4) {
             }
         }
     }
-    EXPECT_EQ(values.size(), 12u);
+    EXPECT_EQ(values.size(), 13u);
 }
 
 TEST(Descrambler, LastByteGivesFirstCharacter) {
