@@ -1,5 +1,7 @@
 #include "console/MsgOut.h"
 
+#include <commctrl.h>
+
 #include "app/globals.h"
 #include "app/settings.h"
 #include "app/stored_values.h"
@@ -10,6 +12,17 @@ namespace {
 
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+// Escape in the memo closes the window, as its close button does (and stops a batch).
+LRESULT CALLBACK EscapeCloses(HWND memo, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        PostMessageW(GetParent(memo), WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (msg == WM_GETDLGCODE && lParam && reinterpret_cast<const MSG*>(lParam)->wParam == VK_ESCAPE)
+        return DefSubclassProc(memo, msg, wParam, lParam) | DLGC_WANTMESSAGE;
+    return DefSubclassProc(memo, msg, wParam, lParam);
+}
 
 }  // namespace
 
@@ -24,6 +37,7 @@ TMessageOutput::TMessageOutput() {
                      {kBorderWidth, kBorderWidth, kClientWidth, kClientHeight}, scale_);
     // Output of any size must fit: lift the edit control's text limit.
     SendMessageW(memOutput.Handle(), EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(memOutput.Handle(), EscapeCloses, 1, 0);
     Layout();
     try {
         FormCreate();

@@ -152,6 +152,39 @@ TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {
     EXPECT_FALSE(batch.Holds(second));
 }
 
+TEST_F(Batch, UpxErrorsReadOnlyFilesAndFilesGoneBeforeTheirTurnAreReportedAndLeftAsTheyWere) {
+    const auto first = Program(L"first.exe", 1200), readOnly = Program(L"locked.exe", 1300),
+               failing = Program(L"fails.exe", 1400), vanishing = Program(L"vanishing.exe", 1500);
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string lockedBytes = ReadBytes(readOnly), failingBytes = ReadBytes(failing);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"300");
+    batch.Start({first, readOnly, failing, vanishing}, Form(), 1);
+    DeleteFileW(vanishing.c_str());  // while the first file is worked on
+    // UPX cannot write the third file.
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (batch.Outcomes()[1].result == BatchResult::NotDone && !done && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        PumpMessages();
+    }
+    EnvSwitch failWrite(L"STANDIN_FAIL_WRITE", L"1");
+    ASSERT_TRUE(WaitDone());
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(finished[0].result, BatchResult::Done);
+    EXPECT_EQ(finished[1].result, BatchResult::Error) << "a read-only file cannot be replaced in place";
+    EXPECT_FALSE(finished[1].reason.empty());
+    EXPECT_EQ(ReadBytes(readOnly), lockedBytes);
+    EXPECT_EQ(finished[2].result, BatchResult::Error);
+    EXPECT_NE(finished[2].reason.find(L"IOException"), std::wstring::npos) << "UPX's own reason: "
+                                                                            << Narrow(finished[2].reason);
+    EXPECT_EQ(ReadBytes(failing), failingBytes);
+    EXPECT_EQ(finished[3].result, BatchResult::Error) << "gone before its turn";
+    EXPECT_EQ(finished[3].sizeBefore, -1);
+    const auto left = Listing(dir.Path());
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) {
+        return n.find(L"~zandrel") == 0 || n.find(L".tmp") != std::wstring::npos;
+    })) << "no temporary is left";
+}
+
 TEST_F(Batch, ATestBatchChangesNoFile) {
     const auto packed = dir / L"packed.exe";
     WriteBytes(packed, kPacked);
@@ -253,6 +286,19 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
         EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
         EXPECT_EQ(ReadBytes(outcomes[i].path).rfind("ZSTNDPK\x1A", 0), 0u);
     }
+}
+
+TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {
+    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe");
+    form->edUPX.SetText(StandinPath());
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
+    ASSERT_TRUE(form->BatchRunning());
+    SendMessageW(messageOutput->memOutput.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_FALSE(messageOutput->Showing());
+    EXPECT_EQ(form->Batch()->Outcomes()[1].result, BatchResult::NotDone);
 }
 
 TEST_F(WindowBatch, TheStoredSettingLowersHowManyRunAtOnce) {
