@@ -96,7 +96,10 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
 }
 
 TfrmMain::~TfrmMain() {
-    batch_.reset();  // lets a UPX at work finish its file
+    closing_ = true;
+    if (MessageOutput) MessageOutput->OnClosed = nullptr;
+    FinishBatch();  // a UPX at work finishes its file (and its check) first
+    batch_.reset();
     Application::Instance().RemoveDialogWindow(Handle());
     Destroy();
     if (pmFavoriteDir) DestroyMenu(pmFavoriteDir);

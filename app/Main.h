@@ -126,7 +126,8 @@ public:
     // Runs one batch over the files and the files directly inside the folders (those the
     // filter takes); refused, with a message, while one runs or when the form's UPX or level fails.
     void StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind);
-    void StopBatch();  // the files UPX is working on finish; no other starts
+    void StopBatch();    // the files UPX is working on finish; no other starts
+    void FinishBatch();  // stops the batch and waits (messages flowing) until its UPX have ended
     bool BatchRunning() const;
     const TBatchRun* Batch() const { return batch_.get(); }
 
@@ -165,6 +166,7 @@ private:
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     std::unique_ptr<IJobHost> batchHost_;
     std::unique_ptr<TBatchRun> batch_;  // the last batch; destroyed (after its UPX ended) before the window
+    bool closing_ = false;              // being destroyed: no batch starts any more
     ULONGLONG splashShownAt_ = 0;
     Scaler scale_;
     UniqueFont font_;

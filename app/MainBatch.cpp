@@ -63,8 +63,13 @@ bool TfrmMain::FilterTakes(const std::wstring& name) const {
 bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
 void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
+    if (closing_) return;
     if (BatchRunning())
         return ShowError(L"A batch is running. Wait for its end, or stop it by closing the console window.");
+    // The console window belongs to one job at a time.
+    if (DosCommand1.Running())
+        return ShowError(L"UPX's output is still coming into the console window. Wait for its end, or close "
+                         L"the console window, then start the batch again.");
     JobForm form = ReadForm();
     form.testFlag = kind == BatchKind::Test;
     form.listFlag = kind == BatchKind::List;
@@ -72,7 +77,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     if (const auto refusal = BatchRefusal(form, *host); !refusal.empty()) return ShowError(refusal);
     const auto files = BatchFiles(
         dropped, [](const std::wstring& path) { return IsExistingFolder(path); }, ListFolder,
-        [this](const std::wstring& name) { return FilterTakes(name); });
+        [this](const std::wstring& name) { return FilterTakes(name); }, FileIdentity);
     if (files.empty()) return;
 
     batch_.reset();
@@ -99,6 +104,14 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
 
 void TfrmMain::StopBatch() {
     if (batch_) batch_->Stop();
+}
+
+void TfrmMain::FinishBatch() {
+    StopBatch();
+    while (BatchRunning()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Application::Instance().ProcessMessages();
+    }
 }
 
 }  // namespace zandrel

@@ -18,6 +18,15 @@
 #include "zandrel_texts.h"
 
 namespace zandrel {
+namespace {
+
+// While a batch runs the console window shows its output and nothing else.
+constexpr const wchar_t* kConsoleHeldByBatch =
+    L"The console window shows the batch that is running. Wait for its end, or stop it by closing the console "
+    L"window.";
+
+}  // namespace
+
 
 JobForm TfrmMain::ReadForm() const {
     JobForm form;
@@ -40,11 +49,12 @@ JobForm TfrmMain::ReadForm() const {
 void TfrmMain::btnStartClick() {
     const JobForm form = ReadForm();
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
-    // A file the running batch works on is left to it.
+    // A file the running batch works on is left to it, and its output keeps the console window.
     if (BatchRunning() && ((!form.source.empty() && batch_->Holds(form.source)) ||
                            (!form.target.empty() && batch_->Holds(form.target))))
         return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it by "
                          L"closing the console window.");
+    if (BatchRunning() && (form.testFlag || form.listFlag)) return ShowError(kConsoleHeldByBatch);
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.
@@ -57,6 +67,8 @@ void TfrmMain::btnStartClick() {
     request.commandLine = plan.commandLine;
     request.currentFolder = plan.files.currentFolder;
     if (!temporaries->Paths().empty()) request.beforeQuit = [temporaries] { temporaries->RemoveAll(); };
+    // A quit during this run must not end a batch's UPX half-way through a file.
+    request.atQuit = [this] { FinishBatch(); };
     RunOutcome outcome;
     if (plan.way == RunWay::Visible) {
         // UPX's console in front of a plain background over the whole work area.
@@ -210,6 +222,7 @@ void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOut
 
 void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
                                  std::span<const std::uint8_t> upxGone) {
+    if (BatchRunning()) return ShowError(kConsoleHeldByBatch);
     const auto upx = edUPX.Text();
     if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
     if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));

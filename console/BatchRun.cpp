@@ -35,6 +35,8 @@ struct TBatchRun::FileWork {
     JobPlan plan;                                // of the step running now
     std::shared_ptr<TemporaryFiles> temporaries;  // that step's working copies
     std::vector<std::wstring> lines;             // the heading, then UPX's output of every step
+    // A compress without Backup: a private copy of the file until UPX's test passes.
+    std::unique_ptr<TemporaryFiles> safety;
     bool complete = false;
 };
 
@@ -50,15 +52,18 @@ struct TBatchRun::Slot {
 TBatchRun::TBatchRun(IJobHost& host, std::wstring recordKey) : host_(host), recordKey_(std::move(recordKey)) {}
 
 TBatchRun::~TBatchRun() {
-    *alive_ = false;
-    // A UPX working on a file is let finish: ending it could leave the file half-written
-    // (UPX replaces a file by removing it and renaming its new one). Nothing else starts.
+    // A UPX working on a file is let finish, with the check and the restore that follow:
+    // ending it could leave the file half-written (UPX replaces a file by removing it and
+    // renaming its new one). Nothing else starts, and the owner hears no more.
+    OnFileShown = nullptr;
+    OnFinished = nullptr;
     stopping_ = true;
     for (auto& slot : slots_)
-        while (slot->command.Running()) {
+        while (slot->busy) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
             Application::Instance().ProcessMessages();
         }
+    *alive_ = false;
 }
 
 void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel) {
@@ -110,6 +115,12 @@ void TBatchRun::StartMore() {
             }
             work.plan = std::move(job.plan);
             for (const auto& note : RenamedNotes(work.plan.files)) work.lines.push_back(note);
+            if (Compresses(form_) && !form_.backup) {
+                // Without a backup, a result that fails its test could not be put back otherwise.
+                const std::wstring copy = host_.FreeTempName(FolderPart(outcome.path), FileNamePart(outcome.path));
+                if (!copy.empty() && host_.CopyFileNew(outcome.path, copy))
+                    work.safety = std::make_unique<TemporaryFiles>(std::vector<std::wstring>{copy}, recordKey_);
+            }
             Launch(*slot, index, false);
         }
     }
@@ -185,9 +196,16 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         if (!started || exitCode != 0) {
             outcome.result = BatchResult::Error;
             outcome.reason = upxSaid.empty() ? std::wstring(L"the packed file failed UPX's test") : upxSaid;
-            const std::wstring backup = BackupName(outcome.path);
-            if (form_.backup && host_.FileExists(backup) && host_.CopyFileReplacing(backup, outcome.path))
-                outcome.reason += L" (put back from its backup)";
+            // Put back through a copy moved into place: the file is never half-written.
+            const std::wstring original =
+                work.safety ? work.safety->Paths().front() : form_.backup ? BackupName(outcome.path) : std::wstring();
+            const std::wstring copy =
+                original.empty() ? std::wstring() : host_.FreeTempName(FolderPart(outcome.path), FileNamePart(outcome.path));
+            const bool putBack = !copy.empty() && host_.FileExists(original) && host_.CopyFileNew(original, copy) &&
+                                 host_.MoveReplacing(copy, outcome.path);
+            if (!putBack && !copy.empty()) host_.RemoveFile(copy);
+            outcome.reason += putBack ? L" (the file was put back as it was)"
+                                      : L" (the file could not be put back: it is left as UPX made it)";
         }
     }
     outcome.sizeAfter = FileSize(outcome.path);
@@ -196,6 +214,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
 }
 
 void TBatchRun::Complete(std::size_t index) {
+    work_[index]->safety.reset();
     work_[index]->complete = true;
     ShowReady();
 }

@@ -15,6 +15,8 @@ bool IsExistingFile(const std::wstring& path);    // a file, not a folder
 bool IsExistingFolder(const std::wstring& path);
 // True when both names open the same file (volume serial and file index).
 bool IsSameFile(const std::wstring& a, const std::wstring& b);
+// One file however its path is spelled: its volume and file index; empty when it cannot be opened.
+std::wstring FileIdentity(const std::wstring& path);
 // The folder of the running program, with a trailing separator.
 std::wstring ProgramFolder();
 

@@ -86,11 +86,15 @@ std::wstring ResultText(const BatchFileOutcome& file) {
 std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
                                      const std::function<bool(const std::wstring& path)>& isFolder,
                                      const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
-                                     const std::function<bool(const std::wstring& name)>& accept) {
+                                     const std::function<bool(const std::wstring& name)>& accept,
+                                     const std::function<std::wstring(const std::wstring& path)>& identity) {
     std::vector<std::wstring> files;
     std::unordered_set<std::wstring> taken;
     auto take = [&](const std::wstring& path) {
-        if (taken.insert(Folded(path)).second) files.push_back(path);
+        const auto slash = path.find_last_of(L"\\/:");
+        if (IsBackup(slash == std::wstring::npos ? path : path.substr(slash + 1))) return;
+        const std::wstring key = identity ? identity(path) : std::wstring();
+        if (taken.insert(key.empty() ? Folded(path) : key).second) files.push_back(path);
     };
     for (const auto& path : dropped) {
         if (!isFolder(path)) {
@@ -98,7 +102,7 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
             continue;
         }
         for (const auto& entry : list(path))
-            if (!entry.isFolder && accept(entry.name) && !IsBackup(entry.name)) take(Joined(path, entry.name));
+            if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
     }
     return files;
 }

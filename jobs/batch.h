@@ -20,12 +20,14 @@ struct FolderEntry {
 
 // The files of a batch, in the order given: a file as it is; a folder by the
 // files directly inside it that `accept` takes (by name), in the listing's
-// order, less the backup copies Start makes; nothing twice (names compare as
-// Windows compares them, case aside).
+// order. Never the backup copies Start makes (a batch would overwrite them),
+// and no file twice: `identity` tells one file by any of its spellings (empty:
+// names compare as Windows compares them, case aside).
 std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
                                      const std::function<bool(const std::wstring& path)>& isFolder,
                                      const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
-                                     const std::function<bool(const std::wstring& name)>& accept);
+                                     const std::function<bool(const std::wstring& name)>& accept,
+                                     const std::function<std::wstring(const std::wstring& path)>& identity = {});
 
 enum class BatchResult : std::uint8_t {
     NotDone,  // not started (the batch was stopped) or stopped while it ran

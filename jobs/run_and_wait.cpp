@@ -55,6 +55,7 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
                     WaitForSingleObject(pi.hProcess, 5000);
                     request.beforeQuit();
                 }
+                if (request.atQuit) request.atQuit();
                 ExitProcess(static_cast<UINT>(msg.wParam));
             }
             TranslateMessage(&msg);

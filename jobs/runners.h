@@ -18,6 +18,8 @@ struct RunRequest {
     // Set when the job works on temporary files: UPX then ends with the program,
     // and a quit request during the run ends UPX and calls this before the program ends.
     std::function<void()> beforeQuit;
+    // Called on a quit request during the run, just before the program ends (after beforeQuit).
+    std::function<void()> atQuit;
 };
 
 class IRunAndWait {

@@ -29,10 +29,22 @@ TEST(BatchFiles, FoldersGiveTheFilesDirectlyInsideThatTheFilterTakesAndNothingCo
                                 {L"a_zandrel_bak.exe", false}, {L"b.exe", false},      {L"B_ZANDREL_BAK.EXE", false}};
     disk.folders[L"C:\\rel\\sub"] = {{L"deep.exe", false}};
     disk.folders[L"D:\\"] = {{L"root.exe", false}};
-    const auto files = disk.Files({L"C:\\x.exe", L"C:\\rel", L"c:\\REL\\A.EXE", L"C:\\x.exe", L"D:\\", L"C:\\notes.txt"});
+    const auto files = disk.Files({L"C:\\x.exe", L"C:\\rel", L"c:\\REL\\A.EXE", L"C:\\x.exe", L"D:\\", L"C:\\notes.txt",
+                                   L"C:\\x_zandrel_bak.exe"});
     EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\x.exe", L"C:\\rel\\a.exe", L"C:\\rel\\b.exe", L"D:\\root.exe",
                                                 L"C:\\notes.txt"}))
-        << "a dropped file is taken whatever its type; a folder's sub-folders and backups are not";
+        << "a dropped file is taken whatever its type; a folder's sub-folders and any backup are not";
+}
+
+TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {
+    FakeDisk disk;
+    const auto identity = [](const std::wstring& path) {
+        return path == L"C:\\PROGRA~1\\app.exe" ? std::wstring(L"volume1:file7") : path == L"C:\\Program Files\\app.exe" ? std::wstring(L"volume1:file7") : std::wstring();
+    };
+    const auto files = BatchFiles(
+        {L"C:\\Program Files\\app.exe", L"C:\\PROGRA~1\\app.exe", L"C:\\other.exe"}, [](const std::wstring&) { return false; },
+        [](const std::wstring&) { return std::vector<FolderEntry>{}; }, [](const std::wstring&) { return true; }, identity);
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\Program Files\\app.exe", L"C:\\other.exe"}));
 }
 
 TEST(UpxReason, TheLastErrorLineWithoutItsFileName) {

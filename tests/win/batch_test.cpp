@@ -115,6 +115,17 @@ TEST_F(Batch, MixedFilesAreDoneInPlaceWithTheirNumbersFromTheDisk) {
         EXPECT_TRUE(has(i, L"[OK]")) << "and UPX's test of the result: " << i;
     }
     EXPECT_TRUE(has(1, L"AlreadyPackedException"));
+    // The totals row adds up the files done, as they are on disk now.
+    const auto summary = SummaryLines(finished);
+    const std::int64_t after = SizeOf(a) + SizeOf(omega) + SizeOf(c);
+    EXPECT_NE(summary[summary.size() - 2].find(L"\t" + [after] {
+        std::wstring digits = std::to_wstring(after), grouped;
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0) grouped += L',';
+            grouped += digits[i];
+        }
+        return grouped;
+    }() + L"\t"), std::wstring::npos) << Narrow(summary[summary.size() - 2]);
     EXPECT_TRUE(dialogs.boxes.empty()) << "a batch shows no box for a file";
 }
 
@@ -128,8 +139,25 @@ TEST_F(Batch, AResultThatFailsUpxsTestIsPutBackFromItsBackup) {
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     EXPECT_NE(finished[0].reason.find(L"CantUnpackException"), std::wstring::npos) << Narrow(finished[0].reason);
-    EXPECT_NE(finished[0].reason.find(L"backup"), std::wstring::npos);
+    EXPECT_NE(finished[0].reason.find(L"put back as it was"), std::wstring::npos) << Narrow(finished[0].reason);
     EXPECT_EQ(ReadBytes(file), original) << "no broken program is left behind";
+}
+
+TEST_F(Batch, WithoutBackupAResultThatFailsItsTestIsPutBackFromAPrivateCopy) {
+    const auto file = Program(L"app.exe", 2500), greek = Program(L"\u03a9mega.exe", 1800);
+    const std::string original = ReadBytes(file), originalGreek = ReadBytes(greek);
+    EnvSwitch damaged(L"STANDIN_FAIL_TEST", L"1");
+    auto form = Form();
+    form.backup = false;
+    batch.Start({file, greek}, form, 2);
+    ASSERT_TRUE(WaitDone());
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(finished[i].result, BatchResult::Error);
+        EXPECT_NE(finished[i].reason.find(L"put back as it was"), std::wstring::npos) << Narrow(finished[i].reason);
+    }
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(ReadBytes(greek), originalGreek) << "also for a name UPX cannot spell";
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup, no private copy left";
 }
 
 TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {
@@ -158,15 +186,9 @@ TEST_F(Batch, UpxErrorsReadOnlyFilesAndFilesGoneBeforeTheirTurnAreReportedAndLef
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string lockedBytes = ReadBytes(readOnly), failingBytes = ReadBytes(failing);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"300");
+    EnvSwitch failWrite(L"STANDIN_FAIL_WRITE", L"fails.exe");  // UPX cannot write the third file
     batch.Start({first, readOnly, failing, vanishing}, Form(), 1);
     DeleteFileW(vanishing.c_str());  // while the first file is worked on
-    // UPX cannot write the third file.
-    const ULONGLONG end = GetTickCount64() + 30000;
-    while (batch.Outcomes()[1].result == BatchResult::NotDone && !done && GetTickCount64() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        PumpMessages();
-    }
-    EnvSwitch failWrite(L"STANDIN_FAIL_WRITE", L"1");
     ASSERT_TRUE(WaitDone());
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(finished[0].result, BatchResult::Done);
@@ -286,6 +308,61 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
         EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
         EXPECT_EQ(ReadBytes(outcomes[i].path).rfind("ZSTNDPK\x1A", 0), 0u);
     }
+}
+
+TEST_F(WindowBatch, CtrlEnterDoesTheFormsJobAndCtrlAltEnterLists) {
+    Program(L"one.exe");
+    Program(L"two.exe");
+    form->edUPX.SetText(StandinPath());
+    list->SetPath(dir.Path());
+    for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
+    KeyUp(VK_RETURN, {VK_CONTROL});
+    ASSERT_TRUE(form->BatchRunning());
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_NE(Shown().find(L"2 files: 2 done"), std::wstring::npos) << Narrow(Shown());
+    EXPECT_EQ(ReadBytes(dir / L"one.exe").rfind("ZSTNDPK\x1A", 0), 0u) << "compressed, as the form says";
+    KeyUp(VK_RETURN, {VK_CONTROL, VK_MENU});
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_NE(Shown().find(L"level 6  win64/pe"), std::wstring::npos) << "UPX's list: " << Narrow(Shown());
+    EXPECT_EQ(Shown().find(L"Packed 1 file"), std::wstring::npos) << "a list packs nothing";
+    EXPECT_NE(Shown().find(L"2 files: 2 done"), std::wstring::npos) << Narrow(Shown());
+}
+
+TEST_F(WindowBatch, ItsTargetOrTheConsoleWindowRefuseOtherJobsWhileItRuns) {
+    const auto first = Program(L"first.exe"), other = Program(L"other.exe");
+    form->edUPX.SetText(StandinPath());
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, dir.Path()})), 0);
+    ASSERT_TRUE(form->BatchRunning());
+    form->edSource.SetText(other);
+    form->edTarget.SetText(first);  // another source, but onto a file of the batch
+    form->btnStart.Click();
+    form->btnUPXVersion.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"part of the batch"), std::wstring::npos);
+    EXPECT_NE(dialogs.boxes[1].text.find(L"shows the batch"), std::wstring::npos);
+    EXPECT_TRUE(runner.calls.empty());
+    ASSERT_TRUE(WaitForTheBatch());
+}
+
+TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
+    form->edUPX.SetText(StandinPath());
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"500");
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
+    ASSERT_TRUE(form->BatchRunning());
+    form.reset();  // the window goes while UPX works
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "no UPX is left running";
+    for (const auto& file : {first, second, third}) {
+        const std::string bytes = ReadBytes(file);
+        EXPECT_TRUE(bytes.rfind("ZSTNDPK\x1A", 0) == 0 || bytes == "MZ a program of some length")
+            << "packed or untouched, never half-written: " << Narrow(file);
+    }
+    const auto left = Listing(dir.Path());
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) {
+        return n.find(L"~zandrel") == 0 || n.find(L".tmp") != std::wstring::npos;
+    })) << "no temporary is left";
+    EXPECT_EQ(ReadBytes(first).rfind("ZSTNDPK\x1A", 0), 0u) << "the file at work was finished";
 }
 
 TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {

@@ -41,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    for (const auto* name : {L"notepad.exe", L"winver.exe", L"regedit.exe", L"cmd.exe"})
+    for (const auto* name : {L"notepad.exe", L"winver.exe", L"cmd.exe"})
         CopyFileW((std::wstring(system) + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
     const std::string packed("ZSTNDPK\x1A\x06 packed by an earlier run", 35);
     const HANDLE file = CreateFileW((folder + L"\\setup.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -23,6 +23,7 @@
 //                          precise system time (100 ns units) it was written at
 //   STANDIN_FAIL_TEST=1    a test (-t) of a packed file finds it damaged (exit 1)
 //   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
+//                          (any other text: only files whose name holds it)
 //                          (and removing) its temporary file
 #include <fcntl.h>
 #include <io.h>
@@ -76,6 +77,8 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>& data) {
     return ok;
 }
 
+std::string currentName;  // the file the job is on, as given
+
 bool WriteNew(const std::string& path, const std::vector<std::uint8_t>& data) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
@@ -83,7 +86,8 @@ bool WriteNew(const std::string& path, const std::vector<std::uint8_t>& data) {
     bool ok = data.empty() || (WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, nullptr) &&
                                put == data.size());
     CloseHandle(f);
-    if (ok && Env("STANDIN_FAIL_WRITE") == "1") ok = false;
+    const std::string fail = Env("STANDIN_FAIL_WRITE");
+    if (ok && !fail.empty() && (fail == "1" || currentName.find(fail) != std::string::npos)) ok = false;
     if (!ok) DeleteFileA(path.c_str());
     return ok;
 }
@@ -250,6 +254,7 @@ int main(int argc, char** argv) {
     };
     int done = 0;
     for (const auto& name : files) {
+        currentName = name;
         std::vector<std::uint8_t> data;
         if (!ReadAll(name, data)) {
             error(name, "FileNotFoundException: " + name + ": No such file or directory");
