@@ -17,15 +17,7 @@ namespace {
 
 using namespace zandrel;
 using zandrel::bench::Now;
-
-double OwnCpuMs() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& f) {
-        return static_cast<double>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e4;
-    };
-    return ms(kernel) + ms(user);
-}
+using zandrel::bench::OwnCpuMs;
 
 std::vector<std::wstring> FreshCopies(const std::wstring& folder, int count) {
     wchar_t system[MAX_PATH];

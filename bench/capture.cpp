@@ -20,17 +20,9 @@
 namespace {
 
 using zandrel::bench::Now;
+using zandrel::bench::OwnCpuMs;
 
 using namespace zandrel;
-
-double OwnCpuMs() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& f) {
-        return static_cast<double>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e4;
-    };
-    return ms(kernel) + ms(user);
-}
 
 unsigned long long PreciseTime() {
     FILETIME now;
