@@ -49,17 +49,6 @@ int JobsAtOnce(const std::wstring& settingsKey) {
 
 }  // namespace
 
-bool TfrmMain::FilterTakes(const std::wstring& name) const {
-    const int index = FilterComboBox1.ItemIndex();
-    if (index != 0 && index != 1) return true;
-    const auto dot = name.rfind(L'.');
-    std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
-    for (auto& c : extension)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return extension == Widen8(BytsToEncStr2(index == 0 ? std::span<const std::uint8_t>(texts::ExtDll)
-                                                        : std::span<const std::uint8_t>(texts::ExtExe)));
-}
-
 bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
 void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {

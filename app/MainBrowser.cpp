@@ -61,15 +61,19 @@ void TfrmMain::FilterComboBox1Click() {
 
 void TfrmMain::ShellDir1AddFile(TDirView*, TSearchRec& searchRec, bool& addFile) {
     if (searchRec.Attr & FILE_ATTRIBUTE_DIRECTORY) return;  // folders are always listed
+    if (!FilterTakes(searchRec.Name)) addFile = false;
+}
+
+bool TfrmMain::FilterTakes(const std::wstring& name) const {
     const int index = FilterComboBox1.ItemIndex();
-    if (index != 0 && index != 1) return;
+    if (index != 0 && index != 1) return true;
     // The stored extensions are decoded once: a big folder asks for every file.
     static const std::wstring extensions[2] = {Widen8(BytsToEncStr2(texts::ExtDll)), Widen8(BytsToEncStr2(texts::ExtExe))};
-    const auto dot = searchRec.Name.rfind(L'.');
-    std::wstring extension = dot == std::wstring::npos ? std::wstring() : searchRec.Name.substr(dot);
+    const auto dot = name.rfind(L'.');
+    std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
     for (auto& c : extension)
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (extension != extensions[index]) addFile = false;
+    return extension == extensions[index];
 }
 
 void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {
