@@ -1,4 +1,5 @@
 // Batch jobs with the UPX stand-in: real files, real UPX processes, several at once.
+#include "packed_format.h"
 #include "browser_fixture.h"
 #include "test_support.h"
 
@@ -14,9 +15,9 @@
 namespace zandrel::test {
 namespace {
 
-const std::string kPacked("ZSTNDPK\x1A\x06 packed program", 24);
+const std::string kPacked = standin::Pack("MZ packed program", 6);
 
-bool IsPacked(const std::wstring& path) { return ReadBytes(path).rfind("ZSTNDPK\x1A", 0) == 0; }
+bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
 
 std::int64_t SizeOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -255,7 +256,7 @@ TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
     EXPECT_TRUE(messageOutput->Showing());
     ASSERT_TRUE(WaitForTheBatch());
     for (const auto& file : {one, two, folder / L"inside.exe"}) {
-        EXPECT_EQ(ReadBytes(file).rfind("ZSTNDPK\x1A", 0), 0u) << Narrow(file);
+        EXPECT_TRUE(IsPacked(file)) << Narrow(file);
         EXPECT_NE(Shown().find(L"---- " + file), std::wstring::npos) << Narrow(file);
     }
     EXPECT_EQ(ReadBytes(folder / L"readme.txt"), "not a program") << "the filter takes programs only";
@@ -267,7 +268,7 @@ TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
 
 TEST_F(WindowBatch, CtrlShiftEnterTestsTheListsSelection) {
     const auto packed = dir / L"packed.exe";
-    WriteBytes(packed, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    WriteBytes(packed, standin::Pack("MZ packed", 6));
     Program(L"plain.exe");
     form->edUPX.SetText(StandinPath());
     list->SetPath(dir.Path());
@@ -306,7 +307,7 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
     EXPECT_EQ(ReadBytes(last), untouched);
     for (std::size_t i = 0; i + 1 < outcomes.size(); ++i) {
         EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
-        EXPECT_EQ(ReadBytes(outcomes[i].path).rfind("ZSTNDPK\x1A", 0), 0u);
+        EXPECT_TRUE(IsPacked(outcomes[i].path));
     }
 }
 
@@ -320,7 +321,7 @@ TEST_F(WindowBatch, CtrlEnterDoesTheFormsJobAndCtrlAltEnterLists) {
     ASSERT_TRUE(form->BatchRunning());
     ASSERT_TRUE(WaitForTheBatch());
     EXPECT_NE(Shown().find(L"2 files: 2 done"), std::wstring::npos) << Narrow(Shown());
-    EXPECT_EQ(ReadBytes(dir / L"one.exe").rfind("ZSTNDPK\x1A", 0), 0u) << "compressed, as the form says";
+    EXPECT_TRUE(IsPacked(dir / L"one.exe")) << "compressed, as the form says";
     KeyUp(VK_RETURN, {VK_CONTROL, VK_MENU});
     ASSERT_TRUE(WaitForTheBatch());
     EXPECT_NE(Shown().find(L"level 6  win64/pe"), std::wstring::npos) << "UPX's list: " << Narrow(Shown());
@@ -355,14 +356,14 @@ TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
     EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "no UPX is left running";
     for (const auto& file : {first, second, third}) {
         const std::string bytes = ReadBytes(file);
-        EXPECT_TRUE(bytes.rfind("ZSTNDPK\x1A", 0) == 0 || bytes == "MZ a program of some length")
+        EXPECT_TRUE(standin::IsPacked(bytes) || bytes == "MZ a program of some length")
             << "packed or untouched, never half-written: " << Narrow(file);
     }
     const auto left = Listing(dir.Path());
     EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) {
         return n.find(L"~zandrel") == 0 || n.find(L".tmp") != std::wstring::npos;
     })) << "no temporary is left";
-    EXPECT_EQ(ReadBytes(first).rfind("ZSTNDPK\x1A", 0), 0u) << "the file at work was finished";
+    EXPECT_TRUE(IsPacked(first)) << "the file at work was finished";
 }
 
 TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "packed_format.h"
 #include "app/descrambler.h"
 #include "console/DosCommand.h"
 #include "framework/application.h"
@@ -360,7 +361,7 @@ TEST_F(RealConsole, ALineShowsBeforeTheNextIsWritten) {
 TEST_F(RealConsole, UpxsOutputShowsTheLettersOfItsCodePage) {
     TempDir dir(L"zc");
     const auto file = dir / L"\u00dcbung \u00e9t\u00e9.exe";
-    WriteBytes(file, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    WriteBytes(file, standin::Pack("MZ packed", 6));
     form->edUPX.SetText(StandinPath());
     form->edSource.SetText(file);
     form->btnList.Click();
@@ -378,7 +379,7 @@ TEST_F(MainWindowTest, ClosingTheProgramDuringACapturedRunEndsUpxAndLeavesNothin
     MakeWindow();
     TempDir dir(L"zc");
     const auto file = dir / L"\u03a9mega.exe";
-    WriteBytes(file, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    WriteBytes(file, standin::Pack("MZ packed", 6));
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
     form->edUPX.SetText(StandinPath());
     form->edSource.SetText(file);

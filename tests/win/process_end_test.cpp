@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "packed_format.h"
 #include "app/descrambler.h"
 #include "console/DosCommand.h"
 #include "framework/files.h"
@@ -16,7 +17,7 @@ namespace zandrel::test {
 namespace {
 
 constexpr const wchar_t* kDirVariable = L"ZANDREL_CHILD_DIR";
-const std::string kPacked = std::string("ZSTNDPK\x1A\x06 packed bytes", 22);
+const std::string kPacked = standin::Pack("MZ packed bytes", 6);
 
 std::wstring ChildDir() {
     wchar_t buffer[1024];

@@ -3,6 +3,7 @@
 // work through the names Zandrel gives it.
 #include <gtest/gtest.h>
 
+#include "packed_format.h"
 #include "app/descrambler.h"
 #include "framework/files.h"
 #include "console/DosCommand.h"
@@ -16,7 +17,7 @@ namespace {
 
 std::wstring Message(std::span<const std::uint8_t> stored) { return Widen8(BytsToEncStr2(stored)); }
 
-bool IsPacked(const std::string& bytes) { return bytes.rfind(std::string("ZSTNDPK\x1A", 8), 0) == 0; }
+bool IsPacked(const std::string& bytes) { return standin::IsPacked(bytes); }
 
 std::string Read(const std::wstring& path) { return ReadBytes(ApiPath(path)); }
 
@@ -242,7 +243,7 @@ TEST_F(MainWindowTest, AJobInPlaceOnAShortNameKeepsTheFilesOwnName) {
 TEST(StandIn, BehavesLikeUpxForWindowsWithNames) {
     TempDir dir(L"zs");
     const auto omega = dir / L"\u03a9mega.exe";
-    Write(omega, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    Write(omega, standin::Pack("MZ packed", 6));
     TDosCommand upx;
     upx.CommandLine = L"\"" + StandinPath() + L"\" -t \"" + omega + L"\"";
     upx.Execute();
@@ -254,7 +255,7 @@ TEST(StandIn, BehavesLikeUpxForWindowsWithNames) {
 
     // It prints names in the ANSI code page: \u00dc is the one byte 0xDC.
     const auto uebung = dir / L"\u00dcbung.exe";
-    Write(uebung, std::string("ZSTNDPK\x1A\x06 packed", 16));
+    Write(uebung, standin::Pack("MZ packed", 6));
     upx.CommandLine = L"\"" + StandinPath() + L"\" -l \"" + uebung + L"\"";
     upx.Execute();
     ASSERT_TRUE(WaitIdle(upx));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "packed_format.h"
 #include "app/Main.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
@@ -43,7 +44,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     for (const auto* name : {L"notepad.exe", L"winver.exe", L"cmd.exe"})
         CopyFileW((std::wstring(system) + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
-    const std::string packed("ZSTNDPK\x1A\x06 packed by an earlier run", 35);
+    const std::string packed = standin::Pack("MZ packed by an earlier run", 6);
     const HANDLE file = CreateFileW((folder + L"\\setup.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD put = 0;
     WriteFile(file, packed.data(), static_cast<DWORD>(packed.size()), &put, nullptr);

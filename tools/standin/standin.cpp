@@ -6,9 +6,14 @@
 // through the ANSI code page (a name that code page cannot spell arrives
 // best-fit mapped or as '?', and is then not found), opens files with the
 // narrow file functions (so paths past MAX_PATH fail), prints names as ANSI
-// bytes through the C runtime's standard streams, and does a job in place by
-// writing a temporary file, removing the original and renaming the temporary
-// file to the name it was given.
+// bytes through the C runtime's standard streams, holds its input open
+// against other writers while it works, refuses a read-only file it would
+// rewrite in place, and does a job in place as UPX does: the output goes to a
+// new file named like the input with the extension ".upx" (or ".000" to
+// ".999" when that name is taken), written in pieces; then the input is
+// removed and the new file renamed to the input's name. A write that fails
+// (a full disk) removes the new file. A packed file looks to UPX's check as a
+// program UPX packed (packed_format.h), so "already packed" is decided alike.
 //
 // Test switches from the environment:
 //   STANDIN_LOG=path       append the received command line (one line, UTF-8)
@@ -25,19 +30,33 @@
 //   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
 //                          (any other text: only files whose name holds it)
 //                          (and removing) its temporary file
+// A job that writes a file passes these points, in this order:
+//   opened   the input is read and held open, nothing written yet
+//   half     half of the new file is written
+//   written  the new file is complete and closed; the input is still there
+//   removed  (in place) the input is removed; the new file is not renamed yet
+//   done     the job is finished
+//   STANDIN_DIE_AT=point   the stand-in dies there, as a crashed UPX does
+//                          (exit code 0xC0000005, nothing cleaned up)
+//   STANDIN_PAUSE_AT=point with STANDIN_SIGNAL=path: at that point it writes the
+//                          point's name into that file and waits until the file
+//                          is gone (at most two minutes), then goes on
+//   STANDIN_POINT_FILE=t   only the file whose name holds t stops at the points
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
-namespace {
+#include "packed_format.h"
 
-const char kMagic[8] = {'Z', 'S', 'T', 'N', 'D', 'P', 'K', 0x1A};
+namespace {
 
 // Through the C runtime, as UPX does: its standard streams are the ones the
 // runtime takes at start-up, which is where a parent's start-up record matters.
@@ -64,75 +83,102 @@ std::string Env(const char* name) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool ReadAll(const std::string& path, std::vector<std::uint8_t>& data) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(f, &size);
-    data.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD got = 0;
-    const bool ok = data.empty() || (ReadFile(f, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) &&
-                                     got == data.size());
-    CloseHandle(f);
-    return ok;
-}
-
 std::string currentName;  // the file the job is on, as given
 
-bool WriteNew(const std::string& path, const std::vector<std::uint8_t>& data) {
+// A point of a job (see the list above): die there, or tell the test and wait.
+void Point(const char* name) {
+    const std::string only = Env("STANDIN_POINT_FILE");
+    if (!only.empty() && currentName.find(only) == std::string::npos) return;
+    if (Env("STANDIN_DIE_AT") == name) TerminateProcess(GetCurrentProcess(), 0xC0000005);
+    const std::string signal = Env("STANDIN_SIGNAL");
+    if (Env("STANDIN_PAUSE_AT") != name || signal.empty()) return;
+    HANDLE f = CreateFileA(signal.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                           0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    DWORD put = 0;
+    WriteFile(f, name, static_cast<DWORD>(lstrlenA(name)), &put, nullptr);
+    CloseHandle(f);
+    for (int waited = 0; waited < 120000 && Exists(signal); waited += 20) Sleep(20);
+}
+
+// The input, read whole and held open against other writers until the job is done.
+struct Input {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::string data;
+    void Close() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+    ~Input() { Close(); }
+};
+
+bool Open(const std::string& path, Input& input) {
+    input.handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (input.handle == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(input.handle, &size);
+    input.data.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    return input.data.empty() || (ReadFile(input.handle, input.data.data(), static_cast<DWORD>(input.data.size()),
+                                           &got, nullptr) &&
+                                  got == input.data.size());
+}
+
+// A new file written in pieces, so a full disk stops it half-way; a failed one is removed.
+bool WriteNew(const std::string& path, const std::string& data) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    bool ok = data.empty() || (WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, nullptr) &&
-                               put == data.size());
+    auto write = [f, &data](std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at < to; at += 64 * 1024) {
+            const DWORD n = static_cast<DWORD>(std::min<std::size_t>(64 * 1024, to - at));
+            DWORD put = 0;
+            if (!WriteFile(f, data.data() + at, n, &put, nullptr) || put != n) return false;
+        }
+        return true;
+    };
+    bool ok = write(0, data.size() / 2);
+    if (ok) {
+        FlushFileBuffers(f);
+        Point("half");
+        ok = write(data.size() / 2, data.size());
+    }
+    ok = FlushFileBuffers(f) && ok;
     CloseHandle(f);
     const std::string fail = Env("STANDIN_FAIL_WRITE");
     if (ok && !fail.empty() && (fail == "1" || currentName.find(fail) != std::string::npos)) ok = false;
     if (!ok) DeleteFileA(path.c_str());
+    if (ok) Point("written");
     return ok;
 }
 
-// The way UPX writes a file in place: a temporary file beside it, then the
-// original removed and the temporary file renamed to the name it was given.
-bool ReplaceInPlace(const std::string& path, const std::vector<std::uint8_t>& data) {
+// UPX's name for the new file of a job in place: the extension replaced by
+// ".upx", or ".000" to ".999" when that is taken.
+std::string TempNameFor(const std::string& path) {
     const auto sep = path.find_last_of("\\/:");
-    const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
-    std::string tempPath;
-    for (unsigned n = 0; tempPath.empty() || Exists(tempPath); ++n) {
-        if (n == 100) return false;
-        char temp[64];
-        wsprintfA(temp, "upx%05lu%02u.tmp", GetCurrentProcessId() % 100000, n);
-        tempPath = folder + temp;
+    const auto dot = path.find_last_of('.');
+    const std::string stem = dot != std::string::npos && (sep == std::string::npos || dot > sep) ? path.substr(0, dot)
+                                                                                                  : path;
+    if (!Exists(stem + ".upx")) return stem + ".upx";
+    for (int n = 0; n < 1000; ++n) {
+        char ext[8];
+        wsprintfA(ext, ".%03d", n);
+        if (!Exists(stem + ext)) return stem + ext;
     }
-    if (!WriteNew(tempPath, data)) return false;
+    return {};
+}
+
+// The way UPX writes a file in place: a new file beside it, then the input
+// removed and the new file renamed to the name it was given.
+bool ReplaceInPlace(const std::string& path, const std::string& data, Input& input) {
+    const std::string temp = TempNameFor(path);
+    if (temp.empty() || !WriteNew(temp, data)) return false;
+    input.Close();
     if (!DeleteFileA(path.c_str())) {
-        DeleteFileA(tempPath.c_str());
+        DeleteFileA(temp.c_str());
         return false;
     }
-    return MoveFileA(tempPath.c_str(), path.c_str()) != FALSE;
-}
-
-bool IsPacked(const std::vector<std::uint8_t>& d) {
-    return d.size() >= sizeof kMagic + 1 && std::equal(kMagic, kMagic + sizeof kMagic, d.begin());
-}
-
-// The "packing": a level byte after the magic, then every byte mixed with a
-// position-dependent key. Reversible, and never the identity.
-std::uint8_t Key(std::size_t i, std::uint8_t level) { return static_cast<std::uint8_t>((i * 31 + 7) ^ (level * 17)); }
-
-std::vector<std::uint8_t> Pack(const std::vector<std::uint8_t>& plain, std::uint8_t level) {
-    std::vector<std::uint8_t> out(kMagic, kMagic + sizeof kMagic);
-    out.push_back(level);
-    for (std::size_t i = 0; i < plain.size(); ++i) out.push_back(plain[i] ^ Key(i, level));
-    return out;
-}
-
-std::vector<std::uint8_t> Unpack(const std::vector<std::uint8_t>& packed) {
-    const std::uint8_t level = packed[sizeof kMagic];
-    std::vector<std::uint8_t> out;
-    for (std::size_t i = sizeof kMagic + 1; i < packed.size(); ++i)
-        out.push_back(packed[i] ^ Key(i - sizeof kMagic - 1, level));
-    return out;
+    Point("removed");
+    return MoveFileA(temp.c_str(), path.c_str()) != FALSE;
 }
 
 void TestOutput() {
@@ -189,30 +235,108 @@ int Usage() {
     return 0;
 }
 
+void LogCommandLine() {
+    const auto log = Env("STANDIN_LOG");
+    if (log.empty()) return;
+    HANDLE f = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    const auto line = Utf8(GetCommandLineW()) + "\n";
+    DWORD put = 0;
+    WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+    CloseHandle(f);
+}
+
+enum class Mode { Compress, Decompress, Test, List };
+
+struct Job {
+    Mode mode = Mode::Compress;
+    int quiet = 0;
+    std::uint8_t level = 7;
+    std::string output;
+    std::vector<std::string> files;
+    int result = 0;
+    int done = 0;
+
+    void Error(const std::string& name, const std::string& what) {
+        Err("upx: " + name + ": " + what + "\r\n");
+        result = 1;
+    }
+    void Warning(const std::string& name, const std::string& what) {
+        Err("upx: " + name + ": " + what + "\r\n");
+        if (result == 0) result = 2;
+    }
+    // A new file with -o, else the file itself, rewritten in place.
+    bool Store(const std::string& file, const std::string& data, Input& input) const {
+        return output.empty() ? ReplaceInPlace(file, data, input) : WriteNew(output, data);
+    }
+    void Rewrite(const std::string& name, Input& input, bool packed);
+    void Read(const std::string& name, const Input& input, bool packed);
+    void One(const std::string& name);
+};
+
+// Compress or decompress.
+void Job::Rewrite(const std::string& name, Input& input, bool packed) {
+    const bool compress = mode == Mode::Compress;
+    // Before anything else, as UPX does: a file it would rewrite in place must be writable.
+    if (output.empty() && (GetFileAttributesA(name.c_str()) & FILE_ATTRIBUTE_READONLY))
+        return Error(name, "IOException: file is write protected -- skipped");
+    if (compress && packed) return Warning(name, "AlreadyPackedException: already packed by UPX");
+    if (!compress && !packed) return Warning(name, "NotPackedException: not packed by UPX");
+    if (!output.empty() && Exists(output)) return Error(name, "Exception: output file " + output + " exists");
+    const std::string out = compress ? standin::Pack(input.data, level) : standin::Unpack(input.data);
+    if (!compress && out.empty() && input.data.size() > standin::kPayloadAt)
+        return Error(name, "CantUnpackException: not packed by this stand-in");
+    const auto target = output.empty() ? name : output;
+    if (!Store(name, out, input)) return Error(name, "IOException: cannot write " + target);
+    Point("done");
+    char row[1024];
+    const auto [bigger, smaller] = compress ? std::pair(input.data.size(), out.size()) : std::pair(out.size(), input.data.size());
+    wsprintfA(row, "%10u %s%10u  %s  win64/pe  %s\r\n", static_cast<unsigned>(bigger), compress ? "->" : "<-",
+              static_cast<unsigned>(smaller), compress ? "packed" : "unpacked", target.c_str());
+    if (quiet < 3) Out(row);
+    ++done;
+}
+
+// Test or list.
+void Job::Read(const std::string& name, const Input& input, bool packed) {
+    if (!packed) return Warning(name, "NotPackedException: not packed by UPX");
+    if (mode == Mode::Test) {
+        if (Env("STANDIN_FAIL_TEST") == "1") return Error(name, "CantUnpackException: file is damaged");
+        if (quiet < 3) Out("testing " + name + " [OK]\r\n");
+    } else {
+        char row[1024];
+        wsprintfA(row, "%10u ->%10u  level %u  win64/pe  %s\r\n",
+                  static_cast<unsigned>(input.data.size() - standin::kPayloadAt), static_cast<unsigned>(input.data.size()),
+                  static_cast<unsigned>(static_cast<std::uint8_t>(input.data[standin::kLevelAt])), name.c_str());
+        if (quiet < 3) Out(row);
+    }
+    ++done;
+}
+
+void Job::One(const std::string& name) {
+    currentName = name;
+    Input input;
+    if (!Open(name, input)) return Error(name, "FileNotFoundException: " + name + ": No such file or directory");
+    Point("opened");
+    const bool packed = standin::IsPacked(input.data);
+    if (mode == Mode::Compress || mode == Mode::Decompress)
+        Rewrite(name, input, packed);
+    else
+        Read(name, input, packed);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Line ends are written as UPX's runtime writes them: CR LF, byte for byte.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    if (const auto log = Env("STANDIN_LOG"); !log.empty()) {
-        HANDLE f = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_ALWAYS, 0, nullptr);
-        if (f != INVALID_HANDLE_VALUE) {
-            const auto line = Utf8(GetCommandLineW()) + "\n";
-            DWORD put = 0;
-            WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
-            CloseHandle(f);
-        }
-    }
+    LogCommandLine();
     if (const auto ms = Env("STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::strtoul(ms.c_str(), nullptr, 10));
     TestOutput();
 
-    enum class Mode { Compress, Decompress, Test, List } mode = Mode::Compress;
-    int quiet = 0;
-    std::uint8_t level = 7;
-    std::string output;
-    std::vector<std::string> files;
+    Job job;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--version" || a == "-V") {
@@ -220,121 +344,33 @@ int main(int argc, char** argv) {
             return Finish(0);
         }
         if (a == "-h" || a == "--help" || a == "-?") return Finish(Usage());
-        if (a == "-d") mode = Mode::Decompress;
-        else if (a == "-t") mode = Mode::Test;
-        else if (a == "-l") mode = Mode::List;
-        else if (a == "-q" || a == "-qq" || a == "-qqq") quiet = static_cast<int>(a.size()) - 1;
-        else if (a == "--best") level = 10;
-        else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') level = static_cast<std::uint8_t>(a[1] - '0');
-        else if (a == "-o" && i + 1 < argc) output = argv[++i];
+        if (a == "-d") job.mode = Mode::Decompress;
+        else if (a == "-t") job.mode = Mode::Test;
+        else if (a == "-l") job.mode = Mode::List;
+        else if (a == "-q" || a == "-qq" || a == "-qqq") job.quiet = static_cast<int>(a.size()) - 1;
+        else if (a == "--best") job.level = 10;
+        else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') job.level = static_cast<std::uint8_t>(a[1] - '0');
+        else if (a == "-o" && i + 1 < argc) job.output = argv[++i];
         else if (!a.empty() && a[0] == '-') {
             Err("upx: " + a + ": unknown option\r\n");
             return Finish(1);
-        } else files.push_back(a);
+        } else job.files.push_back(a);
     }
-    if (files.empty()) {
+    if (job.files.empty()) {
         Out("Usage: upx [-123456789dlthVL] [-qvfk] [-o file] file..\r\n");
         return Finish(1);
     }
 
-    if (quiet < 1) Out("                     UPX stand-in 4.2.4 for Zandrel tests\r\n\r\n");
-
-    int result = 0;
-    auto error = [&result](const std::string& name, const std::string& what) {
-        Err("upx: " + name + ": " + what + "\r\n");
-        result = 1;
-    };
-    auto warning = [&result](const std::string& name, const std::string& what) {
-        Err("upx: " + name + ": " + what + "\r\n");
-        if (result == 0) result = 2;
-    };
-    // A new file with -o, else the file itself, rewritten in place.
-    auto store = [&output](const std::string& file, const std::vector<std::uint8_t>& data) {
-        return output.empty() ? ReplaceInPlace(file, data) : WriteNew(output, data);
-    };
-    int done = 0;
-    for (const auto& name : files) {
-        currentName = name;
-        std::vector<std::uint8_t> data;
-        if (!ReadAll(name, data)) {
-            error(name, "FileNotFoundException: " + name + ": No such file or directory");
-            continue;
-        }
-        const bool packed = IsPacked(data);
-        const auto target = output.empty() ? name : output;
-        char row[1024];
-        switch (mode) {
-            case Mode::Compress: {
-                if (packed) {
-                    warning(name, "AlreadyPackedException: already packed by UPX");
-                    continue;
-                }
-                if (!output.empty() && Exists(output)) {
-                    error(name, "Exception: output file " + output + " exists");
-                    continue;
-                }
-                const auto out = Pack(data, level);
-                if (!store(name, out)) {
-                    error(name, "IOException: cannot write " + target);
-                    continue;
-                }
-                wsprintfA(row, "%10u ->%10u  packed  win64/pe  %s\r\n", static_cast<unsigned>(data.size()),
-                          static_cast<unsigned>(out.size()), target.c_str());
-                if (quiet < 3) Out(row);
-                ++done;
-                break;
-            }
-            case Mode::Decompress: {
-                if (!packed) {
-                    warning(name, "NotPackedException: not packed by UPX");
-                    continue;
-                }
-                if (!output.empty() && Exists(output)) {
-                    error(name, "Exception: output file " + output + " exists");
-                    continue;
-                }
-                const auto out = Unpack(data);
-                if (!store(name, out)) {
-                    error(name, "IOException: cannot write " + target);
-                    continue;
-                }
-                wsprintfA(row, "%10u <-%10u  unpacked  win64/pe  %s\r\n", static_cast<unsigned>(out.size()),
-                          static_cast<unsigned>(data.size()), target.c_str());
-                if (quiet < 3) Out(row);
-                ++done;
-                break;
-            }
-            case Mode::Test:
-                if (!packed) {
-                    warning(name, "NotPackedException: not packed by UPX");
-                    continue;
-                }
-                if (Env("STANDIN_FAIL_TEST") == "1") {
-                    error(name, "CantUnpackException: file is damaged");
-                    continue;
-                }
-                if (quiet < 3) Out("testing " + name + " [OK]\r\n");
-                ++done;
-                break;
-            case Mode::List:
-                if (!packed) {
-                    warning(name, "NotPackedException: not packed by UPX");
-                    continue;
-                }
-                wsprintfA(row, "%10u ->%10u  level %u  win64/pe  %s\r\n", static_cast<unsigned>(data.size() - 9),
-                          static_cast<unsigned>(data.size()), static_cast<unsigned>(data[sizeof kMagic]), name.c_str());
-                if (quiet < 3) Out(row);
-                ++done;
-                break;
-        }
-    }
-    if (quiet < 2 && done > 0) {
-        const char* verb = mode == Mode::Compress ? "Packed" : mode == Mode::Decompress ? "Unpacked"
-                           : mode == Mode::Test   ? "Tested"
-                                                  : "Listed";
+    if (job.quiet < 1) Out("                     UPX stand-in 4.2.4 for Zandrel tests\r\n\r\n");
+    for (const auto& name : job.files) job.One(name);
+    if (job.quiet < 2 && job.done > 0) {
+        const char* verb = job.mode == Mode::Compress     ? "Packed"
+                           : job.mode == Mode::Decompress ? "Unpacked"
+                           : job.mode == Mode::Test       ? "Tested"
+                                                          : "Listed";
         char line[64];
-        wsprintfA(line, "\r\n%s %d file%s.\r\n", verb, done, done == 1 ? "" : "s");
+        wsprintfA(line, "\r\n%s %d file%s.\r\n", verb, job.done, job.done == 1 ? "" : "s");
         Out(line);
     }
-    return Finish(result);
+    return Finish(job.result);
 }
