@@ -53,6 +53,7 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     DosCommand1.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
         DosCommand1NewLine(sender, line, type);
     };
+    DosCommand1.OnTerminated = [this](TDosCommand* sender, DWORD exitCode) { DosCommand1Terminated(sender, exitCode); };
     DecodeStoredNames();
     // The splash first: the window is prepared while it holds, not before it shows. A stored
     // setting that cannot be read ends the preparation before its splash (its error is shown

@@ -103,6 +103,7 @@ public:
     void btnUPXHelpClick();
     void btnUPXVersionClick();
     void DosCommand1NewLine(TDosCommand* sender, const std::string& newLine, TOutputType outputType);
+    void DosCommand1Terminated(TDosCommand* sender, DWORD exitCode);
     void WMDropFiles(HDROP drop);
     void cbShellDrive1Change();
     void cbShellDrive1KeyUp(WORD key);
@@ -156,6 +157,9 @@ private:
     // Clears and shows the console window, then starts the captured run.
     void StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder = {},
                        const std::vector<std::wstring>& notes = {}, std::shared_ptr<void> keep = {});
+    RunOutcome RunVisible(RunRequest request);  // UPX's console in front of the background window
+    RunOutcome RunHidden(RunRequest request);   // behind the wait window, the main window disabled
+    bool StartWorksOn(const std::wstring& path) const;  // a Start running now works on this file
     void RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
                            std::span<const std::uint8_t> upxGone);
 
@@ -165,6 +169,7 @@ private:
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     std::unique_ptr<IJobHost> batchHost_;
+    std::vector<std::wstring> filesAtWork_;  // the sources and targets of the Starts running now
     std::unique_ptr<TBatchRun> batch_;  // the last batch; destroyed (after its UPX ended) before the window
     bool closing_ = false;              // being destroyed: no batch starts any more
     ULONGLONG splashShownAt_ = 0;

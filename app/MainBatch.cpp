@@ -72,6 +72,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     batch_.reset();
     batchHost_ = std::move(host);
     batch_ = std::make_unique<TBatchRun>(*batchHost_, SettingsKey + WorkingCopiesSubKey);
+    batch_->BusyElsewhere = [this](const std::wstring& path) { return StartWorksOn(path); };
     batch_->OnFileShown = [this, first = true](const std::vector<std::wstring>& lines) mutable {
         if (!MessageOutput) return;
         if (!first) MessageOutput->AppendLine(L"");  // a blank line between files

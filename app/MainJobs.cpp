@@ -3,6 +3,8 @@
 // console window's lines.
 #include "app/Main.h"
 
+#include <algorithm>
+
 #include "app/descrambler.h"
 #include "app/globals.h"
 #include "app/settings.h"
@@ -12,6 +14,7 @@
 #include "framework/files.h"
 #include "jobs/Back.h"
 #include "jobs/hrglass.h"
+#include "jobs/file_safety.h"
 #include "jobs/job_command.h"
 #include "jobs/job_host.h"
 #include "jobs/temporary_files.h"
@@ -46,6 +49,33 @@ JobForm TfrmMain::ReadForm() const {
     return form;
 }
 
+namespace {
+
+// One file by name or on disk; where the disk cannot tell, the same (the safe side).
+bool SameFileOrName(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    const std::wstring fa = FullPathOf(a), fb = FullPathOf(b);
+    if (CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    return SameFileOnDisk(a, b).value_or(true);
+}
+
+// The files of a Start, noted while it runs.
+struct AtWork {
+    std::vector<std::wstring>& files;
+    std::size_t count;
+    AtWork(std::vector<std::wstring>& list, std::initializer_list<std::wstring> these) : files(list), count(these.size()) {
+        files.insert(files.end(), these);
+    }
+    ~AtWork() { files.resize(files.size() - count); }
+};
+
+}  // namespace
+
+bool TfrmMain::StartWorksOn(const std::wstring& path) const {
+    return std::any_of(filesAtWork_.begin(), filesAtWork_.end(),
+                       [&](const std::wstring& file) { return SameFileOrName(file, path); });
+}
+
 void TfrmMain::btnStartClick() {
     const JobForm form = ReadForm();
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
@@ -55,6 +85,9 @@ void TfrmMain::btnStartClick() {
         return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it by "
                          L"closing the console window.");
     if (BatchRunning() && (form.testFlag || form.listFlag)) return ShowError(kConsoleHeldByBatch);
+    // A visible run leaves the window usable: a second Start on the same file waits for the first.
+    if (!form.testFlag && !form.listFlag && (StartWorksOn(form.source) || StartWorksOn(form.target)))
+        return ShowError(L"A job is still working on this file. Wait until UPX has ended, then start again.");
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.
@@ -63,45 +96,50 @@ void TfrmMain::btnStartClick() {
         StartCaptured(plan.commandLine, plan.files.currentFolder, RenamedNotes(plan.files), temporaries);
         return;
     }
+    const AtWork atWork(filesAtWork_, {form.source, form.target});
     RunRequest request;
     request.commandLine = plan.commandLine;
     request.currentFolder = plan.files.currentFolder;
+    request.mayEnd = plan.files.writesOnlyTemporaries;
     if (!temporaries->Paths().empty()) request.beforeQuit = [temporaries] { temporaries->RemoveAll(); };
     // A quit during this run must not end a batch's UPX half-way through a file.
     request.atQuit = [this] { FinishBatch(); };
-    RunOutcome outcome;
-    if (plan.way == RunWay::Visible) {
-        // UPX's console in front of a plain background over the whole work area.
-        TDosBoxBack back(Handle());
-        back.ShowCovering(Handle());
-        request.showCommand = SW_SHOW;
-        request.lingerMs = 5000;
-        outcome = deps_.runner->RunAndWait(request);
-    } else {
-        if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
-        Thourglass wait(Handle());
-        // Leaving this block closes the wait window, then enables the main window again,
-        // also when the run fails.
-        struct Enable {
-            HWND main;
-            Thourglass& wait;
-            HWND focused;
-            ~Enable() {
-                wait.Destroy();
-                EnableWindow(main, TRUE);
-                // Disabling took the focus away, and no activation brings it back.
-                if (focused && IsWindow(focused) && IsChild(main, focused)) ::SetFocus(focused);
-            }
-        } enable{Handle(), wait, GetFocus()};
-        EnableWindow(Handle(), FALSE);
-        ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
-        UpdateWindow(wait.Handle());
-        wait.Play();
-        request.showCommand = SW_HIDE;
-        request.lingerMs = 0;
-        outcome = deps_.runner->RunAndWait(request);
-    }
+    const RunOutcome outcome = plan.way == RunWay::Visible ? RunVisible(request) : RunHidden(request);
     FinishJob(plan, outcome, host);
+}
+
+RunOutcome TfrmMain::RunVisible(RunRequest request) {
+    // UPX's console in front of a plain background over the whole work area.
+    TDosBoxBack back(Handle());
+    back.ShowCovering(Handle());
+    request.showCommand = SW_SHOW;
+    request.lingerMs = 5000;
+    return deps_.runner->RunAndWait(request);
+}
+
+RunOutcome TfrmMain::RunHidden(RunRequest request) {
+    if (MessageOutput && MessageOutput->Showing()) MessageOutput->Hide();
+    Thourglass wait(Handle());
+    // Leaving this block closes the wait window, then enables the main window again,
+    // also when the run fails.
+    struct Enable {
+        HWND main;
+        Thourglass& wait;
+        HWND focused;
+        ~Enable() {
+            wait.Destroy();
+            EnableWindow(main, TRUE);
+            // Disabling took the focus away, and no activation brings it back.
+            if (focused && IsWindow(focused) && IsChild(main, focused)) ::SetFocus(focused);
+        }
+    } enable{Handle(), wait, GetFocus()};
+    EnableWindow(Handle(), FALSE);
+    ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(wait.Handle());
+    wait.Play();
+    request.showCommand = SW_HIDE;
+    request.lingerMs = 0;
+    return deps_.runner->RunAndWait(request);
 }
 
 void TfrmMain::btnTestClick() {
@@ -201,6 +239,15 @@ void TfrmMain::StartCaptured(const std::wstring& commandLine, const std::wstring
     deps_.console->SetCurrentFolder(currentFolder);
     deps_.console->KeepUntilEnded(std::move(keep));
     deps_.console->Execute();
+}
+
+void TfrmMain::DosCommand1Terminated(TDosCommand* sender, DWORD exitCode) {
+    // Only the end of the run the window shows, and only an end UPX does not give.
+    if (sender->Running() || sender->RunStatus() != TRunStatus::rsProcessEnded || UpxEndedNormally(exitCode)) return;
+    const std::wstring text = L"UPX did not end normally (exit code " + ExitCodeText(exitCode) +
+                              L"): what it wrote above may be incomplete.";
+    if (MessageOutput) MessageOutput->AppendLine(text);
+    ShowError(text);
 }
 
 void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {

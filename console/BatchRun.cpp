@@ -4,6 +4,7 @@
 
 #include "console/DosCommand.h"
 #include "framework/application.h"
+#include "jobs/file_safety.h"
 #include "jobs/temporary_files.h"
 
 namespace zandrel {
@@ -94,7 +95,7 @@ bool TBatchRun::Running() const { return running_; }
 bool TBatchRun::Holds(const std::wstring& path) const {
     if (!running_) return false;
     for (std::size_t i = 0; i < outcomes_.size(); ++i)
-        if (!work_[i]->complete && host_.SameFile(path, outcomes_[i].path)) return true;
+        if (!work_[i]->complete && host_.CompareFiles(path, outcomes_[i].path) != Sameness::Different) return true;
     return false;
 }
 
@@ -106,21 +107,28 @@ void TBatchRun::StartMore() {
             FileWork& work = *work_[index];
             work.lines = {L"---- " + outcome.path};
             outcome.sizeBefore = FileSize(outcome.path);
-            BatchJob job = PrepareBatchJob(form_, outcome.path, host_);
-            if (job.plan.way == RunWay::None) {
+            if (BusyElsewhere && BusyElsewhere(outcome.path)) {
                 outcome.result = BatchResult::Error;
-                outcome.reason = job.refusal;
+                outcome.reason = L"another job is working on this file";
+                Complete(index);
+                continue;
+            }
+            JobForm form = form_;
+            form.keepOriginal = Compresses(form_) && !form_.backup;
+            BatchJob job = PrepareBatchJob(form, outcome.path, host_);
+            if (job.plan.way == RunWay::None) {
+                outcome.result = job.plan.alreadyPacked ? BatchResult::AlreadyPacked : BatchResult::Error;
+                outcome.reason = job.plan.alreadyPacked ? std::wstring(L"nothing was changed") : job.refusal;
+                if (job.plan.alreadyPacked) outcome.sizeAfter = outcome.sizeBefore;
                 Complete(index);
                 continue;
             }
             work.plan = std::move(job.plan);
             for (const auto& note : RenamedNotes(work.plan.files)) work.lines.push_back(note);
-            if (Compresses(form_) && !form_.backup) {
-                // Without a backup, a result that fails its test could not be put back otherwise.
-                const std::wstring copy = host_.FreeTempName(FolderPart(outcome.path), FileNamePart(outcome.path));
-                if (!copy.empty() && host_.CopyFileNew(outcome.path, copy))
-                    work.safety = std::make_unique<TemporaryFiles>(std::vector<std::wstring>{copy}, recordKey_);
-            }
+            // Without a backup, a result that fails its test is put back from this copy.
+            if (!work.plan.privateCopy.empty())
+                work.safety = std::make_unique<TemporaryFiles>(std::vector<std::wstring>{work.plan.privateCopy},
+                                                               recordKey_, outcome.path);
             Launch(*slot, index, false);
         }
     }
@@ -145,6 +153,8 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     command.CommandLine = work.plan.commandLine;
     command.CurrentDirectory = work.plan.files.currentFolder;
     command.ReportStartFailure = false;
+    // A UPX writing the user's file is never ended half-way, not even with the program.
+    command.EndWithProgram = work.plan.files.writesOnlyTemporaries;
     command.OnNewLine = [this, &slot, alive = alive_](TDosCommand*, const std::string& line, TOutputType type) {
         if (!*alive) return;
         auto& lines = work_[slot.index]->lines;
@@ -174,47 +184,79 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     slot.busy = false;
     const RunOutcome run{started ? 0u : 1u, exitCode};
     const std::wstring upxSaid = UpxReason(slot.output);
+    bool good = false;
     if (!slot.check) {
         const std::wstring said = FinishBatchJob(work.plan, run, host_);
         work.temporaries.reset();
         outcome.result = started ? ResultOfExitCode(exitCode) : BatchResult::Error;
         if (outcome.result == BatchResult::Done && !said.empty()) outcome.result = BatchResult::Error;
-        if (outcome.result != BatchResult::Done) outcome.reason = upxSaid.empty() ? said : upxSaid;
+        // UPX's own words where it ended normally; what happened to the file where it did not.
+        if (outcome.result != BatchResult::Done)
+            outcome.reason = upxSaid.empty() || (started && !UpxEndedNormally(exitCode)) ? said : upxSaid;
         if (outcome.result == BatchResult::Done && Compresses(form_)) {
             // Done only once UPX's own test of the result passes.
             BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, host_);
             if (check.plan.way != RunWay::None) {
-                work.plan = std::move(check.plan);
+                work.plan.way = check.plan.way;
+                work.plan.commandLine = check.plan.commandLine;
+                work.plan.files = check.plan.files;
                 Launch(slot, index, true);
                 return;
             }
             outcome.result = BatchResult::Error;
-            outcome.reason = check.refusal;
+            outcome.reason = L"the packed file could not be tested: " + check.refusal;
+            outcome.reason += PutBack(index);
         }
+        good = outcome.result == BatchResult::Done;
     } else {
         work.temporaries.reset();
-        if (!started || exitCode != 0) {
+        good = started && exitCode == 0;
+        if (!good) {
             outcome.result = BatchResult::Error;
-            outcome.reason = upxSaid.empty() ? std::wstring(L"the packed file failed UPX's test") : upxSaid;
-            // Put back through a copy moved into place: the file is never half-written.
-            const std::wstring original =
-                work.safety ? work.safety->Paths().front() : form_.backup ? BackupName(outcome.path) : std::wstring();
-            const std::wstring copy =
-                original.empty() ? std::wstring() : host_.FreeTempName(FolderPart(outcome.path), FileNamePart(outcome.path));
-            const bool putBack = !copy.empty() && host_.FileExists(original) && host_.CopyFileNew(original, copy) &&
-                                 host_.MoveReplacing(copy, outcome.path);
-            if (!putBack && !copy.empty()) host_.RemoveFile(copy);
-            outcome.reason += putBack ? L" (the file was put back as it was)"
-                                      : L" (the file could not be put back: it is left as UPX made it)";
+            outcome.reason = !upxSaid.empty() ? upxSaid
+                             : started        ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
+                                              : std::wstring(L"UPX could not be started to test the packed file");
+            outcome.reason += PutBack(index);
         }
     }
+    outcome.reason += SettleOriginal(index, good);
     outcome.sizeAfter = FileSize(outcome.path);
     Complete(index);
     StartMore();
 }
 
+std::wstring TBatchRun::PutBack(std::size_t index) {
+    const std::wstring& path = outcomes_[index].path;
+    const std::wstring& original = work_[index]->plan.original;
+    // Through a copy moved into place: the file is never half-written.
+    const bool putBack = !original.empty() && host_.FileExists(original) &&
+                         ((host_.FileExists(path) && host_.SameContent(path, original)) ||
+                          CopyIntoPlace(original, path, true, host_));
+    return putBack ? L" (the file was put back as it was)"
+                   : L" (the file could not be put back: it is left as UPX made it)";
+}
+
+std::wstring TBatchRun::SettleOriginal(std::size_t index, bool fileIsGood) {
+    FileWork& work = *work_[index];
+    if (!work.safety) return {};
+    const std::wstring copy = work.plan.privateCopy, path = outcomes_[index].path;
+    // The private copy may be the only original left: it goes only once the file
+    // in place is known good or is the original again.
+    if (fileIsGood || (host_.FileExists(path) && host_.SameContent(path, copy))) {
+        work.safety.reset();
+        return {};
+    }
+    for (unsigned n = 1; n <= 99; ++n) {
+        const std::wstring name = BackupName(path, n);
+        if (host_.FileExists(name) || host_.FolderExists(name) || !host_.MoveNew(copy, name)) continue;
+        work.safety.reset();  // moved: nothing of it is removed, its note goes
+        return L"; the original is kept as " + name;
+    }
+    work.safety->Keep();
+    return L"; the original is kept as " + copy;
+}
+
 void TBatchRun::Complete(std::size_t index) {
-    work_[index]->safety.reset();
     work_[index]->complete = true;
     ShowReady();
 }

@@ -27,6 +27,8 @@ public:
     std::function<void(const std::vector<std::wstring>& lines)> OnFileShown;
     // Once every file is done or left undone; the summary's rows.
     std::function<void(const std::vector<BatchFileOutcome>& files)> OnFinished;
+    // Asked as each file's turn comes: another job (a Start) works on this file, so the batch leaves it.
+    std::function<bool(const std::wstring& path)> BusyElsewhere;
 
     // Starts the batch (nothing happens for an empty list or while one runs).
     void Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel);
@@ -45,6 +47,11 @@ private:
     void Launch(Slot& slot, std::size_t index, bool check);
     void Ended(Slot& slot, std::uint32_t exitCode, bool started);
     void Complete(std::size_t index);
+    // The file's original (backup or private copy) back in its place; the reason's ending.
+    std::wstring PutBack(std::size_t index);
+    // The private copy goes once the file is good or the original again; else it is kept
+    // under a backup name, which the returned reason's ending names.
+    std::wstring SettleOriginal(std::size_t index, bool fileIsGood);
     void ShowReady();
 
     IJobHost& host_;

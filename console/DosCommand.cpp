@@ -322,7 +322,7 @@ void TDosCommand::Execute() {
         if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
             job_.reset();
     }
-    run->job = job_.get();
+    run->job = EndWithProgram ? job_.get() : nullptr;
     run->inputLock = inputLock_;
     run->input = input_;
     run->runner = this;

@@ -69,6 +69,9 @@ public:
     DWORD PriorityClass = NORMAL_PRIORITY_CLASS;
     std::wstring CurrentDirectory;  // the child's current folder; empty: the program's own
     bool ReportStartFailure = true;  // a child that cannot start shows the standard error box
+    // The child ends with the program, however the program ends (a kill-on-close job).
+    // Off for a child that writes a user's file: ending it half-way could lose the file.
+    bool EndWithProgram = true;
     std::vector<std::string>* OutputTarget = nullptr;  // not owned
 
     std::vector<std::string> CapturedLines;  // every handed-over text of the current run

@@ -1,5 +1,8 @@
 #include "framework/files.h"
 
+#include <algorithm>
+#include <climits>
+#include <optional>
 #include <vector>
 
 namespace zandrel {
@@ -33,18 +36,98 @@ bool IsExistingFolder(const std::wstring& path) {
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring FileIdentity(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(ApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+namespace {
+
+// A handle that asks nothing of the file but its facts, and lets others do anything.
+UniqueHandle OpenForFacts(const std::wstring& path) {
+    HANDLE h = CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+// The volume and the file's id: the 128-bit id where the system has it (the
+// 64-bit index can repeat on network redirectors and ReFS), else the index.
+std::optional<std::wstring> IdentityOf(HANDLE file) {
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+        std::wstring text = std::to_wstring(id.VolumeSerialNumber) + L":";
+        static const wchar_t digits[] = L"0123456789abcdef";
+        for (const auto byte : id.FileId.Identifier) text += {digits[byte >> 4], digits[byte & 0xF]};
+        return text;
+    }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (file.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.get(), &info)) return {};
-    return std::to_wstring(info.dwVolumeSerialNumber) + L":" +
+    if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+    return std::to_wstring(info.dwVolumeSerialNumber) + L"/" +
            std::to_wstring((static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
-bool IsSameFile(const std::wstring& a, const std::wstring& b) {
-    const std::wstring ia = FileIdentity(a);
-    return !ia.empty() && ia == FileIdentity(b);
+bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace
+
+std::wstring FileIdentity(const std::wstring& path) {
+    const UniqueHandle file = OpenForFacts(path);
+    if (!file) return {};
+    return IdentityOf(file.get()).value_or(std::wstring());
+}
+
+std::optional<bool> SameFileOnDisk(const std::wstring& a, const std::wstring& b) {
+    // Both stay open while they are compared: an id freed by one file cannot be taken by another meanwhile.
+    const UniqueHandle first = OpenForFacts(a);
+    const DWORD firstError = first ? 0 : GetLastError();
+    const UniqueHandle second = OpenForFacts(b);
+    const DWORD secondError = second ? 0 : GetLastError();
+    if (!first || !second) {
+        if ((!first && Missing(firstError)) || (!second && Missing(secondError))) return false;
+        return std::nullopt;
+    }
+    const auto one = IdentityOf(first.get()), other = IdentityOf(second.get());
+    if (!one || !other) return std::nullopt;
+    return *one == *other;
+}
+
+namespace {
+
+UniqueHandle OpenToRead(const std::wstring& path) {
+    HANDLE h = CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+// Up to `count` bytes from where the file stands; fewer at its end, none on failure.
+std::string ReadSome(HANDLE file, std::size_t count) {
+    std::string bytes(count, '\0');
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(count), &got, nullptr)) got = 0;
+    bytes.resize(got);
+    return bytes;
+}
+
+}  // namespace
+
+bool SameFileContent(const std::wstring& a, const std::wstring& b) {
+    const UniqueHandle one = OpenToRead(a), other = OpenToRead(b);
+    LARGE_INTEGER size1{}, size2{};
+    if (!one || !other || !GetFileSizeEx(one.get(), &size1) || !GetFileSizeEx(other.get(), &size2) ||
+        size1.QuadPart != size2.QuadPart)
+        return false;
+    for (LONGLONG left = size1.QuadPart; left > 0;) {
+        const std::size_t piece = static_cast<std::size_t>(std::min<LONGLONG>(left, 1 << 20));
+        const std::string x = ReadSome(one.get(), piece), y = ReadSome(other.get(), piece);
+        if (x.size() != piece || x != y) return false;
+        left -= static_cast<LONGLONG>(piece);
+    }
+    return true;
+}
+
+std::string ReadFileBytes(const std::wstring& path, std::uint64_t offset, std::size_t count) {
+    const UniqueHandle file = OpenToRead(path);
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!file || offset > static_cast<std::uint64_t>(LLONG_MAX) || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN))
+        return {};
+    return ReadSome(file.get(), count);
 }
 
 std::wstring ProgramFolder() {

@@ -1,5 +1,7 @@
 #pragma once
 // File facts on the real disk, with long paths (past MAX_PATH) made usable.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "framework/win.h"
@@ -13,10 +15,15 @@ std::wstring ApiPath(const std::wstring& path);
 std::wstring FullPathOf(const std::wstring& path);
 bool IsExistingFile(const std::wstring& path);    // a file, not a folder
 bool IsExistingFolder(const std::wstring& path);
-// True when both names open the same file (volume serial and file index).
-bool IsSameFile(const std::wstring& a, const std::wstring& b);
-// One file however its path is spelled: its volume and file index; empty when it cannot be opened.
+// Whether both names open one file, compared by volume and file id with both
+// open at once; false when either does not exist; nullopt when it cannot be told.
+std::optional<bool> SameFileOnDisk(const std::wstring& a, const std::wstring& b);
+// One file however its path is spelled: its volume and file id; empty when it cannot be opened.
 std::wstring FileIdentity(const std::wstring& path);
+// Both files readable and byte for byte the same.
+bool SameFileContent(const std::wstring& a, const std::wstring& b);
+// Up to `count` bytes from `offset`; fewer at the file's end, none when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path, std::uint64_t offset, std::size_t count);
 // The folder of the running program, with a trailing separator.
 std::wstring ProgramFolder();
 

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "app/descrambler.h"
+#include "jobs/file_safety.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -13,20 +14,6 @@ std::wstring Folded(const std::wstring& path) {
     std::wstring folded = path;
     for (auto& c : folded) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
     return folded;
-}
-
-// A backup copy Start or a batch made (app_zandrel_bak.exe): a folder's batch leaves it alone.
-bool IsBackup(const std::wstring& name) {
-    const std::wstring folded = Folded(name);
-    const auto dot = folded.rfind(L'.');
-    const std::wstring stem = dot == std::wstring::npos ? folded : folded.substr(0, dot);
-    const std::wstring mark = L"_ZANDREL_BAK";
-    return stem.size() >= mark.size() && stem.compare(stem.size() - mark.size(), mark.size(), mark) == 0;
-}
-
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
-    return folder + L"\\" + name;
 }
 
 // Digits in groups of three: 1,234,567.
@@ -39,25 +26,10 @@ std::wstring Grouped(std::int64_t value) {
     return value < 0 ? L"-" + text : text;
 }
 
-// Start's host, with its boxes and questions turned into a reason.
-class AnsweringHost : public IJobHost {
+// Start's boxes and questions, turned into a reason.
+class Answering : public IJobQuestions {
 public:
-    explicit AnsweringHost(IJobHost& inner) : inner_(inner) {}
     std::wstring said;
-
-    bool FileExists(const std::wstring& p) override { return inner_.FileExists(p); }
-    bool FolderExists(const std::wstring& p) override { return inner_.FolderExists(p); }
-    bool SameFile(const std::wstring& a, const std::wstring& b) override { return inner_.SameFile(a, b); }
-    bool CopyFileReplacing(const std::wstring& f, const std::wstring& t) override { return inner_.CopyFileReplacing(f, t); }
-    bool RemoveFile(const std::wstring& p) override { return inner_.RemoveFile(p); }
-    bool SetArchiveAttributeOnly(const std::wstring& p) override { return inner_.SetArchiveAttributeOnly(p); }
-    std::wstring ShortPath(const std::wstring& p) override { return inner_.ShortPath(p); }
-    std::wstring FullPath(const std::wstring& p) override { return inner_.FullPath(p); }
-    std::wstring LongPath(const std::wstring& p) override { return inner_.LongPath(p); }
-    bool SurvivesAnsiCodePage(const std::wstring& t) override { return inner_.SurvivesAnsiCodePage(t); }
-    std::wstring FreeTempName(const std::wstring& f, const std::wstring& s) override { return inner_.FreeTempName(f, s); }
-    bool CopyFileNew(const std::wstring& f, const std::wstring& t) override { return inner_.CopyFileNew(f, t); }
-    bool MoveReplacing(const std::wstring& f, const std::wstring& t) override { return inner_.MoveReplacing(f, t); }
     void ShowError(const std::wstring& text) override { Say(text); }
     bool AskGoOnWithoutBackup(const std::wstring& text) override { return Say(text), false; }
     bool AskReplace(const std::wstring& text) override { return Say(text), false; }
@@ -66,7 +38,6 @@ private:
     void Say(const std::wstring& text) {
         if (said.empty()) said = text;
     }
-    IJobHost& inner_;
 };
 
 std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : Grouped(size); }
@@ -75,6 +46,7 @@ std::wstring ResultText(const BatchFileOutcome& file) {
     switch (file.result) {
         case BatchResult::Done: return L"done";
         case BatchResult::Warning: return L"warning";
+        case BatchResult::AlreadyPacked: return L"already packed";
         case BatchResult::Error: return L"error";
         case BatchResult::NotDone: break;
     }
@@ -92,7 +64,7 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
     std::unordered_set<std::wstring> taken;
     auto take = [&](const std::wstring& path) {
         const auto slash = path.find_last_of(L"\\/:");
-        if (IsBackup(slash == std::wstring::npos ? path : path.substr(slash + 1))) return;
+        if (IsBackupName(slash == std::wstring::npos ? path : path.substr(slash + 1))) return;
         const std::wstring key = identity ? identity(path) : std::wstring();
         if (taken.insert(key.empty() ? Folded(path) : key).second) files.push_back(path);
     };
@@ -102,29 +74,29 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
             continue;
         }
         for (const auto& entry : list(path))
-            if (!entry.isFolder && accept(entry.name)) take(Joined(path, entry.name));
+            if (!entry.isFolder && accept(entry.name)) take(JoinPath(path, entry.name));
     }
     return files;
 }
 
-std::wstring BatchRefusal(const JobForm& form, IJobHost& host) {
-    if (!host.FileExists(form.upx)) return Widen8(BytsToEncStr2(texts::MsgNoUpx));
+std::wstring BatchRefusal(const JobForm& form, IJobDisk& disk) {
+    if (!disk.FileExists(form.upx)) return Widen8(BytsToEncStr2(texts::MsgNoUpx));
     if (form.level.empty()) return Widen8(BytsToEncStr2(texts::MsgNoLevel));
     return {};
 }
 
-BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host) {
+BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobDisk& disk) {
     form.source = form.target = file;
-    AnsweringHost answering(host);
+    Answering answering;
     BatchJob job;
-    job.plan = PrepareJob(form, answering);
+    job.plan = PrepareJob(form, disk, answering);
     if (job.plan.way == RunWay::None) job.refusal = answering.said;
     return job;
 }
 
-std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
-    AnsweringHost answering(host);
-    FinishJob(plan, outcome, answering);
+std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk) {
+    Answering answering;
+    FinishJob(plan, outcome, disk, answering);
     return answering.said;
 }
 
@@ -171,7 +143,7 @@ std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& file
     lines.push_back(L"Summary");
     lines.push_back(L"Before\tAfter\tRatio\tResult\tFile");
     std::int64_t before = 0, after = 0;
-    int done = 0, warnings = 0, errors = 0, notDone = 0;
+    int done = 0, warnings = 0, packed = 0, errors = 0, notDone = 0;
     for (const auto& file : files) {
         std::wstring row = SizeOrDash(file.sizeBefore) + L"\t" + SizeOrDash(file.sizeAfter) + L"\t";
         const std::wstring ratio = RatioText(file.sizeBefore, file.sizeAfter);
@@ -184,6 +156,7 @@ std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& file
                 if (file.sizeBefore >= 0 && file.sizeAfter >= 0) before += file.sizeBefore, after += file.sizeAfter;
                 break;
             case BatchResult::Warning: ++warnings; break;
+            case BatchResult::AlreadyPacked: ++packed; break;
             case BatchResult::Error: ++errors; break;
             case BatchResult::NotDone: ++notDone; break;
         }
@@ -192,6 +165,7 @@ std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& file
     lines.push_back(Grouped(before) + L"\t" + Grouped(after) + L"\t" + (ratio.empty() ? std::wstring(L"-") : ratio) +
                     L"\t\tTotal of the files done");
     lines.push_back(std::to_wstring(files.size()) + L" files: " + std::to_wstring(done) + L" done, " +
+                    (packed > 0 ? std::to_wstring(packed) + L" already packed, " : std::wstring()) +
                     std::to_wstring(warnings) + L" with a warning, " + std::to_wstring(errors) + L" with an error, " +
                     std::to_wstring(notDone) + L" not done.");
     return lines;

@@ -33,6 +33,7 @@ enum class BatchResult : std::uint8_t {
     NotDone,  // not started (the batch was stopped) or stopped while it ran
     Done,
     Warning,  // UPX's exit code 2: nothing was changed
+    AlreadyPacked,  // a compress of a file UPX has packed: nothing was touched
     Error,    // UPX's exit code 1, a failed start or a failed check of the result
 };
 
@@ -46,7 +47,7 @@ struct BatchFileOutcome {
 
 // Start's checks that concern the whole batch rather than one file (the UPX program,
 // then the level): the message of the first that fails, empty when all pass.
-std::wstring BatchRefusal(const JobForm& form, IJobHost& host);
+std::wstring BatchRefusal(const JobForm& form, IJobDisk& disk);
 
 // One file of a batch, prepared as Start prepares a job in place (target = source),
 // with the same checks, backup copy and names UPX cannot spell. Nothing is asked:
@@ -56,12 +57,12 @@ struct BatchJob {
     JobPlan plan;          // way None: refused
     std::wstring refusal;  // Start's message when refused
 };
-BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobHost& host);
+BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobDisk& disk);
 
 // After a file's run: its result goes into place as after Start's run; what Start would
 // have said in a box (a failed start, UPX's error or warning, a result that could not be
 // put in place) comes back as text, empty when there is nothing to say.
-std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host);
+std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk);
 
 // The form of the check that follows a compress: UPX's own test of the result.
 JobForm CheckForm(const JobForm& form);

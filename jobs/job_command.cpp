@@ -1,6 +1,7 @@
 #include "jobs/job_command.h"
 
 #include "app/descrambler.h"
+#include "jobs/file_safety.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -25,12 +26,10 @@ std::wstring FileNamePart(const std::wstring& path) {
     return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
 
-std::wstring BackupName(const std::wstring& source) {
-    const auto name = source.find_last_of(L"\\/:");
-    const auto dot = source.find_last_of(L'.');
-    const bool hasExt = dot != std::wstring::npos && (name == std::wstring::npos || dot > name);
-    if (!hasExt) return source + L"_zandrel_bak";
-    return source.substr(0, dot) + L"_zandrel_bak" + source.substr(dot);
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty()) return name;
+    const wchar_t last = folder.back();
+    return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
 }
 
 std::wstring CommandProgram(const std::wstring& shortPath) {
@@ -61,99 +60,174 @@ std::wstring JobSwitches(const JobForm& form) {
     return args;
 }
 
-JobPlan PrepareJob(const JobForm& form, IJobHost& host) {
+namespace {
+
+// Where the target is the source in another spelling (case, short name, relative
+// path, \\?\ prefix) it is the in-place case, never a file to delete; where the
+// system cannot tell, nothing is done.
+std::optional<bool> InPlace(const JobForm& form, bool infoJob, IJobDisk& disk) {
+    if (infoJob || form.target == form.source) return true;
+    if (!disk.FileExists(form.target)) return false;
+    switch (disk.CompareFiles(form.source, form.target)) {
+        case Sameness::Same: return true;
+        case Sameness::Different: return false;
+        case Sameness::Unknown: break;
+    }
+    return std::nullopt;
+}
+
+// The notes a plan keeps so that its end can tell what UPX did to the files.
+void NoteWhatUpxWrites(JobPlan& plan, bool inPlace, bool infoJob, IJobDisk& disk) {
+    const auto& files = plan.files;
+    plan.upxWritesInPlace = !infoJob && inPlace && files.resultFrom.empty();
+    if (plan.upxWritesInPlace) plan.upxWorkFilesBefore = UpxWorkFiles(plan.source, disk);
+    // A target UPX writes itself is new: the way was cleared for it.
+    if (!infoJob && !inPlace && files.resultFrom.empty()) plan.targetWritten = files.output;
+    plan.resultReplacesSource = !infoJob && inPlace && !files.resultFrom.empty();
+    if (plan.upxWritesInPlace || plan.resultReplacesSource) plan.sourceStamp = disk.Stamp(plan.source);
+}
+
+}  // namespace
+
+JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions) {
     const bool infoJob = form.testFlag || form.listFlag;
-    auto fail = [&host](std::span<const std::uint8_t> message) {
-        host.ShowError(Text(message));
+    auto fail = [&questions](const std::wstring& message) {
+        questions.ShowError(message);
         return JobPlan{};
     };
 
-    if (!host.FileExists(form.upx)) return fail(texts::MsgNoUpx);
-    if (!host.FileExists(form.source)) return fail(texts::MsgNoSource);
+    if (!disk.FileExists(form.upx)) return fail(Text(texts::MsgNoUpx));
+    if (!disk.FileExists(form.source)) return fail(Text(texts::MsgNoSource));
     if (!infoJob) {
-        if (form.target.empty()) return fail(texts::MsgNoTarget);
+        if (form.target.empty()) return fail(Text(texts::MsgNoTarget));
         const auto folder = FolderPart(form.target);
-        if (folder.empty() || !host.FolderExists(folder)) return fail(texts::MsgNoTargetDir);
-        if (FileNamePart(form.target).empty()) return fail(texts::MsgNoTargetName);
+        if (folder.empty() || !disk.FolderExists(folder)) return fail(Text(texts::MsgNoTargetDir));
+        if (FileNamePart(form.target).empty()) return fail(Text(texts::MsgNoTargetName));
     }
-    if (form.level.empty()) return fail(texts::MsgNoLevel);
+    if (form.level.empty()) return fail(Text(texts::MsgNoLevel));
 
-    // The target may name the source in another spelling (case, short name,
-    // relative path, \\?\ prefix): then it is the in-place case, never a
-    // file to delete.
-    const bool inPlace = infoJob || form.target == form.source ||
-                         (host.FileExists(form.target) && host.SameFile(form.source, form.target));
+    const auto inPlace = InPlace(form, infoJob, disk);
+    if (!inPlace)
+        return fail(L"Zandrel cannot tell whether the target " + form.target +
+                    L" is the source file itself. Nothing was changed; please choose another target.");
+    // UPX would refuse it anyway, after the backup had been made: nothing is touched.
+    if (!infoJob && !form.decompress && PackedByUpx(form.source, disk)) {
+        JobPlan refused = fail(form.source + L" is already packed by UPX. Nothing was changed.");
+        refused.alreadyPacked = true;
+        return refused;
+    }
     // How the files reach UPX is known before anything is touched, so a job UPX
     // cannot be given stops here.
     JobPlan plan;
-    plan.files = ReachFilesForUpx(form.source, form.target, inPlace, infoJob, host);
-    if (plan.files.unreachable) {
-        host.ShowError(Text(texts::MsgNoUpxFolder1) + plan.files.unreachableFolder + Text(texts::MsgNoUpxFolder2));
-        return {};
-    }
-    if (plan.files.noWorkingName) {
-        host.ShowError(Text(texts::MsgNoWorkCopy));
-        return {};
-    }
+    plan.source = form.source;
+    plan.files = ReachFilesForUpx(form.source, form.target, *inPlace, infoJob, disk);
+    if (plan.files.unreachable)
+        return fail(Text(texts::MsgNoUpxFolder1) + plan.files.unreachableFolder + Text(texts::MsgNoUpxFolder2));
+    if (plan.files.noWorkingName) return fail(Text(texts::MsgNoWorkCopy));
 
     if (form.backup && !infoJob) {
-        if (!host.CopyFileReplacing(form.source, BackupName(form.source)) &&
-            !host.AskGoOnWithoutBackup(Text(texts::AskNoBackup)))
-            return {};
+        plan.original = MakeBackup(form.source, disk);
+        if (plan.original.empty() && !questions.AskGoOnWithoutBackup(Text(texts::AskNoBackup))) return {};
+    } else if (form.keepOriginal && !infoJob && *inPlace) {
+        // No backup was asked for, but the caller puts the file back if the result fails.
+        plan.privateCopy = plan.original = CopyToTemporary(form.source, FolderPart(form.source), disk);
+        if (plan.original.empty())
+            return fail(L"A safety copy of " + form.source +
+                        L" could not be made (the disk may be full). Nothing was changed.");
     }
+    NoteWhatUpxWrites(plan, *inPlace, infoJob, disk);
 
+    // The working copy first: should it fail, the target is still there.
+    if (!plan.files.copyFrom.empty() && !disk.CopyFileNew(plan.files.copyFrom, plan.files.copyTo)) {
+        if (!plan.privateCopy.empty()) disk.RemoveFile(plan.privateCopy);
+        return fail(Text(texts::MsgNoWorkCopy));
+    }
     // A result UPX writes under a plain name replaces the target only once it is
     // finished; otherwise UPX needs the way cleared, as it will not overwrite.
     const bool replacedAtTheEnd = !plan.files.resultTo.empty();
-    if (!inPlace && host.FileExists(form.target)) {
-        if (!host.AskReplace(Text(texts::AskReplace))) return {};
-        if (!replacedAtTheEnd && !host.RemoveFile(form.target) &&
-            !(host.SetArchiveAttributeOnly(form.target) && host.RemoveFile(form.target))) {
-            host.ShowError(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
-                           Text(texts::MsgDeleteFailed3));
-            return {};
-        }
+    if (!*inPlace && disk.FileExists(form.target)) {
+        if (!questions.AskReplace(Text(texts::AskReplace))) return {};
+        if (!replacedAtTheEnd && !disk.RemoveFile(form.target) &&
+            !(disk.SetArchiveAttributeOnly(form.target) && disk.RemoveFile(form.target)))
+            return fail(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
+                        Text(texts::MsgDeleteFailed3));
     }
 
-    if (!plan.files.copyFrom.empty() && !host.CopyFileNew(plan.files.copyFrom, plan.files.copyTo)) {
-        host.ShowError(Text(texts::MsgNoWorkCopy));
-        return {};
-    }
     std::wstring args = JobSwitches(form);
     args += L" " + Quoted(plan.files.source);
     if (!plan.files.output.empty()) args += L" -o " + Quoted(plan.files.output);
 
-    plan.commandLine = CommandProgram(host.ShortPath(form.upx)) + L" " + args;
+    plan.commandLine = CommandProgram(disk.ShortPath(form.upx)) + L" " + args;
     plan.way = infoJob ? RunWay::Console : form.dosBox ? RunWay::Visible : RunWay::Hidden;
     return plan;
 }
 
-void ReportOutcome(RunWay, const RunOutcome& outcome, IJobHost& host) {
+bool UpxEndedNormally(std::uint32_t exitCode) { return exitCode <= 2; }
+
+std::wstring ExitCodeText(std::uint32_t exitCode) {
+    if (exitCode < 0x10000) return std::to_wstring(exitCode);
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += digits[(exitCode >> shift) & 0xF];
+    return text;
+}
+
+void ReportOutcome(RunWay, const RunOutcome& outcome, IJobQuestions& questions) {
     if (outcome.startResult != 0) {
-        host.ShowError(Text(texts::MsgStartFailed));
+        questions.ShowError(Text(texts::MsgStartFailed));
         return;
     }
     // Also after a visible run: UPX's console closes the moment UPX ends, so
     // the user could not have read its message.
     if (outcome.exitCode == 1)
-        host.ShowError(Text(texts::MsgJobError));
+        questions.ShowError(Text(texts::MsgJobError));
     else if (outcome.exitCode == 2)
-        host.ShowError(Text(texts::MsgJobWarning));
+        questions.ShowError(Text(texts::MsgJobWarning));
+    else if (!UpxEndedNormally(outcome.exitCode))
+        questions.ShowError(L"UPX did not end normally (exit code " + ExitCodeText(outcome.exitCode) +
+                            L"): the file was not processed.");
 }
 
-void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
+namespace {
+
+// A result UPX wrote under a plain name goes onto the wanted file. A file in the
+// way that is read-only, hidden or system is made replaceable for the move, and
+// gets its attributes back when the move fails all the same.
+bool PutResult(const UpxFiles& files, IJobDisk& disk) {
+    if (disk.MoveReplacing(files.resultFrom, files.resultTo)) return true;
+    const std::uint32_t attributes = disk.Attributes(files.resultTo);
+    constexpr std::uint32_t guarded = kReadOnly | kHidden | kSystem;
+    if (attributes == kNoFile || !(attributes & guarded)) return false;
+    if (!disk.SetAttributes(files.resultTo, (attributes & ~guarded) | kArchive)) return false;
+    if (disk.MoveReplacing(files.resultFrom, files.resultTo)) return true;
+    disk.SetAttributes(files.resultTo, attributes);
+    return false;
+}
+
+}  // namespace
+
+void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions) {
     const auto& files = plan.files;
+    if (outcome.startResult == 0 && !UpxEndedNormally(outcome.exitCode)) {
+        const std::wstring said = MakeWholeAfterUpx(plan.source, plan, disk);
+        questions.ShowError(L"UPX did not end normally (exit code " + ExitCodeText(outcome.exitCode) + L"). " +
+                            (said.empty() ? std::wstring(L"Nothing was changed.") : said));
+        return;
+    }
     if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {
-        // A read-only file in the way is made replaceable, as Start does with a target.
-        const bool put = host.MoveReplacing(files.resultFrom, files.resultTo) ||
-                         (host.FileExists(files.resultTo) && host.SetArchiveAttributeOnly(files.resultTo) &&
-                          host.MoveReplacing(files.resultFrom, files.resultTo));
-        if (!put) {
-            host.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
+        // A source changed while UPX worked on its copy keeps the change.
+        if (plan.resultReplacesSource && plan.sourceStamp && disk.Stamp(files.resultTo) != plan.sourceStamp) {
+            questions.ShowError(files.resultTo +
+                                L" was changed while UPX worked on a copy of it. The changed file was kept; UPX's "
+                                L"result was not put in its place.");
+            return;
+        }
+        if (!PutResult(files, disk)) {
+            questions.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
             return;
         }
     }
-    ReportOutcome(plan.way, outcome, host);
+    ReportOutcome(plan.way, outcome, questions);
 }
 
 std::vector<std::wstring> RenamedNotes(const UpxFiles& files) {

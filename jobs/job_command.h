@@ -3,6 +3,7 @@
 // supplies file facts, file changes and the message boxes through IJobHost,
 // then carries out the returned plan.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,16 +22,41 @@ struct JobForm {
     bool dosBox = true;
     bool q = false, qq = false, qqq = false;
     bool testFlag = false, listFlag = false;
+    // Without a backup, keep a private copy of a file UPX rewrites in place (the
+    // caller puts it back when the result fails its check).
+    bool keepOriginal = false;
 };
 
-class IJobHost {
+// Whether two names lead to one file. Unknown: both exist, but the system
+// could not say (a file that cannot be opened, a volume without file ids).
+enum class Sameness { Same, Different, Unknown };
+
+// What a job needs to know of a file to tell whether it changed meanwhile.
+struct FileStamp {
+    std::int64_t size = -1;
+    std::uint64_t writeTime = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// File attributes as the system has them; kNoFile when there is no such file.
+inline constexpr std::uint32_t kNoFile = 0xFFFFFFFF;
+inline constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4, kArchive = 0x20;
+
+// The disk as a job sees it: file facts and file changes.
+class IJobDisk {
 public:
-    virtual ~IJobHost() = default;
+    virtual ~IJobDisk() = default;
     virtual bool FileExists(const std::wstring& path) = 0;    // an existing file, not a folder
     virtual bool FolderExists(const std::wstring& path) = 0;
-    // True when both names lead to one existing file, whatever their spelling.
-    virtual bool SameFile(const std::wstring& a, const std::wstring& b) = 0;
-    virtual bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) = 0;
+    // Both names open at once and compared by volume and file id, whatever their spelling.
+    virtual Sameness CompareFiles(const std::wstring& a, const std::wstring& b) = 0;
+    // Both files readable and byte for byte the same.
+    virtual bool SameContent(const std::wstring& a, const std::wstring& b) = 0;
+    // Up to `count` bytes from `offset`; fewer at the file's end, none when it cannot be read.
+    virtual std::string ReadBytes(const std::wstring& path, std::uint64_t offset, std::size_t count) = 0;
+    virtual std::optional<FileStamp> Stamp(const std::wstring& path) = 0;
+    virtual std::uint32_t Attributes(const std::wstring& path) = 0;
+    virtual bool SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
     virtual bool SetArchiveAttributeOnly(const std::wstring& path) = 0;
     // The 8.3 form of an existing path; the path itself when it has none.
@@ -46,10 +72,21 @@ public:
     // Fails if `to` exists, and then leaves it alone; a partial copy is removed.
     virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;
+    virtual bool MoveNew(const std::wstring& from, const std::wstring& to) = 0;  // fails if `to` exists
+    // The names of the files in `folder` that begin with `prefix` (case aside).
+    virtual std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) = 0;
+};
+
+// What a job says to the user and asks.
+class IJobQuestions {
+public:
+    virtual ~IJobQuestions() = default;
     virtual void ShowError(const std::wstring& text) = 0;          // beep, error box
     virtual bool AskGoOnWithoutBackup(const std::wstring& text) = 0;  // beep, error icon, Yes/No
     virtual bool AskReplace(const std::wstring& text) = 0;         // question icon, Yes/Cancel
 };
+
+class IJobHost : public IJobDisk, public IJobQuestions {};
 
 enum class RunWay {
     None,     // a check failed or the user cancelled: nothing runs
@@ -60,27 +97,56 @@ enum class RunWay {
 
 struct JobPlan {
     RunWay way = RunWay::None;
+    std::wstring source;  // the form's source
     std::wstring commandLine;
     UpxFiles files;  // how the files reach UPX; its temporaries exist once the plan is made
+    bool alreadyPacked = false;  // refused: a compress of a file UPX has packed already
+    // A copy that holds the source as it was: the backup made (or kept) for this job,
+    // or the private copy a batch keeps; empty: none.
+    std::wstring original;
+    std::wstring privateCopy;  // the private copy, when `original` is one
+    // UPX rewrites the user's file itself (in place): the names of its work files
+    // that were there before the run, so one it leaves behind can be told.
+    bool upxWritesInPlace = false;
+    std::vector<std::wstring> upxWorkFilesBefore;
+    // UPX writes a target the user named, directly.
+    std::wstring targetWritten;
+    // A result made from a working copy replaces the source at the end.
+    bool resultReplacesSource = false;
+    // The source as it was before the run, when UPX rewrites it or a result replaces it.
+    std::optional<FileStamp> sourceStamp;
 };
 
 // Runs Start's checks in their fixed order, makes the backup copy and clears
 // the way for the target; returns the command line and how to run it.
-JobPlan PrepareJob(const JobForm& form, IJobHost& host);
+JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions);
+inline JobPlan PrepareJob(const JobForm& form, IJobHost& host) { return PrepareJob(form, host, host); }
 
 struct RunOutcome {
     std::uint32_t startResult = 0;  // 0 when UPX was started, else the system's error code
     std::uint32_t exitCode = 0;
 };
 
+// UPX ended as UPX ends: 0 success, 1 error, 2 warning. Any other code means it
+// did not (it crashed, its console was closed, or a newer UPX said something new).
+bool UpxEndedNormally(std::uint32_t exitCode);
+// The code as a user may look it up: decimal, or hexadecimal for the system's status codes.
+std::wstring ExitCodeText(std::uint32_t exitCode);
+
 // After a compress or decompress run: a failed start, or UPX's exit codes 1
-// and 2, each with its message.
-void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobHost& host);
+// and 2, or any other code, each with its message.
+void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobQuestions& questions);
+
 
 // After a compress or decompress run: a result UPX wrote under a temporary
-// name goes onto the wanted name when UPX ended with success; then the outcome
-// is reported. The temporaries are the caller's to remove.
-void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host);
+// name goes onto the wanted name when UPX ended with success (never over a
+// source that changed meanwhile); after a UPX that did not end normally, the
+// file it rewrote in place is made whole again and an unfinished target goes;
+// then the outcome is reported. The temporaries are the caller's to remove.
+void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions);
+inline void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
+    FinishJob(plan, outcome, host, host);
+}
 
 // For the console window: one line for each file UPX knows by another name.
 std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
@@ -88,7 +154,7 @@ std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
 // Path pieces as Start uses them ('\' and '/' both separate).
 std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it
 std::wstring FileNamePart(const std::wstring& path);  // after the last separator or drive colon
-std::wstring BackupName(const std::wstring& source);  // prog.exe -> prog_zandrel_bak.exe
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);  // one separator between
 // The program part of a command line: quoted only when it holds a blank.
 std::wstring CommandProgram(const std::wstring& shortPath);
 // The switches of a job (level or -d/-t/-l, then the quiet switch).

@@ -11,10 +11,31 @@ bool WinJobHost::FileExists(const std::wstring& path) { return IsExistingFile(pa
 
 bool WinJobHost::FolderExists(const std::wstring& path) { return IsExistingFolder(path); }
 
-bool WinJobHost::SameFile(const std::wstring& a, const std::wstring& b) { return IsSameFile(a, b); }
+Sameness WinJobHost::CompareFiles(const std::wstring& a, const std::wstring& b) {
+    const auto same = SameFileOnDisk(a, b);
+    return !same ? Sameness::Unknown : *same ? Sameness::Same : Sameness::Different;
+}
 
-bool WinJobHost::CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE) != FALSE;
+bool WinJobHost::SameContent(const std::wstring& a, const std::wstring& b) { return SameFileContent(a, b); }
+
+std::string WinJobHost::ReadBytes(const std::wstring& path, std::uint64_t offset, std::size_t count) {
+    return ReadFileBytes(path, offset, count);
+}
+
+std::optional<FileStamp> WinJobHost::Stamp(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    FileStamp stamp;
+    stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    stamp.writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
+    return stamp;
+}
+
+std::uint32_t WinJobHost::Attributes(const std::wstring& path) { return GetFileAttributesW(ApiPath(path).c_str()); }
+
+bool WinJobHost::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    return SetFileAttributesW(ApiPath(path).c_str(), attributes) != FALSE;
 }
 
 bool WinJobHost::RemoveFile(const std::wstring& path) { return ::DeleteFileW(ApiPath(path).c_str()) != FALSE; }
@@ -99,6 +120,27 @@ bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
 bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool WinJobHost::MoveNew(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+std::vector<std::wstring> WinJobHost::NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW(ApiPath(JoinPath(folder, prefix + L"*")).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        // The search also matches short names; only a long name that begins so counts.
+        const bool begins = name.size() >= prefix.size() &&
+                            CompareStringOrdinal(name.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+        if (begins && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return names;
 }
 
 void WinJobHost::ShowError(const std::wstring& text) { ShowErrorBox(dialogs_, owner_, text); }

@@ -16,8 +16,12 @@ public:
 
     bool FileExists(const std::wstring& path) override;
     bool FolderExists(const std::wstring& path) override;
-    bool SameFile(const std::wstring& a, const std::wstring& b) override;
-    bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override;
+    Sameness CompareFiles(const std::wstring& a, const std::wstring& b) override;
+    bool SameContent(const std::wstring& a, const std::wstring& b) override;
+    std::string ReadBytes(const std::wstring& path, std::uint64_t offset, std::size_t count) override;
+    std::optional<FileStamp> Stamp(const std::wstring& path) override;
+    std::uint32_t Attributes(const std::wstring& path) override;
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
     bool RemoveFile(const std::wstring& path) override;
     bool SetArchiveAttributeOnly(const std::wstring& path) override;
     std::wstring ShortPath(const std::wstring& path) override;
@@ -27,6 +31,8 @@ public:
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override;
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override;
+    bool MoveNew(const std::wstring& from, const std::wstring& to) override;
+    std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) override;
     void ShowError(const std::wstring& text) override;
     bool AskGoOnWithoutBackup(const std::wstring& text) override;
     bool AskReplace(const std::wstring& text) override;

@@ -15,7 +15,7 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     line.push_back(L'\0');
     // A UPX working on copies must not outlive the program, however it ends: it
     // is started held, put in a kill-on-close job, then let go.
-    const bool onCopies = static_cast<bool>(request.beforeQuit);
+    const bool onCopies = request.mayEnd;
     if (onCopies && !job_) {
         job_.reset(CreateJobObjectW(nullptr, nullptr));
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
@@ -49,12 +49,12 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // A quit request ends the program at once. UPX is left to finish,
-                // unless it works on temporary files that must not stay behind.
-                if (request.beforeQuit) {
+                // unless it works only on temporary files that must not stay behind.
+                if (request.mayEnd) {
                     TerminateProcess(pi.hProcess, 1);
                     WaitForSingleObject(pi.hProcess, 5000);
-                    request.beforeQuit();
                 }
+                if (request.beforeQuit) request.beforeQuit();
                 if (request.atQuit) request.atQuit();
                 ExitProcess(static_cast<UINT>(msg.wParam));
             }

@@ -15,8 +15,12 @@ struct RunRequest {
     WORD showCommand = SW_HIDE;
     DWORD lingerMs = 0;
     std::wstring currentFolder;  // UPX's current folder; empty: the program's own
-    // Set when the job works on temporary files: UPX then ends with the program,
-    // and a quit request during the run ends UPX and calls this before the program ends.
+    // UPX writes no file of the user's (only the job's own plain-named files, or
+    // none): it then ends with the program, however the program ends, and a quit
+    // request during the run ends it. Otherwise UPX is always let finish.
+    bool mayEnd = false;
+    // Called on a quit request during the run, before the program ends (the job's
+    // temporary files go; those UPX still holds stay noted for the next start).
     std::function<void()> beforeQuit;
     // Called on a quit request during the run, just before the program ends (after beforeQuit).
     std::function<void()> atQuit;

@@ -2,37 +2,88 @@
 
 #include "framework/files.h"
 #include "framework/registry.h"
-#include "jobs/job_command.h"
+#include "jobs/file_safety.h"
 
 namespace zandrel {
 namespace {
 
-// Removes a file, read-only or not; a UPX that was just ended may hold it a moment longer.
-bool RemoveFile(const std::wstring& path) {
+// Removes a file, read-only or not. A UPX that was just ended may hold it a
+// moment longer, so `patient` tries for up to a second.
+bool RemoveFile(const std::wstring& path, bool patient) {
     const auto api = ApiPath(path);
     if (GetFileAttributesW(api.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     SetFileAttributesW(api.c_str(), FILE_ATTRIBUTE_NORMAL);
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < (patient ? 50 : 1); ++attempt) {
         if (DeleteFileW(api.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-        Sleep(20);
+        if (patient) Sleep(20);
     }
     return false;
 }
 
-bool ProgramRunning(DWORD id) {
-    if (id == GetCurrentProcessId()) return true;
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+std::uint64_t Ticks(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// When a process started (0 when that cannot be read): with its id it tells
+// the process apart from a later one that got the same id.
+std::uint64_t StartTime(HANDLE process) {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    return GetProcessTimes(process, &created, &ended, &kernel, &user) ? Ticks(created) : 0;
+}
+
+// A note: "<process id> <its start time>", and "|<file>" for a private copy of that file.
+struct Note {
+    DWORD owner = 0;
+    std::uint64_t started = 0;
+    std::wstring originalOf;
+};
+
+std::wstring NoteText(const std::wstring& originalOf) {
+    std::wstring text = std::to_wstring(GetCurrentProcessId()) + L" " + std::to_wstring(StartTime(GetCurrentProcess()));
+    return originalOf.empty() ? text : text + L"|" + originalOf;
+}
+
+Note ReadNote(const std::wstring& text) {
+    Note note;
+    wchar_t* end = nullptr;
+    note.owner = static_cast<DWORD>(std::wcstoul(text.c_str(), &end, 10));
+    if (end && *end == L' ') note.started = std::wcstoull(end + 1, &end, 10);
+    if (end && *end == L'|') note.originalOf = end + 1;
+    return note;
+}
+
+// Whether the program that made a note may still be running: a process that
+// cannot be looked at (another user's) may be, and counts as running.
+bool MayStillRun(const Note& note) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, note.owner));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    if (WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return false;
+    const std::uint64_t started = StartTime(process.get());
+    return note.started == 0 || started == 0 || started == note.started;
+}
+
+// A private copy whose program is gone: true when it is dealt with (and its note may go).
+bool SettlePrivateCopy(const std::wstring& copy, const std::wstring& original) {
+    if (!IsExistingFile(copy)) return true;
+    if (IsExistingFile(original) && SameFileContent(copy, original)) return RemoveFile(copy, false);
+    if (!IsExistingFile(original))
+        return MoveFileExW(ApiPath(copy).c_str(), ApiPath(original).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    for (unsigned n = 1; n <= 99; ++n) {
+        const std::wstring name = BackupName(original, n);
+        if (GetFileAttributesW(ApiPath(name).c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        return MoveFileExW(ApiPath(copy).c_str(), ApiPath(name).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    return false;
 }
 
 }  // namespace
 
-TemporaryFiles::TemporaryFiles(std::vector<std::wstring> paths, std::wstring recordKey)
-    : paths_(std::move(paths)), recordKey_(std::move(recordKey)) {
+TemporaryFiles::TemporaryFiles(std::vector<std::wstring> paths, std::wstring recordKey, std::wstring originalOf)
+    : paths_(std::move(paths)), recordKey_(std::move(recordKey)), originalOf_(std::move(originalOf)) {
     if (paths_.empty() || recordKey_.empty()) return;
     try {
         if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey_, true))
-            for (const auto& path : paths_) key->WriteString(path, std::to_wstring(GetCurrentProcessId()));
+            for (const auto& path : paths_) key->WriteString(path, NoteText(originalOf_));
     } catch (const std::exception&) {
         // Unnoted, a copy is still removed by this program; only a crash would leave it.
     }
@@ -41,7 +92,7 @@ TemporaryFiles::TemporaryFiles(std::vector<std::wstring> paths, std::wstring rec
 void TemporaryFiles::RemoveAll() {
     std::vector<std::wstring> removed;
     for (const auto& path : paths_)
-        if (RemoveFile(path)) removed.push_back(path);
+        if (RemoveFile(path, true)) removed.push_back(path);
     if (!recordKey_.empty() && !removed.empty()) {
         // One that could not be removed stays noted for the next start.
         if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey_, false))
@@ -50,17 +101,23 @@ void TemporaryFiles::RemoveAll() {
     paths_.clear();
 }
 
+void TemporaryFiles::Keep() { paths_.clear(); }
+
 void TemporaryFiles::RemoveLeftovers(const std::wstring& recordKey) {
     const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, false);
     if (!key) return;
     for (const auto& path : key->ValueNames()) {
+        Note note;
         try {
-            const auto owner = key->ReadString(path).value_or(L"0");
-            if (ProgramRunning(static_cast<DWORD>(std::wcstoul(owner.c_str(), nullptr, 10)))) continue;
+            note = ReadNote(key->ReadString(path).value_or(L"0"));
         } catch (const std::exception&) {
-            // Not ours to read: drop the note below, remove only a working copy.
+            continue;  // not ours to read: left as it is
         }
-        if (FileNamePart(path).rfind(kPlainNamePrefix, 0) != 0 || RemoveFile(path)) key->DeleteValue(path);
+        if (MayStillRun(note)) continue;
+        const bool plainName = FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0;
+        bool settled = true;
+        if (plainName) settled = note.originalOf.empty() ? RemoveFile(path, false) : SettlePrivateCopy(path, note.originalOf);
+        if (settled) key->DeleteValue(path);
     }
 }
 

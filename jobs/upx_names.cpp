@@ -8,12 +8,6 @@
 namespace zandrel {
 namespace {
 
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty()) return name;
-    const wchar_t last = folder.back();
-    return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
-}
-
 // How UPX names new files in a folder: by the folder's name, by its short
 // form (a folder is never renamed by UPX, so that form is safe), or by bare
 // names with UPX started in that folder.
@@ -23,13 +17,13 @@ struct FolderReach {
     bool relative = false;
 };
 
-std::optional<FolderReach> ReachFolder(const std::wstring& folder, IJobHost& host) {
+std::optional<FolderReach> ReachFolder(const std::wstring& folder, IJobDisk& host) {
     const std::wstring longest(kPlainNameLength, L'a');
-    if (UpxCanUse(Join(folder, longest), host)) return FolderReach{folder, folder, false};
+    if (UpxCanUse(JoinPath(folder, longest), host)) return FolderReach{folder, folder, false};
     const auto shortForm = host.ShortPath(folder);
-    if (shortForm != folder && UpxCanUse(Join(shortForm, longest), host)) return FolderReach{folder, shortForm, false};
+    if (shortForm != folder && UpxCanUse(JoinPath(shortForm, longest), host)) return FolderReach{folder, shortForm, false};
     // A relative name makes a full path in the current folder; it must fit too.
-    if (Join(folder, longest).size() + kUpxTempRoom <= kUpxPathLimit) return FolderReach{folder, {}, true};
+    if (JoinPath(folder, longest).size() + kUpxTempRoom <= kUpxPathLimit) return FolderReach{folder, {}, true};
     return std::nullopt;
 }
 
@@ -47,7 +41,7 @@ std::size_t RootLength(const std::wstring& path) {
 
 // The wanted file's own folder, or else the nearest folder above it that UPX
 // can reach: still on the same volume, so the result is moved, not copied.
-std::optional<FolderReach> ReachNearest(std::wstring folder, IJobHost& host) {
+std::optional<FolderReach> ReachNearest(std::wstring folder, IJobDisk& host) {
     const std::size_t root = RootLength(folder);
     for (;;) {
         if (auto reach = ReachFolder(folder, host)) return reach;
@@ -71,7 +65,7 @@ std::wstring Lower(std::wstring s) {
 
 }  // namespace
 
-bool UpxCanUse(const std::wstring& path, IJobHost& host) {
+bool UpxCanUse(const std::wstring& path, IJobDisk& host) {
     if (path.empty() || path.size() > kUpxPathLimit) return false;
     if (FolderPart(path).size() + 1 + kUpxTempRoom > kUpxPathLimit) return false;
     return host.SurvivesAnsiCodePage(path);
@@ -95,7 +89,7 @@ std::wstring PlainTempName(unsigned long processId, unsigned number, const std::
 }
 
 UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
-                          IJobHost& host) {
+                          IJobDisk& host) {
     UpxFiles files;
     const bool readsOnly = infoJob;
     const bool toOther = !infoJob && !inPlace;
@@ -108,6 +102,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
         // The usual case: the command line is exactly what it always was.
         files.source = source;
         if (toOther) files.output = target;
+        files.writesOnlyTemporaries = readsOnly;
         return files;
     }
 
@@ -135,7 +130,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
             files.currentFolder = reach->folder;
             return name;
         }
-        return Join(reach->spelled, name);
+        return JoinPath(reach->spelled, name);
     };
     auto fail = [&] {
         UpxFiles none;
@@ -174,7 +169,8 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     }
 
     if (toOther) {
-        if (UpxCanUse(fullTarget, host)) {
+        // An existing target stays until the new one is finished.
+        if (UpxCanUse(fullTarget, host) && !host.FileExists(fullTarget)) {
             files.output = fullTarget;
         } else {
             // Never the short form of a file UPX writes: it would keep that name.
@@ -186,6 +182,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
             files.renamed.push_back({target, *given});
         }
     }
+    files.writesOnlyTemporaries = files.output.empty() || !files.resultFrom.empty();
     return files;
 }
 

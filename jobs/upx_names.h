@@ -11,7 +11,7 @@
 
 namespace zandrel {
 
-class IJobHost;
+class IJobDisk;
 
 // The longest path UPX opens, and the room its own temporary file needs in a folder.
 inline constexpr std::size_t kUpxPathLimit = 259;
@@ -26,7 +26,7 @@ std::wstring PlainTempName(unsigned long processId, unsigned number, const std::
 
 // A name UPX can open: the ANSI code page spells it exactly and it is short
 // enough, also for the temporary file UPX writes beside it.
-bool UpxCanUse(const std::wstring& path, IJobHost& host);
+bool UpxCanUse(const std::wstring& path, IJobDisk& disk);
 
 // What Start gives UPX, and what it does around the run.
 struct UpxFiles {
@@ -40,6 +40,9 @@ struct UpxFiles {
     std::vector<std::wstring> temporaries;  // removed after the run, whatever happened
     // For the console window: the real names UPX's output calls otherwise.
     std::vector<std::pair<std::wstring, std::wstring>> renamed;  // real name, name given to UPX
+    // Every file UPX writes is one of the job's own plain-named files (or it writes
+    // none): ending UPX half-way then costs the user nothing.
+    bool writesOnlyTemporaries = false;
     bool unreachable = false;    // no folder on the way to the file's root can be reached by UPX
     bool noWorkingName = false;  // no free plain name was found
     std::wstring unreachableFolder;
@@ -49,8 +52,10 @@ struct UpxFiles {
 // texts; `inPlace` tells that UPX works on the source itself (or only reads it,
 // for test and list, where `infoJob` is set). Names UPX can use stay exactly as
 // they are. Plain-named files go in the wanted file's folder, or in the nearest
-// folder above it that UPX can reach. Makes no change on disk: the copy is the caller's.
+// folder above it that UPX can reach. Where the source needs a working copy, an
+// existing target is written under a plain name too and replaced only once
+// the result is finished. Makes no change on disk: the copy is the caller's.
 UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
-                          IJobHost& host);
+                          IJobDisk& disk);
 
 }  // namespace zandrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/descrambler.h"
+#include "jobs/file_safety.h"
 #include "jobs/job_command.h"
 
 namespace zandrel::test {
@@ -26,30 +27,63 @@ public:
 
     std::vector<std::wstring> errors, questions, log;
 
+    std::map<std::wstring, std::string> contents;  // a file's bytes; a file without an entry is empty
+    std::map<std::wstring, unsigned> versions;      // bumped by every write: the stamp's time
+    std::set<std::wstring> unknownSameness;         // names the system cannot compare
+
     std::wstring Real(const std::wstring& p) const {
         auto it = identity.find(p);
         return it == identity.end() ? p : it->second;
     }
+    std::string Content(const std::wstring& p) const {
+        const auto it = contents.find(Real(p));
+        return it == contents.end() ? std::string() : it->second;
+    }
+    void Put(const std::wstring& p, const std::string& bytes) {
+        files.insert(p);
+        contents[p] = bytes;
+        ++versions[p];
+    }
     bool FileExists(const std::wstring& p) override { return files.count(Real(p)) > 0; }
     bool FolderExists(const std::wstring& p) override { return folders.count(p) > 0; }
-    bool SameFile(const std::wstring& a, const std::wstring& b) override {
-        return FileExists(a) && Real(a) == Real(b);
+    Sameness CompareFiles(const std::wstring& a, const std::wstring& b) override {
+        if (unknownSameness.count(a) || unknownSameness.count(b)) return Sameness::Unknown;
+        return FileExists(a) && Real(a) == Real(b) ? Sameness::Same : Sameness::Different;
     }
-    bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override {
-        log.push_back(L"copy " + from + L" " + to);
-        if (copyFails) return false;
-        files.insert(to);
+    bool SameContent(const std::wstring& a, const std::wstring& b) override {
+        return FileExists(a) && FileExists(b) && Content(a) == Content(b);
+    }
+    std::string ReadBytes(const std::wstring& p, std::uint64_t offset, std::size_t count) override {
+        const std::string bytes = Content(p);
+        if (!FileExists(p) || offset >= bytes.size()) return {};
+        return bytes.substr(static_cast<std::size_t>(offset), count);
+    }
+    std::optional<FileStamp> Stamp(const std::wstring& p) override {
+        if (!FileExists(p)) return std::nullopt;
+        return FileStamp{static_cast<std::int64_t>(Content(p).size()), versions[Real(p)]};
+    }
+    std::set<std::wstring> hidden;
+    std::uint32_t Attributes(const std::wstring& p) override {
+        if (!FileExists(p)) return kNoFile;
+        return (readOnly.count(p) ? kReadOnly : 0) | (hidden.count(p) ? kHidden : 0) | kArchive;
+    }
+    bool SetAttributes(const std::wstring& p, std::uint32_t attributes) override {
+        log.push_back(L"attributes " + p + L" " + std::to_wstring(attributes));
+        if (attributes & kReadOnly) readOnly.insert(p); else readOnly.erase(p);
+        if (attributes & kHidden) hidden.insert(p); else hidden.erase(p);
         return true;
     }
     bool RemoveFile(const std::wstring& p) override {
         log.push_back(L"delete " + p);
         if (undeletable.count(p) || readOnly.count(p)) return false;
         files.erase(Real(p));
+        contents.erase(Real(p));
         return true;
     }
     bool SetArchiveAttributeOnly(const std::wstring& p) override {
         log.push_back(L"attrib " + p);
         readOnly.erase(p);
+        hidden.erase(p);
         return true;
     }
     std::map<std::wstring, std::wstring> shortForms;  // 8.3 forms other than the UPX program's
@@ -83,17 +117,35 @@ public:
     }
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override {
         log.push_back(L"copy-new " + from + L" " + to);
-        if (!files.count(from)) return false;
+        if (!FileExists(from)) return false;
         if (copyFails || files.count(to)) return false;
-        files.insert(to);
+        Put(to, Content(from));
         return true;
     }
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
         log.push_back(L"move " + from + L" " + to);
         if (unmovable.count(from) || !files.count(from)) return false;
+        const std::string bytes = Content(from);
         files.erase(from);
-        files.insert(to);
+        contents.erase(from);
+        Put(to, bytes);
         return true;
+    }
+    bool MoveNew(const std::wstring& from, const std::wstring& to) override {
+        if (files.count(to)) {
+            log.push_back(L"move-new " + from + L" " + to + L" refused");
+            return false;
+        }
+        log.push_back(L"move-new " + from + L" " + to);
+        return MoveReplacing(from, to) && (log.pop_back(), true);
+    }
+    std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        std::vector<std::wstring> names;
+        const std::wstring base = folder.back() == L'\\' ? folder : folder + L"\\";
+        for (const auto& f : files)
+            if (f.rfind(base + prefix, 0) == 0 && f.find(L'\\', base.size()) == std::wstring::npos)
+                names.push_back(f.substr(base.size()));
+        return names;
     }
     void ShowError(const std::wstring& text) override { errors.push_back(text); }
     bool AskGoOnWithoutBackup(const std::wstring& text) override {

@@ -122,10 +122,15 @@ TEST(JobCommand, BackupNames) {
 TEST(JobCommand, BackupIsMadeBeforeTheRunAndItsFailureAsks) {
     FakeHost h;
     auto f = Form();
+    h.Put(f.source, "MZ the original");
     auto plan = PrepareJob(f, h);
     EXPECT_EQ(plan.way, RunWay::Visible);
-    ASSERT_EQ(h.log.size(), 1u);
-    EXPECT_EQ(h.log[0], L"copy C:\\src\\app.exe C:\\src\\app_zandrel_bak.exe");
+    // Written under a plain name, then moved where no file is.
+    const std::wstring copy = L"C:\\src\\" + PlainTempName(7, 1, L"app.exe");
+    EXPECT_EQ(h.log, (std::vector<std::wstring>{L"copy-new C:\\src\\app.exe " + copy,
+                                                L"move-new " + copy + L" C:\\src\\app_zandrel_bak.exe"}));
+    EXPECT_EQ(h.Content(L"C:\\src\\app_zandrel_bak.exe"), "MZ the original");
+    EXPECT_EQ(plan.original, L"C:\\src\\app_zandrel_bak.exe");
 
     FakeHost no;
     no.copyFails = true;
@@ -217,7 +222,8 @@ TEST(JobCommand, OutcomeMessages) {
         {RunWay::Hidden, {0, 0}, {}},
         {RunWay::Hidden, {0, 1}, {T(texts::MsgJobError)}},
         {RunWay::Hidden, {0, 2}, {T(texts::MsgJobWarning)}},
-        {RunWay::Hidden, {0, 3}, {}},
+        {RunWay::Hidden, {0, 3}, {L"UPX did not end normally (exit code 3): the file was not processed."}},
+        {RunWay::Visible, {0, 0xC000013A}, {L"UPX did not end normally (exit code 0xC000013A): the file was not processed."}},
         {RunWay::Visible, {0, 0}, {}},
         {RunWay::Visible, {0, 1}, {T(texts::MsgJobError)}},
         {RunWay::Visible, {0, 2}, {T(texts::MsgJobWarning)}},

@@ -61,11 +61,12 @@ TEST(UpxNames, AJobInPlaceWorksOnAPlainNamedCopyThatReplacesTheFileOnlyOnSuccess
     EXPECT_EQ(h.log, std::vector<std::wstring>{L"move " + copy + L" " + kOmega});
     EXPECT_TRUE(h.errors.empty());
     // A result that cannot be put in place says so and leaves the file alone.
-    h.files.insert(copy);
-    h.unmovable.insert(copy);
-    h.errors.clear();
-    FinishJob(plan, {0, 0}, h);
-    EXPECT_EQ(h.errors, std::vector<std::wstring>{T(texts::MsgResultNotPut1) + kOmega + T(texts::MsgResultNotPut2)});
+    FakeHost stuck;
+    const auto again = Prepare(stuck, kOmega, kOmega);
+    stuck.unmovable.insert(again.files.resultFrom);
+    FinishJob(again, {0, 0}, stuck);
+    EXPECT_EQ(stuck.errors, std::vector<std::wstring>{T(texts::MsgResultNotPut1) + kOmega + T(texts::MsgResultNotPut2)});
+    EXPECT_TRUE(stuck.FileExists(kOmega));
 }
 
 TEST(UpxNames, AFileUpxOnlyReadsGoesByItsShortFormWhenItHasOne) {
@@ -184,15 +185,26 @@ TEST(UpxNames, AnExistingTargetIsReplacedOnlyByAFinishedResult) {
     EXPECT_TRUE(h.log.empty());
     FinishJob(plan, {0, 1}, h);
     EXPECT_TRUE(h.files.count(target)) << "a failed job leaves it";
-    // A read-only target is made replaceable when the result is there.
+    // A read-only target is made replaceable when the result is there, and keeps
+    // its attributes when the move fails all the same.
     const auto output = Temp(L"C:\\out", 1);
     h.files.insert(output);
     h.readOnly.insert(target);
-    h.unmovable.insert(output);  // the first move fails, as on a read-only target
+    h.hidden.insert(target);
+    h.unmovable.insert(output);  // every move fails
+    h.log.clear(), h.errors.clear();
+    FinishJob(plan, {0, 0}, h);
+    const auto attributes = [&](std::uint32_t a) { return L"attributes " + target + L" " + std::to_wstring(a); };
+    EXPECT_EQ(h.log, (std::vector<std::wstring>{L"move " + output + L" " + target, attributes(kArchive),
+                                                L"move " + output + L" " + target,
+                                                attributes(kReadOnly | kHidden | kArchive)}));
+    EXPECT_EQ(h.Attributes(target), kReadOnly | kHidden | kArchive);
+    EXPECT_EQ(h.errors, std::vector<std::wstring>{T(texts::MsgResultNotPut1) + target + T(texts::MsgResultNotPut2)});
+    // Once it can be moved, it is.
+    h.unmovable.clear();
     h.log.clear();
     FinishJob(plan, {0, 0}, h);
-    EXPECT_EQ(h.log, (std::vector<std::wstring>{L"move " + output + L" " + target, L"attrib " + target,
-                                                L"move " + output + L" " + target}));
+    EXPECT_FALSE(h.FileExists(output));
 }
 
 TEST(UpxNames, NoFreePlainNameStopsTheJobBeforeAnythingIsTouched) {

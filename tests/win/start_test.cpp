@@ -67,7 +67,11 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
     form->chkBackup.Click();
     messageOutput->ShowNonModal();
     const std::pair<DWORD, std::vector<std::wstring>> cases[] = {
-        {0, {}}, {1, {Message(texts::MsgJobError)}}, {2, {Message(texts::MsgJobWarning)}}, {3, {}}};
+        {0, {}},
+        {1, {Message(texts::MsgJobError)}},
+        {2, {Message(texts::MsgJobWarning)}},
+        {3, {L"UPX did not end normally (exit code 3). The file is unchanged."}},
+        {0xC0000005, {L"UPX did not end normally (exit code 0xC0000005). The file is unchanged."}}};
     for (const auto& [code, expected] : cases) {
         dialogs.boxes.clear();
         runner.answer = {0, code};
@@ -167,9 +171,14 @@ TEST_F(Start, BadInputLeavesTheDiskUntouched) {
     }
 }
 
+// A backup that cannot be made (the disk is full) leaves nothing behind and asks.
 TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
-    // A folder of the backup's name makes the copy fail.
-    CreateDirectoryW((dir / L"app_zandrel_bak.exe").c_str(), nullptr);
+    ZANDREL_NEED_VOLUME(small, 'R');
+    TempDir full(L"zf", small);
+    const auto source = full / L"app.exe";
+    WriteBytes(source, std::string(600 * 1024, 'p'));
+    DiskFiller filler(small, 200 * 1024);
+    form->edSource.SetText(source);
     dialogs.answers = {BoxAnswer::No};
     form->btnStart.Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
@@ -177,6 +186,7 @@ TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
     EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Error);
     EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::YesNo);
     EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(Listing(full.Path()), std::set<std::wstring>{L"app.exe"}) << "no half-written backup, no copy";
 
     dialogs.answers = {BoxAnswer::Yes};
     form->btnStart.Click();
@@ -283,10 +293,22 @@ protected:
 
 TEST_F(RealRun, CompressThenDecompressGivesBackTheOriginal) {
     RoundTrip(dir / L"app.exe");
-    // A second compress of a packed file is UPX's warning.
+    // Compressed twice, then decompressed, with Backup on: the second compress touches
+    // nothing, and the backup of the original survives both.
+    form->chkBackup.Click();
     form->btnStart.Click();
+    const auto packed = ReadBytes(dir / L"app.exe");
     form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgJobWarning)});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{dir / L"app.exe" + L" is already packed by UPX. Nothing was changed."});
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), packed);
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), content);
+    dialogs.boxes.clear();
+    form->rbDecompress.Click();
+    form->btnStart.Click();
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), content);
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), content) << "the backup of the original is kept";
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak2.exe"), packed) << "the packed file's backup beside it";
 }
 
 TEST_F(RealRun, ToAnotherTargetLeavesTheSourceAlone) {

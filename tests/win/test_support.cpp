@@ -35,10 +35,11 @@ std::vector<std::wstring> RecordingDialogs::Texts() const {
     return texts;
 }
 
-TempDir::TempDir(const std::wstring& hint) {
+TempDir::TempDir(const std::wstring& hint, const std::wstring& on) {
     static int counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
+    if (!on.empty()) wcscpy(base, (on.back() == L'\\' ? on : on + L"\\").c_str());
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     // Wine reuses process ids: the clock keeps names of earlier runs apart.
@@ -57,6 +58,38 @@ TempDir::~TempDir() {
         SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove_all(whole, ec);
 }
+
+std::wstring FaultVolume(wchar_t letter) {
+    const std::wstring root = std::wstring(1, letter) + L":\\";
+    ULARGE_INTEGER available{}, total{}, free{};
+    // Only the tests' own small volume: never a big disk a stale drive letter leads to.
+    if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED || !GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free) ||
+        total.QuadPart > 64ull << 20)
+        return {};
+    return root.substr(0, 2);
+}
+
+std::uint64_t FreeBytes(const std::wstring& volume) {
+    ULARGE_INTEGER available{}, total{}, free{};
+    GetDiskFreeSpaceExW((volume + L"\\").c_str(), &available, &total, &free);
+    return available.QuadPart;
+}
+
+DiskFiller::DiskFiller(const std::wstring& volume, std::uint64_t leave) : path_(volume + L"\\filler.bin") {
+    const std::uint64_t free = FreeBytes(volume);
+    if (free <= leave) return;
+    UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::string block(64 * 1024, 'f');
+    // Real bytes, not a sparse end: a file system fills up only with those.
+    for (std::uint64_t left = free - leave; left > 0;) {
+        const DWORD n = static_cast<DWORD>(std::min<std::uint64_t>(left, block.size()));
+        DWORD put = 0;
+        if (!WriteFile(file.get(), block.data(), n, &put, nullptr) || put == 0) break;
+        left -= put;
+    }
+}
+
+DiskFiller::~DiskFiller() { DeleteFileW(path_.c_str()); }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream out(std::filesystem::path(path), std::ios::binary);

@@ -55,13 +55,36 @@ public:
     std::vector<std::wstring> Texts() const;
 };
 
-// A unique folder below %TEMP%, removed with everything in it.
+// A unique folder below %TEMP% (or in the root of the volume `on`, "R:"),
+// removed with everything in it.
 class TempDir {
 public:
-    explicit TempDir(const std::wstring& hint = L"zt");
+    explicit TempDir(const std::wstring& hint = L"zt", const std::wstring& on = {});
     ~TempDir();
     const std::wstring& Path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// The fault tests' small real volumes (scripts/fault-volumes mounts them): "R:"
+// of 4 MB, which a test may fill up, and "S:", a second drive of 32 MB. Empty
+// when the letter does not lead to such a volume: the test then says so and skips.
+std::wstring FaultVolume(wchar_t letter);
+#define ZANDREL_NEED_VOLUME(variable, letter)                                                            \
+    const std::wstring variable = FaultVolume(letter);                                                \
+    if (variable.empty())                                                                             \
+    GTEST_SKIP() << "no small volume at " << char(letter)                                            \
+                 << ": (scripts/fault-volumes mounts it as root; mounting was refused or not run)"
+std::uint64_t FreeBytes(const std::wstring& volume);
+// Fills a volume until about `leave` bytes are free, while it lives.
+class DiskFiller {
+public:
+    DiskFiller(const std::wstring& volume, std::uint64_t leave);
+    ~DiskFiller();
+    DiskFiller(const DiskFiller&) = delete;
+    DiskFiller& operator=(const DiskFiller&) = delete;
 
 private:
     std::wstring path_;

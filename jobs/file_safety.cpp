@@ -1,0 +1,151 @@
+#include "jobs/file_safety.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace zandrel {
+namespace {
+
+std::wstring Upper(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
+    return s;
+}
+
+// The name without its extension, and the extension with its dot.
+std::pair<std::wstring, std::wstring> SplitExtension(const std::wstring& name) {
+    const auto dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos || dot == 0) return {name, {}};
+    return {name.substr(0, dot), name.substr(dot)};
+}
+
+std::uint32_t Little(const std::string& bytes, std::size_t at, std::size_t width) {
+    std::uint32_t value = 0;
+    for (std::size_t i = width; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+}
+
+}  // namespace
+
+std::wstring BackupName(const std::wstring& source, unsigned n) {
+    const auto sep = source.find_last_of(L"\\/:");
+    const std::wstring folder = sep == std::wstring::npos ? std::wstring() : source.substr(0, sep + 1);
+    const auto [stem, extension] = SplitExtension(source.substr(folder.size()));
+    return folder + stem + L"_zandrel_bak" + (n > 1 ? std::to_wstring(n) : std::wstring()) + extension;
+}
+
+bool IsBackupName(const std::wstring& name) {
+    std::wstring stem = Upper(SplitExtension(FileNamePart(name)).first);
+    while (!stem.empty() && stem.back() >= L'0' && stem.back() <= L'9') stem.pop_back();
+    const std::wstring mark = L"_ZANDREL_BAK";
+    return stem.size() >= mark.size() && stem.compare(stem.size() - mark.size(), mark.size(), mark) == 0;
+}
+
+std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk) {
+    for (unsigned n = 1; n <= 99; ++n) {
+        const std::wstring name = BackupName(source, n);
+        if (disk.FileExists(name)) {
+            // The same bytes are a backup already; another file is someone's to keep.
+            if (disk.SameContent(source, name)) return name;
+            continue;
+        }
+        if (disk.FolderExists(name)) continue;
+        return CopyIntoPlace(source, name, false, disk) ? name : std::wstring();
+    }
+    return {};
+}
+
+std::wstring CopyToTemporary(const std::wstring& from, const std::wstring& folder, IJobDisk& disk) {
+    const std::wstring copy = disk.FreeTempName(folder, FileNamePart(from));
+    if (copy.empty() || !disk.CopyFileNew(from, copy)) return {};
+    return copy;
+}
+
+bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool replace, IJobDisk& disk) {
+    const std::wstring copy = CopyToTemporary(from, FolderPart(to), disk);
+    if (copy.empty()) return false;
+    if (replace ? disk.MoveReplacing(copy, to) : disk.MoveNew(copy, to)) return true;
+    disk.RemoveFile(copy);
+    return false;
+}
+
+bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std::size_t count)>& read) {
+    const std::string dos = read(0, 64);
+    if (dos.size() < 64 || dos[0] != 'M' || dos[1] != 'Z') return false;
+    const std::uint64_t header = Little(dos, 0x3C, 4);
+    const std::string pe = read(header, 24);
+    if (pe.size() < 24 || pe.compare(0, 4, std::string("PE\0\0", 4)) != 0) return false;
+    const std::uint32_t sections = Little(pe, 6, 2), optionalHeader = Little(pe, 20, 2);
+    if (sections == 0) return false;
+    const std::string first = read(header + 24 + optionalHeader, 8);
+    return first.size() == 8 && first.compare(0, 3, "UPX") == 0;
+}
+
+bool PackedByUpx(const std::wstring& path, IJobDisk& disk) {
+    return LooksPackedByUpx([&](std::uint64_t offset, std::size_t count) { return disk.ReadBytes(path, offset, count); });
+}
+
+std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk) {
+    const std::wstring folder = FolderPart(file);
+    const std::wstring stem = SplitExtension(FileNamePart(file)).first + L".";
+    std::vector<std::wstring> found;
+    for (const auto& name : disk.NamesStartingWith(folder, stem)) {
+        if (name.size() != stem.size() + 3) continue;
+        const std::wstring rest = Upper(name.substr(stem.size()));
+        const bool digits = std::all_of(rest.begin(), rest.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+        if (rest == L"UPX" || digits) found.push_back(JoinPath(folder, name));
+    }
+    return found;
+}
+
+namespace {
+
+// The file UPX rewrote in place, after UPX did not end normally.
+std::wstring MakeSourceWhole(const std::wstring& source, const JobPlan& plan, IJobDisk& disk) {
+    std::vector<std::wstring> left = UpxWorkFiles(source, disk);
+    std::erase_if(left, [&](const std::wstring& f) {
+        return std::find(plan.upxWorkFilesBefore.begin(), plan.upxWorkFilesBefore.end(), f) !=
+               plan.upxWorkFilesBefore.end();
+    });
+    const bool haveOriginal = !plan.original.empty() && disk.FileExists(plan.original);
+    std::wstring said;
+    if (!disk.FileExists(source)) {
+        // UPX removes the file just before it renames its finished work file.
+        if (haveOriginal && CopyIntoPlace(plan.original, source, false, disk)) {
+            said = L"The file was put back as it was, from " + plan.original + L".";
+        } else if (left.size() == 1 && disk.MoveNew(left.front(), source)) {
+            left.clear();
+            said = L"UPX had removed the file; its finished work file was put in the file's place.";
+        } else {
+            said = L"The file is missing.";
+            if (!left.empty()) said += L" UPX's work file is kept as " + left.front() + L".";
+            return said;  // nothing more goes: it may be all there is
+        }
+    } else if (plan.sourceStamp && disk.Stamp(source) == plan.sourceStamp) {
+        said = L"The file is unchanged.";
+    } else if (haveOriginal) {
+        said = disk.SameContent(source, plan.original) || CopyIntoPlace(plan.original, source, true, disk)
+                   ? L"The file is as it was."
+                   : L"UPX changed the file before it ended; it could not be put back. Its copy is " + plan.original +
+                         L".";
+    } else {
+        said = L"UPX changed the file before it ended: test it before you use it.";
+    }
+    for (const auto& file : left) disk.RemoveFile(file);
+    return said;
+}
+
+}  // namespace
+
+std::wstring MakeWholeAfterUpx(const std::wstring& source, const JobPlan& plan, IJobDisk& disk) {
+    std::wstring said;
+    if (plan.upxWritesInPlace) said = MakeSourceWhole(source, plan, disk);
+    if (!plan.targetWritten.empty() && disk.FileExists(plan.targetWritten)) {
+        if (!said.empty()) said += L" ";
+        said += disk.RemoveFile(plan.targetWritten)
+                    ? L"The unfinished target " + plan.targetWritten + L" was removed."
+                    : L"The target " + plan.targetWritten + L" may be unfinished: delete it.";
+    }
+    return said;
+}
+
+}  // namespace zandrel

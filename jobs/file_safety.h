@@ -1,0 +1,49 @@
+#pragma once
+// Keeping the user's file safe around a job, as portable logic: backups that
+// never replace a different file, copies that are whole or not there at all,
+// telling a program UPX has packed already, and making a file whole again
+// after a UPX that did not end normally. Start and batches both use it.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "jobs/job_command.h"
+
+namespace zandrel {
+
+// prog.exe -> prog_zandrel_bak.exe; the n-th (n > 1) prog_zandrel_bak2.exe, ...
+std::wstring BackupName(const std::wstring& source, unsigned n = 1);
+// A backup copy's file name, numbered or not: a batch leaves such files alone.
+bool IsBackupName(const std::wstring& name);
+
+// A backup of `source` beside it: the first backup name that is free, or that
+// holds the same bytes already (then it stays as it is). A file of another
+// content is never replaced. The backup's path; empty when none could be made.
+std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk);
+
+// A copy of `from` under a plain name in `folder`, whole or not there at all;
+// its path, or empty.
+std::wstring CopyToTemporary(const std::wstring& from, const std::wstring& folder, IJobDisk& disk);
+// `from` copied onto `to`: written under a plain name beside `to` and moved
+// there only once whole, over an existing `to` only when `replace`. A failure
+// leaves nothing behind and `to` as it was.
+bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool replace, IJobDisk& disk);
+
+// UPX packed this program already: its first section bears UPX's name, which is
+// how UPX itself tells (it then refuses to pack it again). `read` gives up to
+// `count` bytes from `offset` (fewer at the end of the file).
+bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std::size_t count)>& read);
+bool PackedByUpx(const std::wstring& path, IJobDisk& disk);
+
+// The work files UPX makes beside a file it rewrites in place (app.exe ->
+// app.upx, or app.000 ... app.999 when that is taken) that exist now.
+std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk);
+
+// After a UPX that did not end normally: the file it rewrote in place is made
+// whole (put back from the job's copy of the original, or else from UPX's
+// finished work file), the work files it left go, and an unfinished target it
+// wrote goes. Returns what happened, in a sentence or two for the user.
+std::wstring MakeWholeAfterUpx(const std::wstring& source, const JobPlan& plan, IJobDisk& disk);
+
+}  // namespace zandrel

@@ -1,0 +1,311 @@
+// What keeps the user's file safe around a job: backups, copies, packed files,
+// and the end of a UPX that did not end normally.
+#include <gtest/gtest.h>
+
+#include "fake_job_host.h"
+#include "jobs/file_safety.h"
+#include "zandrel_texts.h"
+
+namespace zandrel::test {
+namespace {
+
+const std::wstring kApp = L"C:\\src\\app.exe";
+const std::wstring kBak = L"C:\\src\\app_zandrel_bak.exe";
+const std::wstring kBak2 = L"C:\\src\\app_zandrel_bak2.exe";
+
+// The first bytes of a program with one section of this name (0xF0 bytes of optional header).
+std::string Program(const std::string& firstSection, std::size_t headerAt = 0x80) {
+    std::string bytes(headerAt + 24 + 0xF0 + 40, '\0');
+    bytes[0] = 'M', bytes[1] = 'Z';
+    bytes[0x3C] = static_cast<char>(headerAt & 0xFF), bytes[0x3D] = static_cast<char>(headerAt >> 8);
+    bytes.replace(headerAt, 4, std::string("PE\0\0", 4));
+    bytes[headerAt + 6] = 3;                                        // three sections
+    bytes[headerAt + 20] = static_cast<char>(0xF0);                 // optional header size
+    bytes.replace(headerAt + 24 + 0xF0, firstSection.size(), firstSection);
+    return bytes + "code and data";
+}
+
+TEST(Backups, AreNumberedAndNamedAsBefore) {
+    EXPECT_EQ(BackupName(L"C:\\a\\app.exe", 2), L"C:\\a\\app_zandrel_bak2.exe");
+    EXPECT_EQ(BackupName(L"C:\\a.b\\prog", 3), L"C:\\a.b\\prog_zandrel_bak3");
+    for (const auto* name : {L"app_zandrel_bak.exe", L"APP_ZANDREL_BAK12.DLL", L"C:\\x\\prog_zandrel_bak"})
+        EXPECT_TRUE(IsBackupName(name)) << name;
+    for (const auto* name : {L"app.exe", L"zandrel_bak_app.exe", L"app_zandrel_bakx.exe", L"C:\\a_zandrel_bak\\x.exe"})
+        EXPECT_FALSE(IsBackupName(name)) << name;
+}
+
+// Start twice on one file, a second batch, a decompress after a compress: the
+// backup of the original must survive all of them.
+TEST(Backups, NeverReplaceAFileOfAnotherContent) {
+    FakeHost h;
+    h.Put(kApp, "packed by the first run");
+    h.Put(kBak, "the original");
+    h.readOnly.insert(kBak);
+    const auto backup = MakeBackup(kApp, h);
+    EXPECT_EQ(backup, kBak2) << "a free name beside the old backup";
+    EXPECT_EQ(h.Content(kBak), "the original");
+    EXPECT_EQ(h.Content(kBak2), "packed by the first run");
+
+    // The same bytes again: the backup there is kept as it is, nothing is written.
+    h.log.clear();
+    EXPECT_EQ(MakeBackup(kApp, h), kBak2);
+    EXPECT_TRUE(h.log.empty());
+    h.Put(kApp, "the original");
+    EXPECT_EQ(MakeBackup(kApp, h), kBak);
+    EXPECT_TRUE(h.log.empty());
+}
+
+TEST(Backups, ThatFailHalfWayLeaveNothingAndTheOlderBackupStays) {
+    FakeHost h;
+    h.Put(kApp, "the new file");
+    h.Put(kBak, "an older backup");
+    h.copyFails = true;  // the disk fills up during the copy
+    EXPECT_EQ(MakeBackup(kApp, h), L"");
+    EXPECT_EQ(h.files, (std::set<std::wstring>{L"C:\\upx\\upx.exe", kApp, kBak}));
+    EXPECT_EQ(h.Content(kBak), "an older backup");
+
+    // Another program takes the name while the copy is written: the copy goes, the file stays.
+    FakeHost raced;
+    raced.Put(kApp, "the new file");
+    raced.Put(kBak2, "someone else's");
+    EXPECT_FALSE(CopyIntoPlace(kApp, kBak2, false, raced));
+    EXPECT_EQ(raced.Content(kBak2), "someone else's");
+    EXPECT_EQ(raced.files.size(), 3u) << "upx.exe, the file and the other file; no copy left";
+}
+
+TEST(Backups, AJobWithABackupThatCannotBeMadeAsksAndABatchRefuses) {
+    FakeHost h;
+    h.Put(kApp, "MZ the file");
+    h.copyFails = true;
+    auto form = Form();
+    EXPECT_EQ(PrepareJob(form, h).way, RunWay::None);
+    EXPECT_EQ(h.questions, std::vector<std::wstring>{T(texts::AskNoBackup)});
+    EXPECT_EQ(h.Content(kApp), "MZ the file");
+}
+
+TEST(PackedFiles, AreToldByTheFirstSectionsName) {
+    auto reader = [](const std::string& bytes) {
+        return [bytes](std::uint64_t offset, std::size_t count) {
+            return offset >= bytes.size() ? std::string() : bytes.substr(static_cast<std::size_t>(offset), count);
+        };
+    };
+    EXPECT_TRUE(LooksPackedByUpx(reader(Program("UPX0"))));
+    EXPECT_TRUE(LooksPackedByUpx(reader(Program("UPX0", 0x1F8))));
+    EXPECT_FALSE(LooksPackedByUpx(reader(Program(".text"))));
+    EXPECT_FALSE(LooksPackedByUpx(reader(Program(".UPX0"))));
+    std::string noSections = Program("UPX0");
+    noSections[0x80 + 6] = 0;
+    EXPECT_FALSE(LooksPackedByUpx(reader(noSections)));
+    EXPECT_FALSE(LooksPackedByUpx(reader(Program("UPX0").substr(0, 0x100)))) << "cut before the section table";
+    std::string farHeader = Program("UPX0");
+    farHeader[0x3C] = farHeader[0x3D] = farHeader[0x3E] = farHeader[0x3F] = static_cast<char>(0xFF);
+    EXPECT_FALSE(LooksPackedByUpx(reader(farHeader))) << "a header offset past the end";
+    EXPECT_FALSE(LooksPackedByUpx(reader("MZ")));
+    EXPECT_FALSE(LooksPackedByUpx(reader("UPX0 but no program")));
+}
+
+TEST(PackedFiles, ACompressOfOneTouchesNothingAndSaysSo) {
+    FakeHost h;
+    h.Put(kApp, Program("UPX0"));
+    h.Put(kBak, "the original");
+    const auto plan = PrepareJob(Form(), h);
+    EXPECT_EQ(plan.way, RunWay::None);
+    EXPECT_TRUE(plan.alreadyPacked);
+    EXPECT_EQ(h.errors, std::vector<std::wstring>{kApp + L" is already packed by UPX. Nothing was changed."});
+    EXPECT_TRUE(h.log.empty()) << "no backup, no copy";
+    EXPECT_EQ(h.Content(kBak), "the original");
+    // A decompress of it goes on, with a new backup beside the older one.
+    auto form = Form();
+    form.decompress = true;
+    h.errors.clear();
+    EXPECT_EQ(PrepareJob(form, h).way, RunWay::Visible);
+    EXPECT_EQ(h.Content(kBak), "the original");
+    EXPECT_EQ(h.Content(kBak2), Program("UPX0"));
+}
+
+TEST(SameFile, ThatCannotBeToldStopsTheJobBeforeTheTargetIsDeleted) {
+    FakeHost h;
+    h.Put(kApp, "MZ the file");
+    auto form = Form();
+    form.target = L"\\\\server\\share\\app.exe";
+    h.folders.insert(L"\\\\server\\share");
+    h.files.insert(form.target);
+    h.unknownSameness.insert(form.target);
+    h.answerReplace = true;
+    EXPECT_EQ(PrepareJob(form, h).way, RunWay::None);
+    EXPECT_TRUE(h.questions.empty()) << "not even asked";
+    EXPECT_TRUE(h.log.empty());
+    EXPECT_TRUE(h.FileExists(form.target));
+    ASSERT_EQ(h.errors.size(), 1u);
+    EXPECT_NE(h.errors[0].find(L"cannot tell"), std::wstring::npos);
+}
+
+// UPX writes app.upx beside app.exe, removes app.exe and renames app.upx: the
+// states a UPX that dies half-way leaves, and what the job's end makes of them.
+class UpxDied : public ::testing::Test {
+protected:
+    FakeHost h;
+    JobPlan plan;
+    void Prepare(bool backup) {
+        h.Put(kApp, "MZ the original");
+        auto form = Form();
+        form.backup = backup;
+        plan = PrepareJob(form, h);
+        ASSERT_EQ(plan.way, RunWay::Visible);
+        ASSERT_TRUE(plan.upxWritesInPlace);
+        h.log.clear();
+    }
+    void Finish(std::uint32_t code = 0xC0000005) { FinishJob(plan, {0, code}, h); }
+    std::wstring Said() const { return h.errors.empty() ? L"" : h.errors.back(); }
+};
+
+TEST_F(UpxDied, AfterRemovingTheFileItIsPutBackFromItsBackup) {
+    Prepare(true);
+    h.Put(L"C:\\src\\app.upx", "packed, whole");
+    h.files.erase(kApp);
+    Finish();
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+    EXPECT_FALSE(h.FileExists(L"C:\\src\\app.upx")) << "UPX's work file goes";
+    EXPECT_EQ(Said(), L"UPX did not end normally (exit code 0xC0000005). The file was put back as it was, from " +
+                          kBak + L".");
+}
+
+TEST_F(UpxDied, AfterRemovingTheFileWithoutABackupItsFinishedWorkFileTakesItsPlace) {
+    Prepare(false);
+    h.Put(L"C:\\src\\app.upx", "packed, whole");
+    h.files.erase(kApp);
+    Finish();
+    EXPECT_EQ(h.Content(kApp), "packed, whole");
+    EXPECT_FALSE(h.FileExists(L"C:\\src\\app.upx"));
+}
+
+TEST_F(UpxDied, BeforeRemovingTheFileOnlyItsWorkFileGoesNotTheUsersOwn) {
+    h.Put(L"C:\\src\\app.upx", "the user's own file of that name");
+    Prepare(false);
+    h.Put(L"C:\\src\\app.000", "half written");
+    Finish(0xC000013A);
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+    EXPECT_FALSE(h.FileExists(L"C:\\src\\app.000"));
+    EXPECT_EQ(h.Content(L"C:\\src\\app.upx"), "the user's own file of that name");
+    EXPECT_EQ(Said(), L"UPX did not end normally (exit code 0xC000013A). The file is unchanged.");
+}
+
+TEST_F(UpxDied, WithTheFileGoneAndNothingToPutBackItsWorkFileIsKept) {
+    Prepare(false);
+    h.Put(L"C:\\src\\app.upx", "maybe whole");
+    h.Put(L"C:\\src\\app.000", "another");
+    h.files.erase(kApp);
+    Finish(7);
+    EXPECT_TRUE(h.FileExists(L"C:\\src\\app.upx"));
+    EXPECT_TRUE(h.FileExists(L"C:\\src\\app.000"));
+    EXPECT_NE(Said().find(L"The file is missing."), std::wstring::npos) << Said().c_str();
+}
+
+TEST_F(UpxDied, AFileItChangedIsPutBackFromTheBackup) {
+    Prepare(true);
+    h.Put(kApp, "packed, renamed just before the crash");
+    Finish();
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+}
+
+TEST_F(UpxDied, AnUnfinishedTargetItWroteGoes) {
+    h.Put(kApp, "MZ the original");
+    auto form = Form();
+    form.target = L"C:\\out\\new.exe";
+    plan = PrepareJob(form, h);
+    ASSERT_EQ(plan.targetWritten, form.target);
+    h.Put(form.target, "half");
+    Finish();
+    EXPECT_FALSE(h.FileExists(form.target));
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+    // UPX's own errors leave the target to UPX, which writes none.
+    h.Put(form.target, "whatever UPX left");
+    Finish(1);
+    EXPECT_TRUE(h.FileExists(form.target));
+}
+
+TEST(WorkingCopies, AResultIsNotPutOverASourceChangedMeanwhile) {
+    FakeHost h;
+    const std::wstring omega = L"C:\\src\\\u03a9.exe";
+    h.Put(omega, "MZ the original");
+    auto form = Form();
+    form.source = form.target = omega;
+    form.backup = false;
+    const auto plan = PrepareJob(form, h);
+    ASSERT_EQ(plan.files.resultTo, omega);
+    h.Put(omega, "MZ saved by the user while UPX worked");
+    h.Put(plan.files.resultFrom, "packed from the older copy");
+    FinishJob(plan, {0, 0}, h);
+    EXPECT_EQ(h.Content(omega), "MZ saved by the user while UPX worked");
+    ASSERT_EQ(h.errors.size(), 1u);
+    EXPECT_NE(h.errors[0].find(L"was changed while UPX worked"), std::wstring::npos);
+}
+
+// The source goes through a working copy, the target UPX could write itself.
+TEST(WorkingCopies, AnExistingTargetStaysUntilTheNewOneIsFinished) {
+    FakeHost h;
+    const std::wstring omega = L"C:\\src\\\u03a9.exe", target = L"C:\\out\\plain.exe";
+    h.Put(omega, "MZ the original");
+    h.Put(target, "the old target");
+    h.answerReplace = true;
+    auto form = Form();
+    form.source = omega;
+    form.target = target;
+    form.backup = false;
+    h.copyFails = true;  // the working copy cannot be made
+    EXPECT_EQ(PrepareJob(form, h).way, RunWay::None);
+    EXPECT_EQ(h.Content(target), "the old target") << "still there";
+    EXPECT_EQ(h.errors, std::vector<std::wstring>{T(texts::MsgNoWorkCopy)});
+
+    h.copyFails = false;
+    h.errors.clear();
+    const auto plan = PrepareJob(form, h);
+    ASSERT_EQ(plan.way, RunWay::Visible);
+    EXPECT_TRUE(h.FileExists(target)) << "not deleted before the run";
+    EXPECT_TRUE(plan.files.writesOnlyTemporaries) << "UPX writes only plain-named files: it may be ended";
+    FinishJob(plan, {0, 1}, h);
+    EXPECT_EQ(h.Content(target), "the old target") << "a failed job leaves it";
+}
+
+TEST(WorkingCopies, UpxMayBeEndedOnlyWhereItWritesNoFileOfTheUsers) {
+    FakeHost h;
+    const std::wstring omega = L"C:\\src\\\u03a9.exe";
+    h.Put(kApp, "MZ plain");
+    h.Put(omega, "MZ greek");
+    auto form = Form();
+    form.backup = false;
+    EXPECT_FALSE(PrepareJob(form, h).files.writesOnlyTemporaries) << "in place";
+    form.target = L"C:\\out\\new.exe";
+    EXPECT_FALSE(PrepareJob(form, h).files.writesOnlyTemporaries) << "a target it writes itself";
+    form.source = omega;
+    EXPECT_FALSE(PrepareJob(form, h).files.writesOnlyTemporaries) << "a copy in, a new target out";
+    form.target = omega;
+    EXPECT_TRUE(PrepareJob(form, h).files.writesOnlyTemporaries) << "a working copy in place";
+    form.testFlag = true;
+    form.source = kApp;
+    EXPECT_TRUE(PrepareJob(form, h).files.writesOnlyTemporaries) << "a test writes nothing";
+}
+
+TEST(PrivateCopies, AreMadeWithoutABackupAndTheirFailureRefusesTheFile) {
+    FakeHost h;
+    h.Put(kApp, "MZ the original");
+    auto form = Form();
+    form.backup = false;
+    form.keepOriginal = true;
+    const auto plan = PrepareJob(form, h);
+    ASSERT_FALSE(plan.privateCopy.empty());
+    EXPECT_EQ(plan.original, plan.privateCopy);
+    EXPECT_EQ(h.Content(plan.privateCopy), "MZ the original");
+    EXPECT_EQ(FileNamePart(plan.privateCopy).rfind(kPlainNamePrefix, 0), 0u);
+
+    FakeHost full;
+    full.Put(kApp, "MZ the original");
+    full.copyFails = true;
+    EXPECT_EQ(PrepareJob(form, full).way, RunWay::None);
+    ASSERT_EQ(full.errors.size(), 1u);
+    EXPECT_NE(full.errors[0].find(L"safety copy"), std::wstring::npos);
+    EXPECT_EQ(full.files.size(), 2u) << "nothing left behind";
+}
+
+}  // namespace
+}  // namespace zandrel::test
