@@ -1,0 +1,200 @@
+// Batches under real faults: a second run, a UPX that dies, a disk that fills
+// up, a file in use or taken away between the compress and its test.
+#include "packed_format.h"
+#include "test_support.h"
+
+#include <algorithm>
+
+#include "console/BatchRun.h"
+#include "framework/files.h"
+#include "jobs/file_safety.h"
+#include "jobs/job_host.h"
+
+namespace zandrel::test {
+namespace {
+
+std::string Program(std::size_t size, char seed = 'p') {
+    std::string bytes = "MZ";
+    for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(seed + i * 5));
+    return bytes;
+}
+
+bool Plain(const std::wstring& name) { return name.rfind(L"~zandrel", 0) == 0; }
+
+class BatchFaults : public ::testing::Test {
+protected:
+    RecordingDialogs dialogs;
+    WinJobHost host{dialogs, nullptr};
+    std::unique_ptr<TBatchRun> batch = std::make_unique<TBatchRun>(host, L"");
+    std::vector<BatchFileOutcome> finished;
+    bool done = false;
+    TempDir dir{L"zbf"};
+    TempDir signals{L"zbs"};
+
+    void SetUp() override { Listen(); }
+    void Listen() {
+        batch->OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
+            finished = files;
+            done = true;
+        };
+    }
+    JobForm Form(bool backup) const {
+        JobForm form;
+        form.upx = StandinPath();
+        form.level = L"6";
+        form.backup = backup;
+        return form;
+    }
+    // Runs a batch to its end; `step` is called while it runs, until it says it is done.
+    bool Run(const std::vector<std::wstring>& files, const JobForm& form, std::function<bool()> step = {}) {
+        done = false;
+        batch->Start(files, form, 1);
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (!done && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            PumpMessages();
+            if (step && step()) step = nullptr;
+        }
+        return done;
+    }
+    std::wstring File(const std::wstring& name, const std::string& bytes) const {
+        WriteBytes(dir / name, bytes);
+        return dir / name;
+    }
+};
+
+// Seen with the real UPX: a second compress batch over a folder (Backup on)
+// copied every packed file over its backup before UPX refused it.
+TEST_F(BatchFaults, ASecondRunAndADecompressKeepTheOriginalsBackups) {
+    const auto a = File(L"a.exe", Program(3000, 'a')), b = File(L"b.dll", Program(2000, 'b'));
+    ASSERT_TRUE(Run({a, b}, Form(true)));
+    const std::string packedA = ReadBytes(a);
+    ASSERT_TRUE(standin::IsPacked(packedA));
+
+    ASSERT_TRUE(Run({a, b}, Form(true)));
+    for (const auto& file : finished) EXPECT_EQ(file.result, BatchResult::AlreadyPacked) << Narrow(file.path);
+    EXPECT_EQ(ReadBytes(a), packedA) << "not touched";
+    EXPECT_EQ(ReadBytes(BackupName(a)), Program(3000, 'a'));
+    EXPECT_EQ(ReadBytes(BackupName(b)), Program(2000, 'b'));
+    EXPECT_EQ(Listing(dir.Path()).size(), 4u) << "no new backup of a packed file";
+
+    auto decompress = Form(true);
+    decompress.decompress = true;
+    ASSERT_TRUE(Run({a, b}, decompress));
+    EXPECT_EQ(ReadBytes(a), Program(3000, 'a'));
+    EXPECT_EQ(ReadBytes(BackupName(a)), Program(3000, 'a')) << "the original's backup stays";
+    EXPECT_EQ(ReadBytes(BackupName(a, 2)), packedA) << "the packed file's backup goes beside it";
+}
+
+TEST_F(BatchFaults, AUpxThatDiesHalfWayLeavesEachFileAsItWas) {
+    const auto a = File(L"a.exe", Program(150 * 1024, 'a')), b = File(L"b.exe", Program(90 * 1024, 'b'));
+    EnvSwitch die(L"STANDIN_DIE_AT", L"removed");
+    ASSERT_TRUE(Run({a, b}, Form(false)));
+    for (const auto& file : finished) {
+        EXPECT_EQ(file.result, BatchResult::Error);
+        EXPECT_NE(file.reason.find(L"exit code 0xC0000005"), std::wstring::npos) << Narrow(file.reason);
+    }
+    EXPECT_EQ(ReadBytes(a), Program(150 * 1024, 'a')) << "put back from the private copy";
+    EXPECT_EQ(ReadBytes(b), Program(90 * 1024, 'b'));
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"a.exe", L"b.exe"})) << "no work file, no copy";
+}
+
+TEST_F(BatchFaults, AnEndUpxDoesNotGiveIsAFailureEvenWhenTheFileWasWritten) {
+    const auto a = File(L"a.exe", Program(4000));
+    EnvSwitch code(L"STANDIN_EXIT", L"3221225786");  // 0xC000013A: its console was closed
+    ASSERT_TRUE(Run({a}, Form(true)));
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    EXPECT_NE(finished[0].reason.find(L"exit code 0xC000013A"), std::wstring::npos) << Narrow(finished[0].reason);
+    EXPECT_EQ(ReadBytes(a), Program(4000)) << "an unchecked result is not kept";
+}
+
+TEST_F(BatchFaults, APrivateCopyThatDoesNotFitRefusesTheFile) {
+    ZANDREL_NEED_VOLUME(small, 'R');
+    TempDir full(L"zbd", small);
+    const auto app = full / L"app.exe";
+    WriteBytes(app, Program(1500 * 1024));
+    DiskFiller filler(small, 800 * 1024);
+    ASSERT_TRUE(Run({app}, Form(false)));
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    EXPECT_NE(finished[0].reason.find(L"safety copy"), std::wstring::npos) << Narrow(finished[0].reason);
+    EXPECT_EQ(ReadBytes(app), Program(1500 * 1024));
+    EXPECT_EQ(Listing(full.Path()), std::set<std::wstring>{L"app.exe"});
+}
+
+// Between the compress and its test the packed file is in use (another program
+// holds it) or the disk fills: it cannot be put back, so the private copy, the
+// only original left, is kept under a backup name the summary gives.
+TEST_F(BatchFaults, AnOriginalThatCannotBePutBackIsKeptAndNamed) {
+    for (const bool inUse : {true, false}) {
+        SCOPED_TRACE(inUse ? "the file in use" : "the disk full");
+        std::wstring volume;
+        if (!inUse) {
+            volume = FaultVolume('R');
+            if (volume.empty()) GTEST_SKIP() << "no small volume at R: (scripts/fault-volumes mounts it as root)";
+        }
+        TempDir place(L"zbp", volume);
+        const auto app = place / L"app.exe";
+        const std::string original = Program(700 * 1024);
+        WriteBytes(app, original);
+        EnvSwitch damaged(L"STANDIN_FAIL_TEST", L"1");
+        EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened");
+        const auto signal = signals / L"signal";
+        EnvSwitch signalFile(L"STANDIN_SIGNAL", signal);
+        int pauses = 0;
+        UniqueHandle held;
+        std::unique_ptr<DiskFiller> filler;
+        ASSERT_TRUE(Run({app}, Form(false), [&] {
+            if (!Exists(signal)) return false;
+            // The first stop is the compress, the second its test.
+            if (++pauses == 2) {
+                if (inUse)
+                    held.reset(CreateFileW(app.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+                else
+                    filler = std::make_unique<DiskFiller>(volume, 16 * 1024);
+            }
+            DeleteFileW(signal.c_str());
+            return pauses == 2;
+        }));
+        held.reset();
+        filler.reset();
+        ASSERT_EQ(pauses, 2);
+        EXPECT_EQ(finished[0].result, BatchResult::Error);
+        const std::wstring kept = place / L"app_zandrel_bak.exe";
+        EXPECT_NE(finished[0].reason.find(L"the original is kept as " + kept), std::wstring::npos)
+            << Narrow(finished[0].reason);
+        EXPECT_EQ(ReadBytes(kept), original);
+        const auto left = Listing(place.Path());
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(), Plain)) << "no copy left under a plain name";
+    }
+}
+
+// A scanner takes the packed file away before UPX can test it.
+TEST_F(BatchFaults, AFileGoneBeforeItsTestIsPutBackFromThePrivateCopy) {
+    const auto app = File(L"app.exe", Program(5000));
+    const auto signal = signals / L"signal";
+    EnvSwitch pause(L"STANDIN_PAUSE_AT", L"done");
+    EnvSwitch signalFile(L"STANDIN_SIGNAL", signal);
+    ASSERT_TRUE(Run({app}, Form(false), [&] {
+        if (!Exists(signal)) return false;
+        MoveFileW(app.c_str(), (signals / L"quarantined.exe").c_str());
+        DeleteFileW(signal.c_str());
+        return true;
+    }));
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    EXPECT_NE(finished[0].reason.find(L"could not be tested"), std::wstring::npos) << Narrow(finished[0].reason);
+    EXPECT_EQ(ReadBytes(app), Program(5000));
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"app.exe"}) << "the private copy went once it was put back";
+}
+
+TEST_F(BatchFaults, AFileAnotherJobWorksOnIsLeftAlone) {
+    const auto a = File(L"a.exe", Program(3000)), b = File(L"b.exe", Program(2000));
+    batch->BusyElsewhere = [&](const std::wstring& path) { return SameFileOnDisk(path, b).value_or(true); };
+    ASSERT_TRUE(Run({a, b}, Form(true)));
+    EXPECT_EQ(finished[0].result, BatchResult::Done);
+    EXPECT_EQ(finished[1].result, BatchResult::Error);
+    EXPECT_EQ(ReadBytes(b), Program(2000));
+    EXPECT_FALSE(Exists(BackupName(b))) << "not even a backup";
+}
+
+}  // namespace
+}  // namespace zandrel::test
