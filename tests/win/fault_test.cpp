@@ -11,7 +11,9 @@
 #include "framework/files.h"
 #include "jobs/file_safety.h"
 #include "jobs/job_host.h"
+#include "framework/registry.h"
 #include "jobs/run_and_wait.h"
+#include "jobs/temporary_files.h"
 #include "zandrel_texts.h"
 #include "app/descrambler.h"
 
@@ -328,6 +330,81 @@ TEST_F(Faults, OwnWindowATestWhoseUpxDiesSaysSoWithItsCode) {
     messageOutput->Flush();
     const std::wstring shown = messageOutput->memOutput.Text();
     EXPECT_NE(shown.find(said), std::wstring::npos) << Narrow(shown);
+}
+
+// ---- What a program ended from outside left: the next start's clean-up ----
+
+std::uint64_t StartOf(HANDLE process) {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    GetProcessTimes(process, &created, &ended, &kernel, &user);
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// A note as a program writes it: "<process id> <its start time>", and "|<file>" for a private copy.
+std::wstring NoteOf(DWORD id, std::uint64_t started, const std::wstring& original = {}) {
+    const std::wstring note = std::to_wstring(id) + L" " + std::to_wstring(started);
+    return original.empty() ? note : note + L"|" + original;
+}
+
+TEST(Leftovers, GoWhenTheirProgramIsGoneAndNoOriginalIsEverLost) {
+    TempDir dir(L"zo");
+    const std::wstring key = kTestKey + L"\\LeftoverTest";
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
+    const auto notes = RegistryKey::Open(HKEY_CURRENT_USER, key, true);
+    ASSERT_TRUE(notes);
+    // A program that ran and ended.
+    std::wstring line = L"\"" + StandinPath() + L"\" --version";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 20000);
+    const DWORD gone = pi.dwProcessId;
+    const std::uint64_t goneStarted = StartOf(pi.hProcess);
+    CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    const DWORD me = GetCurrentProcessId();
+    const std::uint64_t meStarted = StartOf(GetCurrentProcess());
+
+    auto put = [&](const std::wstring& name, const std::string& bytes, const std::wstring& note) {
+        WriteBytes(dir / name, bytes);
+        notes->WriteString(dir / name, note);
+    };
+    put(L"~zandrel-1-1.exe", "a working copy", NoteOf(gone, goneStarted));
+    put(L"~zandrel-1-2.exe", "still in use by this program", NoteOf(me, meStarted));
+    put(L"~zandrel-1-3.exe", "noted the older way", std::to_wstring(me));
+    put(L"~zandrel-1-4.exe", "an id used again by another program", NoteOf(me, meStarted + 1));
+    put(L"~zandrel-1-5.exe", "the original of a.exe", NoteOf(gone, goneStarted, dir / L"a.exe"));
+    WriteBytes(dir / L"b.exe", "the original of b.exe");
+    put(L"~zandrel-1-6.exe", "the original of b.exe", NoteOf(gone, goneStarted, dir / L"b.exe"));
+    WriteBytes(dir / L"c.exe", "c.exe packed");
+    WriteBytes(dir / L"c_zandrel_bak.exe", "an older backup");
+    put(L"~zandrel-1-7.exe", "the original of c.exe", NoteOf(gone, goneStarted, dir / L"c.exe"));
+    put(L"users-own.exe", "a file of the user's", NoteOf(gone, goneStarted));
+    // Files another program holds cannot go now: nothing waits for them.
+    std::vector<UniqueHandle> held;
+    for (int i = 0; i < 5; ++i) {
+        const std::wstring name = L"~zandrel-1-" + std::to_wstring(20 + i) + L".exe";
+        put(name, "held", NoteOf(gone, goneStarted));
+        held.emplace_back(CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
+    const ULONGLONG began = GetTickCount64();
+    TemporaryFiles::RemoveLeftovers(key);
+    const ULONGLONG took = GetTickCount64() - began;
+    held.clear();
+
+    EXPECT_LT(took, 2000u) << "waited for files held by another program";
+    std::set<std::wstring> expected{L"~zandrel-1-2.exe", L"~zandrel-1-3.exe", L"a.exe", L"b.exe", L"c.exe",
+                                    L"c_zandrel_bak.exe", L"c_zandrel_bak2.exe", L"users-own.exe"};
+    for (int i = 0; i < 5; ++i) expected.insert(L"~zandrel-1-" + std::to_wstring(20 + i) + L".exe");
+    EXPECT_EQ(Listing(dir.Path()), expected);
+    EXPECT_EQ(ReadBytes(dir / L"a.exe"), "the original of a.exe") << "a missing file gets its original back";
+    EXPECT_EQ(ReadBytes(dir / L"c_zandrel_bak2.exe"), "the original of c.exe") << "kept beside, as a backup";
+    EXPECT_EQ(ReadBytes(dir / L"c_zandrel_bak.exe"), "an older backup");
+    const auto left = RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ValueNames();
+    std::set<std::wstring> noted(left.begin(), left.end()), stillNoted{dir / L"~zandrel-1-2.exe", dir / L"~zandrel-1-3.exe"};
+    for (int i = 0; i < 5; ++i) stillNoted.insert(dir / (L"~zandrel-1-" + std::to_wstring(20 + i) + L".exe"));
+    EXPECT_EQ(noted, stillNoted) << "a note stays while its file may still be needed or could not go";
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
 }
 
 }  // namespace

@@ -132,6 +132,61 @@ TEST_F(ProgramKilled, TheWorkingCopyLeftBehindGoesAtTheNextStart) {
     EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
 }
 
+// Zandrel ended from outside while UPX writes a file of the user's: UPX is let
+// finish (ending it half-way could lose the file), and what the job kept goes
+// or becomes a backup at the next start.
+class EndedAtAChosenPoint : public MainWindowTest {
+protected:
+    TempDir dir{L"ze"};
+    TempDir signals{L"zs"};
+    std::wstring signal = signals / L"signal";
+    std::string original = std::string("MZ") + std::string(150 * 1024, 'u');
+
+    // Starts the child at `test`, waits until its UPX stops at `point`, ends the
+    // child from outside, checks that UPX lives on, lets it go on and waits for it.
+    void EndTheProgramAt(const std::string& test, const wchar_t* point) {
+        EnvSwitch pause(L"STANDIN_PAUSE_AT", point), file(L"STANDIN_SIGNAL", signal);
+        Child child;
+        StartChild(child, test, dir.Path());
+        const DWORD upxId = UpxOf(child, [&] { return Exists(signal); });
+        ASSERT_NE(upxId, 0u);
+        UniqueHandle upx(OpenProcess(SYNCHRONIZE, FALSE, upxId));
+        ASSERT_TRUE(upx);
+        TerminateProcess(child.pi.hProcess, 9);
+        ASSERT_NE(child.Wait(10000), STILL_ACTIVE);
+        EXPECT_EQ(WaitForSingleObject(upx.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT)) << "UPX was ended with the program";
+        DeleteFileW(signal.c_str());
+        EXPECT_EQ(WaitForSingleObject(upx.get(), 20000), WAIT_OBJECT_0);
+    }
+};
+
+TEST_F(EndedAtAChosenPoint, DuringABatchUpxFinishesAndThePrivateCopyBecomesABackup) {
+    WriteBytes(dir / L"app.exe", original);
+    EndTheProgramAt("DISABLED_RunsABatchWithoutBackup", L"written");
+    EXPECT_EQ(standin::Unpack(ReadBytes(dir / L"app.exe")), original) << "UPX finished the file";
+    EXPECT_FALSE(Exists(dir / L"app.upx")) << "no half-written work file";
+    MakeWindow();  // the next start
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe"}));
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original) << "the only original left is kept";
+}
+
+TEST_F(EndedAtAChosenPoint, DuringAStartInPlaceUpxFinishesTheFile) {
+    WriteBytes(dir / L"app.exe", original);
+    EndTheProgramAt("DISABLED_RunsAHiddenJobInPlace", L"written");
+    EXPECT_EQ(standin::Unpack(ReadBytes(dir / L"app.exe")), original);
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"app.exe"});
+}
+
+// The source reaches UPX through a working copy, the target is written by UPX itself.
+TEST_F(EndedAtAChosenPoint, DuringAStartToANamedTargetUpxFinishesTheTarget) {
+    WriteBytes(dir / L"\u03a9mega.exe", original);
+    EndTheProgramAt("DISABLED_RunsAHiddenJobToATarget", L"half");
+    EXPECT_EQ(standin::Unpack(ReadBytes(dir / L"out.exe")), original) << "the target is whole";
+    EXPECT_EQ(ReadBytes(dir / L"\u03a9mega.exe"), original);
+    MakeWindow();  // the next start removes the working copy
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"\u03a9mega.exe", L"out.exe"}));
+}
+
 // A parent that hands its C runtime's handles over (as a program started by
 // another C program is given them) must not take UPX's output away from the pipes.
 TEST(ProgramEnd, UpxWritesIntoThePipesWhateverStartedTheProgram) {
@@ -219,6 +274,36 @@ TEST_F(InAChild, DISABLED_RunsAHiddenJobOnACopy) {
     form->chkDosBox.Click();
     form->chkBackup.Click();
     form->btnStart.Click();  // ended from outside long before UPX is done
+}
+
+TEST_F(InAChild, DISABLED_RunsABatchWithoutBackup) {
+    MakeWindow();
+    form->edUPX.SetText(StandinPath());
+    form->chkBackup.Click();
+    form->StartBatch({dir + L"\\app.exe"}, TfrmMain::BatchKind::FormJob);
+    for (;;) PumpMessages(), Sleep(20);  // ended from outside
+}
+
+TEST_F(InAChild, DISABLED_RunsAHiddenJobInPlace) {
+    ProcessRunAndWait real;
+    MakeWindow(&real);
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir + L"\\app.exe");
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    form->btnStart.Click();  // ended from outside before UPX is done
+}
+
+TEST_F(InAChild, DISABLED_RunsAHiddenJobToATarget) {
+    ProcessRunAndWait real;
+    shortNames = false;  // the source goes through a working copy
+    MakeWindow(&real);
+    form->edUPX.SetText(StandinPath());
+    form->edSource.SetText(dir + L"\\\u03a9mega.exe");
+    form->edTarget.SetText(dir + L"\\out.exe");
+    form->chkDosBox.Click();
+    form->chkBackup.Click();
+    form->btnStart.Click();
 }
 
 TEST_F(InAChild, DISABLED_CapturesTheStandin) {

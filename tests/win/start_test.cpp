@@ -7,6 +7,8 @@
 #include "jobs/job_command.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
+
+#include "console/BatchRun.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {
@@ -191,6 +193,33 @@ TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
     dialogs.answers = {BoxAnswer::Yes};
     form->btnStart.Click();
     EXPECT_EQ(runner.calls.size(), 1u);
+}
+
+// A visible run leaves the window usable: neither a second Start nor a batch
+// may take the file meanwhile (pressed twice, the backup of the original went).
+TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
+    std::vector<std::wstring> seenDuring;
+    runner.during = [&] {
+        form->btnStart.Click();
+        seenDuring = dialogs.Texts();
+        form->StartBatch({dir / L"app.exe"}, TfrmMain::BatchKind::FormJob);
+    };
+    form->btnStart.Click();
+    runner.during = nullptr;
+    EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(seenDuring, std::vector<std::wstring>{L"A job is still working on this file. Wait until UPX has ended, "
+                                                    L"then start again."});
+    ASSERT_NE(form->Batch(), nullptr);
+    for (int i = 0; i < 200 && form->BatchRunning(); ++i) PumpMessages(), Sleep(10);
+    ASSERT_EQ(form->Batch()->Outcomes().size(), 1u);
+    EXPECT_EQ(form->Batch()->Outcomes()[0].result, BatchResult::Error);
+    EXPECT_EQ(form->Batch()->Outcomes()[0].reason, L"another job is working on this file");
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), original);
+    EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
+    // Once the run is over the file is free again.
+    dialogs.boxes.clear();
+    form->btnStart.Click();
+    EXPECT_EQ(runner.calls.size(), 2u);
 }
 
 TEST_F(Start, ExistingTargetIsReplacedOnlyOnYes) {
