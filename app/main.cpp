@@ -1,11 +1,9 @@
 // Program entry.
-#include "app/Main.h"
+#include <string>
+#include <vector>
 
-#include <memory>
-
-#include "console/MsgOut.h"
+#include "app/program.h"
 #include "framework/application.h"
-#include "framework/files.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace zandrel;
@@ -13,28 +11,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     app.Initialize();
     app.SetTitle(L"Zandrel");
 
-    auto frmMain = std::make_unique<TfrmMain>();
-    auto messageOutput = std::make_unique<TMessageOutput>();
-    frmMain->MessageOutput = messageOutput.get();
-
+    ProgramWindows windows;
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const int arguments = argc - 1;
-    if (arguments == 1) {
-        const std::wstring file = argv[1];
-        if (IsExistingFile(file)) {
-            frmMain->Show();
-            // A relative name is made whole, as a dropped file is.
-            frmMain->edSource.SetText(FullPathOf(file));
-        }
-    } else if (arguments > 1) {
-        app.Terminate();
-    }
+    const std::vector<std::wstring> arguments(argv ? argv + 1 : nullptr, argv ? argv + argc : nullptr);
     if (argv) LocalFree(argv);
-    if (app.Terminated()) return 0;
-
-    frmMain->Show();
-    const int code = app.Run();
-    frmMain->MessageOutput = nullptr;
-    return code;
+    if (!windows.TreatArguments(arguments)) {
+        app.Terminate();
+        return 0;
+    }
+    windows.Main().Show();
+    return app.Run();
 }

@@ -5,6 +5,7 @@
 
 #include "launched_program.h"
 #include "test_support.h"
+#include "app/program.h"
 #include "zandrel_version.h"
 #include "zandrel_texts_plain.h"
 
@@ -118,6 +119,28 @@ TEST(Program, TwoArgumentsEndWithoutShowingTheWindow) {
     DWORD code = 1;
     GetExitCodeProcess(run.pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
+}
+
+// The main window still reaches the console window while it is destroyed: the
+// console window must outlive it on every way out, the two-argument one too.
+TEST(Program, TwoArgumentsEndBeforeAnyWindowShowsAndTheConsoleWindowGoesLast) {
+    TempDir dir;
+    WriteBytes(dir / L"a.exe", "MZ");
+    MainDeps deps;
+    deps.settingsKeyOverride = kTestKey;
+    deps.splash = false;
+    WindowLifetimes events;
+    {
+        ProgramWindows windows(deps);
+        EXPECT_FALSE(windows.TreatArguments({dir / L"a.exe", L"second"}));
+        EXPECT_FALSE(IsWindowVisible(windows.Main().Handle()));
+        EXPECT_TRUE(windows.Main().edSource.Text().empty());
+    }
+    const std::size_t main = events.Order(L"ZandrelMain", false), console = events.Order(L"ZandrelMessageOutput", false);
+    ASSERT_NE(main, 0u);
+    ASSERT_NE(console, 0u);
+    EXPECT_LT(main, console) << "the console window went before the main window that uses it";
+    ClearSettings();
 }
 
 TEST(Program, NoScrambledTextAppearsInPlainForm) {

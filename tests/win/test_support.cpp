@@ -263,6 +263,12 @@ ULONGLONG WindowLifetimes::First(const std::wstring& windowClass, bool created) 
     return 0;
 }
 
+std::size_t WindowLifetimes::Order(const std::wstring& windowClass, bool created) const {
+    for (std::size_t i = 0; i < own_.size(); ++i)
+        if (own_[i].windowClass == windowClass && own_[i].created == created) return i + 1;
+    return 0;
+}
+
 HDROP MakeDrop(const std::vector<std::wstring>& names) {
     std::size_t chars = 1;
     for (const auto& n : names) chars += n.size() + 1;

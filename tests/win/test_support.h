@@ -151,6 +151,8 @@ public:
     ~WindowLifetimes();
     // The tick of the first creation (or destruction) of a window of this class; 0: none.
     ULONGLONG First(const std::wstring& windowClass, bool created) const;
+    // Where that event stands among all recorded, from 1; 0: none.
+    std::size_t Order(const std::wstring& windowClass, bool created) const;
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
