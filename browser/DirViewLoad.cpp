@@ -218,6 +218,7 @@ void TDirView::Load(const std::wstring& p) {
         answerDisplay_ = true;
         items_.clear();
         Reload(false);
+        if (OnLoaded) OnLoaded(this);  // this load ran too, and has ended
         return;
     }
     SyncCount();

@@ -95,4 +95,31 @@ protected:
     TDirView* list = nullptr;
 };
 
+// A context menu with the commands a shell offers, by verb; it records what it is asked to carry out.
+struct FakeContextMenu : IContextMenu {
+    std::vector<std::wstring> verbs{L"rename", L"cut", L"copy"};
+    std::vector<std::wstring> invoked;
+    UINT first = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IContextMenu ? static_cast<IContextMenu*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT idFirst, UINT, UINT) override {
+        first = idFirst;
+        for (UINT i = 0; i < verbs.size(); ++i) InsertMenuW(menu, index + i, MF_BYPOSITION, idFirst + i, verbs[i].c_str());
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(verbs.size()));
+    }
+    HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* info) override {
+        invoked.push_back(verbs[LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb))]);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name, UINT size) override {
+        if (type != GCS_VERBW || id >= verbs.size()) return E_INVALIDARG;
+        lstrcpynW(reinterpret_cast<wchar_t*>(name), verbs[id].c_str(), static_cast<int>(size));
+        return S_OK;
+    }
+};
+
 }  // namespace zandrel::test

@@ -20,8 +20,10 @@ TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
     TempDir here, closeBy;
     WriteBytes(closeBy / L"near.txt", "near");
     list->SetPath(here.Path());
-    int executed = 0;
+    int executed = 0, loads = 0;
     list->OnDDExecuted = [&](TDirView*, DWORD) { ++executed; };
+    // The list's own refresh after a drop loads nothing: a load is the program's reload.
+    list->OnStartLoading = [&](TDirView*) { ++loads; };
 
     IDataObject* farData = FilesData(z.path, {L"far.txt"});
     ASSERT_NE(farData, nullptr);
@@ -30,12 +32,14 @@ TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
     EXPECT_EQ(ReadBytes(here / L"far.txt"), "far");
     EXPECT_TRUE(Exists(z / L"far.txt")) << "copied, not moved";
     EXPECT_GE(Find(L"far.txt"), 0) << "the list shows it";
+    EXPECT_EQ(loads, 1) << "the program reloaded the list";
 
     IDataObject* closeData = FilesData(closeBy.Path(), {L"near.txt"});
     EXPECT_EQ(DropAt(closeData, Empty()), static_cast<DWORD>(DROPEFFECT_MOVE));
     closeData->Release();
     EXPECT_TRUE(Exists(here / L"near.txt"));
     EXPECT_FALSE(Exists(closeBy / L"near.txt")) << "moved within the drive";
+    EXPECT_EQ(loads, 2) << "the program reloaded the list";
     EXPECT_EQ(executed, 2);
     EXPECT_TRUE(errors.empty());
 }
