@@ -91,6 +91,7 @@ public:
     bool ConfirmDelete = true, ConfirmOverwrite = true;
     bool UseSystemContextMenu = true;
     TFileOperator FileOperator;  // renames (and file operations of drops)
+    TDriveInfo* Drives = nullptr;  // the drive table; unset, the program's
     TSelAttr SelArchive = TSelAttr::SelDontCare, SelHidden = TSelAttr::SelDontCare,
              SelSysFile = TSelAttr::SelDontCare, SelReadOnly = TSelAttr::SelDontCare;
     // Sizes are 64-bit, so the full range lists files of any size.
@@ -222,6 +223,7 @@ private:
     void DoubleClicked();
     void ShowProperties();
     bool PumpMessages();
+    TDriveInfo& DriveTable() const { return Drives ? *Drives : TDriveInfo::Instance(); }
     int CompareNames(const std::wstring& a, const std::wstring& b) const;
     void DrawParentArrow(const NMLVCUSTOMDRAW& draw);
     std::wstring FullName(const TFileRec& rec) const;

@@ -14,6 +14,7 @@
 namespace zandrel {
 
 void TDirView::FetchDisplayData(TFileRec& rec, bool fetchIcon) {
+    QuietDriveProbes quiet;  // own icons are read from the files, whose medium may have gone
     const auto& facts = Facts();
     const bool ownIcon = OwnIcon(rec.FileExt);
     const std::wstring full = FullName(rec);

@@ -45,6 +45,7 @@ void TDirView::ExecuteCurrentFile() {
     if (!allow) return;
     const std::wstring full = ItemFullFileName(target);
     if (rec.IsDirectory || rec.FileExt == L"LNK") {
+        QuietDriveProbes quiet;
         std::wstring destination = full;
         if (!rec.IsDirectory) destination = ShortcutTarget(full);
         if (rec.IsDirectory && !IsExistingFolder(full)) return Refresh();
@@ -118,6 +119,7 @@ void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND o
     PIDLIST_ABSOLUTE folderPidl = nullptr;
     std::vector<PITEMID_CHILD> children;
     void* object = nullptr;
+    QuietDriveProbes quiet;
     if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
         SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
         SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {

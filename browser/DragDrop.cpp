@@ -238,6 +238,7 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
 void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
                         bool toRecycleBin) {
     const auto& names = files.names;
+    QuietDriveProbes quiet;
     if (!IsExistingFolder(target)) {
         Reload(true);
         return ReportDropError(1);
@@ -285,7 +286,7 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
         bool failed = false;
         for (const auto& name : names) {
             const std::wstring pretty =
-                name.size() == 3 && name[1] == L':' ? TDriveInfo::Instance().GetPrettyName(name[0]) : std::wstring();
+                name.size() == 3 && name[1] == L':' ? DriveTable().GetPrettyName(name[0]) : std::wstring();
             const std::wstring file = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, name, pretty);
             IShellLinkW* link = nullptr;
             IPersistFile* persist = nullptr;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "browser/IEDriveInfo.h"
 #include "browser/ShellFacts.h"
 #include "framework/application.h"
 #include "framework/error.h"
@@ -103,6 +104,26 @@ TEST_F(Browser, DriveRootsHaveNoParentEntryAndBadPathsLeaveAnEmptyList) {
     WriteBytes(dir / L"x.exe", "MZ");
     list->SetPath(dir.Path());
     EXPECT_GE(list->FindFileItem(L"x.exe"), 0);
+}
+
+// A drive whose medium is missing (an empty CD drive, a stick pulled out) is looked at
+// only while the system's box asking for the disk is held back: by a load, a reload, a refresh.
+TEST_F(Browser, ADriveWithoutItsMediumIsLookedAtWithoutTheSystemsBox) {
+    TDriveInfo drives([](wchar_t letter) -> std::uint32_t {
+        return letter == L'Q' ? DRIVE_CDROM : GetDriveTypeW((std::wstring(1, letter) + L":\\").c_str());
+    });
+    list->Drives = &drives;
+    DriveProbes probes(L'Q');
+    list->SetPath(L"Q:\\Setup");
+    EXPECT_FALSE(list->DirOK());
+    EXPECT_EQ(list->Count(), 0);
+    list->Reload(true);
+    list->Refresh();
+    list->SetPath(L"Q:");
+    EXPECT_FALSE(list->DirOK());
+    EXPECT_FALSE(probes.All().empty()) << "the drive was looked at";
+    EXPECT_EQ(probes.Unguarded(), "") << "looked at while the system would ask for the disk";
+    EXPECT_TRUE(dialogs.boxes.empty()) << "no message";
 }
 
 TEST_F(Browser, BigFilesAndOldDatesAreListedShownAndSorted) {

@@ -168,6 +168,24 @@ TEST_F(Favorites, GoingToAFavoriteAndToOneThatHasGone) {
     EXPECT_EQ(Menu(), (std::vector<std::wstring>{fresh.Path(), keep.Path(), other}));
 }
 
+// A favourite on a stick that is not plugged in is looked for without the system's box
+// asking for the disk; it has gone as far as the list can tell.
+TEST_F(Favorites, AFavouriteOnADriveThatIsNotThereAsksForNoDisk) {
+    TempDir keep;
+    StoreFavorite(L"0", L"Q:\\Stick\\Tools");
+    StoreFavorite(L"1", keep.Path());
+    MakeWindow();
+    {
+        DriveProbes probes(L'Q');
+        Choose(0);
+        EXPECT_FALSE(probes.All().empty()) << "the folder was looked for";
+        EXPECT_EQ(probes.Unguarded(), "") << "looked for while the system would ask for the disk";
+    }
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::wstring>{L"Directory does not exist."}));
+    EXPECT_EQ(form->ShellDir1.Path(), L"");
+    EXPECT_EQ(StoredFavorites(), (std::vector<std::wstring>{keep.Path()}));
+}
+
 TEST_F(Favorites, AGapEndsTheStoredList) {
     StoreFavorite(L"0", L"C:\\windows");
     StoreFavorite(L"2", L"C:\\users");
