@@ -65,7 +65,7 @@ bool TDirView::AskAddFile(const WIN32_FIND_DATAW& d) {
 }
 
 void TDirView::AddEntry(const WIN32_FIND_DATAW& d) {
-    auto rec = std::make_unique<TFileRec>();
+    auto rec = std::make_shared<TFileRec>();
     rec->FileName = d.cFileName;
     rec->FileExt = Extension3(rec->FileName);
     rec->DisplayName = MakeDisplayName(rec->FileName);
@@ -82,7 +82,7 @@ void TDirView::AddEntry(const WIN32_FIND_DATAW& d) {
 
 void TDirView::AddParentEntry(const std::wstring& path) {
     hasParentDir_ = true;
-    auto rec = std::make_unique<TFileRec>();
+    auto rec = std::make_shared<TFileRec>();
     WIN32_FILE_ATTRIBUTE_DATA own{};
     if (GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &own)) {
         rec->Attr = own.dwFileAttributes;
@@ -400,7 +400,7 @@ void TDirView::ValidateSelectedFiles() {
     }
     if (keepSelected.size() == selected.size()) return;
     ClearSelection();
-    std::erase_if(items_, [&](const std::unique_ptr<TFileRec>& rec) {
+    std::erase_if(items_, [&](const std::shared_ptr<TFileRec>& rec) {
         if (!rec->marked_) return false;
         if (rec->Size > 0) filesSize_ -= rec->Size;
         if (rec.get() == focusedRec) focusedRec = nullptr;

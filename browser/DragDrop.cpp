@@ -176,9 +176,10 @@ HRESULT TDropSource::GiveFeedback(DWORD effect) {
 // The list's drops, pastes and drags out
 
 void TDirView::SetDropTarget(int index) {
-    if (index == dropTarget_) return;
-    const int old = dropTarget_;
-    dropTarget_ = index;
+    HeldItem held = Hold(index);
+    if (held.record == dropTarget_.record) return;
+    const int old = IndexOf(dropTarget_);
+    dropTarget_ = std::move(held);
     if (old >= 0) ListView_RedrawItems(hwnd_, old, old);
     if (index >= 0) ListView_RedrawItems(hwnd_, index, index);
 }
@@ -220,13 +221,16 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
     std::wstring target = root;
     bool renameOnCollision = false;
     bool toRecycleBin = isRecycleBinView_;
-    if (const TFileRec* highlighted = Item(dropTarget_)) {
-        toRecycleBin = highlighted->IsRecycleBin;
-        if (highlighted->IsParentDir) {
-            target = listedPath_.substr(0, listedPath_.rfind(L'\\'));
+    // The highlighted item by its record: a menu may have let the watch of moved files
+    // take items out meanwhile, and its position would name another folder by now.
+    // A folder that has gone is no target: the drop reports it and does nothing.
+    if (const HeldItem highlighted = dropTarget_) {
+        toRecycleBin = highlighted.record->IsRecycleBin;
+        if (highlighted.record->IsParentDir) {
+            target = highlighted.folder.substr(0, highlighted.folder.rfind(L'\\'));
             if (target.size() == 2) target += L'\\';
         } else {
-            target = listedPath_ + L"\\" + highlighted->FileName;
+            target = highlighted.FullName();
         }
     } else {
         renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;

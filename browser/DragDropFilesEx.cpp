@@ -35,13 +35,14 @@ void TDragDropFilesEx::LeaveHandler() {
         handler_->Release();
     }
     handler_ = nullptr;
-    handlerItem_ = -1;
+    handlerItem_ = {};
 }
 
 IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD allowed) {
-    if (item == handlerItem_) return handler_;
+    TDirView::HeldItem held = list_.Hold(item);
+    if (held.record == handlerItem_.record) return handler_;
     LeaveHandler();
-    const TFileRec* rec = list_.Item(item);
+    const TFileRec* rec = held.record.get();
     if (!rec || rec->IsDirectory || !data_) return nullptr;
     IDropTarget* handler = nullptr;
     if (list_.DropHandlerOf)
@@ -55,7 +56,7 @@ IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD
         return nullptr;
     }
     handler_ = handler;
-    handlerItem_ = item;
+    handlerItem_ = std::move(held);
     return handler_;
 }
 
@@ -194,11 +195,11 @@ HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
         } else {
             const DWORD allowed = *effect;
             *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
-            if (handler_ && handlerItem_ == list_.DropTarget()) {
+            if (handler_ && list_.DropTarget() >= 0 && list_.IndexOf(handlerItem_) == list_.DropTarget()) {
                 // The handler of the file under the mouse carries the drop out, its menu included.
                 IDropTarget* handler = handler_;
                 handler_ = nullptr;
-                handlerItem_ = -1;
+                handlerItem_ = {};
                 *effect = allowed;
                 handler->Drop(data, keys, pt, effect);
                 handler->Release();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/DirView.h"
 #include "browser/DragDrop.h"
 #include "framework/win.h"
 
@@ -15,8 +16,6 @@
 #include <shlobj.h>
 
 namespace zandrel {
-
-class TDirView;
 
 // The list's drop target, registered for its window.
 class TDragDropFilesEx : public IDropTarget {
@@ -57,7 +56,7 @@ private:
     TDroppedFiles files_;
     IDataObject* data_ = nullptr;        // the data of the drag in progress
     IDropTarget* handler_ = nullptr;     // the drop handler of the file item under the mouse
-    int handlerItem_ = -1;
+    TDirView::HeldItem handlerItem_;     // that item
     IDropTargetHelper* helper_ = nullptr;
     bool helperAsked_ = false;
 };

@@ -376,51 +376,125 @@ TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
     WriteBytes(dir / L"leaving.txt", "l");
     WriteBytes(elsewhere / L"leaving.txt", "a namesake in another folder");
     list->SetPath(dir.Path());
-    MainDeps deps;
-    deps.runner = &runner;
-    deps.console = &console;
-    deps.settingsKeyOverride = kTestKey;
-    deps.splash = false;
-    TfrmMain second(deps);
-    second.FilterComboBox1.SetItemIndex(2);
-    second.ShellDir1.SetPath(other.Path());
-    SetWindowPos(second.Handle(), HWND_TOPMOST, 600, 300, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    UpdateWindow(second.Handle());
-    RECT r;
-    GetWindowRect(second.ShellDir1.Handle(), &r);
-    auto dragOut = [&](const std::wstring& name) {
-        SetCursorPos(r.right - 10, r.bottom - 10);
-        for (int i : list->SelectedItems()) list->SetSelected(i, false);
-        list->SetSelected(Find(name), true);
-        NMLISTVIEW begin{};
-        begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
-        begin.iItem = Find(name);
-        SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
-    };
-    auto watchFor = [&](int ms) {
-        for (int waited = 0; waited < ms; waited += 50) {
-            Application::Instance().ProcessMessages();
-            Sleep(50);
-        }
-    };
-    dragOut(L"going.txt");
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"going.txt");
     EXPECT_TRUE(Exists(other / L"going.txt")) << "moved within the drive into the other list's folder";
-    EXPECT_GE(second.ShellDir1.FindFileItem(L"going.txt"), 0);
+    EXPECT_GE(second->ShellDir1.FindFileItem(L"going.txt"), 0);
     EXPECT_GE(Find(L"going.txt"), 0) << "this list has not looked yet";
     // The user selects something else meanwhile; the watch leaves that alone.
     for (int i : list->SelectedItems()) list->SetSelected(i, false);
     list->SetSelected(Find(L"staying.txt"), true);
-    for (int i = 0; i < 40 && Find(L"going.txt") >= 0; ++i) watchFor(50);
-    EXPECT_EQ(Find(L"going.txt"), -1) << "gone within about half a second of the file";
+    EXPECT_TRUE(WaitUntilGone(L"going.txt", 2000)) << "gone within about half a second of the file";
     EXPECT_EQ(list->SelectedItems(), std::vector<int>{Find(L"staying.txt")}) << "the selection stays";
 
     // The list shows another folder by the time the watch sees the file gone:
     // a namesake there stays.
-    dragOut(L"leaving.txt");
+    DragOutTo(*second, L"leaving.txt");
     ASSERT_TRUE(Exists(other / L"leaving.txt"));
     list->SetPath(elsewhere.Path());
-    watchFor(1500);
-    EXPECT_GE(Find(L"leaving.txt"), 0) << "only the watched folder's items are taken out";
+    EXPECT_FALSE(WaitUntilGone(L"leaving.txt", 1500)) << "only the watched folder's items are taken out";
+}
+
+// While a name is typed, or a menu is up, the watch may take items out of the list: what
+// was held for later is the item itself, not its place in the list.
+TEST_F(DragDrop, ANameTypedWhileItemsLeaveTheListRenamesItsOwnFile) {
+    TempDir dir, other;
+    WriteBytes(dir / L"a-going.txt", "going");
+    WriteBytes(dir / L"b-typed.txt", "typed");
+    WriteBytes(dir / L"c-neighbour.txt", "neighbour");
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going.txt");
+    ASSERT_TRUE(Exists(other / L"a-going.txt"));
+    list->EditCaption(Find(L"b-typed.txt"));
+    const HWND edit = ListView_GetEditControl(list->Handle());
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(WaitUntilGone(L"a-going.txt")) << "the watch took the moved file out";
+    ASSERT_EQ(ListView_GetEditControl(list->Handle()), edit) << "the name is still being typed";
+    SetWindowTextW(edit, L"renamed.txt");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_EQ(ReadBytes(dir / L"renamed.txt"), "typed") << "the file whose name was typed";
+    EXPECT_FALSE(Exists(dir / L"b-typed.txt"));
+    EXPECT_EQ(ReadBytes(dir / L"c-neighbour.txt"), "neighbour") << "its neighbour keeps its name";
+    EXPECT_GE(Find(L"renamed.txt"), 0);
+}
+
+TEST_F(DragDrop, TheRightDragMenusChoiceGoesToTheFolderThatWasUnderTheMouse) {
+    TempDir dir, other, from;
+    MakeDir(dir / L"a-going");
+    MakeDir(dir / L"b-target");
+    MakeDir(dir / L"c-neighbour");
+    WriteBytes(from / L"x.txt", "x");
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going");
+    ASSERT_TRUE(Exists(other / L"a-going"));
+    bool leftDuringMenu = false;
+    list->ChooseFromDropMenu = [&](HMENU) -> UINT {
+        const bool there = Find(L"a-going") >= 0;
+        leftDuringMenu = there && WaitUntilGone(L"a-going");  // the menu is up meanwhile
+        return DROPEFFECT_COPY;
+    };
+    IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+    DropAt(data, Over(Find(L"b-target")), MK_RBUTTON);
+    data->Release();
+    ASSERT_TRUE(leftDuringMenu) << "the moved folder left the list while the menu was up";
+    EXPECT_EQ(ReadBytes(dir / L"b-target\\x.txt"), "x");
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\x.txt")) << "not into the folder now in its place";
+    EXPECT_TRUE(errors.empty());
+
+    // A highlighted folder that itself leaves during the menu is no target: nothing goes anywhere.
+    DragOutTo(*second, L"b-target");
+    ASSERT_TRUE(Exists(other / L"b-target"));
+    WriteBytes(from / L"y.txt", "y");
+    list->ChooseFromDropMenu = [&](HMENU) -> UINT {
+        WaitUntilGone(L"b-target");
+        return DROPEFFECT_COPY;
+    };
+    data = FilesData(from.Path(), {L"y.txt"});
+    DropAt(data, Over(Find(L"b-target")), MK_RBUTTON);
+    data->Release();
+    EXPECT_EQ(errors, std::vector<int>{1}) << "the target folder has gone";
+    EXPECT_FALSE(Exists(dir / L"y.txt"));
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\y.txt"));
+}
+
+TEST_F(DragDrop, APasteFromTheContextMenuGoesIntoTheFolderThatWasSelected) {
+    TempDir dir, other, from;
+    MakeDir(dir / L"a-going");
+    MakeDir(dir / L"b-target");
+    MakeDir(dir / L"c-neighbour");
+    WriteBytes(from / L"x.txt", "x");
+    IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
+    OleFlushClipboard();
+    data->Release();
+    PendingClipboardMark = TClipboardMark::Copy;
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going");
+    ASSERT_TRUE(Exists(other / L"a-going"));
+    FakeContextMenu menu;
+    menu.verbs = {L"paste"};
+    bool leftDuringMenu = false;
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT {
+        const bool there = Find(L"a-going") >= 0;
+        leftDuringMenu = there && WaitUntilGone(L"a-going");
+        return menu.first;
+    };
+    for (int i : list->SelectedItems()) list->SetSelected(i, false);
+    list->SetSelected(Find(L"b-target"), true);
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    PumpMessages();
+    list->ContextMenuFor = nullptr;
+    list->ChooseFromMenu = nullptr;
+    PendingClipboardMark = TClipboardMark::None;
+    ASSERT_TRUE(leftDuringMenu) << "the moved folder left the list while the menu was up";
+    EXPECT_TRUE(menu.invoked.empty()) << "a paste onto a folder is the list's own";
+    EXPECT_EQ(ReadBytes(dir / L"b-target\\x.txt"), "x");
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\x.txt")) << "not into the folder now in its place";
 }
 
 }  // namespace
