@@ -5,6 +5,8 @@
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
+#include <shlwapi.h>
+
 namespace zandrel {
 
 TDragDropFilesEx::~TDragDropFilesEx() {
@@ -38,12 +40,28 @@ void TDragDropFilesEx::LeaveHandler() {
     handlerItem_ = {};
 }
 
+namespace {
+
+// A program, a shortcut or a script: its drop handler would run it with the dropped
+// files as its arguments, and the pane never runs a file.
+bool RunsWhenDroppedOn(const std::wstring& fileName) {
+    const DWORD need = GetEnvironmentVariableW(L"PATHEXT", nullptr, 0);
+    std::wstring pathExt(need, L'\0');
+    pathExt.resize(need ? GetEnvironmentVariableW(L"PATHEXT", pathExt.data(), need) : 0);
+    if (RunsDroppedFiles(fileName, pathExt)) return true;
+    // The types the system itself counts as unsafe to open (it knows more of them).
+    const auto dot = fileName.rfind(L'.');
+    return dot != std::wstring::npos && AssocIsDangerous(fileName.substr(dot).c_str());
+}
+
+}  // namespace
+
 IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD allowed) {
     TDirView::HeldItem held = list_.Hold(item);
     if (held.record == handlerItem_.record) return handler_;
     LeaveHandler();
     const TFileRec* rec = held.record.get();
-    if (!rec || rec->IsDirectory || !data_) return nullptr;
+    if (!rec || rec->IsDirectory || !data_ || RunsWhenDroppedOn(rec->FileName)) return nullptr;
     IDropTarget* handler = nullptr;
     if (list_.DropHandlerOf)
         handler = list_.DropHandlerOf(item);

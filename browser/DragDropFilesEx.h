@@ -2,9 +2,11 @@
 // The file list's drop target: takes the shell's file lists dragged over the
 // list, highlights the folder under the mouse, decides the effect by the
 // list's rules and hands the drop to the list. A file under the mouse that
-// has a drop handler of the shell's (a program, a compressed folder) is
-// highlighted too, and that handler decides and takes the drop. The shell's
-// drop-target helper draws the drag's picture over the list.
+// has a drop handler of the shell's (a compressed folder) is highlighted too,
+// and that handler decides and takes the drop. Programs, shortcuts and scripts
+// take none (their handler would run them with the dropped files): the drop
+// goes to the folder. The shell's drop-target helper draws the drag's picture
+// over the list.
 #include <string>
 #include <vector>
 

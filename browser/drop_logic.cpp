@@ -65,6 +65,31 @@ std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstri
     return targetFolder + L"\\" + name + L".lnk";
 }
 
+bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt) {
+    const auto dot = fileName.rfind(L'.');
+    if (dot == std::wstring::npos || fileName.find_first_of(L"\\/", dot) != std::wstring::npos) return false;
+    std::wstring extension;
+    for (std::size_t i = dot; i < fileName.size(); ++i) extension += Up(fileName[i]);
+    // Programs, shortcuts and scripts that Windows runs (or hands to an interpreter) when
+    // files are dropped on them.
+    static const wchar_t* const kRunners[] = {
+        L".EXE", L".COM", L".SCR", L".PIF", L".CPL", L".MSI", L".MSP", L".MSC", L".APPREF-MS",
+        L".LNK", L".URL", L".BAT", L".CMD", L".VBS", L".VBE", L".JS",  L".JSE", L".WSF",
+        L".WSH", L".PS1", L".HTA", L".JAR", L".PY",  L".PYW", L".PL",  L".RB"};
+    for (const auto* runner : kRunners)
+        if (extension == runner) return true;
+    std::wstring listed;
+    for (std::size_t i = 0; i <= pathExt.size(); ++i) {
+        if (i == pathExt.size() || pathExt[i] == L';') {
+            if (!listed.empty() && listed == extension) return true;
+            listed.clear();
+        } else if (pathExt[i] != L' ') {
+            listed += Up(pathExt[i]);
+        }
+    }
+    return false;
+}
+
 std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage) {
     const bool german = primaryLanguage == 7;
     std::wstring text;

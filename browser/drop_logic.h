@@ -40,6 +40,11 @@ std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHigh
 std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
                               const std::wstring& prettyName);
 
+// A file under the mouse whose drop handler would run it with the dropped files as its
+// arguments: a program, a shortcut or a script, by its extension (any case) or one of
+// the system's program extensions (`pathExt`, the PATHEXT list: ".COM;.EXE;.BAT;...").
+bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt);
+
 // The text beside the picture of a drag of several items: "3 Files, 2 Directories";
 // the files part is left out without files (German with language 7).
 std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage);

@@ -42,6 +42,20 @@ TEST(DropLogic, Effects) {
     EXPECT_EQ(FinalEffect(deNone, false, true, true), deNone);
 }
 
+TEST(DropLogic, ProgramsShortcutsAndScriptsWouldRunWithDroppedFiles) {
+    for (const auto* name : {L"setup.exe", L"OLD.COM", L"link.lnk", L"site.url", L"build.bat", L"x.Cmd", L"a.vbs",
+                             L"a.js", L"a.wsf", L"a.ps1", L"saver.scr", L"app.msi", L"tool.py"})
+        EXPECT_TRUE(RunsDroppedFiles(name, L"")) << name;
+    for (const auto* name : {L"archive.zip", L"notes.txt", L"README", L"lib.dll", L"exe", L"x.exe.txt"})
+        EXPECT_FALSE(RunsDroppedFiles(name, L"")) << name;
+    EXPECT_FALSE(RunsDroppedFiles(L"C:\\my.exe\\notes", L"")) << "a dot in a folder is no extension";
+    // The system's own list of program extensions counts as well.
+    EXPECT_TRUE(RunsDroppedFiles(L"tool.tcl", L".COM;.EXE; .TCL;.BAT"));
+    EXPECT_TRUE(RunsDroppedFiles(L"tool.Tcl", L".com;.tcl"));
+    EXPECT_FALSE(RunsDroppedFiles(L"tool.tc", L".COM;.TCL"));
+    EXPECT_FALSE(RunsDroppedFiles(L"tool.txt", L";;"));
+}
+
 TEST(DropLogic, ShortcutNames) {
     EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\setup.exe", L""), L"C:\\Links\\setup.lnk");
     EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\Tools\\README", L""), L"C:\\Links\\README.lnk");
