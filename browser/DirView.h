@@ -245,6 +245,8 @@ private:
     void ContextMenuKeyOrClick(LPARAM at);
     void CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
                   bool toRecycleBin);
+    // A shortcut to a dropped name in a folder; false when it cannot (or may not) be made.
+    bool MakeShortcut(const std::wstring& dropped, const std::wstring& folder);
     // What the list itself does after its context menu: rename, mark a cut or copy, paste.
     void AfterMenuCommand(const std::wstring& verb, const std::vector<HeldItem>& held, bool listPastes);
     void ReportDropError(int number);

@@ -288,30 +288,38 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
     }
     if (effect == DROPEFFECT_LINK) {
         bool failed = false;
-        for (const auto& name : names) {
-            const std::wstring pretty =
-                name.size() == 3 && name[1] == L':' ? DriveTable().GetPrettyName(name[0]) : std::wstring();
-            const std::wstring file = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, name, pretty);
-            IShellLinkW* link = nullptr;
-            IPersistFile* persist = nullptr;
-            bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                                 reinterpret_cast<void**>(&link)));
-            if (ok) {
-                const auto slash = name.find_last_of(L"\\/");
-                const std::wstring base = name.substr(slash + 1);
-                link->SetPath(name.c_str());
-                link->SetWorkingDirectory(name.substr(0, slash).c_str());
-                link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
-                ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-                     SUCCEEDED(persist->Save(file.c_str(), TRUE));
-            }
-            if (persist) persist->Release();
-            if (link) link->Release();
-            failed = failed || !ok;
-        }
+        for (const auto& name : names) failed = !MakeShortcut(name, folder) || failed;
         Refresh();
         if (failed) ReportDropError(0);
     }
+}
+
+bool TDirView::MakeShortcut(const std::wstring& dropped, const std::wstring& folder) {
+    const std::wstring pretty =
+        dropped.size() == 3 && dropped[1] == L':' ? DriveTable().GetPrettyName(dropped[0]) : std::wstring();
+    const std::wstring wanted = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, dropped, pretty);
+    // A shortcut dropped as a link onto its own folder would become a link to itself.
+    if (IsLinkToItself(wanted, dropped) || IsSameFile(wanted, dropped)) return false;
+    // Nothing that is there is replaced: the new shortcut takes a free name.
+    const std::wstring file = FreeShortcutName(wanted, [](const std::wstring& name) {
+        return GetFileAttributesW(ApiPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    IShellLinkW* link = nullptr;
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link)));
+    if (ok) {
+        const auto slash = dropped.find_last_of(L"\\/");
+        const std::wstring base = dropped.substr(slash + 1);
+        link->SetPath(dropped.c_str());
+        link->SetWorkingDirectory(dropped.substr(0, slash).c_str());
+        link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
+        ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+             SUCCEEDED(persist->Save(file.c_str(), TRUE));
+    }
+    if (persist) persist->Release();
+    if (link) link->Release();
+    return ok;
 }
 
 void TDirView::PasteInto(const std::wstring& targetFolder) {

@@ -3,6 +3,7 @@
 // which effect the list proposes, where dropped files go and how shortcuts are
 // named.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,14 @@ std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHigh
 // is the drive table's pretty name, used for drive roots ("C:\").
 std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
                               const std::wstring& prettyName);
+
+// A new shortcut never takes the place of anything: `wanted` when no entry has that name,
+// else the first free of "name (2).lnk", "name (3).lnk", ..., numbered as Windows numbers
+// the copies it makes.
+std::wstring FreeShortcutName(const std::wstring& wanted, const std::function<bool(const std::wstring&)>& taken);
+// The shortcut would be the very file it is to point at (a shortcut dropped as a link onto
+// its own folder): saving it would replace its target with a link to itself.
+bool IsLinkToItself(const std::wstring& shortcutFile, const std::wstring& dropped);
 
 // A file under the mouse whose drop handler would run it with the dropped files as its
 // arguments: a program, a shortcut or a script, by its extension (any case) or one of

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace zandrel {
 namespace {
 
@@ -40,6 +42,33 @@ TEST(DropLogic, Effects) {
     EXPECT_EQ(FinalEffect(deCopy, false, true, true), deMove) << "onto the recycle bin's folder: a move";
     EXPECT_EQ(FinalEffect(deLink, false, true, true), deMove);
     EXPECT_EQ(FinalEffect(deNone, false, true, true), deNone);
+}
+
+TEST(DropLogic, ANewShortcutTakesAFreeName) {
+    std::vector<std::wstring> there{L"C:\\Links\\setup.lnk", L"C:\\Links\\setup (2).lnk", L"C:\\Links\\tool (2).lnk"};
+    std::vector<std::wstring> asked;
+    const auto taken = [&](const std::wstring& name) {
+        asked.push_back(name);
+        return std::find(there.begin(), there.end(), name) != there.end();
+    };
+    EXPECT_EQ(FreeShortcutName(L"C:\\Links\\tool.lnk", taken), L"C:\\Links\\tool.lnk") << "free: as it is";
+    EXPECT_EQ(FreeShortcutName(L"C:\\Links\\setup.lnk", taken), L"C:\\Links\\setup (3).lnk");
+    EXPECT_EQ(asked.back(), L"C:\\Links\\setup (3).lnk");
+    EXPECT_EQ(FreeShortcutName(L"C:\\Links\\Data disk (D).lnk", [](const std::wstring& n) {
+                  return n == L"C:\\Links\\Data disk (D).lnk";
+              }),
+              L"C:\\Links\\Data disk (D) (2).lnk");
+    EXPECT_EQ(FreeShortcutName(L"C:\\a.b\\noext", [](const std::wstring& n) { return n == L"C:\\a.b\\noext"; }),
+              L"C:\\a.b\\noext (2)")
+        << "a dot in a folder is no extension";
+}
+
+TEST(DropLogic, AShortcutToItselfIsSeen) {
+    EXPECT_TRUE(IsLinkToItself(L"C:\\Links\\setup.lnk", L"C:\\Links\\setup.lnk"));
+    EXPECT_TRUE(IsLinkToItself(L"C:\\Links\\setup.lnk", L"c:\\LINKS\\Setup.LNK")) << "whatever the case";
+    EXPECT_TRUE(IsLinkToItself(L"C:\\Links\\setup.lnk", L"C:/Links/setup.lnk"));
+    EXPECT_FALSE(IsLinkToItself(L"C:\\Links\\setup.lnk", L"D:\\setup.lnk"));
+    EXPECT_FALSE(IsLinkToItself(L"C:\\Links\\setup.lnk", L"C:\\Links\\setup.exe"));
 }
 
 TEST(DropLogic, ProgramsShortcutsAndScriptsWouldRunWithDroppedFiles) {

@@ -94,6 +94,38 @@ TEST_F(DragDrop, ProgramsFromAnotherDriveBecomeShortcutsAndTheRightDragMenuAsks)
     EXPECT_EQ(ReadBytes(here / L"setup.exe"), "MZ");
 }
 
+// A shortcut takes the place of nothing: a taken name gives "name (2).lnk" and so on, and a
+// shortcut dropped as a link onto its own folder (which would point at itself) is refused.
+TEST_F(DragDrop, ANewShortcutReplacesNoFileAndNeverPointsAtItself) {
+    ZDir z;
+    WriteBytes(z / L"setup.exe", "MZ");
+    TempDir here;
+    WriteBytes(here / L"setup.lnk", "the user's own file");
+    list->SetPath(here.Path());
+    IDataObject* data = FilesData(z.path, {L"setup.exe"});
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_LINK));
+    EXPECT_EQ(ReadBytes(here / L"setup.lnk"), "the user's own file") << "left as it was";
+    EXPECT_TRUE(Exists(here / L"setup (2).lnk")) << "the new shortcut beside it";
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_LINK));
+    data->Release();
+    EXPECT_TRUE(Exists(here / L"setup (3).lnk"));
+    EXPECT_EQ(ReadBytes(here / L"setup.lnk"), "the user's own file");
+    EXPECT_TRUE(errors.empty());
+
+    // The shortcut itself, dropped as a link (Shift and Ctrl) onto its own folder.
+    const std::string shortcut = ReadBytes(here / L"setup (2).lnk");
+    ASSERT_FALSE(shortcut.empty());
+    data = FilesData(here.Path(), {L"setup (2).lnk"});
+    list->DragDropTarget()->FromThisList = true;
+    EXPECT_EQ(DropAt(data, Empty(), MK_LBUTTON | MK_SHIFT | MK_CONTROL), static_cast<DWORD>(DROPEFFECT_LINK));
+    list->DragDropTarget()->FromThisList = false;
+    data->Release();
+    EXPECT_EQ(ReadBytes(here / L"setup (2).lnk"), shortcut) << "it still points at the program";
+    EXPECT_EQ(errors, std::vector<int>{0}) << "refused: a shortcut that cannot be made";
+    EXPECT_EQ(Listing(here.Path()), (std::set<std::wstring>{L"setup.lnk", L"setup (2).lnk", L"setup (3).lnk"}))
+        << "no shortcut made";
+}
+
 TEST_F(DragDrop, RefusedDropsAndAVanishedTarget) {
     TempDir here;
     WriteBytes(here / L"x.txt", "x");
