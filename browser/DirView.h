@@ -39,8 +39,8 @@ enum class TItemChange : std::uint8_t { ctText, ctImage, ctState };
 enum class TClipboardMark : std::uint8_t { None, Cut, Copy };
 inline TClipboardMark PendingClipboardMark = TClipboardMark::None;
 // What a cut left on the clipboard: a paste moves only these files, and only
-// while the clipboard has not changed since (its sequence number); anything
-// else on the clipboard is copied.
+// while the clipboard still holds the cut (its sequence number unchanged, or its
+// data still saying move); anything else on the clipboard is copied.
 inline std::vector<std::wstring> PendingCutNames;
 inline DWORD PendingCutSequence = 0;
 

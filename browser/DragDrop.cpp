@@ -25,6 +25,21 @@ CLIPFORMAT NameMapFormat() {
 
 std::vector<std::wstring> DroppedFileNames(IDataObject* data) { return ReadDroppedFiles(data).names; }
 
+std::optional<DWORD> PreferredDropEffect(IDataObject* data) {
+    static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT));
+    FORMATETC wanted{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (!data || FAILED(data->GetData(&wanted, &medium))) return std::nullopt;
+    std::optional<DWORD> effect;
+    if (GlobalSize(medium.hGlobal) >= sizeof(DWORD))
+        if (const auto* value = static_cast<const DWORD*>(GlobalLock(medium.hGlobal))) {
+            effect = *value;
+            GlobalUnlock(medium.hGlobal);
+        }
+    ReleaseStgMedium(&medium);
+    return effect;
+}
+
 TDroppedFiles ReadDroppedFiles(IDataObject* data) {
     TDroppedFiles files;
     if (!data) return files;
@@ -329,16 +344,18 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     IDataObject* data = nullptr;
     if (FAILED(OleGetClipboard(&data))) return;
     const auto files = ReadDroppedFiles(data);
+    const auto preferredEffect = PreferredDropEffect(data);
     data->Release();
     const auto& names = files.names;
     if (names.empty()) return;
     const std::wstring target =
         targetFolder.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_) : targetFolder;
     if (PendingClipboardMark == TClipboardMark::Cut) {
-        // Only files that were cut move, and only while the clipboard still holds that cut:
-        // files copied to it since are copied, whatever mark is pending.
+        // Only files that were cut move, and only while the clipboard still holds that cut
+        // (the same data rendered again is still the cut): files copied to it since are
+        // copied, whatever mark is pending.
         TDroppedFiles moved, copied;
-        const bool sameCut = sequence == PendingCutSequence;
+        const bool sameCut = ClipboardHoldsCut(sequence == PendingCutSequence, preferredEffect);
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
                                     return _wcsicmp(c.c_str(), names[i].c_str()) == 0;

@@ -117,6 +117,11 @@ bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt)
     return false;
 }
 
+bool ClipboardHoldsCut(bool sequenceUnchanged, std::optional<std::uint32_t> preferredEffect) {
+    if (sequenceUnchanged) return true;
+    return preferredEffect && (*preferredEffect & deMove) && !(*preferredEffect & deCopy);
+}
+
 std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage) {
     const bool german = primaryLanguage == 7;
     std::wstring text;

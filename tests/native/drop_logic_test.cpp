@@ -85,6 +85,15 @@ TEST(DropLogic, ProgramsShortcutsAndScriptsWouldRunWithDroppedFiles) {
     EXPECT_FALSE(RunsDroppedFiles(L"tool.txt", L";;"));
 }
 
+TEST(DropLogic, ACutStaysACutByItsData) {
+    EXPECT_TRUE(ClipboardHoldsCut(true, std::nullopt)) << "nothing has touched the clipboard";
+    EXPECT_TRUE(ClipboardHoldsCut(true, deCopy | deLink));
+    EXPECT_TRUE(ClipboardHoldsCut(false, deMove)) << "rendered again, the data still says move";
+    EXPECT_FALSE(ClipboardHoldsCut(false, deCopy | deLink)) << "a copy put there since";
+    EXPECT_FALSE(ClipboardHoldsCut(false, deCopy | deMove)) << "not a cut's data";
+    EXPECT_FALSE(ClipboardHoldsCut(false, std::nullopt)) << "changed, and nothing says it is a cut";
+}
+
 TEST(DropLogic, ShortcutNames) {
     EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\setup.exe", L""), L"C:\\Links\\setup.lnk");
     EXPECT_EQ(ShortcutFileName(L"C:\\Links", L"D:\\Tools\\README", L""), L"C:\\Links\\README.lnk");

@@ -229,10 +229,12 @@ private:
     std::vector<Probe> probes_;
 };
 
-// A context menu with the commands a shell offers, by verb; it records what it is asked to carry out.
+// A context menu with the commands a shell offers, by verb; it records what it is asked to
+// carry out, and does what `carryOut` does for a verb.
 struct FakeContextMenu : IContextMenu {
     std::vector<std::wstring> verbs{L"rename", L"cut", L"copy"};
     std::vector<std::wstring> invoked;
+    std::function<void(const std::wstring& verb)> carryOut;
     UINT first = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         *out = riid == IID_IUnknown || riid == IID_IContextMenu ? static_cast<IContextMenu*>(this) : nullptr;
@@ -247,6 +249,7 @@ struct FakeContextMenu : IContextMenu {
     }
     HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* info) override {
         invoked.push_back(verbs[LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb))]);
+        if (carryOut) carryOut(invoked.back());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name, UINT size) override {

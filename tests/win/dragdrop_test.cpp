@@ -11,6 +11,8 @@
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
+#include <cstring>
+
 namespace zandrel::test {
 namespace {
 
@@ -227,6 +229,85 @@ TEST_F(DragDrop, FilesCopiedToTheClipboardAfterACutAreCopiedNotMoved) {
     list->PasteInto(L"");
     EXPECT_EQ(ReadBytes(dir / L"cut.txt"), "c");
     EXPECT_TRUE(Exists(from / L"cut.txt")) << "the later copy wins over the earlier cut";
+}
+
+// Files on the clipboard as the shell puts them there, with the effect it prefers (a cut: move).
+void PutOnClipboard(HWND owner, const std::vector<std::wstring>& names, DWORD preferredEffect) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    SetClipboardData(CF_HDROP, MakeDrop(names));
+    const HGLOBAL effect = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
+    *static_cast<DWORD*>(GlobalLock(effect)) = preferredEffect;
+    GlobalUnlock(effect);
+    SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), effect);
+    CloseClipboard();
+}
+
+// What a clipboard manager does: takes what the clipboard holds and puts it back, every format.
+void RenderClipboardAgain(HWND owner) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    std::vector<std::pair<UINT, std::string>> held;
+    for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
+        const HANDLE data = GetClipboardData(format);
+        const SIZE_T size = data ? GlobalSize(data) : 0;
+        if (!size) continue;  // not memory (a bitmap, a synthesized format)
+        held.push_back({format, std::string(static_cast<const char*>(GlobalLock(data)), size)});
+        GlobalUnlock(data);
+    }
+    const DWORD before = GetClipboardSequenceNumber();
+    EmptyClipboard();
+    for (const auto& [format, bytes] : held) {
+        const HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        std::memcpy(GlobalLock(copy), bytes.data(), bytes.size());
+        GlobalUnlock(copy);
+        SetClipboardData(format, copy);
+    }
+    CloseClipboard();
+    EXPECT_NE(GetClipboardSequenceNumber(), before) << "the clipboard has changed for everyone watching it";
+}
+
+// A clipboard manager renders the clipboard again after the cut: it is still the cut.
+TEST_F(DragDrop, ACutStaysACutWhenTheClipboardIsRenderedAgain) {
+    TempDir dir, from;
+    WriteBytes(from / L"cut.txt", "c");
+    WriteBytes(from / L"copied.txt", "k");
+    list->SetPath(from.Path());
+    FakeContextMenu menu;
+    menu.verbs = {L"cut"};
+    DWORD effect = DROPEFFECT_MOVE;
+    std::wstring file;
+    menu.carryOut = [&](const std::wstring&) { PutOnClipboard(form->Handle(), {from / file}, effect); };
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first; };
+    auto cut = [&](const std::wstring& name) {
+        file = name;
+        for (int i : list->SelectedItems()) list->SetSelected(i, false);
+        list->SetSelected(Find(name), true);
+        SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+        PumpMessages();
+    };
+    cut(L"cut.txt");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    RenderClipboardAgain(form->Handle());
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    EXPECT_EQ(ReadBytes(dir / L"cut.txt"), "c");
+    EXPECT_FALSE(Exists(from / L"cut.txt")) << "moved: the clipboard still held the cut";
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << "a pasted cut empties the clipboard";
+
+    // The same file copied to the clipboard after the cut (the shell's copy prefers copy or link):
+    // a copy, however often it is rendered.
+    list->SetPath(from.Path());
+    cut(L"copied.txt");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    PutOnClipboard(form->Handle(), {from / L"copied.txt"}, DROPEFFECT_COPY | DROPEFFECT_LINK);
+    RenderClipboardAgain(form->Handle());
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    list->ContextMenuFor = nullptr;
+    list->ChooseFromMenu = nullptr;
+    EXPECT_EQ(ReadBytes(dir / L"copied.txt"), "k");
+    EXPECT_TRUE(Exists(from / L"copied.txt")) << "copied, not moved";
 }
 
 // A real drag loop: the mouse rests over a sub-folder of the list with no button
