@@ -40,10 +40,8 @@ void TfrmMain::WMDropFiles(HDROP drop) {
 void TfrmMain::cbShellDrive1Change() {
     const std::wstring path = std::wstring(1, cbShellDrive1.Drive()) + L":";
     // A drive without a medium is passed over silently, without the system's box.
-    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const bool ready = IsExistingFolder(path);
-    SetErrorMode(oldMode);
-    if (ready) ShellDir1.SetPath(path);
+    QuietDriveProbes quiet;
+    if (IsExistingFolder(path)) ShellDir1.SetPath(path);
 }
 
 void TfrmMain::cbShellDrive1KeyUp(WORD key) {
@@ -78,6 +76,7 @@ bool TfrmMain::FilterTakes(const std::wstring& name) const {
 
 void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {
     // The pane never runs a file; folders still open.
+    QuietDriveProbes quiet;
     if (IsExistingFile(ShellDir1.ItemFullFileName(item))) allowExec = false;
 }
 
@@ -85,7 +84,12 @@ void TfrmMain::ShellDir1DblClick() {
     const int item = ShellDir1.Selected();
     if (item < 0) return;
     const auto name = ShellDir1.ItemFullFileName(item);
-    if (IsExistingFile(name)) edSource.SetText(name);
+    bool isFile = false;
+    {
+        QuietDriveProbes quiet;  // the list's drive may have lost its medium since it was listed
+        isFile = IsExistingFile(name);
+    }
+    if (isFile) edSource.SetText(name);
 }
 
 void TfrmMain::ShellDir1Changing(TDirView*, int, TItemChange, bool&) { SetCurDirLabel(ShellDir1.Path()); }
@@ -181,7 +185,12 @@ void TfrmMain::FavoriteDirItemClick(int) {
         }
     }
     if (folder.empty()) return ShowError(Widen8(BytsToEncStr2(texts::MsgNoFavorite)));
-    if (IsExistingFolder(folder)) {
+    bool exists = false;
+    {
+        QuietDriveProbes quiet;  // a favourite on a stick that is not plugged in
+        exists = IsExistingFolder(folder);
+    }
+    if (exists) {
         if (folder.back() != L'\\') folder += L'\\';
         ShellDir1.SetPath(folder);
         return;

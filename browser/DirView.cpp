@@ -105,6 +105,18 @@ const TFileRec* TDirView::Item(int index) const {
     return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].get() : nullptr;
 }
 
+TDirView::HeldItem TDirView::Hold(int index) const {
+    if (index < 0 || index >= Count()) return {};
+    return {items_[static_cast<std::size_t>(index)], listedPath_};
+}
+
+int TDirView::IndexOf(const HeldItem& held) const {
+    if (!held || held.folder != listedPath_) return -1;
+    for (int i = 0; i < Count(); ++i)
+        if (items_[static_cast<std::size_t>(i)] == held.record) return i;
+    return -1;
+}
+
 int TDirView::Selected() const { return hwnd_ ? ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED) : -1; }
 
 int TDirView::FocusedItem() const { return hwnd_ ? ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED) : -1; }

@@ -39,8 +39,8 @@ enum class TItemChange : std::uint8_t { ctText, ctImage, ctState };
 enum class TClipboardMark : std::uint8_t { None, Cut, Copy };
 inline TClipboardMark PendingClipboardMark = TClipboardMark::None;
 // What a cut left on the clipboard: a paste moves only these files, and only
-// while the clipboard has not changed since (its sequence number); anything
-// else on the clipboard is copied.
+// while the clipboard still holds the cut (its sequence number unchanged, or its
+// data still saying move); anything else on the clipboard is copied.
 inline std::vector<std::wstring> PendingCutNames;
 inline DWORD PendingCutSequence = 0;
 
@@ -91,6 +91,7 @@ public:
     bool ConfirmDelete = true, ConfirmOverwrite = true;
     bool UseSystemContextMenu = true;
     TFileOperator FileOperator;  // renames (and file operations of drops)
+    TDriveInfo* Drives = nullptr;  // the drive table; unset, the program's
     TSelAttr SelArchive = TSelAttr::SelDontCare, SelHidden = TSelAttr::SelDontCare,
              SelSysFile = TSelAttr::SelDontCare, SelReadOnly = TSelAttr::SelDontCare;
     // Sizes are 64-bit, so the full range lists files of any size.
@@ -131,7 +132,7 @@ public:
     std::function<UINT(HMENU menu, IContextMenu* shellMenu)> ChooseFromMenu;
 
     // ---- Drag-and-drop ----
-    int DropTarget() const { return dropTarget_; }
+    int DropTarget() const { return IndexOf(dropTarget_); }
     void SetDropTarget(int index);  // the highlighted folder under a drag; -1 for none
     // The right-drag menu: move, copy, link (as allowed), cancel; gives the effect chosen.
     DWORD AskDropEffect(DWORD allowed, DWORD proposed, POINT screen);
@@ -157,6 +158,17 @@ public:
 
     // Items are positions in list order; -1 is none.
     int Count() const { return static_cast<int>(items_.size()); }
+    // An item held while messages are handled (a name being typed, a menu): its record and
+    // the folder it was listed in. Positions change when items leave the list meanwhile (the
+    // watch of files moved away, a refresh, a sort); the record stays the item's.
+    struct HeldItem {
+        std::shared_ptr<TFileRec> record;
+        std::wstring folder;
+        explicit operator bool() const { return record != nullptr; }
+        std::wstring FullName() const { return record ? folder + L"\\" + record->FileName : std::wstring(); }
+    };
+    HeldItem Hold(int index) const;  // empty for no item
+    int IndexOf(const HeldItem& held) const;  // where it stands now; -1 once it has left the list
     const TFileRec* Item(int index) const;
     int Selected() const;
     int FocusedItem() const;
@@ -222,16 +234,21 @@ private:
     void DoubleClicked();
     void ShowProperties();
     bool PumpMessages();
+    TDriveInfo& DriveTable() const { return Drives ? *Drives : TDriveInfo::Instance(); }
     int CompareNames(const std::wstring& a, const std::wstring& b) const;
     void DrawParentArrow(const NMLVCUSTOMDRAW& draw);
     std::wstring FullName(const TFileRec& rec) const;
     bool OnScreen(int index) const;
     bool BeginEdit(int index);
-    void EndEdit(int index, const wchar_t* text);
+    void EndEdit(const wchar_t* text);
     static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void ContextMenuKeyOrClick(LPARAM at);
     void CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
                   bool toRecycleBin);
+    // A shortcut to a dropped name in a folder; false when it cannot (or may not) be made.
+    bool MakeShortcut(const std::wstring& dropped, const std::wstring& folder);
+    // What the list itself does after its context menu: rename, mark a cut or copy, paste.
+    void AfterMenuCommand(const std::wstring& verb, const std::vector<HeldItem>& held, bool listPastes);
     void ReportDropError(int number);
     void StartDrag(DWORD button);
     void WatchMovedAway(std::vector<std::wstring> names);
@@ -241,14 +258,15 @@ private:
     std::wstring FormatDateTime(const SYSTEMTIME& st) const;
     std::wstring ShortcutTarget(const std::wstring& link) const;
 
-    std::vector<std::unique_ptr<TFileRec>> items_;
+    std::vector<std::shared_ptr<TFileRec>> items_;
     std::wstring path_, lastPath_;
     std::wstring listedPath_;                // the folder the items belong to
     std::optional<TViewStyle> pendingView_;  // asked for during a load
     bool dirOK_ = false, isRecycleBinView_ = false, loading_ = false, loadEnabled_ = true;
     bool loadPending_ = false, abortLoading_ = false, hasParentDir_ = false, answerDisplay_ = true;
     bool switchingView_ = false, multiSelect_ = false, changingSeen_ = false;
-    bool reEdit_ = false;        // open the editor again after a failed rename
+    HeldItem editing_;           // the item whose name is being typed
+    HeldItem reEdit_;            // open the editor again on it after a failed rename
     std::wstring reEditName_;    // with the name that was tried
     std::int64_t filesSize_ = 0;
     UINT pathDriveType_ = 0;
@@ -262,7 +280,7 @@ private:
     ParentArrow parentArrows_[2];
     HIMAGELIST ParentArrowFor(bool large, int size);
     std::unordered_map<std::wstring, std::wstring>* typeNames_ = nullptr;  // type names by extension, during a sort
-    int dropTarget_ = -1;
+    HeldItem dropTarget_;  // the highlighted item under a drag
     std::unique_ptr<class TDragDropFilesEx> dragDrop_;
     HANDLE stopWatching_ = nullptr;  // ends the checks of files moved away by a drag
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the list is gone

@@ -14,6 +14,7 @@
 namespace zandrel {
 
 void TDirView::FetchDisplayData(TFileRec& rec, bool fetchIcon) {
+    QuietDriveProbes quiet;  // own icons are read from the files, whose medium may have gone
     const auto& facts = Facts();
     const bool ownIcon = OwnIcon(rec.FileExt);
     const std::wstring full = FullName(rec);
@@ -290,7 +291,7 @@ bool TDirView::DisplayNotify(const NMHDR& header, LRESULT& result) {
             if (item.mask & LVIF_STATE) {
                 item.state = (item.state & ~(LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED)) |
                              INDEXTOOVERLAYMASK(rec.OverlayIndex) | (rec.Cut ? LVIS_CUT : 0) |
-                             (item.iItem == dropTarget_ ? LVIS_DROPHILITED : 0);
+                             (dropTarget_.record.get() == &rec ? LVIS_DROPHILITED : 0);
                 item.stateMask |= LVIS_OVERLAYMASK | LVIS_CUT | LVIS_DROPHILITED;
             }
             result = 0;

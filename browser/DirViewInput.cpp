@@ -34,11 +34,14 @@ void TDirView::EditCaption(int index) {
 }
 
 bool TDirView::BeginEdit(int index) {
-    const bool again = reEdit_;
-    reEdit_ = false;
+    const bool again = static_cast<bool>(reEdit_);
+    reEdit_ = {};
     const TFileRec* rec = Item(index);
     if (!rec || ReadOnly || isRecycleBinView_ || rec->IsParentDir) return false;
     SetLoadEnabled(false);  // the list stays as it is while a name is typed
+    // By its record: items may leave the list while the name is typed (the watch of
+    // files moved away), and the control's position would then be another item's.
+    editing_ = Hold(index);
     if (const HWND edit = ListView_GetEditControl(hwnd_)) {
         SetWindowSubclass(edit, EditProc, 4, reinterpret_cast<DWORD_PTR>(this));
         if (again && !reEditName_.empty()) {
@@ -58,13 +61,17 @@ LRESULT CALLBACK TDirView::EditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM l
     return DefSubclassProc(edit, msg, wParam, lParam);
 }
 
-void TDirView::EndEdit(int index, const wchar_t* text) {
+void TDirView::EndEdit(const wchar_t* text) {
     struct Allow {
         TDirView& v;
         ~Allow() { v.SetLoadEnabled(true); }  // and a load asked for meanwhile runs now
     } allow{*this};
-    TFileRec* rec = index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].get() : nullptr;
-    if (!text || !*text || !rec) return;  // cancelled
+    const HeldItem edited = std::move(editing_);
+    editing_ = {};
+    const int index = IndexOf(edited);
+    // Cancelled, or the item has left the list meanwhile (its file was moved away).
+    if (!text || !*text || index < 0) return;
+    TFileRec* rec = edited.record.get();
     const std::wstring newName = text;
     const auto texts = RenameMessages(primaryLanguage_);
     if (newName.find_first_of(kForbidden) != std::wstring::npos) {
@@ -74,11 +81,11 @@ void TDirView::EndEdit(int index, const wchar_t* text) {
         return;
     }
     if (OnBeginRename) OnBeginRename(this, index, newName);
-    const std::wstring target = listedPath_ + L"\\" + newName;  // the folder the item is in
+    const std::wstring target = edited.folder + L"\\" + newName;  // the folder the item is in
     FileOperator.Operation = TFileOperation::foRename;
     FileOperator.Flags = foAllowUndo | foNoConfirmation;
     FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);
-    FileOperator.OperandFrom = {ItemFullFileName(index)};
+    FileOperator.OperandFrom = {edited.FullName()};
     FileOperator.OperandTo = {target};
     if (FileOperator.Execute()) {
         rec->FileName = newName;
@@ -100,8 +107,8 @@ void TDirView::EndEdit(int index, const wchar_t* text) {
                                     std::wstring(exists ? texts.exists : texts.cannot) + newName, BoxKind::Error,
                                     BoxButtons::OkAbort);
     if (answer == BoxAnswer::Ok) {
-        // Type the name again: the editor opens once this edit has ended.
-        reEdit_ = true;
+        // Type the name again: the editor opens on the same item once this edit has ended.
+        reEdit_ = edited;
         reEditName_ = newName;
         PostMessageW(hwnd_, kReEdit, 0, 0);
     }
@@ -211,7 +218,7 @@ bool TDirView::InputNotify(const NMHDR& header, LRESULT& result) {
         }
         case LVN_ENDLABELEDITW: {
             const auto& edit = reinterpret_cast<const NMLVDISPINFOW&>(header);
-            EndEdit(edit.item.iItem, edit.item.pszText);
+            EndEdit(edit.item.pszText);
             result = FALSE;  // the caption comes from the record
             return true;
         }
@@ -238,7 +245,10 @@ LRESULT CALLBACK TDirView::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 LRESULT TDirView::ListMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     if (msg == kReEdit) {
         handled = true;
-        if (const int item = FocusedItem(); item >= 0) EditCaption(item);
+        if (const int item = IndexOf(reEdit_); item >= 0)
+            EditCaption(item);
+        else
+            reEdit_ = {};
         return 0;
     }
     switch (msg) {

@@ -65,7 +65,7 @@ bool TDirView::AskAddFile(const WIN32_FIND_DATAW& d) {
 }
 
 void TDirView::AddEntry(const WIN32_FIND_DATAW& d) {
-    auto rec = std::make_unique<TFileRec>();
+    auto rec = std::make_shared<TFileRec>();
     rec->FileName = d.cFileName;
     rec->FileExt = Extension3(rec->FileName);
     rec->DisplayName = MakeDisplayName(rec->FileName);
@@ -82,7 +82,7 @@ void TDirView::AddEntry(const WIN32_FIND_DATAW& d) {
 
 void TDirView::AddParentEntry(const std::wstring& path) {
     hasParentDir_ = true;
-    auto rec = std::make_unique<TFileRec>();
+    auto rec = std::make_shared<TFileRec>();
     WIN32_FILE_ATTRIBUTE_DATA own{};
     if (GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &own)) {
         rec->Attr = own.dwFileAttributes;
@@ -141,16 +141,20 @@ void TDirView::Load(const std::wstring& p) {
     answerDisplay_ = false;
 
     dirOK_ = false;
+    // The medium may have gone since the drive was last listed: no look at it asks for it.
+    QuietDriveProbes quiet;
     if (!p.empty()) {
-        auto& drives = TDriveInfo::Instance();
+        auto& drives = DriveTable();
         const auto status = drives.ReadDriveStatus(p[0], TDriveInfo::dsReady);
         pathDriveType_ = drives.Get(p[0]).DriveType;
-        bool folder = (p.size() == 2 || p.size() == 3) && p[1] == L':';
-        if (!folder) {
-            const DWORD attributes = GetFileAttributesW(ApiPath(p).c_str());
-            folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (status.ready) {
+            bool folder = (p.size() == 2 || p.size() == 3) && p[1] == L':';
+            if (!folder) {
+                const DWORD attributes = GetFileAttributesW(ApiPath(p).c_str());
+                folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+            }
+            dirOK_ = folder;
         }
-        dirOK_ = status.ready && folder;
     }
     isRecycleBinView_ = false;
     if (dirOK_) {
@@ -218,6 +222,7 @@ void TDirView::Load(const std::wstring& p) {
         answerDisplay_ = true;
         items_.clear();
         Reload(false);
+        if (OnLoaded) OnLoaded(this);  // this load ran too, and has ended
         return;
     }
     SyncCount();
@@ -298,6 +303,7 @@ void TDirView::SetLoadEnabled(bool enabled) {
 void TDirView::Refresh() {
     if (loading_) return;
     if (isRecycleBinView_) return Reload(true);
+    QuietDriveProbes quiet;
     const DWORD attributes = GetFileAttributesW(ApiPath(path_).c_str());
     const bool root = (path_.size() == 2 && path_[1] == L':');
     if (!root && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))) {
@@ -384,6 +390,7 @@ void TDirView::ValidateSelectedFiles() {
     const int before = Count();
     const TFileRec* focusedRec = Item(FocusedItem());
     std::vector<const TFileRec*> keepSelected;
+    QuietDriveProbes quiet;
     for (int i : selected) {
         TFileRec& rec = *items_[static_cast<std::size_t>(i)];
         if (GetFileAttributesW(ApiPath(ItemFullFileName(i)).c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -393,7 +400,7 @@ void TDirView::ValidateSelectedFiles() {
     }
     if (keepSelected.size() == selected.size()) return;
     ClearSelection();
-    std::erase_if(items_, [&](const std::unique_ptr<TFileRec>& rec) {
+    std::erase_if(items_, [&](const std::shared_ptr<TFileRec>& rec) {
         if (!rec->marked_) return false;
         if (rec->Size > 0) filesSize_ -= rec->Size;
         if (rec.get() == focusedRec) focusedRec = nullptr;

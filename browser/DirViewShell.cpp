@@ -45,6 +45,7 @@ void TDirView::ExecuteCurrentFile() {
     if (!allow) return;
     const std::wstring full = ItemFullFileName(target);
     if (rec.IsDirectory || rec.FileExt == L"LNK") {
+        QuietDriveProbes quiet;
         std::wstring destination = full;
         if (!rec.IsDirectory) destination = ShortcutTarget(full);
         if (rec.IsDirectory && !IsExistingFolder(full)) return Refresh();
@@ -118,6 +119,7 @@ void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND o
     PIDLIST_ABSOLUTE folderPidl = nullptr;
     std::vector<PITEMID_CHILD> children;
     void* object = nullptr;
+    QuietDriveProbes quiet;
     if (SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
         SUCCEEDED(SHParseDisplayName(folder.c_str(), nullptr, &folderPidl, 0, nullptr)) &&
         SUCCEEDED(desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&shellFolder)))) {
@@ -152,11 +154,18 @@ void TDirView::ShowContextMenu(POINT screen) {
         ~Restore() { SetCurrentDirectoryW(dir.c_str()); }
     } restore{saved};
 
+    // The selection by its records: while the menu is up (and while the shell carries out a
+    // command) the watch of files moved away may take items out, and positions would then
+    // name other items, or none.
+    std::vector<HeldItem> held;
+    for (int i : selected) held.push_back(Hold(i));
     bool canRename = false;
     if (selected.size() == 1) {
         canRename = BeginEdit(selected[0]);
-        if (canRename) SetLoadEnabled(true);  // only asked; no edit runs yet
+        if (canRename) SetLoadEnabled(true), editing_ = {};  // only asked; no edit runs yet
     }
+    // A paste onto a folder or onto several items is the list's own.
+    const bool listPastes = held.size() > 1 || held[0].record->IsDirectory;
     auto* menu = ContextMenuFor ? ContextMenuFor(selected)
                                 : static_cast<IContextMenu*>(
                                       ShellObjectOf(selected, IID_IContextMenu, GetAncestor(hwnd_, GA_ROOT)));
@@ -191,9 +200,7 @@ void TDirView::ShowContextMenu(POINT screen) {
                 verb = Lower(name);
             // Rename is the list's own (its caption editor), and so is a paste onto a folder or
             // onto several items.
-            const bool listPastes = verb == L"paste" &&
-                                    (selected.size() > 1 || items_[static_cast<std::size_t>(selected[0])]->IsDirectory);
-            if (verb != L"rename" && !listPastes) {
+            if (verb != L"rename" && !(verb == L"paste" && listPastes)) {
                 CMINVOKECOMMANDINFO invoke{};
                 invoke.cbSize = sizeof invoke;
                 invoke.hwnd = GetAncestor(hwnd_, GA_ROOT);
@@ -208,33 +215,36 @@ void TDirView::ShowContextMenu(POINT screen) {
         menu->Release();
     }
 
+    AfterMenuCommand(verb, held, listPastes);
+    Sleep(250);  // the shell may still be at work on the files
+    ValidateSelectedFiles();
+}
+
+void TDirView::AfterMenuCommand(const std::wstring& verb, const std::vector<HeldItem>& held, bool listPastes) {
     if (verb == L"rename") {
-        EditCaption(selected[0]);
+        if (const int item = IndexOf(held[0]); item >= 0) EditCaption(item);
     } else if (verb == L"cut") {
         PendingClipboardMark = TClipboardMark::Cut;
         PendingCutSequence = GetClipboardSequenceNumber();
         PendingCutNames.clear();
         for (auto& rec : items_) rec->Cut = false;
-        for (int i : selected) {
-            items_[static_cast<std::size_t>(i)]->Cut = true;
-            PendingCutNames.push_back(ItemFullFileName(i));
+        for (const auto& item : held) {
+            item.record->Cut = true;
+            PendingCutNames.push_back(item.FullName());
         }
         InvalidateRect(hwnd_, nullptr, FALSE);
     } else if (verb == L"copy") {
         PendingClipboardMark = TClipboardMark::Copy;
-    } else if (verb == L"paste" &&
-               (selected.size() > 1 || items_[static_cast<std::size_t>(selected[0])]->IsDirectory)) {
+    } else if (verb == L"paste" && listPastes) {
         // Into the (first) selected item, which must be a folder.
-        const TFileRec* first = items_[static_cast<std::size_t>(selected[0])].get();
-        if (!first->IsDirectory)
+        const TFileRec& first = *held[0].record;
+        if (!first.IsDirectory)
             ReportDropError(1);
         else
-            PasteInto(first->IsParentDir ? listedPath_.substr(0, listedPath_.rfind(L'\\')) : ItemFullFileName(selected[0]));
+            PasteInto(first.IsParentDir ? held[0].folder.substr(0, held[0].folder.rfind(L'\\')) : held[0].FullName());
     } else {
         Refresh();
     }
-    Sleep(250);  // the shell may still be at work on the files
-    ValidateSelectedFiles();
 }
 
 }  // namespace zandrel

@@ -25,6 +25,21 @@ CLIPFORMAT NameMapFormat() {
 
 std::vector<std::wstring> DroppedFileNames(IDataObject* data) { return ReadDroppedFiles(data).names; }
 
+std::optional<DWORD> PreferredDropEffect(IDataObject* data) {
+    static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT));
+    FORMATETC wanted{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (!data || FAILED(data->GetData(&wanted, &medium))) return std::nullopt;
+    std::optional<DWORD> effect;
+    if (GlobalSize(medium.hGlobal) >= sizeof(DWORD))
+        if (const auto* value = static_cast<const DWORD*>(GlobalLock(medium.hGlobal))) {
+            effect = *value;
+            GlobalUnlock(medium.hGlobal);
+        }
+    ReleaseStgMedium(&medium);
+    return effect;
+}
+
 TDroppedFiles ReadDroppedFiles(IDataObject* data) {
     TDroppedFiles files;
     if (!data) return files;
@@ -176,9 +191,10 @@ HRESULT TDropSource::GiveFeedback(DWORD effect) {
 // The list's drops, pastes and drags out
 
 void TDirView::SetDropTarget(int index) {
-    if (index == dropTarget_) return;
-    const int old = dropTarget_;
-    dropTarget_ = index;
+    HeldItem held = Hold(index);
+    if (held.record == dropTarget_.record) return;
+    const int old = IndexOf(dropTarget_);
+    dropTarget_ = std::move(held);
     if (old >= 0) ListView_RedrawItems(hwnd_, old, old);
     if (index >= 0) ListView_RedrawItems(hwnd_, index, index);
 }
@@ -220,13 +236,16 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
     std::wstring target = root;
     bool renameOnCollision = false;
     bool toRecycleBin = isRecycleBinView_;
-    if (const TFileRec* highlighted = Item(dropTarget_)) {
-        toRecycleBin = highlighted->IsRecycleBin;
-        if (highlighted->IsParentDir) {
-            target = listedPath_.substr(0, listedPath_.rfind(L'\\'));
+    // The highlighted item by its record: a menu may have let the watch of moved files
+    // take items out meanwhile, and its position would name another folder by now.
+    // A folder that has gone is no target: the drop reports it and does nothing.
+    if (const HeldItem highlighted = dropTarget_) {
+        toRecycleBin = highlighted.record->IsRecycleBin;
+        if (highlighted.record->IsParentDir) {
+            target = highlighted.folder.substr(0, highlighted.folder.rfind(L'\\'));
             if (target.size() == 2) target += L'\\';
         } else {
-            target = listedPath_ + L"\\" + highlighted->FileName;
+            target = highlighted.FullName();
         }
     } else {
         renameOnCollision = effect == DROPEFFECT_COPY && fromThisList;
@@ -238,6 +257,7 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
 void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wstring& target, bool renameOnCollision,
                         bool toRecycleBin) {
     const auto& names = files.names;
+    QuietDriveProbes quiet;
     if (!IsExistingFolder(target)) {
         Reload(true);
         return ReportDropError(1);
@@ -283,30 +303,38 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
     }
     if (effect == DROPEFFECT_LINK) {
         bool failed = false;
-        for (const auto& name : names) {
-            const std::wstring pretty =
-                name.size() == 3 && name[1] == L':' ? TDriveInfo::Instance().GetPrettyName(name[0]) : std::wstring();
-            const std::wstring file = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, name, pretty);
-            IShellLinkW* link = nullptr;
-            IPersistFile* persist = nullptr;
-            bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                                 reinterpret_cast<void**>(&link)));
-            if (ok) {
-                const auto slash = name.find_last_of(L"\\/");
-                const std::wstring base = name.substr(slash + 1);
-                link->SetPath(name.c_str());
-                link->SetWorkingDirectory(name.substr(0, slash).c_str());
-                link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
-                ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-                     SUCCEEDED(persist->Save(file.c_str(), TRUE));
-            }
-            if (persist) persist->Release();
-            if (link) link->Release();
-            failed = failed || !ok;
-        }
+        for (const auto& name : names) failed = !MakeShortcut(name, folder) || failed;
         Refresh();
         if (failed) ReportDropError(0);
     }
+}
+
+bool TDirView::MakeShortcut(const std::wstring& dropped, const std::wstring& folder) {
+    const std::wstring pretty =
+        dropped.size() == 3 && dropped[1] == L':' ? DriveTable().GetPrettyName(dropped[0]) : std::wstring();
+    const std::wstring wanted = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, dropped, pretty);
+    // A shortcut dropped as a link onto its own folder would become a link to itself.
+    if (IsLinkToItself(wanted, dropped) || IsSameFile(wanted, dropped)) return false;
+    // Nothing that is there is replaced: the new shortcut takes a free name.
+    const std::wstring file = FreeShortcutName(wanted, [](const std::wstring& name) {
+        return GetFileAttributesW(ApiPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    IShellLinkW* link = nullptr;
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link)));
+    if (ok) {
+        const auto slash = dropped.find_last_of(L"\\/");
+        const std::wstring base = dropped.substr(slash + 1);
+        link->SetPath(dropped.c_str());
+        link->SetWorkingDirectory(dropped.substr(0, slash).c_str());
+        link->SetDescription(base.substr(0, base.rfind(L'.')).c_str());
+        ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+             SUCCEEDED(persist->Save(file.c_str(), TRUE));
+    }
+    if (persist) persist->Release();
+    if (link) link->Release();
+    return ok;
 }
 
 void TDirView::PasteInto(const std::wstring& targetFolder) {
@@ -316,16 +344,18 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     IDataObject* data = nullptr;
     if (FAILED(OleGetClipboard(&data))) return;
     const auto files = ReadDroppedFiles(data);
+    const auto preferredEffect = PreferredDropEffect(data);
     data->Release();
     const auto& names = files.names;
     if (names.empty()) return;
     const std::wstring target =
         targetFolder.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_) : targetFolder;
     if (PendingClipboardMark == TClipboardMark::Cut) {
-        // Only files that were cut move, and only while the clipboard still holds that cut:
-        // files copied to it since are copied, whatever mark is pending.
+        // Only files that were cut move, and only while the clipboard still holds that cut
+        // (the same data rendered again is still the cut): files copied to it since are
+        // copied, whatever mark is pending.
         TDroppedFiles moved, copied;
-        const bool sameCut = sequence == PendingCutSequence;
+        const bool sameCut = ClipboardHoldsCut(sequence == PendingCutSequence, preferredEffect);
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
                                     return _wcsicmp(c.c_str(), names[i].c_str()) == 0;

@@ -4,6 +4,7 @@
 // into its folder or a sub-folder; it offers its selection to a drag out.
 // The drop target itself is TDragDropFilesEx (DragDropFilesEx.h); the list's
 // own steps (TDirView's drops, pastes and drags out) are in DragDrop.cpp.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ TDroppedFiles ReadDroppedFiles(IDataObject* data);
 std::vector<std::wstring> DroppedFileNames(IDataObject* data);
 // The shell's format of mapped names.
 CLIPFORMAT NameMapFormat();
+// The effect the source of the data prefers (the shell's "Preferred DropEffect": a cut
+// says move); none when it says nothing.
+std::optional<DWORD> PreferredDropEffect(IDataObject* data);
 
 // A plain file list in the shell's file-list format (no item identifiers): quick to make
 // for big selections and for drives the shell should not be asked about.

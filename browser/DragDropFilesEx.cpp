@@ -5,6 +5,8 @@
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
+#include <shlwapi.h>
+
 namespace zandrel {
 
 TDragDropFilesEx::~TDragDropFilesEx() {
@@ -35,14 +37,31 @@ void TDragDropFilesEx::LeaveHandler() {
         handler_->Release();
     }
     handler_ = nullptr;
-    handlerItem_ = -1;
+    handlerItem_ = {};
 }
 
+namespace {
+
+// A program, a shortcut or a script: its drop handler would run it with the dropped
+// files as its arguments, and the pane never runs a file.
+bool RunsWhenDroppedOn(const std::wstring& fileName) {
+    const DWORD need = GetEnvironmentVariableW(L"PATHEXT", nullptr, 0);
+    std::wstring pathExt(need, L'\0');
+    pathExt.resize(need ? GetEnvironmentVariableW(L"PATHEXT", pathExt.data(), need) : 0);
+    if (RunsDroppedFiles(fileName, pathExt)) return true;
+    // The types the system itself counts as unsafe to open (it knows more of them).
+    const auto dot = fileName.rfind(L'.');
+    return dot != std::wstring::npos && AssocIsDangerous(fileName.substr(dot).c_str());
+}
+
+}  // namespace
+
 IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD allowed) {
-    if (item == handlerItem_) return handler_;
+    TDirView::HeldItem held = list_.Hold(item);
+    if (held.record == handlerItem_.record) return handler_;
     LeaveHandler();
-    const TFileRec* rec = list_.Item(item);
-    if (!rec || rec->IsDirectory || !data_) return nullptr;
+    const TFileRec* rec = held.record.get();
+    if (!rec || rec->IsDirectory || !data_ || RunsWhenDroppedOn(rec->FileName)) return nullptr;
     IDropTarget* handler = nullptr;
     if (list_.DropHandlerOf)
         handler = list_.DropHandlerOf(item);
@@ -55,7 +74,7 @@ IDropTarget* TDragDropFilesEx::HandlerFor(int item, DWORD keys, POINTL pt, DWORD
         return nullptr;
     }
     handler_ = handler;
-    handlerItem_ = item;
+    handlerItem_ = std::move(held);
     return handler_;
 }
 
@@ -194,11 +213,11 @@ HRESULT TDragDropFilesEx::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
         } else {
             const DWORD allowed = *effect;
             *effect = Decide(keys | (lastKeys_ & (MK_LBUTTON | MK_RBUTTON)), pt, allowed);
-            if (handler_ && handlerItem_ == list_.DropTarget()) {
+            if (handler_ && list_.DropTarget() >= 0 && list_.IndexOf(handlerItem_) == list_.DropTarget()) {
                 // The handler of the file under the mouse carries the drop out, its menu included.
                 IDropTarget* handler = handler_;
                 handler_ = nullptr;
-                handlerItem_ = -1;
+                handlerItem_ = {};
                 *effect = allowed;
                 handler->Drop(data, keys, pt, effect);
                 handler->Release();

@@ -2,12 +2,15 @@
 // The file list's drop target: takes the shell's file lists dragged over the
 // list, highlights the folder under the mouse, decides the effect by the
 // list's rules and hands the drop to the list. A file under the mouse that
-// has a drop handler of the shell's (a program, a compressed folder) is
-// highlighted too, and that handler decides and takes the drop. The shell's
-// drop-target helper draws the drag's picture over the list.
+// has a drop handler of the shell's (a compressed folder) is highlighted too,
+// and that handler decides and takes the drop. Programs, shortcuts and scripts
+// take none (their handler would run them with the dropped files): the drop
+// goes to the folder. The shell's drop-target helper draws the drag's picture
+// over the list.
 #include <string>
 #include <vector>
 
+#include "browser/DirView.h"
 #include "browser/DragDrop.h"
 #include "framework/win.h"
 
@@ -15,8 +18,6 @@
 #include <shlobj.h>
 
 namespace zandrel {
-
-class TDirView;
 
 // The list's drop target, registered for its window.
 class TDragDropFilesEx : public IDropTarget {
@@ -57,7 +58,7 @@ private:
     TDroppedFiles files_;
     IDataObject* data_ = nullptr;        // the data of the drag in progress
     IDropTarget* handler_ = nullptr;     // the drop handler of the file item under the mouse
-    int handlerItem_ = -1;
+    TDirView::HeldItem handlerItem_;     // that item
     IDropTargetHelper* helper_ = nullptr;
     bool helperAsked_ = false;
 };

@@ -131,7 +131,8 @@ bool TIEDriveComboBox::OwnNotify(WORD code) {
             }
             SelectObject(dc, old);
             ReleaseDC(hwnd_, dc);
-            SendMessageW(hwnd_, CB_SETDROPPEDWIDTH, SelectorDropDownWidth(DropDownFixedWidth, widest, TextOffset()), 0);
+            SendMessageW(hwnd_, CB_SETDROPPEDWIDTH,
+                         SelectorDropDownWidth(DropDownFixedWidth, widest, TextOffset(), Px(8)), 0);
             confirmed_ = false;
             return true;
         }

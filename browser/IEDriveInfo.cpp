@@ -55,6 +55,8 @@ void TDriveInfo::ReadType(wchar_t letter, Record& r) const {
 
 TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
     letter = CheckDriveLetter(letter);
+    // The shell's name, identifier and icon of a drive without its medium look at it too.
+    QuietDriveProbes quiet;
     Record& r = At(letter);
     TDriveInfoRec& d = r.rec;
     d.Init = true;
@@ -77,7 +79,6 @@ TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
     }
     std::wstring label;
     if (flags & dsReady) {
-        const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
         ULARGE_INTEGER total{};
         d.Size = GetDiskFreeSpaceExW(root.c_str(), nullptr, &total, nullptr) ? static_cast<std::int64_t>(total.QuadPart)
                                                                               : -1;
@@ -96,7 +97,6 @@ TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
                 d.FileSystemName.clear();
             }
         }
-        SetErrorMode(oldMode);
     }
     if (flags & dsNames) {
         if ((flags & dsReady) && !d.DriveReady) {
@@ -106,13 +106,11 @@ TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
             if (d.DriveType == DRIVE_CDROM && !label.empty()) {
                 d.DisplayName = CdDisplayName(label, letter);
             } else {
-                const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
                 SHFILEINFOW info{};
                 const bool got =
                     r.pidl ? SHGetFileInfoW(reinterpret_cast<LPCWSTR>(r.pidl.get()), 0, &info, sizeof info,
                                             SHGFI_PIDL | SHGFI_DISPLAYNAME) != 0
                            : SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0;
-                SetErrorMode(oldMode);
                 d.DisplayName = got ? info.szDisplayName : std::wstring(1, letter) + L":";
             }
             d.PrettyName = PrettyName(letter, d.DisplayName);

@@ -18,6 +18,20 @@ struct PidlFree {
 };
 using UniquePidl = std::unique_ptr<_ITEMIDLIST, PidlFree>;
 
+// While it lives, this thread's looks at a drive whose medium is missing (an empty CD
+// drive, a stick pulled out) fail quietly instead of raising the system's box that asks
+// for the disk. Every look the file browser takes at a drive or a folder goes under one.
+class QuietDriveProbes {
+public:
+    QuietDriveProbes() { SetThreadErrorMode(GetThreadErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &old_); }
+    ~QuietDriveProbes() { SetThreadErrorMode(old_, nullptr); }
+    QuietDriveProbes(const QuietDriveProbes&) = delete;
+    QuietDriveProbes& operator=(const QuietDriveProbes&) = delete;
+
+private:
+    DWORD old_ = 0;
+};
+
 struct TDriveInfoRec {
     bool Init = false;
     bool Valid = false;

@@ -54,8 +54,8 @@ int SelectorItemHeight(int textHeight, int iconHeight) {
     return std::max(SelectorEditHeight(textHeight, iconHeight), 12);
 }
 
-int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset) {
-    return fixedWidth > 0 ? fixedWidth : widestEntry + textOffset + 8;
+int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset, int endMargin) {
+    return fixedWidth > 0 ? fixedWidth : widestEntry + textOffset + endMargin;
 }
 
 }  // namespace zandrel

@@ -24,9 +24,10 @@ std::wstring NetworkPrettyName(wchar_t letter, const std::wstring& remoteName);
 std::wstring NetworkLongPrettyName(wchar_t letter, const std::wstring& remoteName);
 
 // The selector's heights from the font's text height and the icons' height (which grow
-// with the screen's DPI), and its open list's width: the widest name after the icon's room.
+// with the screen's DPI), and its open list's width: the widest name after the icon's room,
+// and a margin after it (8 pixels at 96 dpi, grown with the DPI by the caller).
 int SelectorEditHeight(int textHeight, int iconHeight);
 int SelectorItemHeight(int textHeight, int iconHeight);
-int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset);
+int SelectorDropDownWidth(int fixedWidth, int widestEntry, int textOffset, int endMargin);
 
 }  // namespace zandrel

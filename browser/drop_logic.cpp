@@ -65,6 +65,63 @@ std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstri
     return targetFolder + L"\\" + name + L".lnk";
 }
 
+std::wstring FreeShortcutName(const std::wstring& wanted, const std::function<bool(const std::wstring&)>& taken) {
+    if (!taken(wanted)) return wanted;
+    const auto dot = wanted.rfind(L'.');
+    const auto slash = wanted.find_last_of(L"\\/");
+    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    const std::wstring stem = hasExtension ? wanted.substr(0, dot) : wanted;
+    const std::wstring extension = hasExtension ? wanted.substr(dot) : std::wstring();
+    for (unsigned n = 2;; ++n) {
+        std::wstring name = stem + L" (" + std::to_wstring(n) + L")" + extension;
+        if (!taken(name)) return name;
+    }
+}
+
+bool IsLinkToItself(const std::wstring& shortcutFile, const std::wstring& dropped) {
+    auto trimmed = [](std::wstring s) {
+        while (s.size() > 3 && (s.back() == L'\\' || s.back() == L'/')) s.pop_back();
+        return s;
+    };
+    const std::wstring a = trimmed(shortcutFile), b = trimmed(dropped);
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const wchar_t x = a[i] == L'/' ? L'\\' : Up(a[i]), y = b[i] == L'/' ? L'\\' : Up(b[i]);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt) {
+    const auto dot = fileName.rfind(L'.');
+    if (dot == std::wstring::npos || fileName.find_first_of(L"\\/", dot) != std::wstring::npos) return false;
+    std::wstring extension;
+    for (std::size_t i = dot; i < fileName.size(); ++i) extension += Up(fileName[i]);
+    // Programs, shortcuts and scripts that Windows runs (or hands to an interpreter) when
+    // files are dropped on them.
+    static const wchar_t* const kRunners[] = {
+        L".EXE", L".COM", L".SCR", L".PIF", L".CPL", L".MSI", L".MSP", L".MSC", L".APPREF-MS",
+        L".LNK", L".URL", L".BAT", L".CMD", L".VBS", L".VBE", L".JS",  L".JSE", L".WSF",
+        L".WSH", L".PS1", L".HTA", L".JAR", L".PY",  L".PYW", L".PL",  L".RB"};
+    for (const auto* runner : kRunners)
+        if (extension == runner) return true;
+    std::wstring listed;
+    for (std::size_t i = 0; i <= pathExt.size(); ++i) {
+        if (i == pathExt.size() || pathExt[i] == L';') {
+            if (!listed.empty() && listed == extension) return true;
+            listed.clear();
+        } else if (pathExt[i] != L' ') {
+            listed += Up(pathExt[i]);
+        }
+    }
+    return false;
+}
+
+bool ClipboardHoldsCut(bool sequenceUnchanged, std::optional<std::uint32_t> preferredEffect) {
+    if (sequenceUnchanged) return true;
+    return preferredEffect && (*preferredEffect & deMove) && !(*preferredEffect & deCopy);
+}
+
 std::wstring DragFilesText(unsigned files, unsigned directories, int primaryLanguage) {
     const bool german = primaryLanguage == 7;
     std::wstring text;

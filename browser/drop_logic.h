@@ -1,8 +1,10 @@
 #pragma once
 // The file list's drag-and-drop decisions, portable: whether a drop is taken,
-// which effect the list proposes, where dropped files go and how shortcuts are
-// named.
+// which effect the list proposes, where dropped files go, how shortcuts are
+// named, which files take no drop, and whether a cut is still on the clipboard.
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,24 @@ std::uint32_t FinalEffect(std::uint32_t effect, bool fromThisList, bool itemHigh
 // is the drive table's pretty name, used for drive roots ("C:\").
 std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstring& dropped,
                               const std::wstring& prettyName);
+
+// A new shortcut never takes the place of anything: `wanted` when no entry has that name,
+// else the first free of "name (2).lnk", "name (3).lnk", ..., numbered as Windows numbers
+// the copies it makes.
+std::wstring FreeShortcutName(const std::wstring& wanted, const std::function<bool(const std::wstring&)>& taken);
+// The shortcut would be the very file it is to point at (a shortcut dropped as a link onto
+// its own folder): saving it would replace its target with a link to itself.
+bool IsLinkToItself(const std::wstring& shortcutFile, const std::wstring& dropped);
+
+// A file under the mouse whose drop handler would run it with the dropped files as its
+// arguments: a program, a shortcut or a script, by its extension (any case) or one of
+// the system's program extensions (`pathExt`, the PATHEXT list: ".COM;.EXE;.BAT;...").
+bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt);
+
+// Whether the clipboard still holds the list's cut. The sequence number moves whenever
+// anything renders the clipboard again (clipboard managers do) while the data stays the
+// cut's: then its preferred drop effect (the shell's "Preferred DropEffect") says move.
+bool ClipboardHoldsCut(bool sequenceUnchanged, std::optional<std::uint32_t> preferredEffect);
 
 // The text beside the picture of a drag of several items: "3 Files, 2 Directories";
 // the files part is left out without files (German with language 7).

@@ -48,10 +48,10 @@ TEST(DriveNames, SelectorSizes) {
     // At 150 % the small icons are 24 pixels: rows grow to hold them.
     EXPECT_EQ(SelectorEditHeight(13, 16), 18);
     EXPECT_EQ(SelectorItemHeight(20, 24), 26);
-    EXPECT_EQ(SelectorDropDownWidth(0, 100, 22), 130);
-    EXPECT_EQ(SelectorDropDownWidth(-5, 100, 22), 130);
-    EXPECT_EQ(SelectorDropDownWidth(0, 100, 33), 141) << "the icon's room grows with the icons";
-    EXPECT_EQ(SelectorDropDownWidth(200, 100, 22), 200);
+    EXPECT_EQ(SelectorDropDownWidth(0, 100, 22, 8), 130);
+    EXPECT_EQ(SelectorDropDownWidth(-5, 100, 22, 8), 130);
+    EXPECT_EQ(SelectorDropDownWidth(0, 100, 33, 12), 145) << "the icon's room and the margin grow with the DPI";
+    EXPECT_EQ(SelectorDropDownWidth(200, 100, 22, 8), 200);
 }
 
 }  // namespace

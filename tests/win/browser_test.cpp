@@ -7,8 +7,11 @@
 
 #include <algorithm>
 
+#include "browser/IEDriveInfo.h"
+#include "browser/ShellFacts.h"
 #include "framework/application.h"
 #include "framework/error.h"
+#include "framework/registry.h"
 
 namespace zandrel::test {
 namespace {
@@ -91,7 +94,7 @@ TEST_F(Browser, DriveRootsHaveNoParentEntryAndBadPathsLeaveAnEmptyList) {
     EXPECT_EQ(updated, 0);
     list->SetPath(L"Q:");  // no such drive
     EXPECT_EQ(list->Count(), 0);
-    EXPECT_TRUE(dialogs.boxes.empty()) << "no message, no system box";
+    EXPECT_TRUE(dialogs.boxes.empty()) << "no message";
 
     // A network path is no drive letter: the caller hears of it, the list stays usable.
     EXPECT_THROW(list->SetPath(L"\\\\server\\share"), ConvertError);
@@ -101,6 +104,26 @@ TEST_F(Browser, DriveRootsHaveNoParentEntryAndBadPathsLeaveAnEmptyList) {
     WriteBytes(dir / L"x.exe", "MZ");
     list->SetPath(dir.Path());
     EXPECT_GE(list->FindFileItem(L"x.exe"), 0);
+}
+
+// A drive whose medium is missing (an empty CD drive, a stick pulled out) is looked at
+// only while the system's box asking for the disk is held back: by a load, a reload, a refresh.
+TEST_F(Browser, ADriveWithoutItsMediumIsLookedAtWithoutTheSystemsBox) {
+    TDriveInfo drives([](wchar_t letter) -> std::uint32_t {
+        return letter == L'Q' ? DRIVE_CDROM : GetDriveTypeW((std::wstring(1, letter) + L":\\").c_str());
+    });
+    list->Drives = &drives;
+    DriveProbes probes(L'Q');
+    list->SetPath(L"Q:\\Setup");
+    EXPECT_FALSE(list->DirOK());
+    EXPECT_EQ(list->Count(), 0);
+    list->Reload(true);
+    list->Refresh();
+    list->SetPath(L"Q:");
+    EXPECT_FALSE(list->DirOK());
+    EXPECT_FALSE(probes.All().empty()) << "the drive was looked at";
+    EXPECT_EQ(probes.Unguarded(), "") << "looked at while the system would ask for the disk";
+    EXPECT_TRUE(dialogs.boxes.empty()) << "no message";
 }
 
 TEST_F(Browser, BigFilesAndOldDatesAreListedShownAndSorted) {
@@ -176,11 +199,15 @@ TEST_F(Browser, ASetPathDuringALoadRestartsWithTheLatestPath) {
             EXPECT_TRUE(v->Loading());
         }
     };
+    int updated = 0;
+    list->OnDirUpdated = [&](TDirView*) { ++updated; };
     list->SetPath(big.Path());
     EXPECT_FALSE(list->Loading());
     EXPECT_EQ(list->Path(), small.Path());
     EXPECT_EQ(Names(*list), (std::vector<std::wstring>{L"..", L"only.exe"}));
     EXPECT_EQ(loads, 2) << "the running load stopped and one load of the latest path followed";
+    EXPECT_EQ(loaded, 2) << "each load that ran ends with its event, the stopped one too";
+    EXPECT_EQ(updated, 1) << "only the load that was not stopped listed a folder";
 
     // A request that arrives through the message loop while a load pumps: Up pressed meanwhile.
     list->OnAddFile = nullptr;
@@ -271,7 +298,6 @@ TEST_F(Browser, ColumnsHeaderArrowsAndColumnClicks) {
     EXPECT_TRUE(item.fmt & HDF_BITMAP_ON_RIGHT) << "right of a left-aligned caption";
 
     EXPECT_EQ(list->ColumnText(Find(L"a.txt"), 4), L"ar");
-    EXPECT_FALSE(list->ColumnText(Find(L"a.txt"), 2).empty()) << "a type name, from the shell or the pattern";
     EXPECT_EQ(list->ColumnText(Find(L".."), 2), L"Up one level");
 
     // A real click on the Size header: the list sorts by size and the arrow moves.
@@ -303,6 +329,33 @@ TEST_F(Browser, ColumnsHeaderArrowsAndColumnClicks) {
 
     list->SetSortColumn(2);  // by type: all "txt", then by name
     EXPECT_EQ(Names(*list), (std::vector<std::wstring>{L"..", L"sub", L"a.txt", L"b.txt"}));
+}
+
+// The type column: the system's name of the file's type, a folder's type, and "File" with
+// the extension for a type the system names not. (Wine reads types from the machine's classes.)
+TEST_F(Browser, TheTypeColumnShowsTheSystemsNameOfEachType) {
+    const std::wstring classes = L"Software\\Classes\\";
+    RegistryKey::Open(HKEY_LOCAL_MACHINE, classes + L".zandreltype", true)->WriteString(L"", L"ZandrelTypeFile");
+    RegistryKey::Open(HKEY_LOCAL_MACHINE, classes + L"ZandrelTypeFile", true)->WriteString(L"", L"Zandrel test document");
+    struct Unregister {
+        std::wstring a, b;
+        ~Unregister() {
+            RegistryKey::DeleteKey(HKEY_LOCAL_MACHINE, a);
+            RegistryKey::DeleteKey(HKEY_LOCAL_MACHINE, b);
+        }
+    } unregister{classes + L".zandreltype", classes + L"ZandrelTypeFile"};
+    AllFiles();
+    TempDir dir;
+    WriteBytes(dir / L"a.zandreltype", "");
+    WriteBytes(dir / L"b.zqx", "");
+    MakeDir(dir / L"sub");
+    list->SetPath(dir.Path());
+    EXPECT_EQ(list->ColumnText(Find(L"a.zandreltype"), 2), L"Zandrel test document");
+    SHFILEINFOW info{};
+    SHGetFileInfoW(L"b.zqx", FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES);
+    EXPECT_EQ(list->ColumnText(Find(L"b.zqx"), 2), info.szTypeName[0] ? std::wstring(info.szTypeName) : L"File ZQX");
+    EXPECT_EQ(list->ColumnText(Find(L"sub"), 2), Facts().folderType);
+    EXPECT_EQ(list->ColumnText(Find(L".."), 2), L"Up one level");
 }
 
 TEST_F(Browser, TheParentEntryShowsItsArrowOverTheFolderIcon) {
@@ -432,197 +485,6 @@ TEST_F(Browser, VanishedFoldersAndShortcutsToFolders) {
     list->SetSelected(Find(L"keep.exe"), true);
     list->ExecuteCurrentFile();
     EXPECT_EQ(dialogs.ran, (std::vector<std::pair<std::wstring, std::wstring>>{{dir / L"keep.exe", dir.Path()}}));
-}
-
-// A context menu with the commands a shell offers, by verb; it records what it is asked to carry out.
-struct FakeContextMenu : IContextMenu {
-    std::vector<std::wstring> verbs{L"rename", L"cut", L"copy"};
-    std::vector<std::wstring> invoked;
-    UINT first = 0;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        *out = riid == IID_IUnknown || riid == IID_IContextMenu ? static_cast<IContextMenu*>(this) : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT idFirst, UINT, UINT) override {
-        first = idFirst;
-        for (UINT i = 0; i < verbs.size(); ++i) InsertMenuW(menu, index + i, MF_BYPOSITION, idFirst + i, verbs[i].c_str());
-        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(verbs.size()));
-    }
-    HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* info) override {
-        invoked.push_back(verbs[LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb))]);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name, UINT size) override {
-        if (type != GCS_VERBW || id >= verbs.size()) return E_INVALIDARG;
-        lstrcpynW(reinterpret_cast<wchar_t*>(name), verbs[id].c_str(), static_cast<int>(size));
-        return S_OK;
-    }
-};
-
-// ---------------------------------------------------------------------------
-// Renaming in place
-
-class Rename : public Browser {
-protected:
-    HWND Editor() const { return ListView_GetEditControl(list->Handle()); }
-    // Opens the editor on a name, types over it and presses Enter.
-    void RenameTo(const std::wstring& from, const std::wstring& to) {
-        list->EditCaption(Find(from));
-        const HWND edit = Editor();
-        ASSERT_NE(edit, nullptr) << Narrow(from);
-        SetWindowTextW(edit, to.c_str());
-        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-        PumpMessages();
-    }
-    TempDir dir;
-};
-
-TEST_F(Rename, ANewNameOnDiskAndInTheList) {
-    AllFiles();
-    WriteBytes(dir / L"old.exe", "MZ");
-    list->SetPath(dir.Path());
-    std::vector<std::wstring> events;
-    list->OnBeginRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"begin " + n); };
-    list->OnEndRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"end " + n); };
-    list->EditCaption(Find(L"old.exe"));
-    ASSERT_NE(Editor(), nullptr);
-    EXPECT_FALSE(list->LoadEnabled()) << "no loads while a name is typed";
-    SendMessageW(Editor(), WM_CHAR, L':', 0);
-    EXPECT_EQ(dialogs.beeps, 1) << "a character a name may not hold is refused";
-    SetWindowTextW(Editor(), L"new.dll");
-    SendMessageW(Editor(), WM_KEYDOWN, VK_RETURN, 0);
-    PumpMessages();
-    EXPECT_TRUE(list->LoadEnabled());
-    EXPECT_TRUE(Exists(dir / L"new.dll"));
-    EXPECT_FALSE(Exists(dir / L"old.exe"));
-    const int item = Find(L"new.dll");
-    ASSERT_GE(item, 0);
-    EXPECT_EQ(list->Item(item)->DisplayName, L"new.dll");
-    EXPECT_EQ(list->Item(item)->FileExt, L"DLL");
-    EXPECT_EQ(events, (std::vector<std::wstring>{L"begin new.dll", L"end new.dll"}));
-    EXPECT_TRUE(list->FileOperator.CanUndo());
-    EXPECT_TRUE(list->FileOperator.UndoExecute());
-    EXPECT_TRUE(Exists(dir / L"old.exe")) << "the rename can be undone";
-}
-
-TEST_F(Rename, InvalidNamesAndTakenNames) {
-    AllFiles();
-    WriteBytes(dir / L"a.exe", "MZ");
-    WriteBytes(dir / L"b.exe", "MZ");
-    list->SetPath(dir.Path());
-    RenameTo(L"a.exe", L"x:y.exe");
-    ASSERT_EQ(dialogs.reports.size(), 1u);
-    EXPECT_EQ(dialogs.reports[0], L"Filename contains invalid characters:  \\ / : * ? \" < > |");
-    EXPECT_TRUE(Exists(dir / L"a.exe"));
-    EXPECT_TRUE(list->LoadEnabled());
-    TempDir other;
-    list->SetPath(other.Path());
-    EXPECT_EQ(list->Path(), other.Path()) << "the list still loads folders";
-    list->SetPath(dir.Path());
-
-    // A taken name: the message with OK and Abort; OK opens the editor again with the name tried.
-    dialogs.answers.push_back(BoxAnswer::Ok);
-    RenameTo(L"a.exe", L"b.exe");
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, L"File allready exists: b.exe");
-    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::OkAbort);
-    EXPECT_TRUE(Exists(dir / L"a.exe"));
-    ASSERT_NE(Editor(), nullptr) << "the editor is open again";
-    EXPECT_EQ(WindowText(Editor()), L"b.exe");
-    SendMessageW(Editor(), WM_KEYDOWN, VK_ESCAPE, 0);
-    PumpMessages();
-    EXPECT_TRUE(list->LoadEnabled());
-    dialogs.answers.push_back(BoxAnswer::Abort);
-    RenameTo(L"a.exe", L"b.exe");
-    EXPECT_EQ(Editor(), nullptr) << "Abort leaves it";
-    EXPECT_EQ(list->Item(Find(L"a.exe"))->FileName, L"a.exe");
-
-    // The parent entry is not renamed.
-    list->EditCaption(0);
-    EXPECT_EQ(Editor(), nullptr);
-    EXPECT_TRUE(list->LoadEnabled());
-}
-
-// The shell's context menu: a real menu from the shell; the test chooses by verb.
-// The menu's Rename is the list's own editor, not the shell's command.
-TEST_F(Rename, TheContextMenusRenameOpensTheListsOwnEditor) {
-    AllFiles();
-    WriteBytes(dir / L"a.exe", "MZ");
-    list->SetPath(dir.Path());
-    FakeContextMenu menu;
-    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
-    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 0; };  // "rename"
-    list->SetSelected(Find(L"a.exe"), true);
-    Focus(L"a.exe");
-    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
-    PumpMessages();
-    const HWND edit = Editor();
-    ASSERT_NE(edit, nullptr) << "the caption editor is open";
-    EXPECT_TRUE(menu.invoked.empty()) << "the shell's rename is not carried out";
-    SetWindowTextW(edit, L"b.exe");
-    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-    PumpMessages();
-    EXPECT_TRUE(Exists(dir / L"b.exe"));
-    // Any other command is the shell's.
-    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 2; };  // "copy"
-    list->SetSelected(Find(L"b.exe"), true);
-    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
-    EXPECT_EQ(menu.invoked, std::vector<std::wstring>{L"copy"});
-    PendingClipboardMark = TClipboardMark::None;
-}
-
-TEST_F(Rename, TheShellsContextMenuCutsCopiesAndRefreshes) {
-    AllFiles();
-    WriteBytes(dir / L"a.exe", "MZ");
-    WriteBytes(dir / L"b.exe", "MZ");
-    list->SetPath(dir.Path());
-    std::wstring wanted;
-    std::vector<std::wstring> verbs;
-    list->ChooseFromMenu = [&](HMENU menu, IContextMenu* shell) -> UINT {
-        verbs.clear();
-        UINT found = 0;
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            const UINT id = GetMenuItemID(menu, i);
-            if (id == 0 || id == static_cast<UINT>(-1)) continue;
-            wchar_t verb[256]{};
-            if (FAILED(shell->GetCommandString(id - 1, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb), 256))) continue;
-            verbs.push_back(verb);
-            if (_wcsicmp(verb, wanted.c_str()) == 0) found = id;
-        }
-        return found;
-    };
-    auto menuFor = [&](const std::wstring& name, const std::wstring& verb) {
-        wanted = verb;
-        for (int i : list->SelectedItems()) list->SetSelected(i, false);
-        list->SetSelected(Find(name), true);
-        list->SetFocusedItem(Find(name));
-        SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);  // the menu key
-        PumpMessages();
-    };
-
-    // (Wine's shell offers no Rename in this menu, so the list's own editor is not reached from here.)
-    menuFor(L"a.exe", L"properties-not-chosen");
-    for (const auto* verb : {L"open", L"cut", L"copy", L"delete", L"properties"})
-        EXPECT_NE(std::find(verbs.begin(), verbs.end(), verb), verbs.end()) << "the shell's own commands: " << Narrow(verb);
-    EXPECT_TRUE(list->LoadEnabled()) << "asking whether a name may be edited leaves loads allowed";
-
-    menuFor(L"b.exe", L"cut");
-    EXPECT_EQ(PendingClipboardMark, TClipboardMark::Cut);
-    EXPECT_TRUE(list->Item(Find(L"b.exe"))->Cut);
-    EXPECT_TRUE(ListView_GetItemState(list->Handle(), Find(L"b.exe"), LVIS_CUT) & LVIS_CUT) << "shown dimmed";
-    menuFor(L"a.exe", L"cut");
-    EXPECT_FALSE(list->Item(Find(L"b.exe"))->Cut) << "the mark moves to the new selection";
-    menuFor(L"a.exe", L"copy");
-    EXPECT_EQ(PendingClipboardMark, TClipboardMark::Copy);
-
-    // Nothing chosen: the list refreshes itself.
-    WriteBytes(dir / L"c.exe", "MZ");
-    menuFor(L"a.exe", L"no such verb");
-    EXPECT_GE(Find(L"c.exe"), 0);
-    EXPECT_TRUE(Exists(dir / L"a.exe") && Exists(dir / L"b.exe"));
-    PendingClipboardMark = TClipboardMark::None;
 }
 
 TEST_F(Browser, LoadsAskedForWhileBlockedRunWhenAllowedAgain) {

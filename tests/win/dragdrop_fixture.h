@@ -1,13 +1,14 @@
 #pragma once
 // Drag-and-drop tests' fixture: a main window's file list, the shell's data
 // objects for files, a folder on another drive, and drops onto the list.
-#include "test_support.h"
+#include "browser_fixture.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include "browser/DragDrop.h"
 #include "browser/DragDropFilesEx.h"
+#include "framework/application.h"
 
 namespace zandrel::test {
 
@@ -93,6 +94,41 @@ protected:
         return effect;
     }
     int Find(const std::wstring& n) const { return list->FindFileItem(n); }
+    // A second main window, over to the right, whose list shows `folder`.
+    std::unique_ptr<TfrmMain> SecondWindow(const std::wstring& folder) {
+        MainDeps deps;
+        deps.runner = &runner;
+        deps.console = &console;
+        deps.settingsKeyOverride = kTestKey;
+        deps.splash = false;
+        auto second = std::make_unique<TfrmMain>(deps);
+        second->FilterComboBox1.SetItemIndex(2);
+        second->ShellDir1.SetPath(folder);
+        SetWindowPos(second->Handle(), HWND_TOPMOST, 600, 300, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        UpdateWindow(second->Handle());
+        return second;
+    }
+    // A real drag of one item of the list onto the other window's list, which moves it there
+    // (one drive); the list's watch then takes it out within about half a second.
+    void DragOutTo(const TfrmMain& other, const std::wstring& name) {
+        RECT r;
+        GetWindowRect(other.ShellDir1.Handle(), &r);
+        SetCursorPos(r.right - 10, r.bottom - 10);
+        for (int i : list->SelectedItems()) list->SetSelected(i, false);
+        list->SetSelected(Find(name), true);
+        NMLISTVIEW begin{};
+        begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
+        begin.iItem = Find(name);
+        SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    }
+    // Lets messages through until the item has left the list or `ms` have passed.
+    bool WaitUntilGone(const std::wstring& name, int ms = 3000) {
+        for (int waited = 0; waited < ms && Find(name) >= 0; waited += 50) {
+            Application::Instance().ProcessMessages();
+            Sleep(50);
+        }
+        return Find(name) < 0;
+    }
     TDirView* list = nullptr;
     std::vector<int> errors;
     DWORD lastOver = 0;

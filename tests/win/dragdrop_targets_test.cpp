@@ -82,22 +82,22 @@ struct RecordingHelper : IDropTargetHelper {
 
 TEST_F(DragDrop, AFileWithADropHandlerIsHighlightedAndTakesTheDropItself) {
     TempDir dir, from;
-    WriteBytes(dir / L"program.exe", "MZ");
+    WriteBytes(dir / L"archive.zip", "PK");
     WriteBytes(dir / L"plain.txt", "text");
     WriteBytes(from / L"x.txt", "x");
     list->SetPath(dir.Path());
     RecordingTarget handler;
     list->DropHandlerOf = [&](int item) -> IDropTarget* {
-        return list->Item(item)->FileName == L"program.exe" ? &handler : nullptr;
+        return list->Item(item)->FileName == L"archive.zip" ? &handler : nullptr;
     };
     int processed = 0;
     list->OnDDProcessDropped = [&](TDirView*, DWORD, POINT, DWORD&) { ++processed; };
     IDataObject* data = FilesData(from.Path(), {L"x.txt"});
     auto* target = list->DragDropTarget();
-    const POINTL over = Over(Find(L"program.exe"));
+    const POINTL over = Over(Find(L"archive.zip"));
     DWORD effect = 7;
     target->DragEnter(data, MK_LBUTTON, over, &effect);
-    EXPECT_EQ(list->DropTarget(), Find(L"program.exe")) << "highlighted";
+    EXPECT_EQ(list->DropTarget(), Find(L"archive.zip")) << "highlighted";
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_LINK)) << "the handler decides the effect";
     effect = 7;
     target->Drop(data, 0, over, &effect);
@@ -111,6 +111,38 @@ TEST_F(DragDrop, AFileWithADropHandlerIsHighlightedAndTakesTheDropItself) {
     EXPECT_EQ(list->DropTarget(), -1);
     EXPECT_TRUE(Exists(dir / L"x.txt"));
     data->Release();
+}
+
+// The drop handler of a program, a shortcut or a script runs it with the dropped files as
+// its arguments; the pane never runs a file, so these take no drop: it goes to the folder.
+// (Wine's shell gives files no real drop handlers; here every file is given one.)
+TEST_F(DragDrop, ProgramsShortcutsAndScriptsTakeNoDrop) {
+    TempDir dir, from;
+    const std::vector<std::wstring> runners{L"program.exe", L"shortcut.lnk", L"batch.bat", L"command.CMD",
+                                            L"script.vbs",  L"script.js",    L"shell.ps1", L"screen.scr"};
+    for (const auto& name : runners) WriteBytes(dir / name, "x");
+    list->SetPath(dir.Path());
+    RecordingTarget handler;
+    list->DropHandlerOf = [&](int) -> IDropTarget* { return &handler; };
+    for (const auto& name : runners) {
+        WriteBytes(from / L"x.txt", "x");
+        IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+        auto* target = list->DragDropTarget();
+        const POINTL over = Over(Find(name));
+        DWORD effect = 7;
+        target->DragEnter(data, MK_LBUTTON, over, &effect);
+        effect = 7;
+        target->DragOver(MK_LBUTTON, over, &effect);
+        EXPECT_EQ(list->DropTarget(), -1) << "not highlighted: " << Narrow(name);
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE)) << "the list's own effect: " << Narrow(name);
+        effect = 7;
+        target->Drop(data, 0, over, &effect);
+        data->Release();
+        EXPECT_TRUE(handler.calls.empty()) << "its handler was asked: " << Narrow(name);
+        EXPECT_EQ(ReadBytes(dir / L"x.txt"), "x") << "into the folder: " << Narrow(name);
+        DeleteFileW((dir / L"x.txt").c_str());
+        handler.calls.clear();
+    }
 }
 
 TEST_F(DragDrop, DroppedOntoTheRecycleBinFilesAreDeletedNotMovedIntoItsFolder) {

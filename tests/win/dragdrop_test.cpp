@@ -11,6 +11,8 @@
 #include "browser/drop_logic.h"
 #include "framework/application.h"
 
+#include <cstring>
+
 namespace zandrel::test {
 namespace {
 
@@ -20,8 +22,10 @@ TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
     TempDir here, closeBy;
     WriteBytes(closeBy / L"near.txt", "near");
     list->SetPath(here.Path());
-    int executed = 0;
+    int executed = 0, loads = 0;
     list->OnDDExecuted = [&](TDirView*, DWORD) { ++executed; };
+    // The list's own refresh after a drop loads nothing: a load is the program's reload.
+    list->OnStartLoading = [&](TDirView*) { ++loads; };
 
     IDataObject* farData = FilesData(z.path, {L"far.txt"});
     ASSERT_NE(farData, nullptr);
@@ -30,12 +34,14 @@ TEST_F(DragDrop, FromAnotherDriveACopyWithinOneAMoveAndTheListReloads) {
     EXPECT_EQ(ReadBytes(here / L"far.txt"), "far");
     EXPECT_TRUE(Exists(z / L"far.txt")) << "copied, not moved";
     EXPECT_GE(Find(L"far.txt"), 0) << "the list shows it";
+    EXPECT_EQ(loads, 1) << "the program reloaded the list";
 
     IDataObject* closeData = FilesData(closeBy.Path(), {L"near.txt"});
     EXPECT_EQ(DropAt(closeData, Empty()), static_cast<DWORD>(DROPEFFECT_MOVE));
     closeData->Release();
     EXPECT_TRUE(Exists(here / L"near.txt"));
     EXPECT_FALSE(Exists(closeBy / L"near.txt")) << "moved within the drive";
+    EXPECT_EQ(loads, 2) << "the program reloaded the list";
     EXPECT_EQ(executed, 2);
     EXPECT_TRUE(errors.empty());
 }
@@ -88,6 +94,38 @@ TEST_F(DragDrop, ProgramsFromAnotherDriveBecomeShortcutsAndTheRightDragMenuAsks)
                                                   L"&Abort"}));
     EXPECT_EQ(byDefault, static_cast<UINT>(DROPEFFECT_LINK));
     EXPECT_EQ(ReadBytes(here / L"setup.exe"), "MZ");
+}
+
+// A shortcut takes the place of nothing: a taken name gives "name (2).lnk" and so on, and a
+// shortcut dropped as a link onto its own folder (which would point at itself) is refused.
+TEST_F(DragDrop, ANewShortcutReplacesNoFileAndNeverPointsAtItself) {
+    ZDir z;
+    WriteBytes(z / L"setup.exe", "MZ");
+    TempDir here;
+    WriteBytes(here / L"setup.lnk", "the user's own file");
+    list->SetPath(here.Path());
+    IDataObject* data = FilesData(z.path, {L"setup.exe"});
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_LINK));
+    EXPECT_EQ(ReadBytes(here / L"setup.lnk"), "the user's own file") << "left as it was";
+    EXPECT_TRUE(Exists(here / L"setup (2).lnk")) << "the new shortcut beside it";
+    EXPECT_EQ(DropAt(data, Empty()), static_cast<DWORD>(DROPEFFECT_LINK));
+    data->Release();
+    EXPECT_TRUE(Exists(here / L"setup (3).lnk"));
+    EXPECT_EQ(ReadBytes(here / L"setup.lnk"), "the user's own file");
+    EXPECT_TRUE(errors.empty());
+
+    // The shortcut itself, dropped as a link (Shift and Ctrl) onto its own folder.
+    const std::string shortcut = ReadBytes(here / L"setup (2).lnk");
+    ASSERT_FALSE(shortcut.empty());
+    data = FilesData(here.Path(), {L"setup (2).lnk"});
+    list->DragDropTarget()->FromThisList = true;
+    EXPECT_EQ(DropAt(data, Empty(), MK_LBUTTON | MK_SHIFT | MK_CONTROL), static_cast<DWORD>(DROPEFFECT_LINK));
+    list->DragDropTarget()->FromThisList = false;
+    data->Release();
+    EXPECT_EQ(ReadBytes(here / L"setup (2).lnk"), shortcut) << "it still points at the program";
+    EXPECT_EQ(errors, std::vector<int>{0}) << "refused: a shortcut that cannot be made";
+    EXPECT_EQ(Listing(here.Path()), (std::set<std::wstring>{L"setup.lnk", L"setup (2).lnk", L"setup (3).lnk"}))
+        << "no shortcut made";
 }
 
 TEST_F(DragDrop, RefusedDropsAndAVanishedTarget) {
@@ -191,6 +229,85 @@ TEST_F(DragDrop, FilesCopiedToTheClipboardAfterACutAreCopiedNotMoved) {
     list->PasteInto(L"");
     EXPECT_EQ(ReadBytes(dir / L"cut.txt"), "c");
     EXPECT_TRUE(Exists(from / L"cut.txt")) << "the later copy wins over the earlier cut";
+}
+
+// Files on the clipboard as the shell puts them there, with the effect it prefers (a cut: move).
+void PutOnClipboard(HWND owner, const std::vector<std::wstring>& names, DWORD preferredEffect) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    SetClipboardData(CF_HDROP, MakeDrop(names));
+    const HGLOBAL effect = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
+    *static_cast<DWORD*>(GlobalLock(effect)) = preferredEffect;
+    GlobalUnlock(effect);
+    SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), effect);
+    CloseClipboard();
+}
+
+// What a clipboard manager does: takes what the clipboard holds and puts it back, every format.
+void RenderClipboardAgain(HWND owner) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    std::vector<std::pair<UINT, std::string>> held;
+    for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
+        const HANDLE data = GetClipboardData(format);
+        const SIZE_T size = data ? GlobalSize(data) : 0;
+        if (!size) continue;  // not memory (a bitmap, a synthesized format)
+        held.push_back({format, std::string(static_cast<const char*>(GlobalLock(data)), size)});
+        GlobalUnlock(data);
+    }
+    const DWORD before = GetClipboardSequenceNumber();
+    EmptyClipboard();
+    for (const auto& [format, bytes] : held) {
+        const HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        std::memcpy(GlobalLock(copy), bytes.data(), bytes.size());
+        GlobalUnlock(copy);
+        SetClipboardData(format, copy);
+    }
+    CloseClipboard();
+    EXPECT_NE(GetClipboardSequenceNumber(), before) << "the clipboard has changed for everyone watching it";
+}
+
+// A clipboard manager renders the clipboard again after the cut: it is still the cut.
+TEST_F(DragDrop, ACutStaysACutWhenTheClipboardIsRenderedAgain) {
+    TempDir dir, from;
+    WriteBytes(from / L"cut.txt", "c");
+    WriteBytes(from / L"copied.txt", "k");
+    list->SetPath(from.Path());
+    FakeContextMenu menu;
+    menu.verbs = {L"cut"};
+    DWORD effect = DROPEFFECT_MOVE;
+    std::wstring file;
+    menu.carryOut = [&](const std::wstring&) { PutOnClipboard(form->Handle(), {from / file}, effect); };
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first; };
+    auto cut = [&](const std::wstring& name) {
+        file = name;
+        for (int i : list->SelectedItems()) list->SetSelected(i, false);
+        list->SetSelected(Find(name), true);
+        SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+        PumpMessages();
+    };
+    cut(L"cut.txt");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    RenderClipboardAgain(form->Handle());
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    EXPECT_EQ(ReadBytes(dir / L"cut.txt"), "c");
+    EXPECT_FALSE(Exists(from / L"cut.txt")) << "moved: the clipboard still held the cut";
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << "a pasted cut empties the clipboard";
+
+    // The same file copied to the clipboard after the cut (the shell's copy prefers copy or link):
+    // a copy, however often it is rendered.
+    list->SetPath(from.Path());
+    cut(L"copied.txt");
+    ASSERT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    PutOnClipboard(form->Handle(), {from / L"copied.txt"}, DROPEFFECT_COPY | DROPEFFECT_LINK);
+    RenderClipboardAgain(form->Handle());
+    list->SetPath(dir.Path());
+    list->PasteInto(L"");
+    list->ContextMenuFor = nullptr;
+    list->ChooseFromMenu = nullptr;
+    EXPECT_EQ(ReadBytes(dir / L"copied.txt"), "k");
+    EXPECT_TRUE(Exists(from / L"copied.txt")) << "copied, not moved";
 }
 
 // A real drag loop: the mouse rests over a sub-folder of the list with no button
@@ -372,51 +489,125 @@ TEST_F(DragDrop, FilesMovedIntoAnotherListLeaveThisOne) {
     WriteBytes(dir / L"leaving.txt", "l");
     WriteBytes(elsewhere / L"leaving.txt", "a namesake in another folder");
     list->SetPath(dir.Path());
-    MainDeps deps;
-    deps.runner = &runner;
-    deps.console = &console;
-    deps.settingsKeyOverride = kTestKey;
-    deps.splash = false;
-    TfrmMain second(deps);
-    second.FilterComboBox1.SetItemIndex(2);
-    second.ShellDir1.SetPath(other.Path());
-    SetWindowPos(second.Handle(), HWND_TOPMOST, 600, 300, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    UpdateWindow(second.Handle());
-    RECT r;
-    GetWindowRect(second.ShellDir1.Handle(), &r);
-    auto dragOut = [&](const std::wstring& name) {
-        SetCursorPos(r.right - 10, r.bottom - 10);
-        for (int i : list->SelectedItems()) list->SetSelected(i, false);
-        list->SetSelected(Find(name), true);
-        NMLISTVIEW begin{};
-        begin.hdr = {list->Handle(), static_cast<UINT_PTR>(list->Id()), LVN_BEGINDRAG};
-        begin.iItem = Find(name);
-        SendMessageW(form->Handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
-    };
-    auto watchFor = [&](int ms) {
-        for (int waited = 0; waited < ms; waited += 50) {
-            Application::Instance().ProcessMessages();
-            Sleep(50);
-        }
-    };
-    dragOut(L"going.txt");
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"going.txt");
     EXPECT_TRUE(Exists(other / L"going.txt")) << "moved within the drive into the other list's folder";
-    EXPECT_GE(second.ShellDir1.FindFileItem(L"going.txt"), 0);
+    EXPECT_GE(second->ShellDir1.FindFileItem(L"going.txt"), 0);
     EXPECT_GE(Find(L"going.txt"), 0) << "this list has not looked yet";
     // The user selects something else meanwhile; the watch leaves that alone.
     for (int i : list->SelectedItems()) list->SetSelected(i, false);
     list->SetSelected(Find(L"staying.txt"), true);
-    for (int i = 0; i < 40 && Find(L"going.txt") >= 0; ++i) watchFor(50);
-    EXPECT_EQ(Find(L"going.txt"), -1) << "gone within about half a second of the file";
+    EXPECT_TRUE(WaitUntilGone(L"going.txt", 2000)) << "gone within about half a second of the file";
     EXPECT_EQ(list->SelectedItems(), std::vector<int>{Find(L"staying.txt")}) << "the selection stays";
 
     // The list shows another folder by the time the watch sees the file gone:
     // a namesake there stays.
-    dragOut(L"leaving.txt");
+    DragOutTo(*second, L"leaving.txt");
     ASSERT_TRUE(Exists(other / L"leaving.txt"));
     list->SetPath(elsewhere.Path());
-    watchFor(1500);
-    EXPECT_GE(Find(L"leaving.txt"), 0) << "only the watched folder's items are taken out";
+    EXPECT_FALSE(WaitUntilGone(L"leaving.txt", 1500)) << "only the watched folder's items are taken out";
+}
+
+// While a name is typed, or a menu is up, the watch may take items out of the list: what
+// was held for later is the item itself, not its place in the list.
+TEST_F(DragDrop, ANameTypedWhileItemsLeaveTheListRenamesItsOwnFile) {
+    TempDir dir, other;
+    WriteBytes(dir / L"a-going.txt", "going");
+    WriteBytes(dir / L"b-typed.txt", "typed");
+    WriteBytes(dir / L"c-neighbour.txt", "neighbour");
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going.txt");
+    ASSERT_TRUE(Exists(other / L"a-going.txt"));
+    list->EditCaption(Find(L"b-typed.txt"));
+    const HWND edit = ListView_GetEditControl(list->Handle());
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(WaitUntilGone(L"a-going.txt")) << "the watch took the moved file out";
+    ASSERT_EQ(ListView_GetEditControl(list->Handle()), edit) << "the name is still being typed";
+    SetWindowTextW(edit, L"renamed.txt");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_EQ(ReadBytes(dir / L"renamed.txt"), "typed") << "the file whose name was typed";
+    EXPECT_FALSE(Exists(dir / L"b-typed.txt"));
+    EXPECT_EQ(ReadBytes(dir / L"c-neighbour.txt"), "neighbour") << "its neighbour keeps its name";
+    EXPECT_GE(Find(L"renamed.txt"), 0);
+}
+
+TEST_F(DragDrop, TheRightDragMenusChoiceGoesToTheFolderThatWasUnderTheMouse) {
+    TempDir dir, other, from;
+    MakeDir(dir / L"a-going");
+    MakeDir(dir / L"b-target");
+    MakeDir(dir / L"c-neighbour");
+    WriteBytes(from / L"x.txt", "x");
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going");
+    ASSERT_TRUE(Exists(other / L"a-going"));
+    bool leftDuringMenu = false;
+    list->ChooseFromDropMenu = [&](HMENU) -> UINT {
+        const bool there = Find(L"a-going") >= 0;
+        leftDuringMenu = there && WaitUntilGone(L"a-going");  // the menu is up meanwhile
+        return DROPEFFECT_COPY;
+    };
+    IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+    DropAt(data, Over(Find(L"b-target")), MK_RBUTTON);
+    data->Release();
+    ASSERT_TRUE(leftDuringMenu) << "the moved folder left the list while the menu was up";
+    EXPECT_EQ(ReadBytes(dir / L"b-target\\x.txt"), "x");
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\x.txt")) << "not into the folder now in its place";
+    EXPECT_TRUE(errors.empty());
+
+    // A highlighted folder that itself leaves during the menu is no target: nothing goes anywhere.
+    DragOutTo(*second, L"b-target");
+    ASSERT_TRUE(Exists(other / L"b-target"));
+    WriteBytes(from / L"y.txt", "y");
+    list->ChooseFromDropMenu = [&](HMENU) -> UINT {
+        WaitUntilGone(L"b-target");
+        return DROPEFFECT_COPY;
+    };
+    data = FilesData(from.Path(), {L"y.txt"});
+    DropAt(data, Over(Find(L"b-target")), MK_RBUTTON);
+    data->Release();
+    EXPECT_EQ(errors, std::vector<int>{1}) << "the target folder has gone";
+    EXPECT_FALSE(Exists(dir / L"y.txt"));
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\y.txt"));
+}
+
+TEST_F(DragDrop, APasteFromTheContextMenuGoesIntoTheFolderThatWasSelected) {
+    TempDir dir, other, from;
+    MakeDir(dir / L"a-going");
+    MakeDir(dir / L"b-target");
+    MakeDir(dir / L"c-neighbour");
+    WriteBytes(from / L"x.txt", "x");
+    IDataObject* data = FilesData(from.Path(), {L"x.txt"});
+    ASSERT_TRUE(SUCCEEDED(OleSetClipboard(data)));
+    OleFlushClipboard();
+    data->Release();
+    PendingClipboardMark = TClipboardMark::Copy;
+    list->SetPath(dir.Path());
+    const auto second = SecondWindow(other.Path());
+    DragOutTo(*second, L"a-going");
+    ASSERT_TRUE(Exists(other / L"a-going"));
+    FakeContextMenu menu;
+    menu.verbs = {L"paste"};
+    bool leftDuringMenu = false;
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT {
+        const bool there = Find(L"a-going") >= 0;
+        leftDuringMenu = there && WaitUntilGone(L"a-going");
+        return menu.first;
+    };
+    for (int i : list->SelectedItems()) list->SetSelected(i, false);
+    list->SetSelected(Find(L"b-target"), true);
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    PumpMessages();
+    list->ContextMenuFor = nullptr;
+    list->ChooseFromMenu = nullptr;
+    PendingClipboardMark = TClipboardMark::None;
+    ASSERT_TRUE(leftDuringMenu) << "the moved folder left the list while the menu was up";
+    EXPECT_TRUE(menu.invoked.empty()) << "a paste onto a folder is the list's own";
+    EXPECT_EQ(ReadBytes(dir / L"b-target\\x.txt"), "x");
+    EXPECT_FALSE(Exists(dir / L"c-neighbour\\x.txt")) << "not into the folder now in its place";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The favourite folders on the real registry (test key), and the drop-down
 // arrow button that carries them: clicks, the menu, painting into bitmaps.
-#include "test_support.h"
+#include "browser_fixture.h"
 
 #include <commctrl.h>
 
@@ -87,9 +87,21 @@ protected:
     }
 };
 
+// Ctrl+F in the list as the user presses it.
+void CtrlF(TfrmMain& form) {
+    HeldKeys ctrl({VK_CONTROL});
+    SendMessageW(form.ShellDir1.Handle(), WM_KEYUP, 'F', 0);
+}
+
 TEST_F(Favorites, NewestFirstAtMostThreeAndStoredFromZero) {
     MakeWindow();
     EXPECT_TRUE(Menu().empty());
+    // With no folder in the list, Ctrl+F and the button add nothing and store nothing.
+    ASSERT_EQ(form->ShellDir1.Path(), L"");
+    CtrlF(*form);
+    form->btnFavoriteDir.Click();
+    EXPECT_TRUE(Menu().empty());
+    EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, FavoritesKey(), false)) << "nothing stored";
     TempDir a, b, c, d;
     Add(a.Path());
     EXPECT_EQ(Menu(), (std::vector<std::wstring>{a.Path()}));
@@ -108,17 +120,11 @@ TEST_F(Favorites, NewestFirstAtMostThreeAndStoredFromZero) {
     Add(lower);
     EXPECT_EQ(Menu(), (std::vector<std::wstring>{d.Path(), c.Path(), b.Path()}));
 
-    // Ctrl+F in the list adds too; with no folder it does nothing.
+    // Ctrl+F in the list adds too.
     TempDir e;
     form->ShellDir1.SetPath(e.Path());
-    BYTE saved[256], state[256];
-    GetKeyboardState(saved);
-    std::copy(std::begin(saved), std::end(saved), state);
-    state[VK_CONTROL] = 0x80;
-    SetKeyboardState(state);
-    SendMessageW(form->ShellDir1.Handle(), WM_KEYUP, 'F', 0);
-    SetKeyboardState(saved);
-    EXPECT_EQ(Menu().front(), e.Path());
+    CtrlF(*form);
+    EXPECT_EQ(Menu(), (std::vector<std::wstring>{e.Path(), d.Path(), c.Path()}));
 }
 
 TEST_F(Favorites, GoingToAFavoriteAndToOneThatHasGone) {
@@ -160,6 +166,24 @@ TEST_F(Favorites, GoingToAFavoriteAndToOneThatHasGone) {
     TempDir fresh;
     Add(fresh.Path());
     EXPECT_EQ(Menu(), (std::vector<std::wstring>{fresh.Path(), keep.Path(), other}));
+}
+
+// A favourite on a stick that is not plugged in is looked for without the system's box
+// asking for the disk; it has gone as far as the list can tell.
+TEST_F(Favorites, AFavouriteOnADriveThatIsNotThereAsksForNoDisk) {
+    TempDir keep;
+    StoreFavorite(L"0", L"Q:\\Stick\\Tools");
+    StoreFavorite(L"1", keep.Path());
+    MakeWindow();
+    {
+        DriveProbes probes(L'Q');
+        Choose(0);
+        EXPECT_FALSE(probes.All().empty()) << "the folder was looked for";
+        EXPECT_EQ(probes.Unguarded(), "") << "looked for while the system would ask for the disk";
+    }
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::wstring>{L"Directory does not exist."}));
+    EXPECT_EQ(form->ShellDir1.Path(), L"");
+    EXPECT_EQ(StoredFavorites(), (std::vector<std::wstring>{keep.Path()}));
 }
 
 TEST_F(Favorites, AGapEndsTheStoredList) {

@@ -26,7 +26,8 @@ TEST_F(HighDpi, DISABLED_TheDriveSelectorMakesRoomForBiggerIcons) {
     const HWND drives = form->cbShellDrive1.Handle();
     EXPECT_GE(SendMessageW(drives, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), 26) << "the field holds the icon";
     EXPECT_GE(SendMessageW(drives, CB_GETITEMHEIGHT, 0, 0), 26) << "and so do the rows";
-    // The open list: the widest name after the icon and its margins (3 + 24 + 6 pixels).
+    // The open list: the widest name after the icon and its margins (3 + 24 + 6 pixels),
+    // and the margin after the name, 8 pixels at 96 dpi, 12 here.
     int widest = 0;
     const HDC dc = GetDC(drives);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(drives, WM_GETFONT, 0, 0)));
@@ -37,11 +38,15 @@ TEST_F(HighDpi, DISABLED_TheDriveSelectorMakesRoomForBiggerIcons) {
     }
     SelectObject(dc, old);
     ReleaseDC(drives, dc);
+    // A selector narrower than its names: the open list is as wide as they need, not as the field.
+    RECT field;
+    GetWindowRect(drives, &field);
+    SetWindowPos(drives, nullptr, 0, 0, widest / 2, field.bottom - field.top, SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(drives, CB_SHOWDROPDOWN, TRUE, 0);
     PumpMessages();
     const auto width = SendMessageW(drives, CB_GETDROPPEDWIDTH, 0, 0);
     SendMessageW(drives, CB_SHOWDROPDOWN, FALSE, 0);
-    EXPECT_GE(width, widest + 33 + 8);
+    EXPECT_EQ(width, widest + 33 + 12);
 }
 
 TEST_F(HighDpi, DISABLED_TheParentEntrysArrowGrowsWithTheIcons) {

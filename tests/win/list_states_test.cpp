@@ -1,6 +1,7 @@
 // The file list's states a user runs into: folders that only look like the
 // recycle bin, work that keeps its wait cursor, the view chosen during a
-// load, a folder chosen while a name was typed, and what executing runs.
+// load, a folder chosen while a name was typed, and what executing runs;
+// renaming in place and the shell's context menu.
 #include "browser_fixture.h"
 
 #include "app/settings.h"
@@ -282,6 +283,170 @@ TEST_F(Browser, TheDriveAndFilterBoxesWorkThroughTheirOwnNotifications) {
         const wchar_t drive = form->cbShellDrive1.Drive();
         EXPECT_EQ(list->Path(), std::wstring(1, drive) + L":") << char(drive);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Renaming in place
+
+class Rename : public Browser {
+protected:
+    HWND Editor() const { return ListView_GetEditControl(list->Handle()); }
+    // Opens the editor on a name, types over it and presses Enter.
+    void RenameTo(const std::wstring& from, const std::wstring& to) {
+        list->EditCaption(Find(from));
+        const HWND edit = Editor();
+        ASSERT_NE(edit, nullptr) << Narrow(from);
+        SetWindowTextW(edit, to.c_str());
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        PumpMessages();
+    }
+    TempDir dir;
+};
+
+TEST_F(Rename, ANewNameOnDiskAndInTheList) {
+    AllFiles();
+    WriteBytes(dir / L"old.exe", "MZ");
+    list->SetPath(dir.Path());
+    std::vector<std::wstring> events;
+    list->OnBeginRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"begin " + n); };
+    list->OnEndRename = [&](TDirView*, int, const std::wstring& n) { events.push_back(L"end " + n); };
+    list->EditCaption(Find(L"old.exe"));
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_FALSE(list->LoadEnabled()) << "no loads while a name is typed";
+    SendMessageW(Editor(), WM_CHAR, L':', 0);
+    EXPECT_EQ(dialogs.beeps, 1) << "a character a name may not hold is refused";
+    SetWindowTextW(Editor(), L"new.dll");
+    SendMessageW(Editor(), WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_TRUE(list->LoadEnabled());
+    EXPECT_TRUE(Exists(dir / L"new.dll"));
+    EXPECT_FALSE(Exists(dir / L"old.exe"));
+    const int item = Find(L"new.dll");
+    ASSERT_GE(item, 0);
+    EXPECT_EQ(list->Item(item)->DisplayName, L"new.dll");
+    EXPECT_EQ(list->Item(item)->FileExt, L"DLL");
+    EXPECT_EQ(events, (std::vector<std::wstring>{L"begin new.dll", L"end new.dll"}));
+    EXPECT_TRUE(list->FileOperator.CanUndo());
+    EXPECT_TRUE(list->FileOperator.UndoExecute());
+    EXPECT_TRUE(Exists(dir / L"old.exe")) << "the rename can be undone";
+}
+
+TEST_F(Rename, InvalidNamesAndTakenNames) {
+    AllFiles();
+    WriteBytes(dir / L"a.exe", "MZ");
+    WriteBytes(dir / L"b.exe", "MZ");
+    list->SetPath(dir.Path());
+    RenameTo(L"a.exe", L"x:y.exe");
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    EXPECT_EQ(dialogs.reports[0], L"Filename contains invalid characters:  \\ / : * ? \" < > |");
+    EXPECT_TRUE(Exists(dir / L"a.exe"));
+    EXPECT_TRUE(list->LoadEnabled());
+    TempDir other;
+    list->SetPath(other.Path());
+    EXPECT_EQ(list->Path(), other.Path()) << "the list still loads folders";
+    list->SetPath(dir.Path());
+
+    // A taken name: the message with OK and Abort; OK opens the editor again with the name tried.
+    dialogs.answers.push_back(BoxAnswer::Ok);
+    RenameTo(L"a.exe", L"b.exe");
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, L"File allready exists: b.exe");
+    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::OkAbort);
+    EXPECT_TRUE(Exists(dir / L"a.exe"));
+    ASSERT_NE(Editor(), nullptr) << "the editor is open again";
+    EXPECT_EQ(WindowText(Editor()), L"b.exe");
+    SendMessageW(Editor(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages();
+    EXPECT_TRUE(list->LoadEnabled());
+    dialogs.answers.push_back(BoxAnswer::Abort);
+    RenameTo(L"a.exe", L"b.exe");
+    EXPECT_EQ(Editor(), nullptr) << "Abort leaves it";
+    EXPECT_EQ(list->Item(Find(L"a.exe"))->FileName, L"a.exe");
+
+    // The parent entry is not renamed.
+    list->EditCaption(0);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_TRUE(list->LoadEnabled());
+}
+
+// The shell's context menu: a real menu from the shell; the test chooses by verb.
+// The menu's Rename is the list's own editor, not the shell's command.
+TEST_F(Rename, TheContextMenusRenameOpensTheListsOwnEditor) {
+    AllFiles();
+    WriteBytes(dir / L"a.exe", "MZ");
+    list->SetPath(dir.Path());
+    FakeContextMenu menu;
+    list->ContextMenuFor = [&](const std::vector<int>&) -> IContextMenu* { return &menu; };
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 0; };  // "rename"
+    list->SetSelected(Find(L"a.exe"), true);
+    Focus(L"a.exe");
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    PumpMessages();
+    const HWND edit = Editor();
+    ASSERT_NE(edit, nullptr) << "the caption editor is open";
+    EXPECT_TRUE(menu.invoked.empty()) << "the shell's rename is not carried out";
+    SetWindowTextW(edit, L"b.exe");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages();
+    EXPECT_TRUE(Exists(dir / L"b.exe"));
+    // Any other command is the shell's.
+    list->ChooseFromMenu = [&](HMENU, IContextMenu*) -> UINT { return menu.first + 2; };  // "copy"
+    list->SetSelected(Find(L"b.exe"), true);
+    SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);
+    EXPECT_EQ(menu.invoked, std::vector<std::wstring>{L"copy"});
+    PendingClipboardMark = TClipboardMark::None;
+}
+
+TEST_F(Rename, TheShellsContextMenuCutsCopiesAndRefreshes) {
+    AllFiles();
+    WriteBytes(dir / L"a.exe", "MZ");
+    WriteBytes(dir / L"b.exe", "MZ");
+    list->SetPath(dir.Path());
+    std::wstring wanted;
+    std::vector<std::wstring> verbs;
+    list->ChooseFromMenu = [&](HMENU menu, IContextMenu* shell) -> UINT {
+        verbs.clear();
+        UINT found = 0;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            const UINT id = GetMenuItemID(menu, i);
+            if (id == 0 || id == static_cast<UINT>(-1)) continue;
+            wchar_t verb[256]{};
+            if (FAILED(shell->GetCommandString(id - 1, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb), 256))) continue;
+            verbs.push_back(verb);
+            if (_wcsicmp(verb, wanted.c_str()) == 0) found = id;
+        }
+        return found;
+    };
+    auto menuFor = [&](const std::wstring& name, const std::wstring& verb) {
+        wanted = verb;
+        for (int i : list->SelectedItems()) list->SetSelected(i, false);
+        list->SetSelected(Find(name), true);
+        list->SetFocusedItem(Find(name));
+        SendMessageW(list->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list->Handle()), -1);  // the menu key
+        PumpMessages();
+    };
+
+    // (Wine's shell offers no Rename in this menu, so the list's own editor is not reached from here.)
+    menuFor(L"a.exe", L"properties-not-chosen");
+    for (const auto* verb : {L"open", L"cut", L"copy", L"delete", L"properties"})
+        EXPECT_NE(std::find(verbs.begin(), verbs.end(), verb), verbs.end()) << "the shell's own commands: " << Narrow(verb);
+    EXPECT_TRUE(list->LoadEnabled()) << "asking whether a name may be edited leaves loads allowed";
+
+    menuFor(L"b.exe", L"cut");
+    EXPECT_EQ(PendingClipboardMark, TClipboardMark::Cut);
+    EXPECT_TRUE(list->Item(Find(L"b.exe"))->Cut);
+    EXPECT_TRUE(ListView_GetItemState(list->Handle(), Find(L"b.exe"), LVIS_CUT) & LVIS_CUT) << "shown dimmed";
+    menuFor(L"a.exe", L"cut");
+    EXPECT_FALSE(list->Item(Find(L"b.exe"))->Cut) << "the mark moves to the new selection";
+    menuFor(L"a.exe", L"copy");
+    EXPECT_EQ(PendingClipboardMark, TClipboardMark::Copy);
+
+    // Nothing chosen: the list refreshes itself.
+    WriteBytes(dir / L"c.exe", "MZ");
+    menuFor(L"a.exe", L"no such verb");
+    EXPECT_GE(Find(L"c.exe"), 0);
+    EXPECT_TRUE(Exists(dir / L"a.exe") && Exists(dir / L"b.exe"));
+    PendingClipboardMark = TClipboardMark::None;
 }
 
 }  // namespace
