@@ -314,7 +314,7 @@ bool TDirView::MakeShortcut(const std::wstring& dropped, const std::wstring& fol
         dropped.size() == 3 && dropped[1] == L':' ? DriveTable().GetPrettyName(dropped[0]) : std::wstring();
     const std::wstring wanted = ShortcutFileName(folder.size() == 3 ? folder.substr(0, 2) : folder, dropped, pretty);
     // A shortcut dropped as a link onto its own folder would become a link to itself.
-    if (IsLinkToItself(wanted, dropped) || IsSameFile(wanted, dropped)) return false;
+    if (IsLinkToItself(wanted, dropped) || SameFileOnDisk(wanted, dropped).value_or(true)) return false;
     // Nothing that is there is replaced: the new shortcut takes a free name.
     const std::wstring file = FreeShortcutName(wanted, [](const std::wstring& name) {
         return GetFileAttributesW(ApiPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
