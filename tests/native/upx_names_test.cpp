@@ -62,11 +62,13 @@ TEST(UpxNames, AJobInPlaceWorksOnAPlainNamedCopyThatReplacesTheFileOnlyOnSuccess
     EXPECT_TRUE(h.errors.empty());
     // A result that cannot be put in place says so and leaves the file alone.
     FakeHost stuck;
+    stuck.Put(kOmega, "MZ the user's file");
     const auto again = Prepare(stuck, kOmega, kOmega);
+    stuck.Put(again.files.resultFrom, "packed by UPX");
     stuck.unmovable.insert(again.files.resultFrom);
     FinishJob(again, {0, 0}, stuck);
     EXPECT_EQ(stuck.errors, std::vector<std::wstring>{T(texts::MsgResultNotPut1) + kOmega + T(texts::MsgResultNotPut2)});
-    EXPECT_TRUE(stuck.FileExists(kOmega));
+    EXPECT_EQ(stuck.Content(kOmega), "MZ the user's file") << "the file is left as it was";
 }
 
 TEST(UpxNames, AFileUpxOnlyReadsGoesByItsShortFormWhenItHasOne) {

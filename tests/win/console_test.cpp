@@ -118,24 +118,37 @@ TEST_F(Runner, TimeOutsEndTheRunAndKeepTheEarlierExitCode) {
 }
 
 TEST_F(Runner, StopAndExecuteDuringARun) {
-    // The child would sleep far longer than the test lasts: only a kill ends it in time.
-    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
-    runner.CommandLine = Standin() + L" --version";
+    {
+        EnvSwitch exit(L"STANDIN_EXIT", L"7");
+        runner.CommandLine = Standin() + L" --version";
+        runner.Execute();
+        ASSERT_TRUE(WaitIdle(runner));
+        ASSERT_EQ(runner.ExitCode(), 7u);
+    }
+    got.terminated.clear();
+    // The child writes a line every 150 ms for half a minute: only a kill ends it in
+    // time, and a stopped run that still delivered would be seen.
+    EnvSwitch ticks(L"STANDIN_TICKS", L"200");
     runner.Execute();
-    Sleep(300);
+    for (const ULONGLONG end = GetTickCount64() + 5000; got.lines.empty() && GetTickCount64() < end;)
+        PumpMessages(), Sleep(10);
+    ASSERT_FALSE(got.lines.empty()) << "the first run's lines came";
     runner.Execute();  // replaces the run
-    Sleep(300);
+    for (const ULONGLONG end = GetTickCount64() + 5000; got.terminated.empty() && GetTickCount64() < end;)
+        PumpMessages(), Sleep(10);
     EXPECT_TRUE(runner.Running());
+    const auto linesAtStop = got.lines.size();
     runner.Stop();
     runner.Stop();  // a second stop does nothing
     EXPECT_FALSE(runner.Running());
-    const ULONGLONG end = GetTickCount64() + 10000;
-    while (got.terminated.size() < 2 && GetTickCount64() < end) PumpMessages(), Sleep(10);
+    for (const ULONGLONG end = GetTickCount64() + 10000; got.terminated.size() < 2 && GetTickCount64() < end;)
+        PumpMessages(), Sleep(10);
+    for (int i = 0; i < 60; ++i) PumpMessages(), Sleep(10);  // four ticks' time
     EXPECT_EQ(got.terminated, (std::vector<DWORD>{STILL_ACTIVE, STILL_ACTIVE})) << "each run ends with its event";
     EXPECT_EQ(runner.RunStatus(), TRunStatus::rsStopped);
-    EXPECT_EQ(runner.ExitCode(), 0u);
+    EXPECT_EQ(runner.ExitCode(), 7u) << "a stopped run keeps the earlier exit code";
     EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "both children were ended";
-    EXPECT_TRUE(got.lines.empty()) << "stopped runs deliver nothing more";
+    EXPECT_EQ(got.lines.size(), linesAtStop) << "stopped runs deliver nothing more";
     runner.CommandLine.clear();
     runner.Execute();  // empty command line: nothing at all
     EXPECT_FALSE(runner.Running());
