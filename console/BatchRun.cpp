@@ -102,6 +102,11 @@ bool TBatchRun::Holds(const std::wstring& path) const {
 void TBatchRun::StartMore() {
     for (auto& slot : slots_) {
         while (!slot->busy && !stopping_ && next_ < outcomes_.size()) {
+            // app.dll waits while app.exe is at work: UPX would name their work files alike.
+            const bool sharesWorkFiles = std::any_of(slots_.begin(), slots_.end(), [&](const auto& other) {
+                return other->busy && ShareUpxWorkFiles(outcomes_[other->index].path, outcomes_[next_].path);
+            });
+            if (sharesWorkFiles) break;
             const std::size_t index = next_++;
             BatchFileOutcome& outcome = outcomes_[index];
             FileWork& work = *work_[index];

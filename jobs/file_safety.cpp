@@ -97,6 +97,13 @@ std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk)
     return found;
 }
 
+bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b) {
+    auto key = [](const std::wstring& path) {
+        return Upper(FolderPart(path)) + L"|" + Upper(SplitExtension(FileNamePart(path)).first);
+    };
+    return key(a) == key(b);
+}
+
 namespace {
 
 // The file UPX rewrote in place, after UPX did not end normally.

@@ -40,6 +40,11 @@ bool PackedByUpx(const std::wstring& path, IJobDisk& disk);
 // app.upx, or app.000 ... app.999 when that is taken) that exist now.
 std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk);
 
+// Two files whose work files UPX names alike (one folder, one name before the
+// extension, case aside: app.exe and app.dll): a job that ends badly cannot
+// tell its own work file from the other's, so they are never worked on at once.
+bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b);
+
 // After a UPX that did not end normally: the file it rewrote in place is made
 // whole (put back from the job's copy of the original, or else from UPX's
 // finished work file), the work files it left go, and an unfinished target it

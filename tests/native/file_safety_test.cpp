@@ -36,6 +36,14 @@ TEST(Backups, AreNumberedAndNamedAsBefore) {
 
 // Start twice on one file, a second batch, a decompress after a compress: the
 // backup of the original must survive all of them.
+TEST(UpxWorkFiles, AreNamedAlikeForFilesOfOneStemInOneFolder) {
+    EXPECT_TRUE(ShareUpxWorkFiles(L"C:\\a\\app.exe", L"C:\\a\\APP.dll"));
+    EXPECT_TRUE(ShareUpxWorkFiles(L"C:\\a\\app", L"C:\\a\\app.exe"));
+    EXPECT_FALSE(ShareUpxWorkFiles(L"C:\\a\\app.exe", L"C:\\b\\app.exe"));
+    EXPECT_FALSE(ShareUpxWorkFiles(L"C:\\a\\app.exe", L"C:\\a\\app2.exe"));
+    EXPECT_FALSE(ShareUpxWorkFiles(L"C:\\a\\app.x.exe", L"C:\\a\\app.exe"));
+}
+
 TEST(Backups, NeverReplaceAFileOfAnotherContent) {
     FakeHost h;
     h.Put(kApp, "packed by the first run");

@@ -47,8 +47,11 @@ protected:
     }
     // Runs a batch to its end; `step` is called while it runs, until it says it is done.
     bool Run(const std::vector<std::wstring>& files, const JobForm& form, std::function<bool()> step = {}) {
+        return Run(files, form, 1, std::move(step));
+    }
+    bool Run(const std::vector<std::wstring>& files, const JobForm& form, int atOnce, std::function<bool()> step) {
         done = false;
-        batch->Start(files, form, 1);
+        batch->Start(files, form, atOnce);
         const ULONGLONG end = GetTickCount64() + 60000;
         while (!done && GetTickCount64() < end) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
@@ -106,6 +109,30 @@ TEST_F(BatchFaults, AnEndUpxDoesNotGiveIsAFailureEvenWhenTheFileWasWritten) {
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     EXPECT_NE(finished[0].reason.find(L"exit code 0xC000013A"), std::wstring::npos) << Narrow(finished[0].reason);
     EXPECT_EQ(ReadBytes(a), Program(4000)) << "an unchecked result is not kept";
+}
+
+// UPX names the work files of app.exe and app.dll alike (app.upx, app.000): the
+// end of one that dies must not take the other's work file away.
+TEST_F(BatchFaults, FilesOfOneStemAreNeverAtWorkTogether) {
+    const auto exe = File(L"app.exe", Program(200 * 1024, 'e')), dll = File(L"app.dll", Program(3000, 'd'));
+    // Each stops once its work file is written; the program's UPX then dies after removing its file.
+    EnvSwitch pause(L"STANDIN_PAUSE_AT", L"written"), signalFolder(L"STANDIN_SIGNAL", signals.Path() + L"\\");
+    EnvSwitch die(L"STANDIN_DIE_AT", L"removed"), dieFile(L"STANDIN_DIE_FILE", L"app.exe");
+    const auto exeSignal = signals / L"app.exe.signal", dllSignal = signals / L"app.dll.signal";
+    ULONGLONG exeStopped = 0;
+    ASSERT_TRUE(Run({exe, dll}, Form(false), 2, [&] {
+        // The program's UPX goes on once the library's has stopped too, or after half a second.
+        if (Exists(exeSignal) && !exeStopped) exeStopped = GetTickCount64();
+        if (exeStopped && (Exists(dllSignal) || GetTickCount64() - exeStopped > 500)) DeleteFileW(exeSignal.c_str());
+        // The library's goes on once the program's has ended.
+        if (batch->Outcomes()[0].result != BatchResult::NotDone && Exists(dllSignal)) DeleteFileW(dllSignal.c_str());
+        return false;
+    }));
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    EXPECT_EQ(ReadBytes(exe), Program(200 * 1024, 'e'));
+    EXPECT_EQ(finished[1].result, BatchResult::Done) << Narrow(finished[1].reason);
+    EXPECT_EQ(standin::Unpack(ReadBytes(dll)), Program(3000, 'd'));
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app.dll"}));
 }
 
 TEST_F(BatchFaults, APrivateCopyThatDoesNotFitRefusesTheFile) {

@@ -41,7 +41,9 @@
 //   STANDIN_PAUSE_AT=point with STANDIN_SIGNAL=path: at that point it writes the
 //                          point's name into that file and waits until the file
 //                          is gone (at most two minutes), then goes on
-//   STANDIN_POINT_FILE=t   only the file whose name holds t stops at the points
+//                          (a path ending in a backslash: a folder, where each
+//                          file stops on its own signal, NAME.EXT.signal)
+//   STANDIN_DIE_FILE=t, STANDIN_PAUSE_FILE=t: only for a file whose name holds t
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -86,12 +88,18 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 std::string currentName;  // the file the job is on, as given
 
 // A point of a job (see the list above): die there, or tell the test and wait.
+bool ForThisFile(const char* filter) {
+    const std::string only = Env(filter);
+    return only.empty() || currentName.find(only) != std::string::npos;
+}
+
 void Point(const char* name) {
-    const std::string only = Env("STANDIN_POINT_FILE");
-    if (!only.empty() && currentName.find(only) == std::string::npos) return;
-    if (Env("STANDIN_DIE_AT") == name) TerminateProcess(GetCurrentProcess(), 0xC0000005);
-    const std::string signal = Env("STANDIN_SIGNAL");
-    if (Env("STANDIN_PAUSE_AT") != name || signal.empty()) return;
+    if (Env("STANDIN_DIE_AT") == name && ForThisFile("STANDIN_DIE_FILE"))
+        TerminateProcess(GetCurrentProcess(), 0xC0000005);
+    std::string signal = Env("STANDIN_SIGNAL");
+    if (Env("STANDIN_PAUSE_AT") != name || signal.empty() || !ForThisFile("STANDIN_PAUSE_FILE")) return;
+    // A folder: each file stops on a signal of its own there.
+    if (signal.back() == '\\') signal += currentName.substr(currentName.find_last_of("\\/:") + 1) + ".signal";
     HANDLE f = CreateFileA(signal.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                            0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return;
