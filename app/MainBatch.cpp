@@ -63,6 +63,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     form.testFlag = kind == BatchKind::Test;
     form.listFlag = kind == BatchKind::List;
     auto host = std::make_unique<WinJobHost>(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    host->NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
     if (const auto refusal = BatchRefusal(form, *host); !refusal.empty()) return ShowError(refusal);
     const auto files = BatchFiles(
         dropped, [](const std::wstring& path) { return IsExistingFolder(path); }, ListFolder,

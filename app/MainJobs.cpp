@@ -12,6 +12,7 @@
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "framework/text.h"
 #include "jobs/Back.h"
 #include "jobs/hrglass.h"
 #include "jobs/file_safety.h"
@@ -72,22 +73,30 @@ struct AtWork {
 }  // namespace
 
 bool TfrmMain::StartWorksOn(const std::wstring& path) const {
-    return std::any_of(filesAtWork_.begin(), filesAtWork_.end(),
-                       [&](const std::wstring& file) { return SameFileOrName(file, path); });
+    // A file of the same stem counts too: UPX names the work files of app.exe and app.dll alike.
+    return std::any_of(filesAtWork_.begin(), filesAtWork_.end(), [&](const std::wstring& file) {
+        return SameFileOrName(file, path) || ShareUpxWorkFiles(FullPathOf(file), FullPathOf(path));
+    });
 }
 
 void TfrmMain::btnStartClick() {
     const JobForm form = ReadForm();
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
+    host.NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
     // A file the running batch works on is left to it, and its output keeps the console window.
     if (BatchRunning() && ((!form.source.empty() && batch_->Holds(form.source)) ||
                            (!form.target.empty() && batch_->Holds(form.target))))
         return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it by "
                          L"closing the console window.");
     if (BatchRunning() && (form.testFlag || form.listFlag)) return ShowError(kConsoleHeldByBatch);
+    if (BatchRunning() && (batch_->SharesWorkFilesWithWork(FullPathOf(form.source)) ||
+                           (!form.target.empty() && batch_->SharesWorkFilesWithWork(FullPathOf(form.target)))))
+        return ShowError(L"UPX is working on a file of the same name in this folder for the batch. Wait until that "
+                         L"file is done, then start again.");
     // A visible run leaves the window usable: a second Start on the same file waits for the first.
     if (!form.testFlag && !form.listFlag && (StartWorksOn(form.source) || StartWorksOn(form.target)))
-        return ShowError(L"A job is still working on this file. Wait until UPX has ended, then start again.");
+        return ShowError(L"A job is still working on this file (or on one of the same name in its folder). Wait until "
+                         L"UPX has ended, then start again.");
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.
@@ -252,13 +261,7 @@ void TfrmMain::DosCommand1Terminated(TDosCommand* sender, DWORD exitCode) {
 
 void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {
     if (!MessageOutput) return;
-    // UPX for Windows prints in the ANSI code page (file names included), not the OEM one.
-    std::wstring text;
-    if (!newLine.empty()) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), nullptr, 0);
-        text.resize(static_cast<std::size_t>(n));
-        MultiByteToWideChar(CP_ACP, 0, newLine.data(), static_cast<int>(newLine.size()), text.data(), n);
-    }
+    const std::wstring text = FromAnsi(newLine);
     // A growing line is shown once: its newer, longer form takes its place.
     if (lastLineWasBeginning_)
         MessageOutput->ReplaceLastLine(text);

@@ -4,6 +4,7 @@
 
 #include "console/DosCommand.h"
 #include "framework/application.h"
+#include "framework/text.h"
 #include "jobs/file_safety.h"
 #include "jobs/temporary_files.h"
 
@@ -16,15 +17,6 @@ std::int64_t FileSize(const std::wstring& path) {
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return -1;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
-
-// UPX for Windows prints in the ANSI code page.
-std::wstring FromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
 }
 
 bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
@@ -99,14 +91,17 @@ bool TBatchRun::Holds(const std::wstring& path) const {
     return false;
 }
 
+bool TBatchRun::SharesWorkFilesWithWork(const std::wstring& path) const {
+    return std::any_of(slots_.begin(), slots_.end(), [&](const auto& slot) {
+        return slot->busy && ShareUpxWorkFiles(outcomes_[slot->index].path, path);
+    });
+}
+
 void TBatchRun::StartMore() {
     for (auto& slot : slots_) {
         while (!slot->busy && !stopping_ && next_ < outcomes_.size()) {
             // app.dll waits while app.exe is at work: UPX would name their work files alike.
-            const bool sharesWorkFiles = std::any_of(slots_.begin(), slots_.end(), [&](const auto& other) {
-                return other->busy && ShareUpxWorkFiles(outcomes_[other->index].path, outcomes_[next_].path);
-            });
-            if (sharesWorkFiles) break;
+            if (SharesWorkFilesWithWork(outcomes_[next_].path)) break;
             const std::size_t index = next_++;
             BatchFileOutcome& outcome = outcomes_[index];
             FileWork& work = *work_[index];
@@ -114,7 +109,7 @@ void TBatchRun::StartMore() {
             outcome.sizeBefore = FileSize(outcome.path);
             if (BusyElsewhere && BusyElsewhere(outcome.path)) {
                 outcome.result = BatchResult::Error;
-                outcome.reason = L"another job is working on this file";
+                outcome.reason = L"another job is working on this file, or on one whose UPX work files are named alike";
                 Complete(index);
                 continue;
             }
@@ -232,11 +227,15 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
 
 std::wstring TBatchRun::PutBack(std::size_t index) {
     const std::wstring& path = outcomes_[index].path;
-    const std::wstring& original = work_[index]->plan.original;
-    // Through a copy moved into place: the file is never half-written.
-    const bool putBack = !original.empty() && host_.FileExists(original) &&
-                         ((host_.FileExists(path) && host_.SameContent(path, original)) ||
-                          CopyIntoPlace(original, path, true, host_));
+    const JobPlan& plan = work_[index]->plan;
+    // A private copy goes back by a rename (no room needed on the disk); a backup through a
+    // copy moved into place (it stays a backup): the file is never half-written either way.
+    bool putBack = false;
+    if (!plan.privateCopy.empty() && host_.FileExists(plan.privateCopy))
+        putBack = host_.MoveReplacing(plan.privateCopy, path);
+    else if (!plan.original.empty() && host_.FileExists(plan.original))
+        putBack = (host_.FileExists(path) && host_.SameContent(path, plan.original)) ||
+                  CopyIntoPlace(plan.original, path, true, host_);
     return putBack ? L" (the file was put back as it was)"
                    : L" (the file could not be put back: it is left as UPX made it)";
 }
@@ -246,10 +245,14 @@ std::wstring TBatchRun::SettleOriginal(std::size_t index, bool fileIsGood) {
     if (!work.safety) return {};
     const std::wstring copy = work.plan.privateCopy, path = outcomes_[index].path;
     // The private copy may be the only original left: it goes only once the file
-    // in place is known good or is the original again.
-    if (fileIsGood || (host_.FileExists(path) && host_.SameContent(path, copy))) {
+    // in place is known good or is the original again (or it went back itself).
+    if (fileIsGood || !host_.FileExists(copy) || (host_.FileExists(path) && host_.SameContent(path, copy))) {
         work.safety.reset();
         return {};
+    }
+    if (!host_.FileExists(path) && host_.MoveNew(copy, path)) {
+        work.safety.reset();
+        return L"; the file was put back as it was";
     }
     for (unsigned n = 1; n <= 99; ++n) {
         const std::wstring name = BackupName(path, n);

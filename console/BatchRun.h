@@ -38,6 +38,8 @@ public:
     bool Running() const;
     // True when `path` names a file of the running batch, in any spelling.
     bool Holds(const std::wstring& path) const;
+    // True when UPX works now on a file whose work files it names as those of `path`.
+    bool SharesWorkFilesWithWork(const std::wstring& path) const;
     const std::vector<BatchFileOutcome>& Outcomes() const { return outcomes_; }
 
 private:

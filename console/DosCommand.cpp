@@ -74,7 +74,7 @@ void DosRun::HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& te
             for (const auto& [text, type, returnCode] : texts) {
                 // Checked for every text: a handler may stop the run or destroy the runner.
                 TDosCommand* r = self->runner;
-                if (!r) return;
+                if (!r || self->stopped) return;
                 self->outputReturnCode = returnCode;
                 r->CapturedLines.push_back(text);
                 try {

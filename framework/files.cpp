@@ -50,12 +50,24 @@ UniqueHandle OpenForFacts(const std::wstring& path) {
 // 64-bit index can repeat on network redirectors and ReFS), else the index.
 std::optional<std::wstring> IdentityOf(HANDLE file) {
     FILE_ID_INFO id{};
+    const auto none = [](const FILE_ID_128& id) {
+        for (const auto byte : id.Identifier)
+            if (byte) return false;
+        return true;
+    };
     if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+        if (none(id.FileId)) return std::nullopt;  // a file system that numbers no file
         std::wstring text = std::to_wstring(id.VolumeSerialNumber) + L":";
         static const wchar_t digits[] = L"0123456789abcdef";
         for (const auto byte : id.FileId.Identifier) text += {digits[byte >> 4], digits[byte & 0xF]};
         return text;
     }
+    // Without 128-bit ids (older systems), only file systems whose 64-bit numbers are
+    // unique on their volume are trusted; elsewhere (network redirectors) it cannot be told.
+    wchar_t system[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH)) return std::nullopt;
+    const std::wstring name = system;
+    if (name != L"NTFS" && name != L"FAT" && name != L"FAT32" && name != L"exFAT") return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
     return std::to_wstring(info.dwVolumeSerialNumber) + L"/" +

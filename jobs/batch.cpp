@@ -64,7 +64,9 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
     std::unordered_set<std::wstring> taken;
     auto take = [&](const std::wstring& path) {
         const auto slash = path.find_last_of(L"\\/:");
-        if (IsBackupName(slash == std::wstring::npos ? path : path.substr(slash + 1))) return;
+        const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        // Zandrel's own copies (backups, working and private copies) are never packed.
+        if (IsBackupName(name) || name.rfind(kPlainNamePrefix, 0) == 0) return;
         const std::wstring key = identity ? identity(path) : std::wstring();
         if (taken.insert(key.empty() ? Folded(path) : key).second) files.push_back(path);
     };

@@ -20,7 +20,8 @@ struct FolderEntry {
 
 // The files of a batch, in the order given: a file as it is; a folder by the
 // files directly inside it that `accept` takes (by name), in the listing's
-// order. Never the backup copies Start makes (a batch would overwrite them),
+// order. Never the backup copies Start makes, nor Zandrel's plain-named working
+// and private copies,
 // and no file twice: `identity` tells one file by any of its spellings (empty:
 // names compare as Windows compares them, case aside).
 std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,

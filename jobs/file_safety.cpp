@@ -106,38 +106,68 @@ bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b) {
 
 namespace {
 
-// The file UPX rewrote in place, after UPX did not end normally.
+// The work file this job's UPX wrote: the first of app.upx, app.000, ... that was
+// not there before the run (UPX takes the first free one). Only it is the job's
+// to remove or to put in place; any other may be another job's.
+std::wstring OwnWorkFile(const std::wstring& source, const std::vector<std::wstring>& before, IJobDisk& disk) {
+    const std::wstring folder = FolderPart(source);
+    const std::wstring stem = SplitExtension(FileNamePart(source)).first;
+    auto taken = [&](const std::wstring& path) {
+        return std::any_of(before.begin(), before.end(), [&](const std::wstring& b) { return Upper(b) == Upper(path); });
+    };
+    for (int n = -1; n < 1000; ++n) {
+        const std::wstring ext = n < 0 ? L".upx" : L"." + std::wstring(n < 100 ? (n < 10 ? L"00" : L"0") : L"") +
+                                                      std::to_wstring(n);
+        const std::wstring candidate = JoinPath(folder, stem + ext);
+        if (taken(candidate)) continue;
+        return disk.FileExists(candidate) ? candidate : std::wstring();
+    }
+    return {};
+}
+
+// The file back as it was, from the job's copy of it: a private copy is moved
+// (a rename needs no room on the disk), a backup is copied (it stays a backup).
+// Where it came from, in words; empty when it could not be put back.
+std::wstring PutOriginalBack(const std::wstring& source, const JobPlan& plan, bool replace, IJobDisk& disk) {
+    if (!plan.privateCopy.empty() && disk.FileExists(plan.privateCopy)) {
+        const bool moved = replace ? disk.MoveReplacing(plan.privateCopy, source) : disk.MoveNew(plan.privateCopy, source);
+        return moved ? L"Zandrel's copy of it" : std::wstring();
+    }
+    if (plan.original.empty() || !disk.FileExists(plan.original)) return {};
+    const bool put = (replace && disk.SameContent(source, plan.original)) ||
+                     CopyIntoPlace(plan.original, source, replace, disk);
+    return put ? plan.original : std::wstring();
+}
+
+// The file UPX rewrote in place, after UPX did not end as it should.
 std::wstring MakeSourceWhole(const std::wstring& source, const JobPlan& plan, IJobDisk& disk) {
-    std::vector<std::wstring> left = UpxWorkFiles(source, disk);
-    std::erase_if(left, [&](const std::wstring& f) {
-        return std::find(plan.upxWorkFilesBefore.begin(), plan.upxWorkFilesBefore.end(), f) !=
-               plan.upxWorkFilesBefore.end();
-    });
-    const bool haveOriginal = !plan.original.empty() && disk.FileExists(plan.original);
+    std::wstring workFile = OwnWorkFile(source, plan.upxWorkFilesBefore, disk);
+    const bool haveOriginal = (!plan.privateCopy.empty() && disk.FileExists(plan.privateCopy)) ||
+                              (!plan.original.empty() && disk.FileExists(plan.original));
     std::wstring said;
     if (!disk.FileExists(source)) {
         // UPX removes the file just before it renames its finished work file.
-        if (haveOriginal && CopyIntoPlace(plan.original, source, false, disk)) {
-            said = L"The file was put back as it was, from " + plan.original + L".";
-        } else if (left.size() == 1 && disk.MoveNew(left.front(), source)) {
-            left.clear();
+        if (const auto from = PutOriginalBack(source, plan, false, disk); !from.empty()) {
+            said = L"The file was put back as it was, from " + from + L".";
+        } else if (!workFile.empty() && disk.MoveNew(workFile, source)) {
+            workFile.clear();
             said = L"UPX had removed the file; its finished work file was put in the file's place.";
         } else {
             said = L"The file is missing.";
-            if (!left.empty()) said += L" UPX's work file is kept as " + left.front() + L".";
+            if (!workFile.empty()) said += L" UPX's work file is kept as " + workFile + L".";
             return said;  // nothing more goes: it may be all there is
         }
     } else if (plan.sourceStamp && disk.Stamp(source) == plan.sourceStamp) {
         said = L"The file is unchanged.";
     } else if (haveOriginal) {
-        said = disk.SameContent(source, plan.original) || CopyIntoPlace(plan.original, source, true, disk)
+        said = !PutOriginalBack(source, plan, true, disk).empty()
                    ? L"The file is as it was."
-                   : L"UPX changed the file before it ended; it could not be put back. Its copy is " + plan.original +
-                         L".";
+                   : L"UPX changed the file before it ended; it could not be put back. Its copy is " +
+                         (plan.privateCopy.empty() ? plan.original : plan.privateCopy) + L".";
     } else {
         said = L"UPX changed the file before it ended: test it before you use it.";
     }
-    for (const auto& file : left) disk.RemoveFile(file);
+    if (!workFile.empty()) disk.RemoveFile(workFile);
     return said;
 }
 
@@ -151,6 +181,9 @@ std::wstring MakeWholeAfterUpx(const std::wstring& source, const JobPlan& plan, 
         said += disk.RemoveFile(plan.targetWritten)
                     ? L"The unfinished target " + plan.targetWritten + L" was removed."
                     : L"The target " + plan.targetWritten + L" may be unfinished: delete it.";
+    } else if (!plan.targetWritten.empty() && plan.targetRemoved) {
+        if (!said.empty()) said += L" ";
+        said += L"The old " + plan.targetWritten + L" had been removed before UPX ran, as you agreed; there is no new one.";
     }
     return said;
 }

@@ -136,22 +136,27 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
                         L" could not be made (the disk may be full). Nothing was changed.");
     }
     NoteWhatUpxWrites(plan, *inPlace, infoJob, disk);
-
-    // The working copy first: should it fail, the target is still there.
-    if (!plan.files.copyFrom.empty() && !disk.CopyFileNew(plan.files.copyFrom, plan.files.copyTo)) {
+    // A job that stops from here on leaves no copy of its own behind.
+    const auto giveUp = [&](const std::wstring& message) {
         if (!plan.privateCopy.empty()) disk.RemoveFile(plan.privateCopy);
-        return fail(Text(texts::MsgNoWorkCopy));
-    }
+        if (!message.empty()) questions.ShowError(message);
+        return JobPlan{};
+    };
+
     // A result UPX writes under a plain name replaces the target only once it is
-    // finished; otherwise UPX needs the way cleared, as it will not overwrite.
+    // finished (the source then needs a working copy too, or UPX cannot spell the
+    // target); otherwise UPX needs the way cleared, as it will not overwrite.
     const bool replacedAtTheEnd = !plan.files.resultTo.empty();
     if (!*inPlace && disk.FileExists(form.target)) {
-        if (!questions.AskReplace(Text(texts::AskReplace))) return {};
+        if (!questions.AskReplace(Text(texts::AskReplace))) return giveUp({});
         if (!replacedAtTheEnd && !disk.RemoveFile(form.target) &&
             !(disk.SetArchiveAttributeOnly(form.target) && disk.RemoveFile(form.target)))
-            return fail(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
-                        Text(texts::MsgDeleteFailed3));
+            return giveUp(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
+                          Text(texts::MsgDeleteFailed3));
+        plan.targetRemoved = !replacedAtTheEnd;
     }
+    if (!plan.files.copyFrom.empty() && !disk.CopyFileNew(plan.files.copyFrom, plan.files.copyTo))
+        return giveUp(Text(texts::MsgNoWorkCopy));
 
     std::wstring args = JobSwitches(form);
     args += L" " + Quoted(plan.files.source);
@@ -212,6 +217,13 @@ void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, I
         const std::wstring said = MakeWholeAfterUpx(plan.source, plan, disk);
         questions.ShowError(L"UPX did not end normally (exit code " + ExitCodeText(outcome.exitCode) + L"). " +
                             (said.empty() ? std::wstring(L"Nothing was changed.") : said));
+        return;
+    }
+    // UPX removes the file just before it renames its new one: a rename that failed
+    // (the new file taken by a scanner) leaves it missing, whatever UPX then says.
+    if (outcome.startResult == 0 && plan.upxWritesInPlace && !disk.FileExists(plan.source)) {
+        questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) +
+                            L") without the file in its place. " + MakeWholeAfterUpx(plan.source, plan, disk));
         return;
     }
     if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {

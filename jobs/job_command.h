@@ -109,8 +109,9 @@ struct JobPlan {
     // that were there before the run, so one it leaves behind can be told.
     bool upxWritesInPlace = false;
     std::vector<std::wstring> upxWorkFilesBefore;
-    // UPX writes a target the user named, directly.
+    // UPX writes a target the user named, directly; an older file of that name was removed for it.
     std::wstring targetWritten;
+    bool targetRemoved = false;
     // A result made from a working copy replaces the source at the end.
     bool resultReplacesSource = false;
     // The source as it was before the run, when UPX rewrites it or a result replaces it.
@@ -125,6 +126,7 @@ inline JobPlan PrepareJob(const JobForm& form, IJobHost& host) { return PrepareJ
 struct RunOutcome {
     std::uint32_t startResult = 0;  // 0 when UPX was started, else the system's error code
     std::uint32_t exitCode = 0;
+    std::vector<std::wstring> output;  // what UPX wrote, where it was captured (a hidden run)
 };
 
 // UPX ended as UPX ends: 0 success, 1 error, 2 warning. Any other code means it

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/files.h"
+#include "jobs/temporary_files.h"
 
 namespace zandrel {
 
@@ -109,21 +110,35 @@ std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wst
 
 }
 
+namespace {
+
+bool PlainName(const std::wstring& path) { return FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0; }
+
+}  // namespace
+
 bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
+    const bool noted = !recordKey_.empty() && PlainName(to) && TemporaryFiles::Note(recordKey_, to);
     if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE)) return true;
     // Whatever a failed copy left is ours, unless the name was taken already.
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(ApiPath(to).c_str());
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+        DeleteFileW(ApiPath(to).c_str());
+        if (noted) TemporaryFiles::Forget(recordKey_, to);
+    }
     return false;
 }
 
 bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    const bool moved = MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (moved && !recordKey_.empty() && PlainName(from)) TemporaryFiles::Forget(recordKey_, from);
+    return moved;
 }
 
 bool WinJobHost::MoveNew(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    const bool moved = MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (moved && !recordKey_.empty() && PlainName(from)) TemporaryFiles::Forget(recordKey_, from);
+    return moved;
 }
 
 std::vector<std::wstring> WinJobHost::NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) {

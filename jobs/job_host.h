@@ -13,6 +13,9 @@ public:
     // `shortNames` false behaves as a volume without 8.3 names (tests use it).
     WinJobHost(IDialogService& dialogs, HWND owner, bool shortNames = true)
         : dialogs_(dialogs), owner_(owner), shortNames_(shortNames) {}
+    // Where the plain-named copies it makes are noted while they exist, so that a
+    // program ended in the middle of a copy leaves nothing the next start cannot clear.
+    void NoteCopiesUnder(std::wstring recordKey) { recordKey_ = std::move(recordKey); }
 
     bool FileExists(const std::wstring& path) override;
     bool FolderExists(const std::wstring& path) override;
@@ -41,6 +44,7 @@ private:
     IDialogService& dialogs_;
     HWND owner_;
     bool shortNames_;
+    std::wstring recordKey_;
 };
 
 }  // namespace zandrel

@@ -2,7 +2,40 @@
 
 #include <vector>
 
+#include "framework/text.h"
+
 namespace zandrel {
+
+namespace {
+
+// A file UPX writes its output into, gone when the last handle to it closes.
+UniqueHandle OutputFile() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, folder);
+    static unsigned counter = 0;
+    const std::wstring path = std::wstring(folder) + L"zandrel-upx-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++counter) + L".txt";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+// What UPX wrote, from the start of the file (its last megabyte at most).
+std::vector<std::wstring> ReadOutput(HANDLE file) {
+    LARGE_INTEGER size{}, from{};
+    if (!GetFileSizeEx(file, &size)) return {};
+    from.QuadPart = size.QuadPart > (1 << 20) ? size.QuadPart - (1 << 20) : 0;
+    SetFilePointerEx(file, from, nullptr, FILE_BEGIN);
+    std::string bytes(static_cast<std::size_t>(size.QuadPart - from.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() && !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
+    bytes.resize(got);
+    return AnsiLines(bytes);
+}
+
+}  // namespace
 
 RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     RunOutcome outcome;
@@ -10,6 +43,12 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
     si.wShowWindow = request.showCommand;
+    const UniqueHandle output = request.captureOutput ? OutputFile() : UniqueHandle();
+    if (output) {
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = output.get();
+    }
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> line(request.commandLine.begin(), request.commandLine.end());
     line.push_back(L'\0');
@@ -24,7 +63,8 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
             job_.reset();
     }
     const bool held = onCopies && job_;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS | (held ? CREATE_SUSPENDED : 0),
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, output ? TRUE : FALSE,
+                        NORMAL_PRIORITY_CLASS | (held ? CREATE_SUSPENDED : 0),
                         nullptr, request.currentFolder.empty() ? nullptr : request.currentFolder.c_str(), &si, &pi)) {
         outcome.startResult = GetLastError();
         if (outcome.startResult == 0) outcome.startResult = ERROR_FILE_NOT_FOUND;
@@ -65,6 +105,7 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     outcome.exitCode = code;
+    if (output) outcome.output = ReadOutput(output.get());
     Sleep(request.lingerMs);
     return outcome;
 }

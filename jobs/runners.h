@@ -15,6 +15,9 @@ struct RunRequest {
     WORD showCommand = SW_HIDE;
     DWORD lingerMs = 0;
     std::wstring currentFolder;  // UPX's current folder; empty: the program's own
+    // UPX's standard output and error go to a file Zandrel reads after the run (a hidden
+    // run: nobody sees UPX's console, so its reasons would be lost otherwise).
+    bool captureOutput = false;
     // UPX writes no file of the user's (only the job's own plain-named files, or
     // none): it then ends with the program, however the program ends, and a quit
     // request during the run ends it. Otherwise UPX is always let finish.

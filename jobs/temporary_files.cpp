@@ -32,7 +32,7 @@ std::uint64_t StartTime(HANDLE process) {
 }
 
 // A note: "<process id> <its start time>", and "|<file>" for a private copy of that file.
-struct Note {
+struct CopyNote {
     DWORD owner = 0;
     std::uint64_t started = 0;
     std::wstring originalOf;
@@ -43,8 +43,8 @@ std::wstring NoteText(const std::wstring& originalOf) {
     return originalOf.empty() ? text : text + L"|" + originalOf;
 }
 
-Note ReadNote(const std::wstring& text) {
-    Note note;
+CopyNote ReadNote(const std::wstring& text) {
+    CopyNote note;
     wchar_t* end = nullptr;
     note.owner = static_cast<DWORD>(std::wcstoul(text.c_str(), &end, 10));
     if (end && *end == L' ') note.started = std::wcstoull(end + 1, &end, 10);
@@ -54,7 +54,7 @@ Note ReadNote(const std::wstring& text) {
 
 // Whether the program that made a note may still be running: a process that
 // cannot be looked at (another user's) may be, and counts as running.
-bool MayStillRun(const Note& note) {
+bool MayStillRun(const CopyNote& note) {
     UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, note.owner));
     if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
     if (WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return false;
@@ -78,15 +78,28 @@ bool SettlePrivateCopy(const std::wstring& copy, const std::wstring& original) {
 
 }  // namespace
 
+bool TemporaryFiles::Note(const std::wstring& recordKey, const std::wstring& path, const std::wstring& originalOf) {
+    try {
+        const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, true);
+        if (!key) return false;
+        key->WriteString(path, NoteText(originalOf));
+        return true;
+    } catch (const std::exception&) {
+        return false;  // unnoted, a copy is still removed by this program; only a crash would leave it
+    }
+}
+
+void TemporaryFiles::Forget(const std::wstring& recordKey, const std::wstring& path) {
+    try {
+        if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, false)) key->DeleteValue(path);
+    } catch (const std::exception&) {
+    }
+}
+
 TemporaryFiles::TemporaryFiles(std::vector<std::wstring> paths, std::wstring recordKey, std::wstring originalOf)
     : paths_(std::move(paths)), recordKey_(std::move(recordKey)), originalOf_(std::move(originalOf)) {
-    if (paths_.empty() || recordKey_.empty()) return;
-    try {
-        if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey_, true))
-            for (const auto& path : paths_) key->WriteString(path, NoteText(originalOf_));
-    } catch (const std::exception&) {
-        // Unnoted, a copy is still removed by this program; only a crash would leave it.
-    }
+    if (recordKey_.empty()) return;
+    for (const auto& path : paths_) Note(recordKey_, path, originalOf_);
 }
 
 void TemporaryFiles::RemoveAll() {
@@ -107,13 +120,15 @@ void TemporaryFiles::RemoveLeftovers(const std::wstring& recordKey) {
     const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, false);
     if (!key) return;
     for (const auto& path : key->ValueNames()) {
-        Note note;
+        CopyNote note;
         try {
             note = ReadNote(key->ReadString(path).value_or(L"0"));
         } catch (const std::exception&) {
             continue;  // not ours to read: left as it is
         }
         if (MayStillRun(note)) continue;
+        // A drive or share that is not there now: the file may be; ask again next time.
+        if (!IsExistingFolder(FolderPart(path))) continue;
         const bool plainName = FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0;
         bool settled = true;
         if (plainName) settled = note.originalOf.empty() ? RemoveFile(path, false) : SettlePrivateCopy(path, note.originalOf);

@@ -166,6 +166,8 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
         files.resultFrom = copy, files.resultTo = longSource;
         files.source = *given;
         files.renamed.push_back({source, *given});
+        // UPX's own work file beside the copy (its name with .upx): the job's too, if UPX is ended.
+        files.temporaries.push_back(copy.substr(0, copy.find_last_of(L'.')) + L".upx");
     }
 
     if (toOther) {

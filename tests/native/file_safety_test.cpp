@@ -81,7 +81,7 @@ TEST(Backups, ThatFailHalfWayLeaveNothingAndTheOlderBackupStays) {
     EXPECT_EQ(raced.files.size(), 3u) << "upx.exe, the file and the other file; no copy left";
 }
 
-TEST(Backups, AJobWithABackupThatCannotBeMadeAsksAndABatchRefuses) {
+TEST(Backups, AJobWhoseBackupCannotBeMadeAsks) {
     FakeHost h;
     h.Put(kApp, "MZ the file");
     h.copyFails = true;
@@ -198,15 +198,48 @@ TEST_F(UpxDied, BeforeRemovingTheFileOnlyItsWorkFileGoesNotTheUsersOwn) {
     EXPECT_EQ(Said(), L"UPX did not end normally (exit code 0xC000013A). The file is unchanged.");
 }
 
-TEST_F(UpxDied, WithTheFileGoneAndNothingToPutBackItsWorkFileIsKept) {
+TEST_F(UpxDied, WithTheFileGoneAndNothingOfItsOwnToPutBackNothingElseIsTouched) {
     Prepare(false);
-    h.Put(L"C:\\src\\app.upx", "maybe whole");
-    h.Put(L"C:\\src\\app.000", "another");
+    h.Put(L"C:\\src\\app.000", "another job's work file (app.dll's)");
     h.files.erase(kApp);
     Finish(7);
-    EXPECT_TRUE(h.FileExists(L"C:\\src\\app.upx"));
-    EXPECT_TRUE(h.FileExists(L"C:\\src\\app.000"));
+    EXPECT_EQ(h.Content(L"C:\\src\\app.000"), "another job's work file (app.dll's)");
+    EXPECT_FALSE(h.FileExists(kApp)) << "not someone else's file in its place";
     EXPECT_NE(Said().find(L"The file is missing."), std::wstring::npos) << Said().c_str();
+}
+
+// UPX took app.upx, another job (app.dll) app.000: only the job's own work file is its to touch.
+TEST_F(UpxDied, AnotherJobsWorkFileOfTheSameStemIsLeftAlone) {
+    Prepare(true);
+    h.Put(L"C:\\src\\app.upx", "this job's, half written");
+    h.Put(L"C:\\src\\app.000", "app.dll's, being written");
+    Finish();
+    EXPECT_FALSE(h.FileExists(L"C:\\src\\app.upx"));
+    EXPECT_EQ(h.Content(L"C:\\src\\app.000"), "app.dll's, being written");
+}
+
+// UPX ends with its error code, but its rename failed after it removed the file.
+TEST_F(UpxDied, AnErrorAfterUpxRemovedTheFileStillPutsItBack) {
+    Prepare(false);
+    h.Put(L"C:\\src\\app.upx", "packed, whole, its rename failed");
+    h.files.erase(kApp);
+    Finish(1);
+    EXPECT_EQ(h.Content(kApp), "packed, whole, its rename failed");
+    EXPECT_EQ(Said().rfind(L"UPX ended (exit code 1) without the file in its place. ", 0), 0u) << Said().c_str();
+}
+
+TEST(PrivateCopies, GoBackByARenameWhichNeedsNoRoom) {
+    FakeHost h;
+    h.Put(kApp, "MZ the original");
+    auto form = Form();
+    form.backup = false;
+    form.keepOriginal = true;
+    const auto plan = PrepareJob(form, h);
+    h.files.erase(kApp);  // UPX removed it, then died
+    h.copyFails = true;   // and the disk is full
+    FinishJob(plan, {0, 0xC0000005}, h);
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+    EXPECT_FALSE(h.FileExists(plan.privateCopy)) << "moved, not copied";
 }
 
 TEST_F(UpxDied, AFileItChangedIsPutBackFromTheBackup) {
@@ -230,6 +263,19 @@ TEST_F(UpxDied, AnUnfinishedTargetItWroteGoes) {
     h.Put(form.target, "whatever UPX left");
     Finish(1);
     EXPECT_TRUE(h.FileExists(form.target));
+}
+
+TEST_F(UpxDied, AnOldTargetRemovedForTheJobIsNotCalledUnchanged) {
+    h.Put(kApp, "MZ the original");
+    auto form = Form();
+    form.target = L"C:\\out\\old.exe";
+    h.Put(form.target, "the old target");
+    h.answerReplace = true;
+    plan = PrepareJob(form, h);
+    ASSERT_FALSE(h.FileExists(form.target)) << "cleared for UPX, as the user agreed";
+    Finish(0xC000013A);
+    EXPECT_EQ(Said(), L"UPX did not end normally (exit code 0xC000013A). The old C:\\out\\old.exe had been removed "
+                      L"before UPX ran, as you agreed; there is no new one.");
 }
 
 TEST(WorkingCopies, AResultIsNotPutOverASourceChangedMeanwhile) {
@@ -273,6 +319,20 @@ TEST(WorkingCopies, AnExistingTargetStaysUntilTheNewOneIsFinished) {
     EXPECT_TRUE(plan.files.writesOnlyTemporaries) << "UPX writes only plain-named files: it may be ended";
     FinishJob(plan, {0, 1}, h);
     EXPECT_EQ(h.Content(target), "the old target") << "a failed job leaves it";
+}
+
+TEST(WorkingCopies, AJobCancelledAtTheReplaceQuestionLeavesNoCopy) {
+    FakeHost h;
+    const std::wstring omega = L"C:\\src\\\u03a9.exe", target = L"C:\\out\\plain.exe";
+    h.Put(omega, "MZ the original");
+    h.Put(target, "the old target");
+    auto form = Form();
+    form.source = omega;
+    form.target = target;
+    form.backup = false;
+    h.answerReplace = false;
+    EXPECT_EQ(PrepareJob(form, h).way, RunWay::None);
+    EXPECT_EQ(h.files, (std::set<std::wstring>{L"C:\\upx\\upx.exe", L"C:\\src\\app.exe", omega, target}));
 }
 
 TEST(WorkingCopies, UpxMayBeEndedOnlyWhereItWritesNoFileOfTheUsers) {

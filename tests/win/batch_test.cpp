@@ -162,6 +162,11 @@ TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {
     batch.Start({first, second, third}, Form(), 1);
     ASSERT_TRUE(batch.Running());
     EXPECT_TRUE(batch.Holds(second)) << "Start must not touch a file of the batch";
+    std::wstring upper = second;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_TRUE(batch.Holds(upper)) << "in any spelling";
+    EXPECT_TRUE(batch.SharesWorkFilesWithWork(dir / L"first.dll")) << "UPX is at work on first.exe";
+    EXPECT_FALSE(batch.SharesWorkFilesWithWork(dir / L"second.dll")) << "second.exe waits, it is not at work";
     for (int i = 0; i < 10; ++i) PumpMessages(), Sleep(10);
     batch.Stop();
     ASSERT_TRUE(WaitDone());
@@ -288,10 +293,19 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({files[0], files[1]})), 0);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find(L"A batch is running"), std::wstring::npos);
-    form->edSource.SetText(last);
+    std::wstring upper = last;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    form->edSource.SetText(upper);  // the same file in another spelling
     form->btnStart.Click();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     EXPECT_NE(dialogs.boxes[1].text.find(L"part of the batch"), std::wstring::npos);
+    // A file UPX names its work files alike for (p0.dll beside p0.exe at work).
+    const auto dll = dir / L"p0.dll";
+    WriteBytes(dll, "MZ a library");
+    form->edSource.SetText(dll);
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_NE(dialogs.boxes[2].text.find(L"a file of the same name in this folder"), std::wstring::npos);
     EXPECT_TRUE(runner.calls.empty()) << "Start did not run";
     messageOutput->Close();
     ASSERT_TRUE(WaitForTheBatch());

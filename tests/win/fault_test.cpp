@@ -165,6 +165,30 @@ TEST_F(Faults, AUpxThatDiesAtAnyPointLeavesTheFileWholeAndNoWorkFile) {
     }
 }
 
+// UPX's rename fails after it removed the file (a scanner holds its new file):
+// UPX says "error", and the file is missing unless Zandrel puts it back.
+TEST_F(Faults, AFileUpxRemovedBeforeItsRenameFailedIsPutBack) {
+    const std::string original = Program(100 * 1024);
+    const auto app = dir / L"app.exe";
+    WriteBytes(app, original);
+    Backup(true);
+    form->edSource.SetText(app);
+    Pause pause(L"removed", signals / L"signal");
+    UniqueHandle scanner;
+    DuringTheRun hold([&] {
+        if (!pause.Reached()) return false;
+        scanner.reset(CreateFileW((dir / L"app.upx").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        pause.Release();
+        return true;
+    });
+    form->btnStart.Click();
+    scanner.reset();
+    EXPECT_EQ(ReadBytes(app), original);
+    EXPECT_EQ(Box(), L"UPX ended (exit code 1) without the file in its place. The file was put back as it was, from " +
+                         (dir / L"app_zandrel_bak.exe") + L".");
+}
+
 // ---- The disk fills up ----
 
 TEST_F(Faults, UpxsOwnWriteOnAFullDiskLeavesTheFileAndNoWorkFile) {
@@ -214,7 +238,7 @@ TEST_F(Faults, OwnWindowAWorkingCopyThatDoesNotFitLeavesTheTargetToBeReplaced) {
     form->edTarget.SetText(target);
     dialogs.answers = {BoxAnswer::Yes};
     form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgNoWorkCopy)});
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::wstring>{Message(texts::AskReplace), Message(texts::MsgNoWorkCopy)}));
     EXPECT_EQ(ReadBytes(target), "the old target");
     EXPECT_EQ(Listing(full.Path()), (std::set<std::wstring>{L"\u03a9mega.exe", L"plain.exe"}));
 }
@@ -330,6 +354,36 @@ TEST_F(Faults, OwnWindowATestWhoseUpxDiesSaysSoWithItsCode) {
     messageOutput->Flush();
     const std::wstring shown = messageOutput->memOutput.Text();
     EXPECT_NE(shown.find(said), std::wstring::npos) << Narrow(shown);
+}
+
+// A program ended in the middle of a copy leaves a plain-named part: it is noted
+// while it exists, so the next start can clear it; a failed copy leaves neither.
+TEST(Leftovers, PlainNamedCopiesAreNotedWhileTheyExist) {
+    ZANDREL_NEED_VOLUME(small, 'R');
+    TempDir full(L"zn", small);
+    const std::wstring key = kTestKey + L"\\LeftoverNotes";
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
+    RecordingDialogs dialogs;
+    WinJobHost host(dialogs, nullptr);
+    host.NoteCopiesUnder(key);
+    const auto source = full / L"app.exe";
+    WriteBytes(source, std::string(1200 * 1024, 'a'));
+    auto noted = [&] {
+        const auto notes = RegistryKey::Open(HKEY_CURRENT_USER, key, false);
+        return notes ? notes->ValueNames() : std::vector<std::wstring>{};
+    };
+    const auto copy = host.FreeTempName(full.Path(), L"app.exe");
+    ASSERT_TRUE(host.CopyFileNew(source, copy));
+    EXPECT_EQ(noted(), std::vector<std::wstring>{copy}) << "noted while it exists";
+    ASSERT_TRUE(host.MoveNew(copy, full / L"app_zandrel_bak.exe"));
+    EXPECT_TRUE(noted().empty()) << "its note goes with its name";
+    {
+        DiskFiller filler(small, 300 * 1024);
+        EXPECT_FALSE(host.CopyFileNew(source, host.FreeTempName(full.Path(), L"app.exe")));
+    }
+    EXPECT_TRUE(noted().empty());
+    EXPECT_EQ(Listing(full.Path()), (std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe"}));
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
 }
 
 // ---- What a program ended from outside left: the next start's clean-up ----

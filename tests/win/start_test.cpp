@@ -196,25 +196,34 @@ TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
 }
 
 // A visible run leaves the window usable: neither a second Start nor a batch
-// may take the file meanwhile (pressed twice, the backup of the original went).
+// may take the file meanwhile (pressed twice, the backup of the original went),
+// whatever spelling they use, nor a file UPX names its work files alike for.
 TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
+    WriteBytes(dir / L"app.dll", original);
+    std::wstring upper = dir / L"APP.EXE", shortName(MAX_PATH, L'\0');
+    shortName.resize(GetShortPathNameW((dir / L"app.exe").c_str(), shortName.data(), MAX_PATH));
     std::vector<std::wstring> seenDuring;
     runner.during = [&] {
+        form->edSource.SetText(upper);
         form->btnStart.Click();
         seenDuring = dialogs.Texts();
-        form->StartBatch({dir / L"app.exe"}, TfrmMain::BatchKind::FormJob);
+        form->edSource.SetText(dir / L"app.exe");
+        form->StartBatch({shortName, dir / L"app.dll"}, TfrmMain::BatchKind::FormJob);
     };
     form->btnStart.Click();
     runner.during = nullptr;
     EXPECT_EQ(runner.calls.size(), 1u);
-    EXPECT_EQ(seenDuring, std::vector<std::wstring>{L"A job is still working on this file. Wait until UPX has ended, "
-                                                    L"then start again."});
+    EXPECT_EQ(seenDuring, std::vector<std::wstring>{L"A job is still working on this file (or on one of the same name in "
+                                                    L"its folder). Wait until UPX has ended, then start again."});
     ASSERT_NE(form->Batch(), nullptr);
     for (int i = 0; i < 200 && form->BatchRunning(); ++i) PumpMessages(), Sleep(10);
-    ASSERT_EQ(form->Batch()->Outcomes().size(), 1u);
-    EXPECT_EQ(form->Batch()->Outcomes()[0].result, BatchResult::Error);
-    EXPECT_EQ(form->Batch()->Outcomes()[0].reason, L"another job is working on this file");
+    ASSERT_EQ(form->Batch()->Outcomes().size(), 2u);
+    for (const auto& outcome : form->Batch()->Outcomes()) {
+        EXPECT_EQ(outcome.result, BatchResult::Error) << Narrow(outcome.path);
+        EXPECT_EQ(outcome.reason.rfind(L"another job is working on this file", 0), 0u) << Narrow(outcome.reason);
+    }
     EXPECT_EQ(ReadBytes(dir / L"app.exe"), original);
+    EXPECT_EQ(ReadBytes(dir / L"app.dll"), original);
     EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
     // Once the run is over the file is free again.
     dialogs.boxes.clear();

@@ -44,6 +44,7 @@
 //                          (a path ending in a backslash: a folder, where each
 //                          file stops on its own signal, NAME.EXT.signal)
 //   STANDIN_DIE_FILE=t, STANDIN_PAUSE_FILE=t: only for a file whose name holds t
+//   STANDIN_PAUSE_AT=point@t,point@u: each point for the files whose names hold t, u
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -93,11 +94,28 @@ bool ForThisFile(const char* filter) {
     return only.empty() || currentName.find(only) != std::string::npos;
 }
 
+// STANDIN_PAUSE_AT: "point" (with STANDIN_PAUSE_FILE for one file), or a list
+// "point@part,point@part" where each entry holds for files whose name holds the part.
+bool PausesAt(const char* name) {
+    const std::string list = Env("STANDIN_PAUSE_AT");
+    if (list == name) return ForThisFile("STANDIN_PAUSE_FILE");
+    for (std::size_t start = 0; start < list.size();) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        const std::string entry = list.substr(start, end - start);
+        const std::size_t at = entry.find('@');
+        if (at != std::string::npos && entry.substr(0, at) == name &&
+            currentName.find(entry.substr(at + 1)) != std::string::npos)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 void Point(const char* name) {
     if (Env("STANDIN_DIE_AT") == name && ForThisFile("STANDIN_DIE_FILE"))
         TerminateProcess(GetCurrentProcess(), 0xC0000005);
     std::string signal = Env("STANDIN_SIGNAL");
-    if (Env("STANDIN_PAUSE_AT") != name || signal.empty() || !ForThisFile("STANDIN_PAUSE_FILE")) return;
+    if (signal.empty() || !PausesAt(name)) return;
     // A folder: each file stops on a signal of its own there.
     if (signal.back() == '\\') signal += currentName.substr(currentName.find_last_of("\\/:") + 1) + ".signal";
     HANDLE f = CreateFileA(signal.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
@@ -348,7 +366,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--version" || a == "-V") {
-            Out("upx-standin 4.2.4\r\nA stand-in for UPX used by Zandrel's tests.\r\n");
+            Out("upx 4.2.4\r\nA stand-in for UPX used by Zandrel's tests.\r\n");
             return Finish(0);
         }
         if (a == "-h" || a == "--help" || a == "-?") return Finish(Usage());
