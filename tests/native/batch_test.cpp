@@ -26,14 +26,16 @@ struct FakeDisk {
 TEST(BatchFiles, FoldersGiveTheFilesDirectlyInsideThatTheFilterTakesAndNothingComesTwice) {
     FakeDisk disk;
     disk.folders[L"C:\\rel"] = {{L"a.exe", false},         {L"readme.txt", false}, {L"sub", true},
-                                {L"a_zandrel_bak.exe", false}, {L"b.exe", false},      {L"B_ZANDREL_BAK.EXE", false}};
+                                {L"a_zandrel_bak.exe", false}, {L"b.exe", false},      {L"B_ZANDREL_BAK.EXE", false},
+                                {L"b_zandrel_bak2.exe", false}, {L"~zandrel-7-3.exe", false}};
     disk.folders[L"C:\\rel\\sub"] = {{L"deep.exe", false}};
     disk.folders[L"D:\\"] = {{L"root.exe", false}};
     const auto files = disk.Files({L"C:\\x.exe", L"C:\\rel", L"c:\\REL\\A.EXE", L"C:\\x.exe", L"D:\\", L"C:\\notes.txt",
                                    L"C:\\x_zandrel_bak.exe"});
     EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\x.exe", L"C:\\rel\\a.exe", L"C:\\rel\\b.exe", L"D:\\root.exe",
                                                 L"C:\\notes.txt"}))
-        << "a dropped file is taken whatever its type; a folder's sub-folders and any backup are not";
+        << "a dropped file is taken whatever its type; a folder's sub-folders, any backup and Zandrel's own "
+           "copies are not";
 }
 
 TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {
