@@ -199,8 +199,10 @@ void TfrmMain::CreateControls() {
     SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
     chkBackup.Create(r, L"BUTTON", L"&Backup", kCheck, In(options, 160, 24, 110, 21), s);
     chkDosBox.Create(r, L"BUTTON", L"D&os box", kCheck, In(options, 280, 24, 90, 21), s);
-    lblQ.Create(r, L"STATIC", L"Output warning or error messages:", SS_LEFTNOWORDWRAP,
-                In(options, 160, 64, 214, 0), s);
+    // Where its line is too long for the room left of the group's edge (a big DPI), it wraps
+    // upwards into the free room under Backup: the q boxes below keep their place.
+    lblQ.Create(r, L"STATIC", L"Output warning or error messages:", 0, In(options, 160, 64, 214, 0), s);
+    lblQ.SetGrowsUp(true);
     chkQ.Create(r, L"BUTTON", L"q", kCheck, In(options, 160, 88, 48, 21), s);
     chkQQ.Create(r, L"BUTTON", L"qq", kCheck, In(options, 216, 88, 56, 21), s);
     chkQQQ.Create(r, L"BUTTON", L"qqq", kCheck, In(options, 280, 88, 64, 21), s);

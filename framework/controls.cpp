@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace zandrel {
 namespace {
 
@@ -215,15 +217,25 @@ void CheckBox::SetChecked(bool checked) {
 
 void Label::Place(const Scaler& scale, HFONT font) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+    const LONG type = style & SS_TYPEMASK;
+    const bool wraps = design_.w > 0 && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) &&
+                       !(style & SS_ELLIPSISMASK);
+    const UINT prefix = style & SS_NOPREFIX ? DT_NOPREFIX : 0u;
+    const auto text = Text();
     const HDC dc = GetDC(hwnd_);
     const HGDIOBJ old = SelectObject(dc, font);
-    RECT r{0, 0, 0, 0};
-    const auto text = Text();
-    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    RECT line{0, 0, 0, 0};
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | prefix);
+    const int width = design_.w > 0 ? scale(design_.w) : line.right + 2;
+    RECT lines{0, 0, width, 0};
+    if (wraps) DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &lines, DT_CALCRECT | DT_WORDBREAK | prefix);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    const int width = design_.w > 0 ? scale(design_.w) : r.right + 2;
-    SetWindowPos(hwnd_, nullptr, scale(design_.x), scale(design_.y), width, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int designed = design_.h > 0 ? scale(design_.y + design_.h) - scale(design_.y) : line.bottom;
+    const int height = std::max(designed, wraps ? static_cast<int>(lines.bottom) : static_cast<int>(line.bottom));
+    const int top = scale(design_.y) - (growsUp_ ? height - designed : 0);
+    SetWindowPos(hwnd_, nullptr, scale(design_.x), top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ComboBox::AddItem(const std::wstring& text) const {

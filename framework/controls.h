@@ -156,10 +156,17 @@ using RadioButton = CheckBox;
 
 class Edit : public Control {};
 
-// A label that sizes itself to its text.
+// A label that sizes itself to its text. Without a design width it is one line as wide as
+// its text. With one, a wrapping label (no ellipsis) wraps its text at that width and grows
+// by what its lines need beyond its design height (one line when none is given): downwards,
+// or upwards when it must leave the control below it in place.
 class Label : public Control {
 public:
     void Place(const Scaler& scale, HFONT font) override;
+    void SetGrowsUp(bool up) { growsUp_ = up; }
+
+private:
+    bool growsUp_ = false;
 };
 
 class ComboBox : public Control {
