@@ -157,6 +157,11 @@ void TfrmMain::CreateControls() {
         DeleteObject(glyph);
     }
     btnFavoriteDir.SetHint(L"Add/Goto favorite folder");
+    // The picture-only buttons say what they do, and their keys in the list.
+    btnUp1.SetHint(L"Up one folder (Ctrl+U)");
+    btnRefresh1.SetHint(L"Reload the list (Ctrl+Left arrow)");
+    btnHome.SetHint(L"Root of the drive (Ctrl+Home)");
+    btnViewStyle.SetHint(L"Small icons or details (Ctrl+S)");
     CoolBar1.AddBand(cbShellDrive1.Handle(), 24);
     CoolBar1.AddBand(FilterComboBox1.Handle(), 24);
     CoolBar1.AddBand(ToolBar1.Handle(), 27);

@@ -54,9 +54,18 @@ bool Control::DrawItemOf(const DRAWITEMSTRUCT& item) {
     return self && self->hwnd_ == item.hwndItem && self->DrawItem(item);
 }
 
+namespace {
+
+// Marks a control's own tool tip window with the control, whose notifications its are.
+constexpr const wchar_t* kTipsOwner = L"ZandrelTipsOwner";
+
+}  // namespace
+
 bool Control::NotifyOf(const NMHDR& header, LRESULT& result) {
-    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(header.hwndFrom, GWLP_USERDATA));
-    return self && self->hwnd_ == header.hwndFrom && self->OwnNotify(header, result);
+    HWND from = header.hwndFrom;
+    if (const auto owner = static_cast<HWND>(GetPropW(from, kTipsOwner))) from = owner;
+    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(from, GWLP_USERDATA));
+    return self && self->hwnd_ == from && self->OwnNotify(header, result);
 }
 
 namespace {
@@ -103,8 +112,14 @@ void Control::SetOnKeyUp(std::function<void(WORD key)> handler) {
 
 void ToolBar::Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize) {
     Control::Create(parent, TOOLBARCLASSNAMEW, L"",
-                    TBSTYLE_FLAT | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN | WS_CLIPSIBLINGS, rect, scale);
+                    TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN |
+                        WS_CLIPSIBLINGS,
+                    rect, scale);
     SendMessageW(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // The tool bar asks its parent for a button's hint (TBN_GETINFOTIP), or its tool tip asks
+    // directly (TTN_GETDISPINFO): either way the question comes back here.
+    if (const auto tips = reinterpret_cast<HWND>(SendMessageW(hwnd_, TB_GETTOOLTIPS, 0, 0)))
+        SetPropW(tips, kTipsOwner, hwnd_);
     images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
     SendMessageW(hwnd_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SendMessageW(hwnd_, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale(buttonSize), scale(buttonSize)));
@@ -117,6 +132,7 @@ int ToolBar::AddButton(const wchar_t* pictureResource, bool check) {
     if (picture) DeleteObject(picture);
     const int id = kFirstId + static_cast<int>(Handlers.size());
     Handlers.emplace_back();
+    hints_.emplace_back();
     TBBUTTON button{};
     button.iBitmap = image;
     button.idCommand = id;
@@ -136,12 +152,37 @@ void ToolBar::AddSeparator(int width) {
 int ToolBar::AddPlaceholder(int width) {
     const int id = kFirstId + static_cast<int>(Handlers.size());
     Handlers.emplace_back();
+    hints_.emplace_back();
     TBBUTTON separator{};
     separator.iBitmap = width;
     separator.idCommand = id;
     separator.fsStyle = BTNS_SEP;
     SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
     return id;
+}
+
+void ToolBar::SetHint(int id, std::wstring hint) {
+    const int index = id - kFirstId;
+    if (index >= 0 && index < static_cast<int>(hints_.size())) hints_[static_cast<std::size_t>(index)] = std::move(hint);
+}
+
+bool ToolBar::OwnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.code != TBN_GETINFOTIPW && header.code != TTN_GETDISPINFOW) return false;
+    const bool asked = header.code == TBN_GETINFOTIPW;
+    const int id = asked ? reinterpret_cast<const NMTBGETINFOTIPW&>(header).iItem : static_cast<int>(header.idFrom);
+    const int index = id - kFirstId;
+    if (index < 0 || index >= static_cast<int>(hints_.size())) return false;
+    const std::wstring& hint = hints_[static_cast<std::size_t>(index)];
+    if (asked) {
+        auto& tip = const_cast<NMTBGETINFOTIPW&>(reinterpret_cast<const NMTBGETINFOTIPW&>(header));
+        if (tip.pszText && tip.cchTextMax > 0) lstrcpynW(tip.pszText, hint.c_str(), tip.cchTextMax);
+    } else {
+        // The text stays where the tool tip can read it while the tool bar lives.
+        const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header)).lpszText =
+            const_cast<wchar_t*>(hint.c_str());
+    }
+    result = 0;
+    return true;
 }
 
 bool ToolBar::Command(int id) const {

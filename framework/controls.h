@@ -88,6 +88,8 @@ public:
     void Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize);
     // Adds a button; `check` makes it a toggle. Gives the button's command id.
     int AddButton(const wchar_t* pictureResource, bool check);
+    // The tool tip shown while the mouse rests on a button.
+    void SetHint(int id, std::wstring hint);
     void AddSeparator(int width);
     // A separator that keeps room for a window of another kind; gives its id.
     int AddPlaceholder(int width);
@@ -101,8 +103,12 @@ public:
 
     static constexpr int kFirstId = 100;
 
+protected:
+    bool OwnNotify(const NMHDR& header, LRESULT& result) override;
+
 private:
     ::_IMAGELIST* images_ = nullptr;
+    std::vector<std::wstring> hints_;  // by id - kFirstId
 };
 
 // One button of a ToolBar, used like a control: Click runs what a mouse click runs.
@@ -113,6 +119,7 @@ public:
     void Click() const {
         if (OnClick) OnClick();
     }
+    void SetHint(std::wstring hint) const { bar_->SetHint(id_, std::move(hint)); }
     bool Down() const { return bar_->Down(id_); }
     void SetDown(bool down) const { bar_->SetDown(id_, down); }
     int Id() const { return id_; }
