@@ -438,12 +438,21 @@ void TfrmMain::btnAboutClick() {
 void TfrmMain::btnHelpClick() {
     auto& dialogs = Application::Instance().Dialogs();
     const auto path = ExeDir + Widen8(BytsToEncStr2(texts::HelpFileName));
-    if (IsExistingFile(path)) {
-        if (dialogs.ShellOpen(Handle(), path) == SE_ERR_NOASSOC)
-            ShowError(Widen8(BytsToEncStr2(texts::MsgHelpNoProgram)));
-    } else {
+    // Every message names the file, so that the user can open it some other way.
+    if (!IsExistingFile(path)) {
         dialogs.Beep();
-        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgHelpMissing)), BoxKind::Information, BoxButtons::Ok);
+        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgHelpMissing)) + L"\n" + path, BoxKind::Information,
+                    BoxButtons::Ok);
+        return;
+    }
+    const INT_PTR answer = dialogs.ShellOpen(Handle(), path);
+    if (answer == SE_ERR_NOASSOC) return ShowError(Widen8(BytsToEncStr2(texts::MsgHelpNoProgram)) + L"\n" + path);
+    // Any other failure of the shell is told too: without a word the user would wait for a help
+    // that never comes.
+    if (answer <= 32) {
+        auto text = Widen8(BytsToEncStr2(texts::MsgHelpFailed));
+        if (const auto at = text.find(L"%d"); at != std::wstring::npos) text.replace(at, 2, std::to_wstring(answer));
+        ShowError(text + L"\n" + path);
     }
 }
 

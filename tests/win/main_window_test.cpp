@@ -295,30 +295,6 @@ TEST_F(Form, TabOrderOfTheButtonBarAndTheRightPanel) {
     EXPECT_EQ(next(form->chkQQQ.Handle()), form->btnKeepSettings.Handle());
 }
 
-TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
-    MakeWindow();
-    const auto path = ExeDir + Message(texts::HelpFileName);
-    DeleteFileW(path.c_str());
-    form->btnHelp.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Information);
-    EXPECT_EQ(dialogs.boxes[0].text, Message(texts::MsgHelpMissing));
-    EXPECT_EQ(dialogs.beeps, 1);
-    EXPECT_TRUE(dialogs.opened.empty());
-
-    WriteBytes(path, "<html></html>");
-    form->btnHelp.Click();
-    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{path});
-    EXPECT_EQ(dialogs.boxes.size(), 1u) << "an opened help file says nothing";
-
-    dialogs.shellAnswer = SE_ERR_NOASSOC;
-    form->btnHelp.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[1].kind, BoxKind::Error);
-    EXPECT_EQ(dialogs.boxes[1].text, Message(texts::MsgHelpNoProgram));
-    DeleteFileW(path.c_str());
-}
-
 TEST_F(Form, OneDroppedFileFillsTheSourceWhateverItsLength) {
     MakeWindow();
     std::wstring deep = L"C:\\" + std::wstring(280, L'd') + L"\\program with blanks.exe";
