@@ -235,10 +235,11 @@ TEST_F(Settings, ChoosingFilesStoresPathAndFolders) {
     EXPECT_EQ(form->edTarget.Text(), dir / L"out.exe");
     EXPECT_EQ(form->edSource.Text(), dir / L"prog.exe");
     EXPECT_EQ(StoredSetting(Name(texts::ValTargetDir)), dir.Path());
-    EXPECT_FALSE(dialogs.fileRequests.back().mustExist) << "the target may be a new file";
+    EXPECT_TRUE(dialogs.fileRequests.back().save) << "the target may be a new file";
 
     // A stored folder that no longer exists is not offered.
     StoreSetting(Name(texts::ValSourceDir), dir / L"gone");
+    form->edSource.SetText(L"");
     form->btnSource.Click();
     EXPECT_EQ(dialogs.fileRequests.back().initialFolder, L"");
 }
