@@ -56,14 +56,18 @@ bool Control::DrawItemOf(const DRAWITEMSTRUCT& item) {
 
 namespace {
 
-// Marks a control's own tool tip window with the control, whose notifications its are.
-constexpr const wchar_t* kTipsOwner = L"ZandrelTipsOwner";
+// Marks a control's own tool tip window with the control, whose notifications they are. An
+// atom added once: a property named by it costs no atom per window.
+const wchar_t* TipsOwner() {
+    static const ATOM atom = GlobalAddAtomW(L"ZandrelTipsOwner");
+    return MAKEINTATOM(atom);
+}
 
 }  // namespace
 
 bool Control::NotifyOf(const NMHDR& header, LRESULT& result) {
     HWND from = header.hwndFrom;
-    if (const auto owner = static_cast<HWND>(GetPropW(from, kTipsOwner))) from = owner;
+    if (const auto owner = static_cast<HWND>(GetPropW(from, TipsOwner()))) from = owner;
     auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(from, GWLP_USERDATA));
     return self && self->hwnd_ == from && self->OwnNotify(header, result);
 }
@@ -119,7 +123,7 @@ void ToolBar::Create(HWND parent, DesignRect rect, const Scaler& scale, int butt
     // The tool bar asks its parent for a button's hint (TBN_GETINFOTIP), or its tool tip asks
     // directly (TTN_GETDISPINFO): either way the question comes back here.
     if (const auto tips = reinterpret_cast<HWND>(SendMessageW(hwnd_, TB_GETTOOLTIPS, 0, 0)))
-        SetPropW(tips, kTipsOwner, hwnd_);
+        SetPropW(tips, TipsOwner(), hwnd_);
     images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
     SendMessageW(hwnd_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SendMessageW(hwnd_, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale(buttonSize), scale(buttonSize)));
