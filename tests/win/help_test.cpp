@@ -95,7 +95,8 @@ struct FoundText {
 
 // A child of `parent` whose text contains `part`.
 HWND ChildContaining(HWND parent, const std::wstring& part, std::wstring* text = nullptr) {
-    FoundText search{part};
+    FoundText search;
+    search.wanted = part;
     EnumChildWindows(
         parent,
         [](HWND child, LPARAM data) {

@@ -76,7 +76,8 @@ std::optional<TextNeed> StaticNeed(HWND h) {
     const LONG type = style & SS_TYPEMASK;
     const bool wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
     if (!wraps && type != SS_LEFTNOWORDWRAP && type != SS_SIMPLE) return std::nullopt;  // pictures, frames
-    TextNeed need{WindowText(h)};
+    TextNeed need;
+    need.text = WindowText(h);
     // A text shortened with an ellipsis stays on one line.
     need.widthFree = (style & SS_ELLIPSISMASK) != 0;
     const UINT flags = DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0u) |
@@ -92,7 +93,8 @@ std::optional<TextNeed> ButtonNeed(HWND h) {
     const LONG type = style & BS_TYPEMASK;
     const HFONT font = FontOf(h);
     const UINT dpi = GetDpiForWindow(h);
-    TextNeed need{WindowText(h)};
+    TextNeed need;
+    need.text = WindowText(h);
     const UINT flags = BS_MULTILINE & style ? DT_WORDBREAK : DT_SINGLELINE;
     const Extent client = ClientExtent(h);
     switch (type) {
@@ -137,7 +139,8 @@ std::optional<TextNeed> ButtonNeed(HWND h) {
 std::optional<TextNeed> Label3DNeed(HWND h) {
     auto* label = dynamic_cast<TLabel3D*>(reinterpret_cast<Window*>(GetWindowLongPtrW(h, GWLP_USERDATA)));
     if (!label) return std::nullopt;
-    TextNeed need{label->Caption()};
+    TextNeed need;
+    need.text = label->Caption();
     need.room = ClientExtent(h);
     const UINT flags = DT_EXPANDTABS | (label->ShowAccelChar() ? 0u : DT_NOPREFIX) |
                        (label->WordWrap() ? DT_WORDBREAK : 0u);
@@ -191,7 +194,8 @@ std::optional<TextNeed> NeedOf(HWND h) {
 std::optional<TextNeed> TitleNeed(HWND top) {
     const LONG style = Style(top), ex = GetWindowLongW(top, GWL_EXSTYLE);
     if ((style & WS_CAPTION) != WS_CAPTION) return std::nullopt;
-    TextNeed need{WindowText(top)};
+    TextNeed need;
+    need.text = WindowText(top);
     if (need.text.empty()) return std::nullopt;
     const UINT dpi = GetDpiForWindow(top);
     NONCLIENTMETRICSW metrics{};
