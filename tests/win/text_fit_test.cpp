@@ -17,7 +17,17 @@
 namespace zandrel::test {
 namespace {
 
-class TextFit : public MainWindowTest {};
+class TextFit : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        // A session of another DPI names it (see CMakeLists.txt): the measures are taken at it.
+        wchar_t wanted[16] = {};
+        if (GetEnvironmentVariableW(L"ZANDREL_DPI", wanted, 16)) {
+            ASSERT_EQ(GetDpiForSystem(), static_cast<UINT>(_wtoi(wanted))) << "the session's DPI";
+        }
+    }
+};
 
 bool Mentions(const std::vector<std::wstring>& cut, const std::wstring& text, const std::wstring& why = L"") {
     return std::any_of(cut.begin(), cut.end(), [&](const std::wstring& line) {
