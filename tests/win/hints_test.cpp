@@ -32,8 +32,8 @@ ShownTip TipShown() {
 }
 
 // Moves the real mouse to `at` (screen pixels) and lets it rest there, messages flowing,
-// until a tool tip shows or `ms` have passed.
-ShownTip RestMouseOn(POINT at, int ms) {
+// until a tool tip shows (with `text`, when one is given) or `ms` have passed.
+ShownTip RestMouseOn(POINT at, int ms, const std::wstring& text = {}) {
     SetCursorPos(at.x, at.y);
     const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(ms);
     ShownTip tip;
@@ -41,7 +41,7 @@ ShownTip RestMouseOn(POINT at, int ms) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         PumpMessages();
         tip = TipShown();
-        if (tip.window && !tip.text.empty()) break;
+        if (tip.window && !tip.text.empty() && (text.empty() || tip.text == text)) break;
     }
     return tip;
 }
@@ -93,6 +93,15 @@ TEST_F(Hints, EveryPictureButtonOfTheToolBarShowsItsHintUnderTheMouse) {
             EXPECT_GT(r.right - r.left, 20) << expected.button << ": the hint has room for its text";
         }
     }
+    // Along the bar, as a hand moves: from the view-style button straight onto the favourites
+    // button (a window of its own with a tool tip of its own) and back, each hint in turn.
+    MouseAway(form->Handle());
+    const auto& view = buttons[3];
+    const auto& favourites = buttons[4];
+    EXPECT_EQ(RestMouseOn(view.at, 3000).text, view.hint);
+    EXPECT_EQ(RestMouseOn(favourites.at, 3000, favourites.hint).text, favourites.hint)
+        << "from the tool bar onto the favourites button";
+    EXPECT_EQ(RestMouseOn(view.at, 3000, view.hint).text, view.hint) << "and back";
     MouseAway(form->Handle());
 }
 
