@@ -157,6 +157,11 @@ void TfrmMain::CreateControls() {
         DeleteObject(glyph);
     }
     btnFavoriteDir.SetHint(L"Add/Goto favorite folder");
+    // The picture-only buttons say what they do, and their keys in the list.
+    btnUp1.SetHint(L"Up one folder (Ctrl+U)");
+    btnRefresh1.SetHint(L"Reload the list (Ctrl+Left arrow)");
+    btnHome.SetHint(L"Root of the drive (Ctrl+Home)");
+    btnViewStyle.SetHint(L"Small icons or details (Ctrl+S)");
     CoolBar1.AddBand(cbShellDrive1.Handle(), 24);
     CoolBar1.AddBand(FilterComboBox1.Handle(), 24);
     CoolBar1.AddBand(ToolBar1.Handle(), 27);
@@ -199,8 +204,10 @@ void TfrmMain::CreateControls() {
     SendMessageW(cbCompressRatio.Handle(), CB_SETMINVISIBLE, 10, 0);
     chkBackup.Create(r, L"BUTTON", L"&Backup", kCheck, In(options, 160, 24, 110, 21), s);
     chkDosBox.Create(r, L"BUTTON", L"D&os box", kCheck, In(options, 280, 24, 90, 21), s);
-    lblQ.Create(r, L"STATIC", L"Output warning or error messages:", SS_LEFTNOWORDWRAP,
-                In(options, 160, 64, 214, 0), s);
+    // Where its line is too long for the room left of the group's edge (a big DPI), it wraps
+    // upwards into the free room under Backup: the q boxes below keep their place.
+    lblQ.Create(r, L"STATIC", L"Output warning or error messages:", 0, In(options, 160, 64, 214, 0), s);
+    lblQ.SetGrowsUp(true);
     chkQ.Create(r, L"BUTTON", L"q", kCheck, In(options, 160, 88, 48, 21), s);
     chkQQ.Create(r, L"BUTTON", L"qq", kCheck, In(options, 216, 88, 56, 21), s);
     chkQQQ.Create(r, L"BUTTON", L"qqq", kCheck, In(options, 280, 88, 64, 21), s);
@@ -431,12 +438,21 @@ void TfrmMain::btnAboutClick() {
 void TfrmMain::btnHelpClick() {
     auto& dialogs = Application::Instance().Dialogs();
     const auto path = ExeDir + Widen8(BytsToEncStr2(texts::HelpFileName));
-    if (IsExistingFile(path)) {
-        if (dialogs.ShellOpen(Handle(), path) == SE_ERR_NOASSOC)
-            ShowError(Widen8(BytsToEncStr2(texts::MsgHelpNoProgram)));
-    } else {
+    // Every message names the file, so that the user can open it some other way.
+    if (!IsExistingFile(path)) {
         dialogs.Beep();
-        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgHelpMissing)), BoxKind::Information, BoxButtons::Ok);
+        dialogs.Box(Handle(), Widen8(BytsToEncStr2(texts::MsgHelpMissing)) + L"\n" + path, BoxKind::Information,
+                    BoxButtons::Ok);
+        return;
+    }
+    const INT_PTR answer = dialogs.ShellOpen(Handle(), path);
+    if (answer == SE_ERR_NOASSOC) return ShowError(Widen8(BytsToEncStr2(texts::MsgHelpNoProgram)) + L"\n" + path);
+    // Any other failure of the shell is told too: without a word the user would wait for a help
+    // that never comes.
+    if (answer <= 32) {
+        auto text = Widen8(BytsToEncStr2(texts::MsgHelpFailed));
+        if (const auto at = text.find(L"%d"); at != std::wstring::npos) text.replace(at, 2, std::to_wstring(answer));
+        ShowError(text + L"\n" + path);
     }
 }
 

@@ -147,9 +147,10 @@ private:
     std::vector<std::wstring> FavoriteCaptions() const;
     void SetFavoriteCaptions(const std::vector<std::wstring>& captions);
     void LayoutBrowser();
-    // Runs a chosen file dialog; gives the file on OK.
+    // Runs a file dialog of the job panel (an Open dialog, or the target's Save dialog) in the
+    // folder of the path its field holds, else in its stored folder; gives the file on OK.
     std::optional<std::wstring> ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
-                                           bool mustExist);
+                                           const std::wstring& fieldPath, bool save);
     void StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const;
     void ShowError(const std::wstring& text) const;
     JobForm ReadForm() const;  // the job panel as Start reads it

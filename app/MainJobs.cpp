@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "app/descrambler.h"
+#include "app/dialog_folders.h"
 #include "app/globals.h"
 #include "app/settings.h"
+#include "browser/IEDriveInfo.h"
 #include "console/BatchRun.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
@@ -188,13 +190,19 @@ void TfrmMain::chkQQQClick() {
 void TfrmMain::edSourceChange() { edTarget.SetText(edSource.Text()); }
 
 std::optional<std::wstring> TfrmMain::ChooseFile(std::span<const std::uint8_t> filter, const std::wstring& folderName,
-                                                 bool mustExist) {
-    OpenFileRequest request;
+                                                 const std::wstring& fieldPath, bool save) {
+    FileDialogRequest request;
     request.filter = Widen8(BytsToEncStr2(filter));
-    const auto folder = ReadIniFromReg(SettingsKey, folderName);
-    if (IsExistingFolder(folder)) request.initialFolder = folder;
-    request.mustExist = mustExist;
-    return Application::Instance().Dialogs().OpenFile(Handle(), request);
+    {
+        QuietDriveProbes quiet;  // a field naming a drive without its disk is passed over
+        request.initialFolder = DialogStartFolder(fieldPath, ReadIniFromReg(SettingsKey, folderName),
+                                                  [](const std::wstring& folder) { return IsExistingFolder(folder); });
+    }
+    auto& dialogs = Application::Instance().Dialogs();
+    if (!save) return dialogs.OpenFile(Handle(), request);
+    request.title = L"Save the target file as";
+    request.fileName = FileNamePart(fieldPath);
+    return dialogs.SaveFile(Handle(), request);
 }
 
 void TfrmMain::StoreFolderOf(const std::wstring& valueName, const std::wstring& file) const {
@@ -202,7 +210,7 @@ void TfrmMain::StoreFolderOf(const std::wstring& valueName, const std::wstring& 
 }
 
 void TfrmMain::btnUPXClick() {
-    const auto file = ChooseFile(texts::FilterUpx, Names.upxDir, true);
+    const auto file = ChooseFile(texts::FilterUpx, Names.upxDir, {}, false);
     if (!file) return;
     edUPX.SetText(*file);
     WriteIniToReg(SettingsKey, Names.upxPath, edUPX.Text());
@@ -210,15 +218,15 @@ void TfrmMain::btnUPXClick() {
 }
 
 void TfrmMain::btnSourceClick() {
-    const auto file = ChooseFile(texts::FilterSource, Names.sourceDir, true);
+    const auto file = ChooseFile(texts::FilterSource, Names.sourceDir, edSource.Text(), false);
     if (!file) return;
     edSource.SetText(*file);
     StoreFolderOf(Names.sourceDir, *file);
 }
 
 void TfrmMain::btnTargetClick() {
-    // The target may be a new file.
-    const auto file = ChooseFile(texts::FilterTarget, Names.targetDir, false);
+    // A name to write to, new or existing: Start asks before it replaces a file.
+    const auto file = ChooseFile(texts::FilterTarget, Names.targetDir, edTarget.Text(), true);
     if (!file) return;
     edTarget.SetText(*file);
     StoreFolderOf(Names.targetDir, *file);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace zandrel {
 namespace {
 
@@ -52,9 +54,22 @@ bool Control::DrawItemOf(const DRAWITEMSTRUCT& item) {
     return self && self->hwnd_ == item.hwndItem && self->DrawItem(item);
 }
 
+namespace {
+
+// Marks a control's own tool tip window with the control, whose notifications they are. An
+// atom added once: a property named by it costs no atom per window.
+const wchar_t* TipsOwner() {
+    static const ATOM atom = GlobalAddAtomW(L"ZandrelTipsOwner");
+    return MAKEINTATOM(atom);
+}
+
+}  // namespace
+
 bool Control::NotifyOf(const NMHDR& header, LRESULT& result) {
-    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(header.hwndFrom, GWLP_USERDATA));
-    return self && self->hwnd_ == header.hwndFrom && self->OwnNotify(header, result);
+    HWND from = header.hwndFrom;
+    if (const auto owner = static_cast<HWND>(GetPropW(from, TipsOwner()))) from = owner;
+    auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(from, GWLP_USERDATA));
+    return self && self->hwnd_ == from && self->OwnNotify(header, result);
 }
 
 namespace {
@@ -101,8 +116,14 @@ void Control::SetOnKeyUp(std::function<void(WORD key)> handler) {
 
 void ToolBar::Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize) {
     Control::Create(parent, TOOLBARCLASSNAMEW, L"",
-                    TBSTYLE_FLAT | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN | WS_CLIPSIBLINGS, rect, scale);
+                    TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN |
+                        WS_CLIPSIBLINGS,
+                    rect, scale);
     SendMessageW(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // The tool bar asks its parent for a button's hint (TBN_GETINFOTIP), or its tool tip asks
+    // directly (TTN_GETDISPINFO): either way the question comes back here.
+    if (const auto tips = reinterpret_cast<HWND>(SendMessageW(hwnd_, TB_GETTOOLTIPS, 0, 0)))
+        SetPropW(tips, TipsOwner(), hwnd_);
     images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
     SendMessageW(hwnd_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SendMessageW(hwnd_, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale(buttonSize), scale(buttonSize)));
@@ -115,6 +136,7 @@ int ToolBar::AddButton(const wchar_t* pictureResource, bool check) {
     if (picture) DeleteObject(picture);
     const int id = kFirstId + static_cast<int>(Handlers.size());
     Handlers.emplace_back();
+    hints_.emplace_back();
     TBBUTTON button{};
     button.iBitmap = image;
     button.idCommand = id;
@@ -134,12 +156,37 @@ void ToolBar::AddSeparator(int width) {
 int ToolBar::AddPlaceholder(int width) {
     const int id = kFirstId + static_cast<int>(Handlers.size());
     Handlers.emplace_back();
+    hints_.emplace_back();
     TBBUTTON separator{};
     separator.iBitmap = width;
     separator.idCommand = id;
     separator.fsStyle = BTNS_SEP;
     SendMessageW(hwnd_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
     return id;
+}
+
+void ToolBar::SetHint(int id, std::wstring hint) {
+    const int index = id - kFirstId;
+    if (index >= 0 && index < static_cast<int>(hints_.size())) hints_[static_cast<std::size_t>(index)] = std::move(hint);
+}
+
+bool ToolBar::OwnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.code != TBN_GETINFOTIPW && header.code != TTN_GETDISPINFOW) return false;
+    const bool asked = header.code == TBN_GETINFOTIPW;
+    const int id = asked ? reinterpret_cast<const NMTBGETINFOTIPW&>(header).iItem : static_cast<int>(header.idFrom);
+    const int index = id - kFirstId;
+    if (index < 0 || index >= static_cast<int>(hints_.size())) return false;
+    const std::wstring& hint = hints_[static_cast<std::size_t>(index)];
+    if (asked) {
+        auto& tip = const_cast<NMTBGETINFOTIPW&>(reinterpret_cast<const NMTBGETINFOTIPW&>(header));
+        if (tip.pszText && tip.cchTextMax > 0) lstrcpynW(tip.pszText, hint.c_str(), tip.cchTextMax);
+    } else {
+        // The text stays where the tool tip can read it while the tool bar lives.
+        const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header)).lpszText =
+            const_cast<wchar_t*>(hint.c_str());
+    }
+    result = 0;
+    return true;
 }
 
 bool ToolBar::Command(int id) const {
@@ -215,15 +262,25 @@ void CheckBox::SetChecked(bool checked) {
 
 void Label::Place(const Scaler& scale, HFONT font) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+    const LONG type = style & SS_TYPEMASK;
+    const bool wraps = design_.w > 0 && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) &&
+                       !(style & SS_ELLIPSISMASK);
+    const UINT prefix = style & SS_NOPREFIX ? DT_NOPREFIX : 0u;
+    const auto text = Text();
     const HDC dc = GetDC(hwnd_);
     const HGDIOBJ old = SelectObject(dc, font);
-    RECT r{0, 0, 0, 0};
-    const auto text = Text();
-    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    RECT line{0, 0, 0, 0};
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | prefix);
+    const int width = design_.w > 0 ? scale(design_.w) : line.right + 2;
+    RECT lines{0, 0, width, 0};
+    if (wraps) DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &lines, DT_CALCRECT | DT_WORDBREAK | prefix);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    const int width = design_.w > 0 ? scale(design_.w) : r.right + 2;
-    SetWindowPos(hwnd_, nullptr, scale(design_.x), scale(design_.y), width, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int designed = design_.h > 0 ? scale(design_.y + design_.h) - scale(design_.y) : line.bottom;
+    const int height = std::max(designed, wraps ? static_cast<int>(lines.bottom) : static_cast<int>(line.bottom));
+    const int top = scale(design_.y) - (growsUp_ ? height - designed : 0);
+    SetWindowPos(hwnd_, nullptr, scale(design_.x), top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ComboBox::AddItem(const std::wstring& text) const {

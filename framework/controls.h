@@ -88,6 +88,8 @@ public:
     void Create(HWND parent, DesignRect rect, const Scaler& scale, int buttonSize);
     // Adds a button; `check` makes it a toggle. Gives the button's command id.
     int AddButton(const wchar_t* pictureResource, bool check);
+    // The tool tip shown while the mouse rests on a button.
+    void SetHint(int id, std::wstring hint);
     void AddSeparator(int width);
     // A separator that keeps room for a window of another kind; gives its id.
     int AddPlaceholder(int width);
@@ -101,8 +103,12 @@ public:
 
     static constexpr int kFirstId = 100;
 
+protected:
+    bool OwnNotify(const NMHDR& header, LRESULT& result) override;
+
 private:
     ::_IMAGELIST* images_ = nullptr;
+    std::vector<std::wstring> hints_;  // by id - kFirstId
 };
 
 // One button of a ToolBar, used like a control: Click runs what a mouse click runs.
@@ -113,6 +119,7 @@ public:
     void Click() const {
         if (OnClick) OnClick();
     }
+    void SetHint(std::wstring hint) const { bar_->SetHint(id_, std::move(hint)); }
     bool Down() const { return bar_->Down(id_); }
     void SetDown(bool down) const { bar_->SetDown(id_, down); }
     int Id() const { return id_; }
@@ -156,10 +163,17 @@ using RadioButton = CheckBox;
 
 class Edit : public Control {};
 
-// A label that sizes itself to its text.
+// A label that sizes itself to its text. Without a design width it is one line as wide as
+// its text. With one, a wrapping label (no ellipsis) wraps its text at that width and grows
+// by what its lines need beyond its design height (one line when none is given): downwards,
+// or upwards when it must leave the control below it in place.
 class Label : public Control {
 public:
     void Place(const Scaler& scale, HFONT font) override;
+    void SetGrowsUp(bool up) { growsUp_ = up; }
+
+private:
+    bool growsUp_ = false;
 };
 
 class ComboBox : public Control {

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "framework/application.h"
@@ -69,12 +70,15 @@ void SystemDialogs::ReportException(const std::wstring& text) {
     MessageBoxW(nullptr, text.c_str(), Application::Instance().Title().c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
-std::optional<std::wstring> SystemDialogs::OpenFile(HWND owner, const OpenFileRequest& request) {
+namespace {
+
+std::optional<std::wstring> RunFileDialog(HWND owner, const FileDialogRequest& request, bool save) {
     std::wstring filter = request.filter;
     for (auto& c : filter)
         if (c == L'|') c = L'\0';
     filter.push_back(L'\0');
     std::vector<wchar_t> name(32768, L'\0');  // long paths fit
+    request.fileName.copy(name.data(), std::min(request.fileName.size(), name.size() - 1));
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
@@ -83,10 +87,24 @@ std::optional<std::wstring> SystemDialogs::OpenFile(HWND owner, const OpenFileRe
     ofn.lpstrFile = name.data();
     ofn.nMaxFile = static_cast<DWORD>(name.size());
     ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST |
-                (request.mustExist ? OFN_FILEMUSTEXIST : 0);
-    if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST;
+    if (save)
+        ofn.Flags |= OFN_NOTESTFILECREATE;  // nothing is written until the job runs
+    else if (request.mustExist)
+        ofn.Flags |= OFN_FILEMUSTEXIST;
+    if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return std::nullopt;
     return std::wstring(name.data());
+}
+
+}  // namespace
+
+std::optional<std::wstring> SystemDialogs::OpenFile(HWND owner, const FileDialogRequest& request) {
+    return RunFileDialog(owner, request, false);
+}
+
+std::optional<std::wstring> SystemDialogs::SaveFile(HWND owner, const FileDialogRequest& request) {
+    return RunFileDialog(owner, request, true);
 }
 
 INT_PTR SystemDialogs::ShellOpen(HWND owner, const std::wstring& path) {

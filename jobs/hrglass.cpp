@@ -18,7 +18,9 @@ Thourglass::Thourglass(HWND over) {
     CreateHandle(L"ZandrelHourglass", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"", x, y, w, h, over);
 
     Panel1.Create(Handle(), {0, 0, kClientWidth, kClientHeight}, scale, Panel::Bevel::RaisedOuter);
-    Label3D1.Create(Panel1.Handle(), {32, 24, 177, 21}, scale);
+    // Wider than designed, to the panel's right edge: the caption in its font is wider than
+    // 177 pixels at every DPI. Its left edge stays, so the text still stands over the middle.
+    Label3D1.Create(Panel1.Handle(), {32, 24, kClientWidth - 32 - 4, 21}, scale);
     Label3D1.SetAutoSize(false);
     Label3D1.Place(scale);  // back to its designed size
     Label3D1.SetFont(L"Comic Sans MS", 15, true);

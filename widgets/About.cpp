@@ -57,9 +57,13 @@ TAboutBox::TAboutBox(HWND owner) : owner_(owner) {
     OKButton.OnClick = [this] { OKButtonClick(); };
     lblEmail.OnClick = [this] { lblEmailClick(); };
     lblHomePage.OnClick = [this] { lblHomePageClick(); };
-    for (Control* c : {&imgOrvo, &imgMainIcon, &lblWare, &GroupBox1, &lblNotice, static_cast<Control*>(&OKButton)})
-        c->Place(s, font_.get());
+    for (Control* c : {&imgOrvo, &imgMainIcon, &GroupBox1, static_cast<Control*>(&OKButton)}) c->Place(s, font_.get());
     FormCreate();
+    // The two wrapped texts take the lines they need: the first grows into the room above the
+    // maker's line, the notice into the top of its caption-less group (the links stay below it).
+    lblNotice.SetGrowsUp(true);
+    lblWare.Place(s, font_.get());
+    lblNotice.Place(s, font_.get());
     lblProgNameVer.Place(s, nameFont_.get());
     lblCpyRightAuthor.Place(s, rightFont_.get());
     lblEmail.Place(s, emailFont_.get());

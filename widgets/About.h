@@ -17,7 +17,9 @@ public:
 
     Control imgOrvo, imgMainIcon;
     Label lblProgNameVer, lblCpyRightAuthor;
-    Control lblWare, GroupBox1, lblNotice;
+    Label lblWare;
+    Control GroupBox1;
+    Label lblNotice;
     Label lblEmail, lblHomePage;
     Button OKButton;
 

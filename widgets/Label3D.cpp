@@ -245,6 +245,8 @@ LRESULT TLabel3D::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ERASEBKGND:
             return 1;
+        case WM_GETFONT:  // as any control answers: what its text is drawn with
+            return reinterpret_cast<LRESULT>(font_.get());
         case WM_MOUSEMOVE:
             if (!hovering_) {
                 hovering_ = true;

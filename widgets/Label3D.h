@@ -44,7 +44,9 @@ public:
     void SetAlignment(TAlignment a) { alignment_ = a, Invalidate(); }
     void SetLayout(TTextLayout l) { layout_ = l, Invalidate(); }
     void SetWordWrap(bool on) { wordWrap_ = on, Invalidate(); }
+    bool WordWrap() const { return wordWrap_; }
     void SetShowAccelChar(bool on) { showAccelChar_ = on, Invalidate(); }
+    bool ShowAccelChar() const { return showAccelChar_; }
     void SetAutoSize(bool on);
     bool AutoSize() const { return autoSize_; }
 

@@ -235,10 +235,11 @@ TEST_F(Settings, ChoosingFilesStoresPathAndFolders) {
     EXPECT_EQ(form->edTarget.Text(), dir / L"out.exe");
     EXPECT_EQ(form->edSource.Text(), dir / L"prog.exe");
     EXPECT_EQ(StoredSetting(Name(texts::ValTargetDir)), dir.Path());
-    EXPECT_FALSE(dialogs.fileRequests.back().mustExist) << "the target may be a new file";
+    EXPECT_TRUE(dialogs.fileRequests.back().save) << "the target may be a new file";
 
     // A stored folder that no longer exists is not offered.
     StoreSetting(Name(texts::ValSourceDir), dir / L"gone");
+    form->edSource.SetText(L"");
     form->btnSource.Click();
     EXPECT_EQ(dialogs.fileRequests.back().initialFolder, L"");
 }
@@ -293,30 +294,6 @@ TEST_F(Form, TabOrderOfTheButtonBarAndTheRightPanel) {
     EXPECT_EQ(next(form->btnTarget.Handle()), form->rbCompress.Handle());
     EXPECT_EQ(next(form->cbCompressRatio.Handle()), form->chkBackup.Handle());
     EXPECT_EQ(next(form->chkQQQ.Handle()), form->btnKeepSettings.Handle());
-}
-
-TEST_F(Form, HelpOpensTheHelpFileOrSaysWhy) {
-    MakeWindow();
-    const auto path = ExeDir + Message(texts::HelpFileName);
-    DeleteFileW(path.c_str());
-    form->btnHelp.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Information);
-    EXPECT_EQ(dialogs.boxes[0].text, Message(texts::MsgHelpMissing));
-    EXPECT_EQ(dialogs.beeps, 1);
-    EXPECT_TRUE(dialogs.opened.empty());
-
-    WriteBytes(path, "<html></html>");
-    form->btnHelp.Click();
-    EXPECT_EQ(dialogs.opened, std::vector<std::wstring>{path});
-    EXPECT_EQ(dialogs.boxes.size(), 1u) << "an opened help file says nothing";
-
-    dialogs.shellAnswer = SE_ERR_NOASSOC;
-    form->btnHelp.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[1].kind, BoxKind::Error);
-    EXPECT_EQ(dialogs.boxes[1].text, Message(texts::MsgHelpNoProgram));
-    DeleteFileW(path.c_str());
 }
 
 TEST_F(Form, OneDroppedFileFillsTheSourceWhateverItsLength) {

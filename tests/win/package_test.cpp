@@ -267,7 +267,8 @@ TEST_F(Package, WithoutItsHelpFileTheProgramSaysSo) {
     PostMessageW(ChildWithText(main, L"H&elp"), BM_CLICK, 0, 0);
     const HWND box = WaitForWindowOfClass(run.pi.dwProcessId, L"#32770");
     ASSERT_TRUE(box);
-    EXPECT_TRUE(ChildWithText(box, Widen8(BytsToEncStr2(texts::MsgHelpMissing))));
+    EXPECT_TRUE(ChildWithText(box, Widen8(BytsToEncStr2(texts::MsgHelpMissing)) + L"\n" + copy / L"Zandrel.html"))
+        << "the box names where the help file belongs";
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int waited = 0; waited < 5000 && IsWindow(box) && IsWindowVisible(box); waited += 50) Sleep(50);
     CloseAndWait(run, main);

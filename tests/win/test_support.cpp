@@ -21,12 +21,18 @@ BoxAnswer RecordingDialogs::Box(HWND, const std::wstring& text, BoxKind kind, Bo
     return a;
 }
 
-std::optional<std::wstring> RecordingDialogs::OpenFile(HWND, const OpenFileRequest& request) {
-    fileRequests.push_back(request);
+std::optional<std::wstring> RecordingDialogs::OpenFile(HWND, const FileDialogRequest& request) {
+    fileRequests.push_back({request, false});
     if (files.empty()) return std::nullopt;
     auto f = files.front();
     files.pop_front();
     return f;
+}
+
+std::optional<std::wstring> RecordingDialogs::SaveFile(HWND owner, const FileDialogRequest& request) {
+    const auto answer = OpenFile(owner, request);
+    fileRequests.back().save = true;
+    return answer;
 }
 
 std::vector<std::wstring> RecordingDialogs::Texts() const {

@@ -33,15 +33,19 @@ public:
     std::vector<ShownBox> boxes;
     std::vector<std::wstring> reports;
     std::deque<BoxAnswer> answers;  // for questions; when empty: Cancel
-    std::deque<std::optional<std::wstring>> files;  // open-file answers; when empty: cancelled
-    std::vector<OpenFileRequest> fileRequests;
+    std::deque<std::optional<std::wstring>> files;  // file dialogs' answers; when empty: cancelled
+    struct ShownFileDialog : FileDialogRequest {
+        bool save = false;  // a Save dialog, not an Open one
+    };
+    std::vector<ShownFileDialog> fileRequests;  // every file dialog, Open and Save, in order
     std::vector<std::wstring> opened;
     INT_PTR shellAnswer = 42;
 
     void Beep() override { ++beeps; }
     BoxAnswer Box(HWND, const std::wstring& text, BoxKind kind, BoxButtons buttons) override;
     void ReportException(const std::wstring& text) override { reports.push_back(text); }
-    std::optional<std::wstring> OpenFile(HWND, const OpenFileRequest& request) override;
+    std::optional<std::wstring> OpenFile(HWND, const FileDialogRequest& request) override;
+    std::optional<std::wstring> SaveFile(HWND, const FileDialogRequest& request) override;
     INT_PTR ShellOpen(HWND, const std::wstring& path) override {
         opened.push_back(path);
         return shellAnswer;
