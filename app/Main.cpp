@@ -227,6 +227,9 @@ void TfrmMain::CreateControls() {
     btnUPXHelp.Create(bottom, L"BUTTON", L"UPX &Help", kPush, {272, 15, 75, 30}, s);
     btnHelp.Create(bottom, L"BUTTON", L"H&elp", kPush, {112, 15, 75, 30}, s);
     btnAbout.Create(bottom, L"BUTTON", L"&About", kPush, {24, 15, 75, 30}, s);
+    // The status line: one line under the button bar; the window grows by it.
+    lblStatus.Create(form, L"STATIC", L"", SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_SUNKEN,
+                     {b, b + kClientHeight, kClientWidth, kStatusHeight}, s);
 
     // Designed defaults.
     rbCompress.SetChecked(true);
@@ -249,6 +252,8 @@ void TfrmMain::WireHandlers() {
     btnSource.OnClick = [this] { btnSourceClick(); };
     btnTarget.OnClick = [this] { btnTargetClick(); };
     edSource.OnChange = [this] { edSourceChange(); };
+    edUPX.OnChange = [this] { edUPXChange(); };
+    UpxCheck.OnAnswer = [this] { UpxCheckAnswered(); };
     btnKeepSettings.OnClick = [this] { btnKeepSettingsClick(); };
     btnUPXHelp.OnClick = [this] { btnUPXHelpClick(); };
     btnUPXVersion.OnClick = [this] { btnUPXVersionClick(); };
@@ -280,7 +285,7 @@ void TfrmMain::ApplyLayout() {
                            &edSource, &btnSource, &lblTarget, &edTarget, &btnTarget, &gbCommands, &rbCompress,
                            &rbDecompress, &btnTest, &btnList, &gbOptions, &lblCompressRatio, &cbCompressRatio,
                            &chkBackup, &chkDosBox, &lblQ, &chkQ, &chkQQ, &chkQQQ, &btnKeepSettings, &btnStart,
-                           &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout};
+                           &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout, &lblStatus};
     for (Control* c : controls) c->Place(s, font_.get());
     LayoutBrowser();
     // The level list's and the drive selector's drop-downs show ten rows.
@@ -296,7 +301,7 @@ void TfrmMain::ApplyLayout() {
     for (const Button* button : {&btnUPX, &btnSource, &btnTarget}) button->SetIcon(openIcon_.get());
     SendMessageW(imgCurDir.Handle(), STM_SETICON, reinterpret_cast<WPARAM>(folderIcon_.get()), 0);
 
-    RECT rect{0, 0, s(kClientWidth + 2 * kBorderWidth), s(kClientHeight + 2 * kBorderWidth)};
+    RECT rect{0, 0, s(kClientWidth + 2 * kBorderWidth), s(kClientHeight + kStatusHeight + 2 * kBorderWidth)};
     AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, s.Dpi());
     SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -497,6 +502,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam != kUpxCheckTimer) break;
+            KillTimer(Handle(), kUpxCheckTimer);
+            if (!edUPX.Text().empty()) UpxCheck.Ask(edUPX.Text());
             return 0;
         case WM_DPICHANGED: {
             scale_ = Scaler(HIWORD(wParam));

@@ -17,7 +17,9 @@
 #include "browser/IEComboBox.h"
 #include "console/DosCommand.h"
 #include "framework/window.h"
+#include "jobs/job_report.h"
 #include "jobs/runners.h"
+#include "jobs/upx_check.h"
 #include "widgets/ArrowButton.h"
 
 namespace zandrel {
@@ -40,6 +42,7 @@ class TfrmMain : public Window {
 public:
     static constexpr int kDesignLeft = 119, kDesignTop = 33;
     static constexpr int kClientWidth = 644, kClientHeight = 504, kBorderWidth = 7;
+    static constexpr int kStatusHeight = 22;  // the status line under the button bar
 
     // Creates the window (hidden) and runs its preparation, FormCreate.
     explicit TfrmMain(MainDeps deps = {});
@@ -78,11 +81,14 @@ public:
     // ---- Button bar ----
     Panel pnBottom;
     Button btnAbout, btnHelp, btnUPXHelp, btnUPXVersion, btnStart, btnExit;
+    // ---- Status line: what the last job did, or what the UPX program is ----
+    Label lblStatus;
     // ---- Non-visual ----
     HMENU pmFavoriteDir = nullptr;                       // the favourite folders' pop-up menu
     std::array<std::wstring, 3> FavoriteItems;            // its entries, by index
     static constexpr UINT kFavoriteItemId = 40000;       // menu command of entry 0
     TDosCommand DosCommand1;                             // runs Test, List, Version and Help
+    TUpxCheck UpxCheck;                                  // tells UPX from any other program
 
     // ---- Handlers ----
     void FormCreate();
@@ -104,6 +110,8 @@ public:
     void btnUPXVersionClick();
     void DosCommand1NewLine(TDosCommand* sender, const std::string& newLine, TOutputType outputType);
     void DosCommand1Terminated(TDosCommand* sender, DWORD exitCode);
+    void edUPXChange();       // the UPX program is asked what it is, a moment after typing stops
+    void UpxCheckAnswered();  // its version (or why it is not UPX) in the status line and the field's hint
     void WMDropFiles(HDROP drop);
     void cbShellDrive1Change();
     void cbShellDrive1KeyUp(WORD key);
@@ -161,12 +169,29 @@ private:
     RunOutcome RunVisible(RunRequest request);  // UPX's console in front of the background window
     RunOutcome RunHidden(RunRequest request);   // behind the wait window, the main window disabled
     bool StartWorksOn(const std::wstring& path) const;  // a Start running now works on this file
+    // The UPX program is UPX (asked and waited for if need be); otherwise says why, and false.
+    // A program that is not there is left to the checks that say so.
+    bool UpxAccepted();
+    void SetStatus(const std::wstring& text) const { lblStatus.SetText(text); }
+    // After a compress or decompress: the status line says what it did.
+    void ReportRun(const JobForm& form, const JobPlan& plan, const RunOutcome& outcome, std::int64_t sizeBefore,
+                   bool resultInPlace);
+    // The list shows a folder a job wrote into: it reloads, keeping its selection and view.
+    void FollowTheDisk(const std::vector<std::wstring>& files);
     void RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
                            std::span<const std::uint8_t> upxGone);
 
     MainDeps deps_;
     HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
     bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
+    // What the captured run now showing is, for the status line at its end.
+    struct CapturedJob {
+        bool active = false;
+        Verdict kind = Verdict::Test;
+        std::wstring file;
+    } captured_;
+    static constexpr UINT_PTR kUpxCheckTimer = 0x5A01;
+    ToolTip edUPXHint_;
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     std::unique_ptr<IJobHost> batchHost_;

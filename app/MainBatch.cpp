@@ -59,6 +59,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     if (DosCommand1.Running())
         return ShowError(L"UPX's output is still coming into the console window. Wait for its end, or close "
                          L"the console window, then start the batch again.");
+    if (!UpxAccepted()) return;
     JobForm form = ReadForm();
     form.testFlag = kind == BatchKind::Test;
     form.listFlag = kind == BatchKind::List;
@@ -81,6 +82,9 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
         for (const auto& line : lines) MessageOutput->AppendLine(line);
     };
     batch_->OnFinished = [this](const std::vector<BatchFileOutcome>& outcomes) {
+        std::vector<std::wstring> files;
+        for (const auto& outcome : outcomes) files.push_back(outcome.path);
+        FollowTheDisk(files);
         if (!MessageOutput) return;
         MessageOutput->AppendLine(L"");
         for (const auto& line : SummaryLines(outcomes)) MessageOutput->AppendLine(line);

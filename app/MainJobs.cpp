@@ -72,6 +72,19 @@ struct AtWork {
     ~AtWork() { files.resize(files.size() - count); }
 };
 
+// Passes the job's messages on, and notes that there was one.
+struct NotingQuestions : IJobQuestions {
+    explicit NotingQuestions(IJobQuestions& inner) : inner(inner) {}
+    IJobQuestions& inner;
+    bool saidSomething = false;
+    void ShowError(const std::wstring& text) override {
+        saidSomething = true;
+        inner.ShowError(text);
+    }
+    bool AskGoOnWithoutBackup(const std::wstring& text) override { return inner.AskGoOnWithoutBackup(text); }
+    bool AskReplace(const std::wstring& text) override { return inner.AskReplace(text); }
+};
+
 }  // namespace
 
 bool TfrmMain::StartWorksOn(const std::wstring& path) const {
@@ -83,6 +96,7 @@ bool TfrmMain::StartWorksOn(const std::wstring& path) const {
 
 void TfrmMain::btnStartClick() {
     const JobForm form = ReadForm();
+    if (!UpxAccepted()) return;
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     host.NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
     // A file the running batch works on is left to it, and its output keeps the console window.
@@ -99,12 +113,14 @@ void TfrmMain::btnStartClick() {
     if (!form.testFlag && !form.listFlag && (StartWorksOn(form.source) || StartWorksOn(form.target)))
         return ShowError(L"A job is still working on this file (or on one of the same name in its folder). Wait until "
                          L"UPX has ended, then start again.");
+    const std::int64_t sizeBefore = FileSizeOf(form.source);
     const JobPlan plan = PrepareJob(form, host);
     if (plan.way == RunWay::None) return;
     // Copies and results UPX works on under plain names; they go when the run is over.
     auto temporaries = std::make_shared<TemporaryFiles>(plan.files.temporaries, SettingsKey + WorkingCopiesSubKey);
     if (plan.way == RunWay::Console) {
         StartCaptured(plan.commandLine, plan.files.currentFolder, RenamedNotes(plan.files), temporaries);
+        captured_ = {true, form.listFlag ? Verdict::List : Verdict::Test, FileNamePart(form.source)};
         return;
     }
     const AtWork atWork(filesAtWork_, {form.source, form.target});
@@ -115,8 +131,13 @@ void TfrmMain::btnStartClick() {
     if (!temporaries->Paths().empty()) request.beforeQuit = [temporaries] { temporaries->RemoveAll(); };
     // A quit during this run must not end a batch's UPX half-way through a file.
     request.atQuit = [this] { FinishBatch(); };
+    // Nobody sees a hidden UPX's console: what it says goes to a file, for its reasons.
+    request.captureOutput = plan.way == RunWay::Hidden;
     const RunOutcome outcome = plan.way == RunWay::Visible ? RunVisible(request) : RunHidden(request);
-    FinishJob(plan, outcome, host);
+    NotingQuestions questions(host);
+    FinishJob(plan, outcome, host, questions);
+    ReportRun(form, plan, outcome, sizeBefore, !questions.saidSomething || outcome.exitCode != 0);
+    FollowTheDisk({form.source, form.target});
 }
 
 RunOutcome TfrmMain::RunVisible(RunRequest request) {
@@ -258,15 +279,6 @@ void TfrmMain::StartCaptured(const std::wstring& commandLine, const std::wstring
     deps_.console->Execute();
 }
 
-void TfrmMain::DosCommand1Terminated(TDosCommand* sender, DWORD exitCode) {
-    // Only the end of the run the window shows, and only an end UPX does not give.
-    if (sender->Running() || sender->RunStatus() != TRunStatus::rsProcessEnded || UpxEndedNormally(exitCode)) return;
-    const std::wstring text = L"UPX did not end normally (exit code " + ExitCodeText(exitCode) +
-                              L"): what it wrote above may be incomplete.";
-    if (MessageOutput) MessageOutput->AppendLine(text);
-    ShowError(text);
-}
-
 void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOutputType outputType) {
     if (!MessageOutput) return;
     const std::wstring text = FromAnsi(newLine);
@@ -284,8 +296,10 @@ void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std
     const auto upx = edUPX.Text();
     if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
     if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));
+    if (!UpxAccepted()) return;
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     StartCaptured(CommandProgram(host.ShortPath(upx)) + L" " + option);
+    captured_ = {option == L"--version", Verdict::Version, {}};
 }
 
 void TfrmMain::btnUPXVersionClick() {

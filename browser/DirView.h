@@ -115,6 +115,8 @@ public:
     // ---- Operations ----
     virtual void SetPath(std::wstring path);
     void Reload(bool cacheIcons);
+    // Reload, keeping where the list stands too: the item at its top stays at its top.
+    void ReloadKeepingView();
     void Refresh();
     void SetLoadEnabled(bool enabled);
     void ValidateSelectedFiles();

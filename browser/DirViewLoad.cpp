@@ -285,6 +285,21 @@ void TDirView::Reload(bool cacheIcons) {
     if (focus >= 0) ListView_EnsureVisible(hwnd_, focus, FALSE);
 }
 
+void TDirView::ReloadKeepingView() {
+    const int top = ListView_GetTopIndex(hwnd_);
+    const TFileRec* topRec = Item(top);
+    const std::wstring topName = topRec ? topRec->FileName : std::wstring();
+    Reload(true);
+    if (loading_ || topName.empty()) return;
+    for (int i = 0; i < Count(); ++i) {
+        if (items_[static_cast<std::size_t>(i)]->FileName != topName) continue;
+        // Past the end first, then back: the item comes to rest at the top (or the left edge).
+        ListView_EnsureVisible(hwnd_, Count() - 1, FALSE);
+        ListView_EnsureVisible(hwnd_, i, FALSE);
+        return;
+    }
+}
+
 void TDirView::SetLoadEnabled(bool enabled) {
     loadEnabled_ = enabled;
     if (enabled && loadPending_) {

@@ -4,20 +4,13 @@
 
 #include "console/DosCommand.h"
 #include "framework/application.h"
+#include "framework/files.h"
 #include "framework/text.h"
 #include "jobs/file_safety.h"
 #include "jobs/temporary_files.h"
 
 namespace zandrel {
 namespace {
-
-std::int64_t FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return -1;
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
 
 bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
 
@@ -106,7 +99,7 @@ void TBatchRun::StartMore() {
             BatchFileOutcome& outcome = outcomes_[index];
             FileWork& work = *work_[index];
             work.lines = {L"---- " + outcome.path};
-            outcome.sizeBefore = FileSize(outcome.path);
+            outcome.sizeBefore = FileSizeOf(outcome.path);
             if (BusyElsewhere && BusyElsewhere(outcome.path)) {
                 outcome.result = BatchResult::Error;
                 outcome.reason = L"another job is working on this file, or on one whose UPX work files are named alike";
@@ -220,7 +213,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         }
     }
     outcome.reason += SettleOriginal(index, good);
-    outcome.sizeAfter = FileSize(outcome.path);
+    outcome.sizeAfter = FileSizeOf(outcome.path);
     Complete(index);
     StartMore();
 }

@@ -358,4 +358,32 @@ LRESULT Panel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+ToolTip::~ToolTip() {
+    // The tool's window takes its tip along when it goes first.
+    if (tip_ && IsWindow(tip_)) DestroyWindow(tip_);
+}
+
+void ToolTip::Set(HWND tool, const std::wstring& text) {
+    text_ = text;
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = tool;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = text_.data();
+    if (tip_ && tool_ == tool) {
+        SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+        return;
+    }
+    if (tip_) DestroyWindow(tip_);
+    tool_ = tool;
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, tool, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void ToolTip::SetFont(HFONT font) const {
+    if (tip_) SendMessageW(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
 }  // namespace zandrel

@@ -32,6 +32,23 @@ struct DesignRect {
 // A font given by face and design height in pixels, made anew for each DPI.
 UniqueFont MakeFont(const Scaler& scale, const wchar_t* face, int designHeight, bool bold = false);
 
+// A tool tip over one window: shown when the mouse rests on it.
+class ToolTip {
+public:
+    ToolTip() = default;
+    ToolTip(const ToolTip&) = delete;
+    ToolTip& operator=(const ToolTip&) = delete;
+    ~ToolTip();
+    void Set(HWND tool, const std::wstring& text);
+    const std::wstring& Text() const { return text_; }
+    void SetFont(HFONT font) const;
+
+private:
+    HWND tip_ = nullptr;
+    HWND tool_ = nullptr;
+    std::wstring text_;
+};
+
 class Control {
 public:
     Control() = default;

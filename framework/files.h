@@ -15,6 +15,8 @@ std::wstring ApiPath(const std::wstring& path);
 std::wstring FullPathOf(const std::wstring& path);
 bool IsExistingFile(const std::wstring& path);    // a file, not a folder
 bool IsExistingFolder(const std::wstring& path);
+// A file's size in bytes; -1 when there is no such file.
+std::int64_t FileSizeOf(const std::wstring& path);
 // Whether both names open one file, compared by volume and file id with both
 // open at once; false when either does not exist; nullopt when it cannot be told.
 std::optional<bool> SameFileOnDisk(const std::wstring& a, const std::wstring& b);

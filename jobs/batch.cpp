@@ -5,6 +5,7 @@
 
 #include "app/descrambler.h"
 #include "jobs/file_safety.h"
+#include "jobs/job_report.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -14,16 +15,6 @@ std::wstring Folded(const std::wstring& path) {
     std::wstring folded = path;
     for (auto& c : folded) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
     return folded;
-}
-
-// Digits in groups of three: 1,234,567.
-std::wstring Grouped(std::int64_t value) {
-    std::wstring digits = std::to_wstring(value < 0 ? -value : value), text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) text += L',';
-        text += digits[i];
-    }
-    return value < 0 ? L"-" + text : text;
 }
 
 // Start's boxes and questions, turned into a reason.
@@ -40,7 +31,7 @@ private:
     }
 };
 
-std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : Grouped(size); }
+std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : GroupedDigits(size); }
 
 std::wstring ResultText(const BatchFileOutcome& file) {
     switch (file.result) {
@@ -109,24 +100,6 @@ JobForm CheckForm(const JobForm& form) {
     return check;
 }
 
-std::wstring UpxReason(const std::vector<std::wstring>& outputLines) {
-    for (auto line = outputLines.rbegin(); line != outputLines.rend(); ++line) {
-        if (line->rfind(L"upx: ", 0) != 0) continue;
-        // "upx: NAME: Exception: message": the name may hold ": " itself, so the reason
-        // starts at the word that names the exception, when there is one.
-        const std::wstring rest = line->substr(5);
-        for (std::size_t at = rest.find(L": "); at != std::wstring::npos; at = rest.find(L": ", at + 2)) {
-            const std::size_t start = at + 2;
-            const std::size_t end = rest.find_first_of(L": ", start);
-            const std::wstring word = rest.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-            if (word.size() > 9 && word.compare(word.size() - 9, 9, L"Exception") == 0) return rest.substr(start);
-        }
-        const std::size_t first = rest.find(L": ");
-        return first == std::wstring::npos ? rest : rest.substr(first + 2);
-    }
-    return {};
-}
-
 BatchResult ResultOfExitCode(std::uint32_t exitCode) {
     if (exitCode == 0) return BatchResult::Done;
     if (exitCode == 2) return BatchResult::Warning;
@@ -164,7 +137,7 @@ std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& file
         }
     }
     const std::wstring ratio = RatioText(before, after);
-    lines.push_back(Grouped(before) + L"\t" + Grouped(after) + L"\t" + (ratio.empty() ? std::wstring(L"-") : ratio) +
+    lines.push_back(GroupedDigits(before) + L"\t" + GroupedDigits(after) + L"\t" + (ratio.empty() ? std::wstring(L"-") : ratio) +
                     L"\t\tTotal of the files done");
     lines.push_back(std::to_wstring(files.size()) + L" files: " + std::to_wstring(done) + L" done, " +
                     (packed > 0 ? std::to_wstring(packed) + L" already packed, " : std::wstring()) +

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jobs/job_command.h"
+#include "jobs/upx_program.h"
 
 namespace zandrel {
 
@@ -68,9 +69,6 @@ std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJob
 // The form of the check that follows a compress: UPX's own test of the result.
 JobForm CheckForm(const JobForm& form);
 
-// UPX's reason in its output: the text after "upx: NAME: " of its last such line
-// ("NotCompressibleException: ..."), or empty when there is none.
-std::wstring UpxReason(const std::vector<std::wstring>& outputLines);
 
 // The result of one UPX run by its exit code (0, 1, 2; anything else is an error).
 BatchResult ResultOfExitCode(std::uint32_t exitCode);

@@ -2,6 +2,7 @@
 
 #include "app/descrambler.h"
 #include "jobs/file_safety.h"
+#include "jobs/upx_program.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -177,17 +178,30 @@ std::wstring ExitCodeText(std::uint32_t exitCode) {
     return text;
 }
 
-void ReportOutcome(RunWay, const RunOutcome& outcome, IJobQuestions& questions) {
+std::wstring UpxReasonOf(const JobPlan& plan, const RunOutcome& outcome) {
+    std::wstring reason = UpxReason(outcome.output);
+    for (const auto& [real, given] : plan.files.renamed) {
+        // The full plain path first, then its bare name (UPX started in its folder).
+        for (const std::wstring& name : {given, FileNamePart(given)})
+            for (auto at = reason.find(name); !name.empty() && at != std::wstring::npos; at = reason.find(name, at + real.size()))
+                reason.replace(at, name.size(), real);
+    }
+    return reason;
+}
+
+void ReportOutcome(RunWay, const RunOutcome& outcome, IJobQuestions& questions, const std::wstring& reason) {
     if (outcome.startResult != 0) {
         questions.ShowError(Text(texts::MsgStartFailed));
         return;
     }
     // Also after a visible run: UPX's console closes the moment UPX ends, so
-    // the user could not have read its message.
+    // the user could not have read its message. UPX's own reason follows where
+    // it was caught (a hidden run).
+    const std::wstring upxSaid = reason.empty() ? std::wstring() : L"\n\nUPX: " + reason;
     if (outcome.exitCode == 1)
-        questions.ShowError(Text(texts::MsgJobError));
+        questions.ShowError(Text(texts::MsgJobError) + upxSaid);
     else if (outcome.exitCode == 2)
-        questions.ShowError(Text(texts::MsgJobWarning));
+        questions.ShowError(Text(texts::MsgJobWarning) + upxSaid);
     else if (!UpxEndedNormally(outcome.exitCode))
         questions.ShowError(L"UPX did not end normally (exit code " + ExitCodeText(outcome.exitCode) +
                             L"): the file was not processed.");
@@ -239,7 +253,7 @@ void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, I
             return;
         }
     }
-    ReportOutcome(plan.way, outcome, questions);
+    ReportOutcome(plan.way, outcome, questions, UpxReasonOf(plan, outcome));
 }
 
 std::vector<std::wstring> RenamedNotes(const UpxFiles& files) {

@@ -136,8 +136,11 @@ bool UpxEndedNormally(std::uint32_t exitCode);
 std::wstring ExitCodeText(std::uint32_t exitCode);
 
 // After a compress or decompress run: a failed start, or UPX's exit codes 1
-// and 2, or any other code, each with its message.
-void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobQuestions& questions);
+// and 2 (with UPX's reason, where it was caught), or any other code, each with its message.
+void ReportOutcome(RunWay way, const RunOutcome& outcome, IJobQuestions& questions, const std::wstring& reason = {});
+
+// UPX's reason in what it wrote, naming the real files where UPX was given plain names.
+std::wstring UpxReasonOf(const JobPlan& plan, const RunOutcome& outcome);
 
 
 // After a compress or decompress run: a result UPX wrote under a temporary

@@ -56,7 +56,7 @@ void TJvArrowButton::Create(HWND parent, DesignRect rect, const Scaler& scale) {
 
 void TJvArrowButton::Place(const Scaler&, HFONT font) {
     SetFont(font);
-    if (tip_) SendMessageW(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    hint_.SetFont(font);
 }
 
 int TJvArrowButton::Width() const {
@@ -171,28 +171,7 @@ void TJvArrowButton::SetSpacing(int spacing) {
     Invalidate();
 }
 
-void TJvArrowButton::SetHint(const std::wstring& hint) {
-    hint_ = hint;
-    if (!tip_) {
-        tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = Handle();
-        tool.uId = reinterpret_cast<UINT_PTR>(Handle());
-        tool.lpszText = hint_.data();
-        SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    } else {
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.hwnd = Handle();
-        tool.uId = reinterpret_cast<UINT_PTR>(Handle());
-        tool.lpszText = hint_.data();
-        SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-}
+void TJvArrowButton::SetHint(const std::wstring& hint) { hint_.Set(Handle(), hint); }
 
 // The strip's images by face state; a single image gets its disabled look when drawn.
 void TJvArrowButton::RebuildImages() {

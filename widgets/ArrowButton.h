@@ -83,8 +83,7 @@ private:
     ::_IMAGELIST* images_ = nullptr;
     int face_ = fsUp;
     bool arrowPressed_ = false, mouseInside_ = false, leftDown_ = false, wasDisabled_ = false;
-    HWND tip_ = nullptr;
-    std::wstring hint_;
+    ToolTip hint_;
 };
 
 }  // namespace zandrel

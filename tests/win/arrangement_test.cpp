@@ -82,7 +82,7 @@ TEST_F(Arrangement, TheFocusComesBackWhereTheUserLeftIt) {
 TEST_F(Arrangement, TestAndListLeaveTheFocusOnTheirOwnButton) {
     TempDir dir;
     WriteBytes(dir / L"app.exe", "MZ");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir / L"app.exe");
     for (Button* button : {&form->btnTest, &form->btnList}) {
         Activate(form->Handle());

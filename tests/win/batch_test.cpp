@@ -248,7 +248,7 @@ TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
     TempDir folder(L"zf");
     WriteBytes(folder / L"inside.exe", "MZ inside");
     WriteBytes(folder / L"readme.txt", "not a program");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, two, folder.Path()})), 0);
     ASSERT_TRUE(form->BatchRunning());
     EXPECT_TRUE(messageOutput->Showing());
@@ -268,7 +268,7 @@ TEST_F(WindowBatch, CtrlShiftEnterTestsTheListsSelection) {
     const auto packed = dir / L"packed.exe";
     WriteBytes(packed, standin::Pack("MZ packed", 6));
     Program(L"plain.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     list->SetPath(dir.Path());
     for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
     KeyUp(VK_RETURN, {VK_CONTROL, VK_SHIFT});
@@ -286,7 +286,7 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
     for (DWORD i = 0; i <= info.dwNumberOfProcessors; ++i) files.push_back(Program(L"p" + std::to_wstring(i) + L".exe"));
     const std::wstring last = files.back();
     const std::string untouched = ReadBytes(last);
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
     ASSERT_TRUE(form->BatchRunning());
@@ -321,7 +321,7 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosin
 TEST_F(WindowBatch, CtrlEnterDoesTheFormsJobAndCtrlAltEnterLists) {
     Program(L"one.exe");
     Program(L"two.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     list->SetPath(dir.Path());
     for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
     KeyUp(VK_RETURN, {VK_CONTROL});
@@ -338,7 +338,7 @@ TEST_F(WindowBatch, CtrlEnterDoesTheFormsJobAndCtrlAltEnterLists) {
 
 TEST_F(WindowBatch, ItsTargetOrTheConsoleWindowRefuseOtherJobsWhileItRuns) {
     const auto first = Program(L"first.exe"), other = Program(L"other.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, dir.Path()})), 0);
     ASSERT_TRUE(form->BatchRunning());
@@ -355,7 +355,7 @@ TEST_F(WindowBatch, ItsTargetOrTheConsoleWindowRefuseOtherJobsWhileItRuns) {
 
 TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
     const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"500");
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
     ASSERT_TRUE(form->BatchRunning());
@@ -376,7 +376,7 @@ TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
 TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {
     StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
     const auto first = Program(L"first.exe"), second = Program(L"second.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
     ASSERT_TRUE(form->BatchRunning());
@@ -389,7 +389,7 @@ TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {
 TEST_F(WindowBatch, TheStoredSettingLowersHowManyRunAtOnce) {
     StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
     const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
     messageOutput->Close();  // stop at once: only what runs already is finished

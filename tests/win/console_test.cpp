@@ -312,6 +312,7 @@ protected:
         MainWindowTest::SetUp();
         realConsole = true;
         MakeWindow();
+        UseStandin(*form);  // asked before a test's switches reach the stand-in
     }
     std::vector<std::wstring> MemoLines() {
         messageOutput->Flush();
@@ -331,7 +332,7 @@ protected:
 };
 
 TEST_F(RealConsole, VersionFillsTheMemoWithEachLineOnce) {
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->btnUPXVersion.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1));
     EXPECT_TRUE(messageOutput->Showing());
@@ -343,7 +344,7 @@ TEST_F(RealConsole, SplitAndUnfinishedLinesShowOnce) {
     EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
     TempDir dir;
     WriteBytes(dir / L"app.exe", "MZ");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir / L"app.exe");
     form->chkQQ.Click();
     form->btnTest.Click();
@@ -358,7 +359,7 @@ TEST_F(RealConsole, SplitAndUnfinishedLinesShowOnce) {
 
 TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
     EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->btnUPXHelp.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1, 120000));
     const auto lines = MemoLines();
@@ -372,7 +373,7 @@ TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
 // A line shows while UPX is quiet; it never waits for the next one to arrive.
 TEST_F(RealConsole, ALineShowsBeforeTheNextIsWritten) {
     EnvSwitch ticks(L"STANDIN_TICKS", L"2");  // two lines, 150 ms apart
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->btnUPXVersion.Click();
     std::wstring seen;
     const ULONGLONG end = GetTickCount64() + 10000;
@@ -391,7 +392,7 @@ TEST_F(RealConsole, UpxsOutputShowsTheLettersOfItsCodePage) {
     TempDir dir(L"zc");
     const auto file = dir / L"\u00dcbung \u00e9t\u00e9.exe";
     WriteBytes(file, standin::Pack("MZ packed", 6));
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(file);
     form->btnList.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1));
@@ -409,8 +410,8 @@ TEST_F(MainWindowTest, ClosingTheProgramDuringACapturedRunEndsUpxAndLeavesNothin
     TempDir dir(L"zc");
     const auto file = dir / L"\u03a9mega.exe";
     WriteBytes(file, standin::Pack("MZ packed", 6));
+    UseStandin(*form);
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"30000");
-    form->edUPX.SetText(StandinPath());
     form->edSource.SetText(file);
     form->btnTest.Click();
     for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(10);
@@ -425,6 +426,7 @@ TEST_F(MainWindowTest, ClosingTheProgramDuringACapturedRunEndsUpxAndLeavesNothin
 }
 
 TEST_F(RealConsole, InformationButtonsCheckTheUpxField) {
+    form->edUPX.SetText(L"");
     form->btnUPXVersion.Click();
     form->btnUPXHelp.Click();
     form->edUPX.SetText(L"C:\\gone\\upx.exe");

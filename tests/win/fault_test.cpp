@@ -73,7 +73,7 @@ protected:
     // The real runner, UPX hidden (no linger).
     void Make() {
         MakeWindow(&real);
-        form->edUPX.SetText(StandinPath());
+        UseStandin(*form);
         form->chkDosBox.Click();
     }
     void Backup(bool on) {
@@ -201,7 +201,7 @@ TEST_F(Faults, UpxsOwnWriteOnAFullDiskLeavesTheFileAndNoWorkFile) {
     Backup(false);
     form->edSource.SetText(app);
     form->btnStart.Click();
-    EXPECT_EQ(Box(), Message(texts::MsgJobError));
+    EXPECT_EQ(Box(), Message(texts::MsgJobError) + L"\n\nUPX: IOException: cannot write " + app) << "with UPX's reason";
     EXPECT_EQ(ReadBytes(app), original);
     EXPECT_EQ(Listing(full.Path()), std::set<std::wstring>{L"app.exe"});
 }

@@ -133,7 +133,7 @@ TEST_F(FileDialogs, TheRealSaveDialogIsTitledForTheTargetAndLeavesTheReplaceQues
     WriteBytes(dir / L"app.exe", "MZ a program");
     WriteBytes(out / L"existing.exe", "an older result");
     MakeWindow();
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir / L"app.exe");
     form->edTarget.SetText(out / L"packed.exe");
     SystemDialogs real;

@@ -60,7 +60,7 @@ TEST_F(StartUp, ClientAreaFollowsTheDesignAtTheWindowsDpi) {
     RECT client;
     GetClientRect(form->Handle(), &client);
     EXPECT_EQ(client.right, MulDiv(644 + 14, static_cast<int>(dpi), 120));
-    EXPECT_EQ(client.bottom, MulDiv(504 + 14, static_cast<int>(dpi), 120));
+    EXPECT_EQ(client.bottom, MulDiv(504 + 22 + 14, static_cast<int>(dpi), 120)) << "with the status line";
     const LONG style = GetWindowLongW(form->Handle(), GWL_STYLE);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
@@ -98,7 +98,7 @@ TEST_F(StartUp, UnknownLevelLeavesNoSelectionAndStartRefuses) {
     EXPECT_FALSE(form->chkBackup.Checked());
     TempDir dir;
     WriteBytes(dir / L"app.exe", "MZ program");
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir / L"app.exe");
     form->btnStart.Click();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgNoLevel)});

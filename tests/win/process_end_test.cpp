@@ -63,13 +63,17 @@ bool WaitFor(const std::function<bool()>& condition, int ms) {
     return condition();
 }
 
-// The first UPX the child starts, once it runs; 0 when none came.
+// A UPX the child runs now (not one that has ended, such as the check of the
+// UPX program), once `alsoWaitFor` holds too; 0 when none came.
 DWORD UpxOf(const Child& child, const std::function<bool()>& alsoWaitFor = [] { return true; }) {
     DWORD upx = 0;
     WaitFor(
         [&] {
-            const auto found = ChildProcesses(L"upx.exe", child.pi.dwProcessId);
-            if (!found.empty()) upx = found[0];
+            upx = 0;
+            for (const DWORD id : ChildProcesses(L"upx.exe", child.pi.dwProcessId)) {
+                UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+                if (process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) upx = id;
+            }
             return upx != 0 && alsoWaitFor();
         },
         20000);
@@ -119,8 +123,15 @@ TEST_F(ProgramKilled, TheWorkingCopyLeftBehindGoesAtTheNextStart) {
     const std::string original = "MZ the user's program";
     WriteBytes(dir / L"\u03a9mega.exe", original);
     Child child;
+    // The stand-in notes its command line once it runs (a UPX is let go only once it is in
+    // the job that ends it with the program).
+    TempDir logs(L"zl");
+    const auto log = logs / L"standin.log";
+    EnvSwitch logged(L"STANDIN_LOG", log);
     StartChild(child, "DISABLED_RunsAHiddenJobOnACopy", dir.Path());
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, UpxOf(child, [&] { return Listing(dir.Path()).size() == 2; })));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, UpxOf(child, [&] {
+        return Listing(dir.Path()).size() == 2 && ReadBytes(log).find(" -6 ") != std::string::npos;
+    })));
     ASSERT_TRUE(process);
     TerminateProcess(child.pi.hProcess, 9);
     EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "UPX outlived the program";
@@ -228,8 +239,8 @@ TEST_F(InAChild, DISABLED_ClosesDuringACapturedRun) {
     realConsole = true;
     shortNames = false;  // no short form: UPX reads a working copy
     MakeWindow();
+    UseStandin(*form);
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
-    form->edUPX.SetText(StandinPath());
     form->edSource.SetText(dir + L"\\\u03a9mega.exe");
     form->btnTest.Click();
     ASSERT_TRUE(WaitFor([&] { return !ChildProcesses(L"upx.exe").empty() && Listing(dir).size() == 2; }, 10000));
@@ -253,8 +264,8 @@ TEST_F(InAChild, DISABLED_QuitsDuringAHiddenRun) {
     ProcessRunAndWait real;
     shortNames = false;  // UPX works on a working copy
     MakeWindow(&real);
+    UseStandin(*form);
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
-    form->edUPX.SetText(StandinPath());
     form->edSource.SetText(dir + L"\\\u03a9mega.exe");
     form->chkDosBox.Click();
     form->chkBackup.Click();
@@ -268,8 +279,8 @@ TEST_F(InAChild, DISABLED_RunsAHiddenJobOnACopy) {
     ProcessRunAndWait real;
     shortNames = false;
     MakeWindow(&real);
+    UseStandin(*form);
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"60000");
-    form->edUPX.SetText(StandinPath());
     form->edSource.SetText(dir + L"\\\u03a9mega.exe");
     form->chkDosBox.Click();
     form->chkBackup.Click();
@@ -278,7 +289,7 @@ TEST_F(InAChild, DISABLED_RunsAHiddenJobOnACopy) {
 
 TEST_F(InAChild, DISABLED_RunsABatchWithoutBackup) {
     MakeWindow();
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->chkBackup.Click();
     form->StartBatch({dir + L"\\app.exe"}, TfrmMain::BatchKind::FormJob);
     for (;;) PumpMessages(), Sleep(20);  // ended from outside
@@ -287,7 +298,7 @@ TEST_F(InAChild, DISABLED_RunsABatchWithoutBackup) {
 TEST_F(InAChild, DISABLED_RunsAHiddenJobInPlace) {
     ProcessRunAndWait real;
     MakeWindow(&real);
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir + L"\\app.exe");
     form->chkDosBox.Click();
     form->chkBackup.Click();
@@ -298,7 +309,7 @@ TEST_F(InAChild, DISABLED_RunsAHiddenJobToATarget) {
     ProcessRunAndWait real;
     shortNames = false;  // the source goes through a working copy
     MakeWindow(&real);
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->edSource.SetText(dir + L"\\\u03a9mega.exe");
     form->edTarget.SetText(dir + L"\\out.exe");
     form->chkDosBox.Click();

@@ -28,7 +28,7 @@ protected:
         MainWindowTest::SetUp();
         MakeWindow();
         WriteBytes(dir / L"app.exe", original);
-        form->edUPX.SetText(StandinPath());
+        UseStandin(*form);
         form->edSource.SetText(dir / L"app.exe");
     }
     // What reached the runner, after the program path.
@@ -307,7 +307,7 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         MakeWindow(&real);
-        form->edUPX.SetText(StandinPath());
+        UseStandin(*form);
         form->chkDosBox.Click();  // hidden: no linger
         form->chkBackup.Click();
     }
@@ -379,26 +379,28 @@ TEST_F(RealRun, NonAsciiAndLongPaths) {
     EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
 }
 
-TEST_F(RealRun, AVisibleRunThatCannotStartIsReportedAndLeavesNoWindow) {
-    form->chkDosBox.Click();  // visible again
-    WriteBytes(dir / L"notaprogram.exe", "plain text");
-    WriteBytes(dir / L"app.exe", content);
-    form->edUPX.SetText(dir / L"notaprogram.exe");
-    form->edSource.SetText(dir / L"app.exe");
-    form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
-    EXPECT_FALSE(FindWindowW(L"ZandrelDosBoxBack", nullptr));
-}
-
-TEST_F(RealRun, AProgramThatCannotStartIsReported) {
+// A file that is no program, or a program with windows, is not taken as UPX:
+// nothing is started with a job's arguments, in either way of running.
+TEST_F(RealRun, AProgramThatIsNotUpxIsNeverStartedWithAJob) {
     WriteBytes(dir / L"notaprogram.exe", "this is text, not a program");
     WriteBytes(dir / L"app.exe", content);
-    form->edUPX.SetText(dir / L"notaprogram.exe");
     form->edSource.SetText(dir / L"app.exe");
-    form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgStartFailed)});
-    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
-    EXPECT_EQ(ReadBytes(dir / L"app.exe"), content);
+    const std::wstring notepad = L"C:\\windows\\notepad.exe";
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {dir / L"notaprogram.exe", L"it is not a program."},
+        {notepad, L"it is a program with windows, and UPX is a console program."}};
+    for (const bool visible : {false, true}) {
+        if (visible) form->chkDosBox.Click();
+        for (const auto& [program, why] : cases) {
+            dialogs.boxes.clear();
+            form->edUPX.SetText(program);
+            form->btnStart.Click();
+            EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{program + L" is not UPX: " + why + L" Choose upx.exe instead."});
+            EXPECT_TRUE(ChildProcesses(L"notepad.exe").empty()) << "Notepad was started";
+            EXPECT_FALSE(FindWindowW(L"ZandrelDosBoxBack", nullptr));
+            EXPECT_EQ(ReadBytes(dir / L"app.exe"), content);
+        }
+    }
 }
 
 }  // namespace

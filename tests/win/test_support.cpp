@@ -65,6 +65,11 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(whole, ec);
 }
 
+void UseStandin(TfrmMain& form) {
+    form.edUPX.SetText(StandinPath());
+    EXPECT_EQ(form.UpxCheck.Answer(StandinPath()), UpxVerdict::Upx) << "the stand-in answers as UPX does";
+}
+
 std::wstring FaultVolume(wchar_t letter) {
     const std::wstring root = std::wstring(1, letter) + L":\\";
     ULARGE_INTEGER available{}, total{}, free{};

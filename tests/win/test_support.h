@@ -102,6 +102,10 @@ std::wstring ZandrelPath();   // the real program
 std::wstring FromBuildPath(const char* unixPath);  // a build-tree path as Wine names it
 std::string Narrow(const std::wstring& w);
 
+// The stand-in as the window's UPX program, its check answered now (a test's
+// switches for the stand-in, set later, then do not reach the check's run).
+void UseStandin(TfrmMain& form);
+
 // Settings in the test-only key.
 void ClearSettings();
 void StoreSetting(const std::wstring& name, const std::wstring& value);

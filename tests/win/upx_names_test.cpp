@@ -51,7 +51,7 @@ protected:
         shortNames = withShortNames;
         realConsole = true;
         MakeWindow(&real);
-        form->edUPX.SetText(StandinPath());
+        UseStandin(*form);
         form->chkDosBox.Click();  // hidden: no linger
         form->chkBackup.Click();  // off: the folder holds only what the job made
         folder = dir.Path();
@@ -175,14 +175,21 @@ TEST_P(NamesUpxCannotSpell, AFailingUpxLeavesTheFileAsItWas) {
     }
     EXPECT_EQ(Read(source), content);
     EXPECT_EQ(Files(), std::set<std::wstring>{name});
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>(4, Message(texts::MsgJobError)));
+    ASSERT_EQ(dialogs.Texts().size(), 4u);
+    for (const auto& text : dialogs.Texts()) {
+        EXPECT_EQ(text.rfind(Message(texts::MsgJobError), 0), 0u) << Narrow(text);
+        // UPX's reason names the file UPX was given; the user is shown the real one.
+        EXPECT_EQ(text.find(L"~zandrel"), std::wstring::npos) << Narrow(text);
+    }
+    EXPECT_NE(dialogs.Texts()[0].find(L"\n\nUPX: IOException: cannot write " + source), std::wstring::npos)
+        << Narrow(dialogs.Texts()[0]);
 
-    // A UPX that cannot even start: the working copy goes too.
+    // A program that is not UPX is never started: no working copy is even made.
     TempDir elsewhere;
     Write(elsewhere / L"notaprogram.exe", "plain text");
     form->edUPX.SetText(elsewhere / L"notaprogram.exe");
     Run(source, source, false);
-    EXPECT_EQ(dialogs.Texts().back(), Message(texts::MsgStartFailed));
+    EXPECT_NE(dialogs.Texts().back().find(L"is not UPX: it is not a program."), std::wstring::npos);
     EXPECT_EQ(Read(source), content);
     EXPECT_EQ(Files(), std::set<std::wstring>{name});
 }
@@ -229,7 +236,7 @@ TEST_F(MainWindowTest, AJobInPlaceOnAShortNameKeepsTheFilesOwnName) {
     wchar_t shortName[MAX_PATH];
     ASSERT_GT(GetShortPathNameW(source.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortName), source);
-    form->edUPX.SetText(StandinPath());
+    UseStandin(*form);
     form->chkDosBox.Click();
     form->chkBackup.Click();
     form->edSource.SetText(shortName);
