@@ -228,7 +228,7 @@ void TfrmMain::CreateControls() {
     btnHelp.Create(bottom, L"BUTTON", L"H&elp", kPush, {112, 15, 75, 30}, s);
     btnAbout.Create(bottom, L"BUTTON", L"&About", kPush, {24, 15, 75, 30}, s);
     // The status line: one line under the button bar; the window grows by it.
-    lblStatus.Create(form, L"STATIC", L"", SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_SUNKEN,
+    lblStatus.Create(form, L"STATIC", L"", SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_SUNKEN | SS_NOTIFY,
                      {b, b + kClientHeight, kClientWidth, kStatusHeight}, s);
 
     // Designed defaults.
@@ -506,7 +506,9 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam != kUpxCheckTimer) break;
             KillTimer(Handle(), kUpxCheckTimer);
-            if (!edUPX.Text().empty()) UpxCheck.Ask(edUPX.Text());
+            // A job waiting for an answer is not disturbed; the field is asked after it.
+            if (answeringUpx_) SetTimer(Handle(), kUpxCheckTimer, 400, nullptr);
+            else if (!edUPX.Text().empty()) UpxCheck.Ask(edUPX.Text());
             return 0;
         case WM_DPICHANGED: {
             scale_ = Scaler(HIWORD(wParam));

@@ -171,11 +171,11 @@ private:
     bool StartWorksOn(const std::wstring& path) const;  // a Start running now works on this file
     // The UPX program is UPX (asked and waited for if need be); otherwise says why, and false.
     // A program that is not there is left to the checks that say so.
-    bool UpxAccepted();
-    void SetStatus(const std::wstring& text) const { lblStatus.SetText(text); }
+    bool UpxAccepted(const std::wstring& upx);
+    void SetStatus(const std::wstring& text);
     // After a compress or decompress: the status line says what it did.
     void ReportRun(const JobForm& form, const JobPlan& plan, const RunOutcome& outcome, std::int64_t sizeBefore,
-                   bool resultInPlace);
+                   JobEnd end);
     // The list shows a folder a job wrote into: it reloads, keeping its selection and view.
     void FollowTheDisk(const std::vector<std::wstring>& files);
     void RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
@@ -191,7 +191,9 @@ private:
         std::wstring file;
     } captured_;
     static constexpr UINT_PTR kUpxCheckTimer = 0x5A01;
-    ToolTip edUPXHint_;
+    ToolTip edUPXHint_, statusHint_;
+    bool answeringUpx_ = false;   // a job waits for the UPX check's answer
+    bool statusTellsUpx_ = false;  // the status line shows the check's answer
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     std::unique_ptr<IJobHost> batchHost_;

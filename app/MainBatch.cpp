@@ -59,8 +59,8 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     if (DosCommand1.Running())
         return ShowError(L"UPX's output is still coming into the console window. Wait for its end, or close "
                          L"the console window, then start the batch again.");
-    if (!UpxAccepted()) return;
     JobForm form = ReadForm();
+    if (!UpxAccepted(form.upx)) return;
     form.testFlag = kind == BatchKind::Test;
     form.listFlag = kind == BatchKind::List;
     auto host = std::make_unique<WinJobHost>(Application::Instance().Dialogs(), Handle(), deps_.shortNames);

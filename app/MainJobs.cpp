@@ -72,19 +72,6 @@ struct AtWork {
     ~AtWork() { files.resize(files.size() - count); }
 };
 
-// Passes the job's messages on, and notes that there was one.
-struct NotingQuestions : IJobQuestions {
-    explicit NotingQuestions(IJobQuestions& inner) : inner(inner) {}
-    IJobQuestions& inner;
-    bool saidSomething = false;
-    void ShowError(const std::wstring& text) override {
-        saidSomething = true;
-        inner.ShowError(text);
-    }
-    bool AskGoOnWithoutBackup(const std::wstring& text) override { return inner.AskGoOnWithoutBackup(text); }
-    bool AskReplace(const std::wstring& text) override { return inner.AskReplace(text); }
-};
-
 }  // namespace
 
 bool TfrmMain::StartWorksOn(const std::wstring& path) const {
@@ -96,7 +83,8 @@ bool TfrmMain::StartWorksOn(const std::wstring& path) const {
 
 void TfrmMain::btnStartClick() {
     const JobForm form = ReadForm();
-    if (!UpxAccepted()) return;
+    if (!UpxAccepted(form.upx)) return;
+    SetStatus(L"");
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     host.NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
     // A file the running batch works on is left to it, and its output keeps the console window.
@@ -134,9 +122,8 @@ void TfrmMain::btnStartClick() {
     // Nobody sees a hidden UPX's console: what it says goes to a file, for its reasons.
     request.captureOutput = plan.way == RunWay::Hidden;
     const RunOutcome outcome = plan.way == RunWay::Visible ? RunVisible(request) : RunHidden(request);
-    NotingQuestions questions(host);
-    FinishJob(plan, outcome, host, questions);
-    ReportRun(form, plan, outcome, sizeBefore, !questions.saidSomething || outcome.exitCode != 0);
+    const JobEnd end = FinishJob(plan, outcome, host);
+    ReportRun(form, plan, outcome, sizeBefore, end);
     FollowTheDisk({form.source, form.target});
 }
 
@@ -296,7 +283,7 @@ void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std
     const auto upx = edUPX.Text();
     if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
     if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));
-    if (!UpxAccepted()) return;
+    if (!UpxAccepted(upx)) return;
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     StartCaptured(CommandProgram(host.ShortPath(upx)) + L" " + option);
     captured_ = {option == L"--version", Verdict::Version, {}};

@@ -5,6 +5,7 @@
 #include "app/Main.h"
 
 #include "console/MsgOut.h"
+#include "framework/application.h"
 #include "framework/files.h"
 #include "framework/text.h"
 #include "jobs/upx_program.h"
@@ -22,6 +23,9 @@ std::wstring FolderKey(const std::wstring& path) {
 }  // namespace
 
 void TfrmMain::edUPXChange() {
+    // What was said of the program before holds no more.
+    edUPXHint_.Set(edUPX.Handle(), L"");
+    if (statusTellsUpx_) SetStatus(L"");
     // Asked once typing has stopped for a moment; a job asks at once if it comes first.
     SetTimer(Handle(), kUpxCheckTimer, 400, nullptr);
 }
@@ -38,20 +42,32 @@ void TfrmMain::UpxCheckAnswered() {
                                   : UpxProblemText(verdict, UpxCheck.Program(), FromAnsi(UpxCheck.FirstLine()));
     edUPXHint_.Set(edUPX.Handle(), said);
     SetStatus(verdict == UpxVerdict::Upx ? said + L" is ready: " + UpxCheck.Program() : said);
+    statusTellsUpx_ = true;
 }
 
-bool TfrmMain::UpxAccepted() {
-    const std::wstring upx = edUPX.Text();
-    if (upx.empty() || !IsExistingFile(upx)) return true;
+void TfrmMain::SetStatus(const std::wstring& text) {
+    lblStatus.SetText(text);
+    statusHint_.Set(lblStatus.Handle(), text);  // the whole line, where it is cut
+    statusTellsUpx_ = false;
+}
+
+bool TfrmMain::UpxAccepted(const std::wstring& upx) {
+    if (upx.empty() || !IsExistingFile(upx)) return true;  // the checks that say so follow
+    // While the answer is awaited messages flow: a second job waits for its own turn,
+    // and a window closed meanwhile runs nothing.
+    if (answeringUpx_) return false;
+    answeringUpx_ = true;
     KillTimer(Handle(), kUpxCheckTimer);
     const UpxVerdict verdict = UpxCheck.Answer(upx);
-    if (verdict == UpxVerdict::Upx || verdict == UpxVerdict::Missing) return true;
+    answeringUpx_ = false;
+    if (closing_ || !Handle() || !IsWindow(Handle()) || Application::Instance().Terminated()) return false;
+    if (verdict == UpxVerdict::Upx) return true;
     ShowError(UpxProblemText(verdict, upx, FromAnsi(UpxCheck.FirstLine())));
     return false;
 }
 
 void TfrmMain::ReportRun(const JobForm& form, const JobPlan& plan, const RunOutcome& outcome, std::int64_t sizeBefore,
-                         bool resultInPlace) {
+                         JobEnd end) {
     RunReport report;
     report.file = FileNamePart(form.source);
     report.decompress = form.decompress;
@@ -59,7 +75,7 @@ void TfrmMain::ReportRun(const JobForm& form, const JobPlan& plan, const RunOutc
     report.sizeAfter = FileSizeOf(plan.upxWritesInPlace || plan.resultReplacesSource ? form.source : form.target);
     report.outcome = outcome;
     report.reason = UpxReasonOf(plan, outcome);
-    report.resultInPlace = resultInPlace;
+    report.end = end;
     SetStatus(StatusOfRun(report));
 }
 
@@ -83,11 +99,14 @@ void TfrmMain::DosCommand1Terminated(TDosCommand* sender, DWORD exitCode) {
 void TfrmMain::FollowTheDisk(const std::vector<std::wstring>& files) {
     if (ShellDir1.Path().empty()) return;
     const std::wstring shown = FolderKey(ShellDir1.Path());
+    const std::wstring shownId = FileIdentity(shown.size() == 2 ? shown + L"\\" : shown);
     for (const auto& file : files) {
         if (file.empty()) continue;
         const std::wstring folder = FolderKey(FolderPart(FullPathOf(file)));
-        if (CompareStringOrdinal(folder.c_str(), -1, shown.c_str(), -1, TRUE) == CSTR_EQUAL)
-            return ShellDir1.ReloadKeepingView();
+        // One folder in any spelling: a short name, another case, a share's path.
+        const bool same = CompareStringOrdinal(folder.c_str(), -1, shown.c_str(), -1, TRUE) == CSTR_EQUAL ||
+                          (!shownId.empty() && FileIdentity(folder.size() == 2 ? folder + L"\\" : folder) == shownId);
+        if (same) return ShellDir1.ReloadKeepingView();
     }
 }
 

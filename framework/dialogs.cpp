@@ -88,7 +88,8 @@ std::optional<std::wstring> RunFileDialog(HWND owner, const FileDialogRequest& r
     ofn.nMaxFile = static_cast<DWORD>(name.size());
     ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
     ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST;
+    // The program's current folder stays where it is (a removable drive is not held).
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (save)
         ofn.Flags |= OFN_NOTESTFILECREATE;  // nothing is written until the job runs
     else if (request.mustExist)

@@ -225,20 +225,20 @@ bool PutResult(const UpxFiles& files, IJobDisk& disk) {
 
 }  // namespace
 
-void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions) {
+JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions) {
     const auto& files = plan.files;
     if (outcome.startResult == 0 && !UpxEndedNormally(outcome.exitCode)) {
         const std::wstring said = MakeWholeAfterUpx(plan.source, plan, disk);
         questions.ShowError(L"UPX did not end normally (exit code " + ExitCodeText(outcome.exitCode) + L"). " +
                             (said.empty() ? std::wstring(L"Nothing was changed.") : said));
-        return;
+        return JobEnd::MadeWhole;
     }
     // UPX removes the file just before it renames its new one: a rename that failed
     // (the new file taken by a scanner) leaves it missing, whatever UPX then says.
     if (outcome.startResult == 0 && plan.upxWritesInPlace && !disk.FileExists(plan.source)) {
         questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) +
                             L") without the file in its place. " + MakeWholeAfterUpx(plan.source, plan, disk));
-        return;
+        return JobEnd::MadeWhole;
     }
     if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {
         // A source changed while UPX worked on its copy keeps the change.
@@ -246,14 +246,15 @@ void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, I
             questions.ShowError(files.resultTo +
                                 L" was changed while UPX worked on a copy of it. The changed file was kept; UPX's "
                                 L"result was not put in its place.");
-            return;
+            return JobEnd::ResultNotPut;
         }
         if (!PutResult(files, disk)) {
             questions.ShowError(Text(texts::MsgResultNotPut1) + files.resultTo + Text(texts::MsgResultNotPut2));
-            return;
+            return JobEnd::ResultNotPut;
         }
     }
     ReportOutcome(plan.way, outcome, questions, UpxReasonOf(plan, outcome));
+    return JobEnd::AsUpxSaid;
 }
 
 std::vector<std::wstring> RenamedNotes(const UpxFiles& files) {

@@ -148,9 +148,14 @@ std::wstring UpxReasonOf(const JobPlan& plan, const RunOutcome& outcome);
 // source that changed meanwhile); after a UPX that did not end normally, the
 // file it rewrote in place is made whole again and an unfinished target goes;
 // then the outcome is reported. The temporaries are the caller's to remove.
-void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions);
-inline void FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
-    FinishJob(plan, outcome, host, host);
+enum class JobEnd {
+    AsUpxSaid,     // the files are as UPX's exit code says
+    MadeWhole,     // UPX did not end as it should; the file was made whole again (or is missing), as said
+    ResultNotPut,  // UPX finished, but its result could not be (or was not) put in place, as said
+};
+JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions);
+inline JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {
+    return FinishJob(plan, outcome, host, host);
 }
 
 // For the console window: one line for each file UPX knows by another name.

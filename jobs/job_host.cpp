@@ -8,6 +8,12 @@
 
 namespace zandrel {
 
+namespace {
+
+bool PlainName(const std::wstring& path) { return FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0; }
+
+}  // namespace
+
 bool WinJobHost::FileExists(const std::wstring& path) { return IsExistingFile(path); }
 
 bool WinJobHost::FolderExists(const std::wstring& path) { return IsExistingFolder(path); }
@@ -39,7 +45,11 @@ bool WinJobHost::SetAttributes(const std::wstring& path, std::uint32_t attribute
     return SetFileAttributesW(ApiPath(path).c_str(), attributes) != FALSE;
 }
 
-bool WinJobHost::RemoveFile(const std::wstring& path) { return ::DeleteFileW(ApiPath(path).c_str()) != FALSE; }
+bool WinJobHost::RemoveFile(const std::wstring& path) {
+    const bool removed = ::DeleteFileW(ApiPath(path).c_str()) != FALSE;
+    if (removed && !recordKey_.empty() && PlainName(path)) TemporaryFiles::Forget(recordKey_, path);
+    return removed;
+}
 
 bool WinJobHost::SetArchiveAttributeOnly(const std::wstring& path) {
     return SetFileAttributesW(ApiPath(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != FALSE;
@@ -109,12 +119,6 @@ std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wst
     return {};  // never a name that is taken: its file would be removed with the job's
 
 }
-
-namespace {
-
-bool PlainName(const std::wstring& path) { return FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0; }
-
-}  // namespace
 
 bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
     const bool noted = !recordKey_.empty() && PlainName(to) && TemporaryFiles::Note(recordKey_, to);

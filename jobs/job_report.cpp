@@ -24,13 +24,16 @@ std::wstring GroupedDigits(std::int64_t value) {
 std::wstring StatusOfRun(const RunReport& r) {
     const auto& o = r.outcome;
     if (o.startResult != 0) return r.file + L": UPX could not be started.";
-    if (!UpxEndedNormally(o.exitCode)) return r.file + L": " + Abnormal(o.exitCode) + L".";
+    if (!UpxEndedNormally(o.exitCode)) return r.file + L": " + Abnormal(o.exitCode) + L"; see the message for the file.";
+    if (r.end == JobEnd::MadeWhole)
+        return r.file + L": UPX ended (exit code " + ExitCodeText(o.exitCode) + L") without the file in its place; see "
+                                                                                L"the message for what was done.";
+    if (r.end == JobEnd::ResultNotPut) return r.file + L": UPX finished, but its result is not in place (see the message).";
     if (o.exitCode == 1) return r.file + L" was not processed" + (r.reason.empty() ? L": UPX reported an error." : Because(r.reason));
     if (o.exitCode == 2) return r.file + L": UPX finished with a warning" + Because(r.reason);
-    if (!r.resultInPlace) return r.file + L": UPX finished, but its result is not in place (see the message).";
     const std::wstring done = r.file + (r.decompress ? L" unpacked" : L" packed");
     if (r.sizeBefore < 0 || r.sizeAfter < 0) return done + L".";
-    std::wstring text = done + L": " + GroupedDigits(r.sizeBefore) + L" \u2192 " + GroupedDigits(r.sizeAfter) + L" bytes";
+    std::wstring text = done + L": " + GroupedDigits(r.sizeBefore) + L" to " + GroupedDigits(r.sizeAfter) + L" bytes";
     if (r.sizeBefore > 0) {
         // Rounded to a tenth of a per cent in integers: no locale's decimal comma sneaks in.
         const std::int64_t tenths = (r.sizeAfter * 1000 + r.sizeBefore / 2) / r.sizeBefore;

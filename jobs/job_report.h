@@ -18,7 +18,7 @@ struct RunReport {
     std::int64_t sizeBefore = -1, sizeAfter = -1;  // -1: unknown
     RunOutcome outcome;
     std::wstring reason;      // UPX's own words, where Zandrel has them
-    bool resultInPlace = true;  // false: the job's end found a problem (its message says which)
+    JobEnd end = JobEnd::AsUpxSaid;  // what the job's end found (its message says more)
 };
 std::wstring StatusOfRun(const RunReport& report);
 

@@ -30,7 +30,8 @@ TUpxCheck::TUpxCheck() {
 
 void TUpxCheck::Ask(const std::wstring& program) {
     const auto stamp = StampOf(program);
-    if (program == program_ && stamp == stamp_ && (verdict_ || asking_)) return;
+    // No answer in time is no verdict on the file (a first start may be slow): it is asked again.
+    if (program == program_ && stamp == stamp_ && (asking_ || (verdict_ && *verdict_ != UpxVerdict::NoAnswer))) return;
     program_ = program;
     stamp_ = stamp;
     verdict_.reset();
@@ -72,9 +73,10 @@ UpxVerdict TUpxCheck::Answer(const std::wstring& program) {
     const ULONGLONG end = GetTickCount64() + (kTimeLimitSeconds + 3) * 1000ull;
     while (!verdict_ && asking_ && GetTickCount64() < end) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Application::Instance().ProcessMessages();
+        if (!Application::Instance().ProcessMessages()) return UpxVerdict::NoAnswer;  // the program is to end
     }
-    if (!verdict_) Settle(UpxVerdict::NoAnswer);
+    // The answer must be about this very program, whatever was asked meanwhile.
+    if (program_ != program || !verdict_) return UpxVerdict::NoAnswer;
     return *verdict_;
 }
 

@@ -67,7 +67,9 @@ std::wstring UpxProblemText(UpxVerdict verdict, const std::wstring& program, con
         case UpxVerdict::Missing: return L"The UPX program " + program + L" was not found.";
         case UpxVerdict::NotAProgram: return is + L"it is not a program. Choose upx.exe instead.";
         case UpxVerdict::Windowed: return is + L"it is a program with windows, and UPX is a console program. Choose upx.exe instead.";
-        case UpxVerdict::NoAnswer: return is + L"it did not tell its version within 5 seconds. Choose upx.exe instead.";
+        case UpxVerdict::NoAnswer:
+            return program + L" did not tell its version within 5 seconds, as UPX does at once. If it is UPX, try "
+                             L"again; otherwise choose upx.exe.";
         case UpxVerdict::OtherAnswer:
             return is + (firstLine.empty() ? std::wstring(L"it gave no version")
                                            : L"asked for its version, it answered \"" + firstLine + L"\"") +

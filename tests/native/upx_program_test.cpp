@@ -48,17 +48,21 @@ TEST(StatusLine, SaysWhatTheJobDid) {
     RunReport r;
     r.file = L"app.exe";
     r.sizeBefore = 6400000, r.sizeAfter = 1800000;
-    EXPECT_EQ(StatusOfRun(r), L"app.exe packed: 6,400,000 \u2192 1,800,000 bytes (28.1%).");
+    EXPECT_EQ(StatusOfRun(r), L"app.exe packed: 6,400,000 to 1,800,000 bytes (28.1%).");
     r.sizeAfter = -1;
     EXPECT_EQ(StatusOfRun(r), L"app.exe packed.") << "a size that cannot be read is not made up";
-    r.resultInPlace = false;
+    r.end = JobEnd::ResultNotPut;
     EXPECT_EQ(StatusOfRun(r), L"app.exe: UPX finished, but its result is not in place (see the message).");
     r.outcome = {0, 1};
+    r.end = JobEnd::MadeWhole;
+    EXPECT_EQ(StatusOfRun(r), L"app.exe: UPX ended (exit code 1) without the file in its place; see the message for "
+                              L"what was done.") << "not 'not processed': the file was changed";
+    r.end = JobEnd::AsUpxSaid;
     EXPECT_EQ(StatusOfRun(r), L"app.exe was not processed: UPX reported an error.");
     r.reason = L"UnknownExecutableFormatException";
     EXPECT_EQ(StatusOfRun(r), L"app.exe was not processed: UnknownExecutableFormatException");
     r.outcome = {0, 0xC000013A};
-    EXPECT_EQ(StatusOfRun(r), L"app.exe: UPX did not end normally (exit code 0xC000013A).");
+    EXPECT_EQ(StatusOfRun(r), L"app.exe: UPX did not end normally (exit code 0xC000013A); see the message for the file.");
     r.outcome = {2, 0};
     EXPECT_EQ(StatusOfRun(r), L"app.exe: UPX could not be started.");
     EXPECT_EQ(StatusOfVerdict(Verdict::Test, L"a.exe", 3, L"", L""), L"a.exe: UPX did not end normally (exit code 3).");

@@ -198,6 +198,16 @@ TEST_F(EndedAtAChosenPoint, DuringAStartToANamedTargetUpxFinishesTheTarget) {
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"\u03a9mega.exe", L"out.exe"}));
 }
 
+// The window is closed while a Start waits for the UPX check's answer: no job runs after it.
+TEST(ProgramEnd, AQuitWhileAStartWaitsForTheUpxCheckRunsNoJob) {
+    TempDir dir(L"ze");
+    WriteBytes(dir / L"app.exe", "MZ the user's program");
+    Child child;
+    StartChild(child, "DISABLED_QuitsWhileTheUpxCheckRuns", dir.Path());
+    EXPECT_EQ(child.Wait(30000), 0u) << "1: a job ran after the quit";
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), "MZ the user's program");
+}
+
 // A parent that hands its C runtime's handles over (as a program started by
 // another C program is given them) must not take UPX's output away from the pipes.
 TEST(ProgramEnd, UpxWritesIntoThePipesWhateverStartedTheProgram) {
@@ -315,6 +325,21 @@ TEST_F(InAChild, DISABLED_RunsAHiddenJobToATarget) {
     form->chkDosBox.Click();
     form->chkBackup.Click();
     form->btnStart.Click();
+}
+
+TEST_F(InAChild, DISABLED_QuitsWhileTheUpxCheckRuns) {
+    MakeWindow();  // the recording runner: a job would be seen
+    const std::wstring copy = dir + L"\\upx.exe";
+    ASSERT_TRUE(CopyFileW(StandinPath().c_str(), copy.c_str(), FALSE));
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"3000");  // its answer takes a while
+    form->edUPX.SetText(copy);
+    form->edSource.SetText(dir + L"\\app.exe");
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostQuitMessage(0);
+    });
+    form->btnStart.Click();
+    ExitProcess(runner.calls.empty() && dialogs.boxes.empty() ? 0 : 1);
 }
 
 TEST_F(InAChild, DISABLED_CapturesTheStandin) {

@@ -9,6 +9,7 @@
 #include "app/descrambler.h"
 #include "browser/DirView.h"
 #include "jobs/run_and_wait.h"
+#include "jobs/upx_program.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {
@@ -77,7 +78,7 @@ TEST_F(Results, EveryJobSaysWhatItDidWithoutABoxToClick) {
     form->btnStart.Click();
     EXPECT_TRUE(dialogs.boxes.empty());
     // The stand-in's packed file is its mark and header (137 bytes) longer.
-    EXPECT_EQ(Status(), L"app.exe packed: 40,000 \u2192 40,137 bytes (100.3%).");
+    EXPECT_EQ(Status(), L"app.exe packed: 40,000 to 40,137 bytes (100.3%).");
 
     form->btnTest.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1));
@@ -94,7 +95,7 @@ TEST_F(Results, EveryJobSaysWhatItDidWithoutABoxToClick) {
 
     form->rbDecompress.Click();
     form->btnStart.Click();
-    EXPECT_EQ(Status(), L"app.exe unpacked: 40,137 \u2192 40,000 bytes (99.7%).");
+    EXPECT_EQ(Status(), L"app.exe unpacked: 40,137 to 40,000 bytes (99.7%).");
     form->btnTest.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1));
     EXPECT_EQ(Status(), L"app.exe is not packed by UPX: NotPackedException: not packed by UPX");
@@ -165,13 +166,86 @@ TEST_F(Results, OnlyUpxIsTakenAsUpxAndItsVersionIsShown) {
     EXPECT_EQ(HintOf(form->edUPX.Handle()), L"UPX 4.2.4");
 }
 
+// Every way to UPX asks first: UPX Version and Help, a batch from a drop.
+TEST_F(Results, NoWayToUpxTakesAProgramThatIsNotUpx) {
+    const std::wstring other = L"C:\\windows\\system32\\hostname.exe";
+    form->edUPX.SetText(other);
+    form->btnUPXVersion.Click();
+    form->btnUPXHelp.Click();
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({app, dir.Path()})), 0);
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    for (const auto& box : dialogs.boxes) EXPECT_EQ(box.text.rfind(other + L" is not UPX: ", 0), 0u) << Narrow(box.text);
+    EXPECT_FALSE(form->DosCommand1.Running());
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_TRUE(ChildProcesses(L"hostname.exe").empty());
+    EXPECT_EQ(ReadBytes(app), Program(40000));
+}
+
+// The user changes the field, or presses Start again, while a job waits for the check.
+TEST_F(Results, WhileAJobWaitsForTheCheckNothingElseRunsAndOnlyTheProgramAskedIsTaken) {
+    static TfrmMain* window = nullptr;
+    window = form.get();
+    const std::wstring find = L"C:\\windows\\system32\\find.exe";
+    form->edUPX.SetText(find);  // asked for 5 seconds: it waits for input
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        window->btnStart.Click();               // a second Start meanwhile
+        window->edUPX.SetText(StandinPath());   // and UPX chosen meanwhile
+    });
+    form->btnStart.Click();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{UpxProblemText(UpxVerdict::NoAnswer, find, L"")})
+        << "the program the job was to run was refused, once";
+    EXPECT_EQ(ReadBytes(app), Program(40000));
+    EXPECT_TRUE(ChildProcesses(L"find.exe").empty());
+    // Not answering in time is not held against a program: it is asked again.
+    dialogs.boxes.clear();
+    form->btnStart.Click();
+    EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
+    EXPECT_TRUE(standin::IsPacked(ReadBytes(app))) << "the stand-in, now in the field, did the job";
+}
+
+// A UPX that once answers late (a scanner held it, a cold start) is asked again
+// next time, not refused for the rest of the session.
+TEST_F(Results, ALateAnswerIsNotHeldAgainstUpx) {
+    const std::wstring copy = dir / L"upx.exe";
+    ASSERT_TRUE(CopyFileW(StandinPath().c_str(), copy.c_str(), FALSE));
+    {
+        EnvSwitch slow(L"STANDIN_SLEEP_MS", L"7000");
+        form->edUPX.SetText(copy);
+        form->btnStart.Click();
+    }
+    ASSERT_EQ(dialogs.Texts(), std::vector<std::wstring>{UpxProblemText(UpxVerdict::NoAnswer, copy, L"")});
+    dialogs.boxes.clear();
+    form->btnStart.Click();
+    EXPECT_TRUE(dialogs.boxes.empty()) << Narrow(dialogs.Texts().empty() ? L"" : dialogs.Texts()[0]);
+    EXPECT_TRUE(standin::IsPacked(ReadBytes(app)));
+}
+
+TEST_F(Results, AfterABatchTheListShowsTheNewSizes) {
+    TDirView& list = form->ShellDir1;
+    list.SetViewStyle(TViewStyle::vsReport);
+    list.SetPath(dir.Path());
+    const auto second = dir / L"second.exe";
+    WriteBytes(second, Program(3000));
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({app, second})), 0);
+    for (const ULONGLONG end = GetTickCount64() + 20000; form->BatchRunning() && GetTickCount64() < end;)
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), PumpMessages();
+    ASSERT_FALSE(form->BatchRunning());
+    bool seen = false;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Item(i)->FileName == L"second.exe") {
+            seen = true;
+            EXPECT_EQ(list.Item(i)->Size, 3137);
+        }
+    EXPECT_TRUE(seen) << "a file the batch made the list read again";
+}
+
 // A console program that never answers is ended after the time limit.
 TEST_F(Results, AProgramThatDoesNotAnswerIsRefusedAfterTheTimeLimit) {
     const ULONGLONG began = GetTickCount64();
     form->edUPX.SetText(L"C:\\windows\\system32\\find.exe");
     form->btnStart.Click();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{L"C:\\windows\\system32\\find.exe is not UPX: it did not tell "
-                                                         L"its version within 5 seconds. Choose upx.exe instead."});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{UpxProblemText(UpxVerdict::NoAnswer, L"C:\\windows\\system32\\find.exe", L"")});
     EXPECT_LT(GetTickCount64() - began, 9000u);
     EXPECT_TRUE(ChildProcesses(L"find.exe").empty()) << "it was ended";
     EXPECT_EQ(ReadBytes(app), Program(40000));

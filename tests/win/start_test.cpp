@@ -49,6 +49,7 @@ TEST_F(Start, CompressInPlaceMakesTheBackupAndRunsInTheVisibleConsole) {
     EXPECT_EQ(runner.calls[0].linger, 5000u);
     EXPECT_TRUE(runner.calls[0].mainEnabled);
     EXPECT_TRUE(runner.calls[0].backMaximised) << "the background window stands behind UPX's console";
+    EXPECT_FALSE(runner.calls[0].captured) << "UPX's own console shows what it writes";
     // It covers the work area of the main window's monitor, not a default-sized part of it.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -82,6 +83,7 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
         EXPECT_EQ(runner.calls.back().linger, 0u);
         EXPECT_FALSE(runner.calls.back().mainEnabled) << "disabled during the run";
         EXPECT_TRUE(runner.calls.back().waitShown) << "the wait window shows during the run";
+        EXPECT_TRUE(runner.calls.back().captured) << "nobody sees UPX's console: its reasons are caught";
         EXPECT_FALSE(runner.calls.back().backMaximised);
         EXPECT_FALSE(FindWindowW(L"ZandrelHourglass", nullptr)) << "and is gone afterwards";
         EXPECT_TRUE(IsWindowEnabled(form->Handle())) << "enabled again after it";
@@ -229,6 +231,23 @@ TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
     dialogs.boxes.clear();
     form->btnStart.Click();
     EXPECT_EQ(runner.calls.size(), 2u);
+}
+
+// UPX says "error", but it had removed the file before its rename failed: the status
+// line agrees with the box that the file was changed, not "not processed".
+TEST_F(Start, TheStatusLineAgreesWithTheBoxWhenUpxRemovedTheFile) {
+    form->chkBackup.Click();  // off: UPX's finished work file is all there is
+    form->chkDosBox.Click();  // hidden
+    runner.during = [&] {
+        WriteBytes(dir / L"app.upx", "packed by UPX");
+        DeleteFileW((dir / L"app.exe").c_str());
+    };
+    runner.answer = {0, 1};
+    form->btnStart.Click();
+    runner.during = nullptr;
+    EXPECT_EQ(ReadBytes(dir / L"app.exe"), "packed by UPX");
+    EXPECT_EQ(form->lblStatus.Text(), L"app.exe: UPX ended (exit code 1) without the file in its place; see the message "
+                                      L"for what was done.");
 }
 
 TEST_F(Start, ExistingTargetIsReplacedOnlyOnYes) {

@@ -180,6 +180,7 @@ struct FakeRunner : IRunAndWait {
         bool backMaximised;  // the background window of a visible run
         bool waitShown;      // the wait window of a hidden run
         RECT backRect;       // where the background window stood
+        bool captured;       // UPX's output was to be caught (a hidden run only)
     };
     std::vector<Call> calls;
     RunOutcome answer;
@@ -193,7 +194,8 @@ struct FakeRunner : IRunAndWait {
         if (back) GetWindowRect(back, &backRect);
         calls.push_back({request.commandLine, request.showCommand, request.lingerMs, request.currentFolder,
                          main ? IsWindowEnabled(main) != FALSE : true,
-                         back && IsWindowVisible(back) && IsZoomed(back), wait && IsWindowVisible(wait), backRect});
+                         back && IsWindowVisible(back) && IsZoomed(back), wait && IsWindowVisible(wait), backRect,
+                         request.captureOutput});
         return answer;
     }
 };
