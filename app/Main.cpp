@@ -11,7 +11,7 @@
 #include "app/stored_values.h"
 #include "browser/favorites.h"
 #include "framework/registry.h"
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"

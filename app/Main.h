@@ -183,7 +183,7 @@ private:
 
     MainDeps deps_;
     HWND mnemonicFrom_ = nullptr;  // the label whose mnemonic was pressed
-    bool lastLineWasBeginning_ = false;  // the memo's last line is still growing
+    LineGrowth consoleGrowth_;  // the memo's last line may still grow
     // What the captured run now showing is, for the status line at its end.
     struct CapturedJob {
         bool active = false;

@@ -8,7 +8,7 @@
 #include "app/globals.h"
 #include "app/settings.h"
 #include "app/stored_values.h"
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"

@@ -10,7 +10,7 @@
 #include "app/globals.h"
 #include "app/settings.h"
 #include "browser/IEDriveInfo.h"
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
@@ -259,7 +259,7 @@ void TfrmMain::StartCaptured(const std::wstring& commandLine, const std::wstring
         for (const auto& note : notes) MessageOutput->AppendLine(note);
         MessageOutput->ShowNonModal();
     }
-    lastLineWasBeginning_ = false;
+    consoleGrowth_.Reset();
     deps_.console->SetCommandLine(commandLine);
     deps_.console->SetCurrentFolder(currentFolder);
     deps_.console->KeepUntilEnded(std::move(keep));
@@ -270,11 +270,10 @@ void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOut
     if (!MessageOutput) return;
     const std::wstring text = FromAnsi(newLine);
     // A growing line is shown once: its newer, longer form takes its place.
-    if (lastLineWasBeginning_)
+    if (consoleGrowth_.ReplacesLast(outputType))
         MessageOutput->ReplaceLastLine(text);
     else
         MessageOutput->AppendLine(text);
-    lastLineWasBeginning_ = outputType == TOutputType::otBeginningOfLine;
 }
 
 void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,

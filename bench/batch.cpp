@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "framework/application.h"
 #include "jobs/job_host.h"
 

@@ -44,7 +44,7 @@ struct DosRun {
 
     TDosCommand* runner = nullptr;         // GUI thread only
     bool stopped = false;                  // GUI thread only: Stop or a new Execute let go of this run
-    bool lastWasBeginning = false;         // GUI thread only (hand-over)
+    LineGrowth growth;                     // GUI thread only (hand-over)
     std::atomic<bool> terminate{false};
     std::atomic<bool> finished{false};
     UniqueHandle cancel{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // wakes a waiting hand-over
@@ -78,13 +78,13 @@ void DosRun::HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& te
                 self->outputReturnCode = returnCode;
                 r->CapturedLines.push_back(text);
                 try {
+                    const bool replaces = self->growth.ReplacesLast(type);
                     if (auto* target = r->OutputTarget) {
-                        if (!target->empty() && self->lastWasBeginning)
+                        if (replaces && !target->empty())
                             target->back() = text;
                         else
                             target->push_back(text);
                     }
-                    self->lastWasBeginning = type == TOutputType::otBeginningOfLine;
                     if (self->onNewLine) self->onNewLine(r, text, type);
                 } catch (...) {
                     // A failing hand-over loses that text only; reading goes on.
@@ -177,7 +177,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
                     if (run.inputToOutput) {
                         // The hand-over state lives in the GUI thread; ask it.
                         bool lastWasBeginning = false;
-                        GuiCall::Run([&] { lastWasBeginning = self->lastWasBeginning; }, run.cancel.get());
+                        GuiCall::Run([&] { lastWasBeginning = self->growth.Growing(); }, run.cancel.get());
                         splitter.EchoInput(entry, lastWasBeginning, handOver);
                         run.HandOver(self, batch);
                     }

@@ -38,4 +38,21 @@ private:
     TReturnCode returnCode_ = TReturnCode::rcCRLF;
 };
 
+// A growing line (a beginning handed over again as it grows) is kept once, in its
+// newest form: the text after a beginning takes the last line's place.
+class LineGrowth {
+public:
+    // Whether the text handed over with `type` replaces the last line kept.
+    bool ReplacesLast(TOutputType type) {
+        const bool replaces = growing_;
+        growing_ = type == TOutputType::otBeginningOfLine;
+        return replaces;
+    }
+    bool Growing() const { return growing_; }
+    void Reset() { growing_ = false; }
+
+private:
+    bool growing_ = false;
+};
+
 }  // namespace zandrel

@@ -173,4 +173,21 @@ bool RunningOnWine() {
     return wine;
 }
 
+bool RemoveFileAt(const std::wstring& path, Removal how) {
+    const auto api = ApiPath(path);
+    if (how != Removal::AsItIs) {
+        if (GetFileAttributesW(api.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+        SetFileAttributesW(api.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    const bool patient = how == Removal::Patiently;
+    for (int attempt = 0; attempt < (patient ? 50 : 1); ++attempt) {
+        if (DeleteFileW(api.c_str())) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+        if (patient) Sleep(20);
+    }
+    return false;
+}
+
 }  // namespace zandrel

@@ -26,6 +26,12 @@ std::wstring FileIdentity(const std::wstring& path);
 bool SameFileContent(const std::wstring& a, const std::wstring& b);
 // Up to `count` bytes from `offset`; fewer at the file's end, none when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path, std::uint64_t offset, std::size_t count);
+// How hard RemoveFileAt tries: `ReadOnlyToo` clears the read-only attribute first;
+// `Patiently` also keeps trying for up to a second (a program just ended may hold
+// its file a moment longer).
+enum class Removal : std::uint8_t { AsItIs, ReadOnlyToo, Patiently };
+// Removes a file; true when it is gone, also when it was not there.
+bool RemoveFileAt(const std::wstring& path, Removal how = Removal::AsItIs);
 // The folder of the running program, with a trailing separator.
 std::wstring ProgramFolder();
 

@@ -11,12 +11,6 @@
 namespace zandrel {
 namespace {
 
-std::wstring Folded(const std::wstring& path) {
-    std::wstring folded = path;
-    for (auto& c : folded) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
-    return folded;
-}
-
 // Start's boxes and questions, turned into a reason.
 class Answering : public IJobQuestions {
 public:
@@ -59,7 +53,7 @@ std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
         // Zandrel's own copies (backups, working and private copies) are never packed.
         if (IsBackupName(name) || name.rfind(kPlainNamePrefix, 0) == 0) return;
         const std::wstring key = identity ? identity(path) : std::wstring();
-        if (taken.insert(key.empty() ? Folded(path) : key).second) files.push_back(path);
+        if (taken.insert(key.empty() ? FoldedName(path) : key).second) files.push_back(path);
     };
     for (const auto& path : dropped) {
         if (!isFolder(path)) {

@@ -1,15 +1,9 @@
 #include "jobs/file_safety.h"
 
 #include <algorithm>
-#include <cwctype>
 
 namespace zandrel {
 namespace {
-
-std::wstring Upper(std::wstring s) {
-    for (auto& c : s) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
-    return s;
-}
 
 // The name without its extension, and the extension with its dot.
 std::pair<std::wstring, std::wstring> SplitExtension(const std::wstring& name) {
@@ -34,7 +28,7 @@ std::wstring BackupName(const std::wstring& source, unsigned n) {
 }
 
 bool IsBackupName(const std::wstring& name) {
-    std::wstring stem = Upper(SplitExtension(FileNamePart(name)).first);
+    std::wstring stem = FoldedName(SplitExtension(FileNamePart(name)).first);
     while (!stem.empty() && stem.back() >= L'0' && stem.back() <= L'9') stem.pop_back();
     const std::wstring mark = L"_ZANDREL_BAK";
     return stem.size() >= mark.size() && stem.compare(stem.size() - mark.size(), mark.size(), mark) == 0;
@@ -90,7 +84,7 @@ std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk)
     std::vector<std::wstring> found;
     for (const auto& name : disk.NamesStartingWith(folder, stem)) {
         if (name.size() != stem.size() + 3) continue;
-        const std::wstring rest = Upper(name.substr(stem.size()));
+        const std::wstring rest = FoldedName(name.substr(stem.size()));
         const bool digits = std::all_of(rest.begin(), rest.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
         if (rest == L"UPX" || digits) found.push_back(JoinPath(folder, name));
     }
@@ -99,7 +93,7 @@ std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk)
 
 bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b) {
     auto key = [](const std::wstring& path) {
-        return Upper(FolderPart(path)) + L"|" + Upper(SplitExtension(FileNamePart(path)).first);
+        return FoldedName(FolderPart(path)) + L"|" + FoldedName(SplitExtension(FileNamePart(path)).first);
     };
     return key(a) == key(b);
 }
@@ -113,7 +107,7 @@ std::wstring OwnWorkFile(const std::wstring& source, const std::vector<std::wstr
     const std::wstring folder = FolderPart(source);
     const std::wstring stem = SplitExtension(FileNamePart(source)).first;
     auto taken = [&](const std::wstring& path) {
-        return std::any_of(before.begin(), before.end(), [&](const std::wstring& b) { return Upper(b) == Upper(path); });
+        return std::any_of(before.begin(), before.end(), [&](const std::wstring& b) { return FoldedName(b) == FoldedName(path); });
     };
     for (int n = -1; n < 1000; ++n) {
         const std::wstring ext = n < 0 ? L".upx" : L"." + std::wstring(n < 100 ? (n < 10 ? L"00" : L"0") : L"") +

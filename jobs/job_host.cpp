@@ -46,7 +46,7 @@ bool WinJobHost::SetAttributes(const std::wstring& path, std::uint32_t attribute
 }
 
 bool WinJobHost::RemoveFile(const std::wstring& path) {
-    const bool removed = ::DeleteFileW(ApiPath(path).c_str()) != FALSE;
+    const bool removed = RemoveFileAt(path);
     if (removed && !recordKey_.empty() && PlainName(path)) TemporaryFiles::Forget(recordKey_, path);
     return removed;
 }
@@ -126,7 +126,7 @@ bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
     // Whatever a failed copy left is ours, unless the name was taken already.
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-        DeleteFileW(ApiPath(to).c_str());
+        RemoveFileAt(to);
         if (noted) TemporaryFiles::Forget(recordKey_, to);
     }
     return false;

@@ -7,19 +7,6 @@
 namespace zandrel {
 namespace {
 
-// Removes a file, read-only or not. A UPX that was just ended may hold it a
-// moment longer, so `patient` tries for up to a second.
-bool RemoveFile(const std::wstring& path, bool patient) {
-    const auto api = ApiPath(path);
-    if (GetFileAttributesW(api.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    SetFileAttributesW(api.c_str(), FILE_ATTRIBUTE_NORMAL);
-    for (int attempt = 0; attempt < (patient ? 50 : 1); ++attempt) {
-        if (DeleteFileW(api.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-        if (patient) Sleep(20);
-    }
-    return false;
-}
-
 std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -65,7 +52,7 @@ bool MayStillRun(const CopyNote& note) {
 // A private copy whose program is gone: true when it is dealt with (and its note may go).
 bool SettlePrivateCopy(const std::wstring& copy, const std::wstring& original) {
     if (!IsExistingFile(copy)) return true;
-    if (IsExistingFile(original) && SameFileContent(copy, original)) return RemoveFile(copy, false);
+    if (IsExistingFile(original) && SameFileContent(copy, original)) return RemoveFileAt(copy, Removal::ReadOnlyToo);
     if (!IsExistingFile(original))
         return MoveFileExW(ApiPath(copy).c_str(), ApiPath(original).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
     for (unsigned n = 1; n <= 99; ++n) {
@@ -105,7 +92,7 @@ TemporaryFiles::TemporaryFiles(std::vector<std::wstring> paths, std::wstring rec
 void TemporaryFiles::RemoveAll() {
     std::vector<std::wstring> removed;
     for (const auto& path : paths_)
-        if (RemoveFile(path, true)) removed.push_back(path);
+        if (RemoveFileAt(path, Removal::Patiently)) removed.push_back(path);
     if (!recordKey_.empty() && !removed.empty()) {
         // One that could not be removed stays noted for the next start.
         if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey_, false))
@@ -131,7 +118,7 @@ void TemporaryFiles::RemoveLeftovers(const std::wstring& recordKey) {
         if (!IsExistingFolder(FolderPart(path))) continue;
         const bool plainName = FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0;
         bool settled = true;
-        if (plainName) settled = note.originalOf.empty() ? RemoveFile(path, false) : SettlePrivateCopy(path, note.originalOf);
+        if (plainName) settled = note.originalOf.empty() ? RemoveFileAt(path, Removal::ReadOnlyToo) : SettlePrivateCopy(path, note.originalOf);
         if (settled) key->DeleteValue(path);
     }
 }

@@ -58,10 +58,6 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
     return path;
 }
 
-std::wstring Lower(std::wstring s) {
-    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return s;
-}
 
 }  // namespace
 
@@ -97,7 +93,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     // 8.3 alias of the source would rename it.
     const auto fullSource = WithoutLongPrefix(host.FullPath(source));
     const auto longSource = WithoutLongPrefix(host.LongPath(fullSource));
-    const bool alias = !readsOnly && !toOther && Lower(FileNamePart(longSource)) != Lower(FileNamePart(fullSource));
+    const bool alias = !readsOnly && !toOther && FoldedName(FileNamePart(longSource)) != FoldedName(FileNamePart(fullSource));
     if (UpxCanUse(source, host) && !alias && (!toOther || UpxCanUse(target, host))) {
         // The usual case: the command line is exactly what it always was.
         files.source = source;

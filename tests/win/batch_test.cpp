@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/files.h"
 #include "jobs/file_safety.h"

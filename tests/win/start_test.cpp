@@ -8,7 +8,7 @@
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
 
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {

@@ -1,4 +1,4 @@
-#include "console/BatchRun.h"
+#include "jobs/batch_run.h"
 
 #include <algorithm>
 
@@ -31,7 +31,7 @@ struct TBatchRun::Slot {
     TDosCommand command;
     std::size_t index = 0;
     bool busy = false, check = false;
-    bool lastWasBeginning = false;
+    LineGrowth growth;
     std::vector<std::wstring> output;  // this run's lines, for UPX's reason
 };
 
@@ -140,7 +140,7 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     slot.index = index;
     slot.check = check;
     slot.busy = true;
-    slot.lastWasBeginning = false;
+    slot.growth.Reset();
     slot.output.clear();
     TDosCommand& command = slot.command;
     command.CommandLine = work.plan.commandLine;
@@ -152,15 +152,13 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
         if (!*alive) return;
         auto& lines = work_[slot.index]->lines;
         const std::wstring text = FromAnsi(line);
-        // A growing line is kept once, in its newest form.
-        if (slot.lastWasBeginning && !lines.empty() && !slot.output.empty()) {
+        if (slot.growth.ReplacesLast(type) && !lines.empty() && !slot.output.empty()) {
             lines.back() = text;
             slot.output.back() = text;
         } else {
             lines.push_back(text);
             slot.output.push_back(text);
         }
-        slot.lastWasBeginning = type == TOutputType::otBeginningOfLine;
     };
     command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
         if (!*alive) return;
@@ -175,7 +173,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     BatchFileOutcome& outcome = outcomes_[index];
     FileWork& work = *work_[index];
     slot.busy = false;
-    const RunOutcome run{started ? 0u : 1u, exitCode};
+    const RunOutcome run{started ? 0u : 1u, exitCode, {}};
     const std::wstring upxSaid = UpxReason(slot.output);
     bool good = false;
     if (!slot.check) {
