@@ -11,6 +11,7 @@
 #include "app/stored_values.h"
 #include "browser/favorites.h"
 #include "framework/registry.h"
+#include "batch/BatchWindow.h"
 #include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
@@ -100,7 +101,7 @@ TfrmMain::~TfrmMain() {
     closing_ = true;
     if (MessageOutput) MessageOutput->OnClosed = nullptr;
     FinishBatch();  // a UPX at work finishes its file (and its check) first
-    batch_.reset();
+    ForgetBatch();
     Application::Instance().RemoveDialogWindow(Handle());
     Destroy();
     if (pmFavoriteDir) DestroyMenu(pmFavoriteDir);

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: layout, wiring, start-up preparation and the handlers.
 #include <cstdint>
+#include <functional>
 #include <array>
 #include <memory>
 #include <span>
@@ -27,6 +28,8 @@ namespace zandrel {
 class TMessageOutput;
 class TfrmBanner;
 class TBatchRun;
+class TBatchWindow;
+class TBatchConfirm;
 
 // What the main window works with; tests put their own in.
 struct MainDeps {
@@ -139,6 +142,9 @@ public:
     void FinishBatch();  // stops the batch and waits (messages flowing) until its UPX have ended
     bool BatchRunning() const;
     const TBatchRun* Batch() const { return batch_.get(); }
+    TBatchWindow* BatchWindow() const { return batchWindow_.get(); }
+    // The question before a batch, while it is asked (tests answer it through its controls).
+    TBatchConfirm* BatchQuestion() const { return batchQuestion_; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -163,6 +169,8 @@ private:
     void ShowError(const std::wstring& text) const;
     JobForm ReadForm() const;  // the job panel as Start reads it
     bool FilterTakes(const std::wstring& name) const;  // the browser pane's filter takes this file name
+    // The filter as it is now, safe to use on another thread.
+    std::function<bool(const std::wstring& name)> FilterNow() const;
     // Clears and shows the console window, then starts the captured run.
     void StartCaptured(const std::wstring& commandLine, const std::wstring& currentFolder = {},
                        const std::vector<std::wstring>& notes = {}, std::shared_ptr<void> keep = {});
@@ -196,6 +204,13 @@ private:
     bool statusTellsUpx_ = false;  // the status line shows the check's answer
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
+    // Runs `files` as one batch, shown in the batch window; the last batch goes first.
+    void RunBatch(const std::vector<std::wstring>& files, const JobForm& form, std::unique_ptr<IJobHost> host);
+    void UndoBatch();
+    void ForgetBatch();  // the batch ended and its window was closed: its results go
+    std::vector<std::wstring> BatchPaths() const;
+    TBatchConfirm* batchQuestion_ = nullptr;
+    std::unique_ptr<TBatchWindow> batchWindow_;  // made at the first batch; outlives the batches it shows
     std::unique_ptr<IJobHost> batchHost_;
     std::vector<std::wstring> filesAtWork_;  // the sources and targets of the Starts running now
     std::unique_ptr<TBatchRun> batch_;  // the last batch; destroyed (after its UPX ended) before the window

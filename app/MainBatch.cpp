@@ -1,7 +1,7 @@
 // The main window's batch jobs: several files dropped on the window, or the
 // file list's selection with Ctrl+Enter (Ctrl+Shift+Enter tests, Ctrl+Alt+Enter
-// lists), each file done in place with the form's choices. Their output and the
-// summary go to the console message window; closing it stops the batch.
+// lists), each file done in place with the form's choices. The batch window
+// shows them as they go, and keeps the results until it is closed.
 #include "app/Main.h"
 
 #include "app/descrambler.h"
@@ -9,9 +9,12 @@
 #include "app/settings.h"
 #include "app/stored_values.h"
 #include "jobs/batch_run.h"
-#include "console/MsgOut.h"
+#include "batch/BatchConfirm.h"
+#include "batch/BatchWindow.h"
+#include "batch/batch_plan.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "jobs/file_safety.h"
 #include "jobs/job_host.h"
 #include "zandrel_texts.h"
 
@@ -26,7 +29,8 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     } while (FindNextFileW(search, &data));
     FindClose(search);
     return entries;
@@ -53,12 +57,7 @@ bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
 void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
     if (closing_) return;
-    if (BatchRunning())
-        return ShowError(L"A batch is running. Wait for its end, or stop it by closing the console window.");
-    // The console window belongs to one job at a time.
-    if (DosCommand1.Running())
-        return ShowError(L"UPX's output is still coming into the console window. Wait for its end, or close "
-                         L"the console window, then start the batch again.");
+    if (BatchRunning()) return ShowError(L"A batch is running. Wait for its end, or stop it in the batch window.");
     JobForm form = ReadForm();
     if (!UpxAccepted(form.upx)) return;
     form.testFlag = kind == BatchKind::Test;
@@ -66,35 +65,65 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     auto host = std::make_unique<WinJobHost>(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     host->NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
     if (const auto refusal = BatchRefusal(form, *host); !refusal.empty()) return ShowError(refusal);
-    const auto files = BatchFiles(
-        dropped, [](const std::wstring& path) { return IsExistingFolder(path); }, ListFolder,
-        [this](const std::wstring& name) { return FilterTakes(name); }, FileIdentity);
-    if (files.empty()) return;
+    // Every function of the source runs on the counting thread: nothing of the window's.
+    BatchSource source;
+    source.isFolder = [](const std::wstring& path) { return IsExistingFolder(path); };
+    source.list = ListFolder;
+    source.accept = FilterNow();
+    source.identity = FileIdentity;
+    source.packed = [](const std::wstring& path) {
+        return LooksPackedByUpx([&](std::uint64_t at, std::size_t count) { return ReadFileBytes(path, at, count); });
+    };
+    const bool compresses = !form.decompress && !form.testFlag && !form.listFlag;
+    TBatchConfirm question(Handle(), JobDescription(form), dropped, std::move(source), compresses);
+    batchQuestion_ = &question;
+    const auto files = question.Ask();
+    batchQuestion_ = nullptr;
+    if (!files || files->empty() || closing_) return;
+    RunBatch(*files, form, std::move(host));
+}
 
-    batch_.reset();
+void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& form, std::unique_ptr<IJobHost> host) {
+    ForgetBatch();
     batchHost_ = std::move(host);
     batch_ = std::make_unique<TBatchRun>(*batchHost_, SettingsKey + WorkingCopiesSubKey);
-    batch_->BusyElsewhere = [this](const std::wstring& path) { return StartWorksOn(path); };
-    batch_->OnFileShown = [this, first = true](const std::vector<std::wstring>& lines) mutable {
-        if (!MessageOutput) return;
-        if (!first) MessageOutput->AppendLine(L"");  // a blank line between files
-        first = false;
-        for (const auto& line : lines) MessageOutput->AppendLine(line);
-    };
-    batch_->OnFinished = [this](const std::vector<BatchFileOutcome>& outcomes) {
-        std::vector<std::wstring> files;
-        for (const auto& outcome : outcomes) files.push_back(outcome.path);
-        FollowTheDisk(files);
-        if (!MessageOutput) return;
-        MessageOutput->AppendLine(L"");
-        for (const auto& line : SummaryLines(outcomes)) MessageOutput->AppendLine(line);
-    };
-    if (MessageOutput) {
-        MessageOutput->Clear();
-        MessageOutput->OnClosed = [this] { StopBatch(); };
-        MessageOutput->ShowNonModal();
+    if (!batchWindow_) {
+        batchWindow_ = std::make_unique<TBatchWindow>(Application::Instance().Dialogs());
+        batchWindow_->OnStop = [this] { StopBatch(); };
+        batchWindow_->OnUndo = [this] { UndoBatch(); };
+        batchWindow_->OnForget = [this] { ForgetBatch(); };
     }
+    batch_->BusyElsewhere = [this](const std::wstring& path) { return StartWorksOn(path); };
+    batch_->OnFileChanged = [this](std::size_t index) {
+        if (batchWindow_) batchWindow_->FileChanged(index);
+    };
+    batch_->OnFinished = [this](const std::vector<BatchFileOutcome>&) {
+        FollowTheDisk(BatchPaths());
+        if (batchWindow_) batchWindow_->BatchEnded();
+    };
+    batchWindow_->ShowBatch(*batch_, JobDescription(form) + L", " + std::to_wstring(files.size()) +
+                                         (files.size() == 1 ? L" file" : L" files"));
     batch_->Start(files, form, JobsAtOnce(SettingsKey));
+}
+
+std::vector<std::wstring> TfrmMain::BatchPaths() const {
+    std::vector<std::wstring> paths;
+    if (batch_)
+        for (const auto& outcome : batch_->Outcomes()) paths.push_back(outcome.path);
+    return paths;
+}
+
+void TfrmMain::UndoBatch() {
+    if (!batch_ || batch_->Running()) return;
+    batch_->Undo();
+    FollowTheDisk(BatchPaths());
+}
+
+void TfrmMain::ForgetBatch() {
+    FinishBatch();
+    if (batchWindow_) batchWindow_->LetGo();
+    batch_.reset();
+    batchHost_.reset();
 }
 
 void TfrmMain::StopBatch() {

@@ -62,8 +62,10 @@ void TfrmMain::ShellDir1AddFile(TDirView*, TSearchRec& searchRec, bool& addFile)
     if (!FilterTakes(searchRec.Name)) addFile = false;
 }
 
-bool TfrmMain::FilterTakes(const std::wstring& name) const {
-    const int index = FilterComboBox1.ItemIndex();
+namespace {
+
+// Whether the filter entry at `index` (0: libraries, 1: programs, else: all files) takes the name.
+bool FilterEntryTakes(int index, const std::wstring& name) {
     if (index != 0 && index != 1) return true;
     // The stored extensions are decoded once: a big folder asks for every file.
     static const std::wstring extensions[2] = {Widen8(BytsToEncStr2(texts::ExtDll)), Widen8(BytsToEncStr2(texts::ExtExe))};
@@ -72,6 +74,15 @@ bool TfrmMain::FilterTakes(const std::wstring& name) const {
     for (auto& c : extension)
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     return extension == extensions[index];
+}
+
+}  // namespace
+
+bool TfrmMain::FilterTakes(const std::wstring& name) const { return FilterEntryTakes(FilterComboBox1.ItemIndex(), name); }
+
+std::function<bool(const std::wstring& name)> TfrmMain::FilterNow() const {
+    FilterEntryTakes(0, L"");  // the extensions are decoded here, not first on another thread
+    return [index = FilterComboBox1.ItemIndex()](const std::wstring& name) { return FilterEntryTakes(index, name); };
 }
 
 void TfrmMain::ShellDir1ExecFile(TDirView*, int item, bool& allowExec) {

@@ -24,15 +24,6 @@
 #include "zandrel_texts.h"
 
 namespace zandrel {
-namespace {
-
-// While a batch runs the console window shows its output and nothing else.
-constexpr const wchar_t* kConsoleHeldByBatch =
-    L"The console window shows the batch that is running. Wait for its end, or stop it by closing the console "
-    L"window.";
-
-}  // namespace
-
 
 JobForm TfrmMain::ReadForm() const {
     JobForm form;
@@ -87,12 +78,11 @@ void TfrmMain::btnStartClick() {
     SetStatus(L"");
     WinJobHost host(Application::Instance().Dialogs(), Handle(), deps_.shortNames);
     host.NoteCopiesUnder(SettingsKey + WorkingCopiesSubKey);
-    // A file the running batch works on is left to it, and its output keeps the console window.
+    // A file the running batch works on is left to it.
     if (BatchRunning() && ((!form.source.empty() && batch_->Holds(form.source)) ||
                            (!form.target.empty() && batch_->Holds(form.target))))
-        return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it by "
-                         L"closing the console window.");
-    if (BatchRunning() && (form.testFlag || form.listFlag)) return ShowError(kConsoleHeldByBatch);
+        return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it in the "
+                         L"batch window.");
     if (BatchRunning() && (batch_->SharesWorkFilesWithWork(FullPathOf(form.source)) ||
                            (!form.target.empty() && batch_->SharesWorkFilesWithWork(FullPathOf(form.target)))))
         return ShowError(L"UPX is working on a file of the same name in this folder for the batch. Wait until that "
@@ -278,7 +268,6 @@ void TfrmMain::DosCommand1NewLine(TDosCommand*, const std::string& newLine, TOut
 
 void TfrmMain::RunUpxInformation(const std::wstring& option, std::span<const std::uint8_t> noUpx,
                                  std::span<const std::uint8_t> upxGone) {
-    if (BatchRunning()) return ShowError(kConsoleHeldByBatch);
     const auto upx = edUPX.Text();
     if (upx.empty()) return ShowError(Widen8(BytsToEncStr2(noUpx)));
     if (!IsExistingFile(upx)) return ShowError(Widen8(BytsToEncStr2(upxGone)));

@@ -190,4 +190,28 @@ bool RemoveFileAt(const std::wstring& path, Removal how) {
     return false;
 }
 
+bool WriteFileWhole(const std::wstring& path, const std::string& bytes) {
+    const auto slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+    const std::wstring partial = folder + L"\\~zandrel-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(GetTickCount64()) + L".partial";
+    UniqueHandle file(CreateFileW(ApiPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    bool written = true;
+    for (std::size_t at = 0; written && at < bytes.size();) {
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1u << 20));
+        written = WriteFile(file.get(), bytes.data() + at, chunk, &done, nullptr) && done == chunk;
+        at += done;
+    }
+    written = written && FlushFileBuffers(file.get());
+    file.reset();
+    if (written && MoveFileExW(ApiPath(partial).c_str(), ApiPath(path).c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(ApiPath(partial).c_str());
+    return false;
+}
+
 }  // namespace zandrel

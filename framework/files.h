@@ -32,6 +32,9 @@ std::string ReadFileBytes(const std::wstring& path, std::uint64_t offset, std::s
 enum class Removal : std::uint8_t { AsItIs, ReadOnlyToo, Patiently };
 // Removes a file; true when it is gone, also when it was not there.
 bool RemoveFileAt(const std::wstring& path, Removal how = Removal::AsItIs);
+// Writes `bytes` as the file `path`, whole or not at all: into a new file beside it,
+// then moved over it. A failure (a full disk, a file in use) leaves `path` as it was.
+bool WriteFileWhole(const std::wstring& path, const std::string& bytes);
 // The folder of the running program, with a trailing separator.
 std::wstring ProgramFolder();
 

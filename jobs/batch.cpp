@@ -25,45 +25,55 @@ private:
     }
 };
 
-std::wstring SizeOrDash(std::int64_t size) { return size < 0 ? std::wstring(L"-") : GroupedDigits(size); }
-
-std::wstring ResultText(const BatchFileOutcome& file) {
-    switch (file.result) {
-        case BatchResult::Done: return L"done";
-        case BatchResult::Warning: return L"warning";
-        case BatchResult::AlreadyPacked: return L"already packed";
-        case BatchResult::Error: return L"error";
-        case BatchResult::NotDone: break;
-    }
-    return L"not done";
-}
 
 }  // namespace
 
-std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
-                                     const std::function<bool(const std::wstring& path)>& isFolder,
-                                     const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
-                                     const std::function<bool(const std::wstring& name)>& accept,
-                                     const std::function<std::wstring(const std::wstring& path)>& identity) {
-    std::vector<std::wstring> files;
-    std::unordered_set<std::wstring> taken;
+BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice& choice, const BatchSource& source,
+                    const std::function<void(std::size_t found)>& progress) {
+    BatchScan scan;
+    std::unordered_set<std::wstring> taken, folders;
+    auto stopped = [&] { return scan.stopped || (source.stop && (scan.stopped = source.stop())); };
     auto take = [&](const std::wstring& path) {
-        const auto slash = path.find_last_of(L"\\/:");
-        const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        const std::wstring name = FileNamePart(path);
         // Zandrel's own copies (backups, working and private copies) are never packed.
         if (IsBackupName(name) || name.rfind(kPlainNamePrefix, 0) == 0) return;
-        const std::wstring key = identity ? identity(path) : std::wstring();
-        if (taken.insert(key.empty() ? FoldedName(path) : key).second) files.push_back(path);
+        const std::wstring key = source.identity ? source.identity(path) : std::wstring();
+        if (!taken.insert(key.empty() ? FoldedName(path) : key).second) return;
+        if (choice.skipPacked && source.packed && source.packed(path)) {
+            ++scan.packedSkipped;
+            return;
+        }
+        scan.files.push_back(path);
+        folders.insert(FoldedName(FolderPart(path)));
+        if (progress && scan.files.size() % 256 == 0) progress(scan.files.size());
+    };
+    // A folder's files, then its sub-folders' depth first, in the listing's order. Links are
+    // not followed (a junction may lead back up, or anywhere).
+    auto gather = [&](const std::wstring& folder) {
+        std::vector<std::wstring> pending{folder};
+        while (!pending.empty() && !stopped()) {
+            const std::wstring path = pending.back();
+            pending.pop_back();
+            std::vector<std::wstring> below;
+            for (const auto& entry : source.list(path)) {
+                if (stopped()) return;
+                if (!entry.isFolder && source.accept(entry.name))
+                    take(JoinPath(path, entry.name));
+                else if (entry.isFolder && !entry.isLink && choice.subfolders)
+                    below.push_back(JoinPath(path, entry.name));
+            }
+            pending.insert(pending.end(), below.rbegin(), below.rend());
+        }
     };
     for (const auto& path : dropped) {
-        if (!isFolder(path)) {
+        if (stopped()) break;
+        if (source.isFolder(path))
+            gather(path);
+        else
             take(path);
-            continue;
-        }
-        for (const auto& entry : list(path))
-            if (!entry.isFolder && accept(entry.name)) take(JoinPath(path, entry.name));
     }
-    return files;
+    scan.folders = folders.size();
+    return scan;
 }
 
 std::wstring BatchRefusal(const JobForm& form, IJobDisk& disk) {
@@ -94,6 +104,20 @@ JobForm CheckForm(const JobForm& form) {
     return check;
 }
 
+std::wstring ResultWord(BatchResult result) {
+    switch (result) {
+        case BatchResult::Waiting: return L"waiting";
+        case BatchResult::Working: return L"working";
+        case BatchResult::Done: return L"done";
+        case BatchResult::Warning: return L"warning";
+        case BatchResult::AlreadyPacked: return L"already packed";
+        case BatchResult::Error: return L"failed";
+        case BatchResult::PutBack: return L"put back";
+        case BatchResult::NotDone: break;
+    }
+    return L"not done";
+}
+
 BatchResult ResultOfExitCode(std::uint32_t exitCode) {
     if (exitCode == 0) return BatchResult::Done;
     if (exitCode == 2) return BatchResult::Warning;
@@ -105,39 +129,6 @@ std::wstring RatioText(std::int64_t before, std::int64_t after) {
     // Rounded to a tenth of a per cent in integers: no locale's decimal comma sneaks in.
     const std::int64_t tenths = (after * 1000 + before / 2) / before;
     return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L"%";
-}
-
-std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& files) {
-    std::vector<std::wstring> lines;
-    lines.push_back(L"Summary");
-    lines.push_back(L"Before\tAfter\tRatio\tResult\tFile");
-    std::int64_t before = 0, after = 0;
-    int done = 0, warnings = 0, packed = 0, errors = 0, notDone = 0;
-    for (const auto& file : files) {
-        std::wstring row = SizeOrDash(file.sizeBefore) + L"\t" + SizeOrDash(file.sizeAfter) + L"\t";
-        const std::wstring ratio = RatioText(file.sizeBefore, file.sizeAfter);
-        row += (ratio.empty() ? std::wstring(L"-") : ratio) + L"\t" + ResultText(file) + L"\t" + file.path;
-        if (!file.reason.empty()) row += L": " + file.reason;
-        lines.push_back(row);
-        switch (file.result) {
-            case BatchResult::Done:
-                ++done;
-                if (file.sizeBefore >= 0 && file.sizeAfter >= 0) before += file.sizeBefore, after += file.sizeAfter;
-                break;
-            case BatchResult::Warning: ++warnings; break;
-            case BatchResult::AlreadyPacked: ++packed; break;
-            case BatchResult::Error: ++errors; break;
-            case BatchResult::NotDone: ++notDone; break;
-        }
-    }
-    const std::wstring ratio = RatioText(before, after);
-    lines.push_back(GroupedDigits(before) + L"\t" + GroupedDigits(after) + L"\t" + (ratio.empty() ? std::wstring(L"-") : ratio) +
-                    L"\t\tTotal of the files done");
-    lines.push_back(std::to_wstring(files.size()) + L" files: " + std::to_wstring(done) + L" done, " +
-                    (packed > 0 ? std::to_wstring(packed) + L" already packed, " : std::wstring()) +
-                    std::to_wstring(warnings) + L" with a warning, " + std::to_wstring(errors) + L" with an error, " +
-                    std::to_wstring(notDone) + L" not done.");
-    return lines;
 }
 
 }  // namespace zandrel

@@ -17,33 +17,56 @@ namespace zandrel {
 struct FolderEntry {
     std::wstring name;  // without the folder
     bool isFolder = false;
+    bool isLink = false;  // a junction or symbolic link: never followed
+};
+
+// How a batch sees the disk while it gathers its files.
+struct BatchSource {
+    std::function<bool(const std::wstring& path)> isFolder;
+    std::function<std::vector<FolderEntry>(const std::wstring& folder)> list;
+    std::function<bool(const std::wstring& name)> accept;  // the file list's filter, by name
+    // One file by any of its spellings (empty: names compare as Windows compares them, case aside).
+    std::function<std::wstring(const std::wstring& path)> identity;
+    std::function<bool(const std::wstring& path)> packed;  // UPX has packed it already
+    std::function<bool()> stop;                            // true: give up now
+};
+struct BatchChoice {
+    bool subfolders = false;  // folders inside the dropped folders too, all the way down
+    bool skipPacked = false;  // leave out the files UPX has packed already
+};
+struct BatchScan {
+    std::vector<std::wstring> files;
+    std::size_t packedSkipped = 0;
+    std::size_t folders = 0;  // how many folders hold the files
+    bool stopped = false;     // given up before the end: `files` is not the whole batch
 };
 
 // The files of a batch, in the order given: a file as it is; a folder by the
-// files directly inside it that `accept` takes (by name), in the listing's
-// order. Never the backup copies Start makes, nor Zandrel's plain-named working
-// and private copies,
-// and no file twice: `identity` tells one file by any of its spellings (empty:
-// names compare as Windows compares them, case aside).
-std::vector<std::wstring> BatchFiles(const std::vector<std::wstring>& dropped,
-                                     const std::function<bool(const std::wstring& path)>& isFolder,
-                                     const std::function<std::vector<FolderEntry>(const std::wstring& folder)>& list,
-                                     const std::function<bool(const std::wstring& name)>& accept,
-                                     const std::function<std::wstring(const std::wstring& path)>& identity = {});
+// files inside it that `accept` takes (by name), in the listing's order, and those
+// of its sub-folders after them when asked. Never the backup copies Start makes,
+// nor Zandrel's plain-named working and private copies, and no file twice.
+// `progress` hears the count now and then (the caller may be another thread).
+BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice& choice, const BatchSource& source,
+                    const std::function<void(std::size_t found)>& progress = {});
 
 enum class BatchResult : std::uint8_t {
+    Waiting,  // not started yet
+    Working,  // UPX works on it now
     NotDone,  // not started (the batch was stopped) or stopped while it ran
     Done,
     Warning,  // UPX's exit code 2: nothing was changed
     AlreadyPacked,  // a compress of a file UPX has packed: nothing was touched
     Error,    // UPX's exit code 1, a failed start or a failed check of the result
+    PutBack,  // done, then put back as it was by an undo
 };
+// Whether the file's turn is over (it is neither waiting nor at work).
+inline bool Finished(BatchResult result) { return result != BatchResult::Waiting && result != BatchResult::Working; }
 
 struct BatchFileOutcome {
     std::wstring path;
     std::int64_t sizeBefore = -1;  // -1: unknown (the file was gone)
     std::int64_t sizeAfter = -1;
-    BatchResult result = BatchResult::NotDone;
+    BatchResult result = BatchResult::Waiting;
     std::wstring reason;  // UPX's own words for a warning or an error
 };
 
@@ -70,6 +93,9 @@ std::wstring FinishBatchJob(const JobPlan& plan, const RunOutcome& outcome, IJob
 JobForm CheckForm(const JobForm& form);
 
 
+// The result as the batch's table and summary name it ("done", "failed", ...).
+std::wstring ResultWord(BatchResult result);
+
 // The result of one UPX run by its exit code (0, 1, 2; anything else is an error).
 BatchResult ResultOfExitCode(std::uint32_t exitCode);
 
@@ -77,8 +103,5 @@ BatchResult ResultOfExitCode(std::uint32_t exitCode);
 // empty when either size is unknown or the old one is 0.
 std::wstring RatioText(std::int64_t before, std::int64_t after);
 
-// The summary's lines: a heading, one row per file (name, size before and after,
-// ratio, result with the reason), and a totals row over the files done.
-std::vector<std::wstring> SummaryLines(const std::vector<BatchFileOutcome>& files);
 
 }  // namespace zandrel

@@ -1,6 +1,7 @@
 #include "jobs/batch_run.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "console/DosCommand.h"
 #include "framework/application.h"
@@ -11,6 +12,11 @@
 
 namespace zandrel {
 namespace {
+
+std::wstring PutBackSaid(bool putBack) {
+    return putBack ? L" (the file was put back as it was)"
+                   : L" (the file could not be put back: it is left as UPX made it)";
+}
 
 bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
 
@@ -24,6 +30,8 @@ struct TBatchRun::FileWork {
     // A compress without Backup: a private copy of the file until UPX's test passes.
     std::unique_ptr<TemporaryFiles> safety;
     bool complete = false;
+    bool changesFile = false;              // a compress or decompress that ran
+    std::optional<FileStamp> resultStamp;  // the file as the batch left it, once done
 };
 
 // One UPX at a time, captured.
@@ -41,7 +49,7 @@ TBatchRun::~TBatchRun() {
     // A UPX working on a file is let finish, with the check and the restore that follow:
     // ending it could leave the file half-written (UPX replaces a file by removing it and
     // renaming its new one). Nothing else starts, and the owner hears no more.
-    OnFileShown = nullptr;
+    OnFileChanged = nullptr;
     OnFinished = nullptr;
     stopping_ = true;
     for (auto& slot : slots_)
@@ -58,7 +66,7 @@ void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& for
     parallel_ = std::max(1, parallel);
     running_ = true;
     stopping_ = false;
-    next_ = shown_ = 0;
+    next_ = 0;
     outcomes_.assign(files.size(), {});
     work_.clear();
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -117,16 +125,22 @@ void TBatchRun::StartMore() {
                 continue;
             }
             work.plan = std::move(job.plan);
+            work.changesFile = !form_.testFlag && !form_.listFlag;
+            outcome.result = BatchResult::Working;
             for (const auto& note : RenamedNotes(work.plan.files)) work.lines.push_back(note);
             // Without a backup, a result that fails its test is put back from this copy.
             if (!work.plan.privateCopy.empty())
                 work.safety = std::make_unique<TemporaryFiles>(std::vector<std::wstring>{work.plan.privateCopy},
                                                                recordKey_, outcome.path);
             Launch(*slot, index, false);
+            Changed(index);
         }
     }
     if (stopping_)
-        for (; next_ < outcomes_.size(); ++next_) Complete(next_);  // never started: not done
+        for (; next_ < outcomes_.size(); ++next_) {
+            outcomes_[next_].result = BatchResult::NotDone;  // never started
+            Complete(next_);
+        }
     if (running_ && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; }) &&
         next_ == outcomes_.size()) {
         running_ = false;
@@ -196,7 +210,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
             }
             outcome.result = BatchResult::Error;
             outcome.reason = L"the packed file could not be tested: " + check.refusal;
-            outcome.reason += PutBack(index);
+            outcome.reason += PutBackSaid(PutBack(index));
         }
         good = outcome.result == BatchResult::Done;
     } else {
@@ -207,7 +221,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
             outcome.reason = !upxSaid.empty() ? upxSaid
                              : started        ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
                                               : std::wstring(L"UPX could not be started to test the packed file");
-            outcome.reason += PutBack(index);
+            outcome.reason += PutBackSaid(PutBack(index));
         }
     }
     outcome.reason += SettleOriginal(index, good);
@@ -216,7 +230,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     StartMore();
 }
 
-std::wstring TBatchRun::PutBack(std::size_t index) {
+bool TBatchRun::PutBack(std::size_t index) {
     const std::wstring& path = outcomes_[index].path;
     const JobPlan& plan = work_[index]->plan;
     // A private copy goes back by a rename (no room needed on the disk); a backup through a
@@ -227,8 +241,7 @@ std::wstring TBatchRun::PutBack(std::size_t index) {
     else if (!plan.original.empty() && host_.FileExists(plan.original))
         putBack = (host_.FileExists(path) && host_.SameContent(path, plan.original)) ||
                   CopyIntoPlace(plan.original, path, true, host_);
-    return putBack ? L" (the file was put back as it was)"
-                   : L" (the file could not be put back: it is left as UPX made it)";
+    return putBack;
 }
 
 std::wstring TBatchRun::SettleOriginal(std::size_t index, bool fileIsGood) {
@@ -256,16 +269,57 @@ std::wstring TBatchRun::SettleOriginal(std::size_t index, bool fileIsGood) {
 }
 
 void TBatchRun::Complete(std::size_t index) {
-    work_[index]->complete = true;
-    ShowReady();
+    FileWork& work = *work_[index];
+    work.complete = true;
+    if (work.lines.empty()) work.lines.push_back(L"---- " + outcomes_[index].path);
+    if (outcomes_[index].result == BatchResult::Done && work.changesFile)
+        work.resultStamp = host_.Stamp(outcomes_[index].path);
+    Changed(index);
 }
 
-void TBatchRun::ShowReady() {
-    while (shown_ < outcomes_.size() && work_[shown_]->complete) {
-        auto& lines = work_[shown_]->lines;
-        if (lines.empty()) lines.push_back(L"---- " + outcomes_[shown_].path);
-        if (OnFileShown) OnFileShown(lines);
-        ++shown_;
+void TBatchRun::Changed(std::size_t index) {
+    if (OnFileChanged) OnFileChanged(index);
+}
+
+const std::vector<std::wstring>& TBatchRun::Output(std::size_t index) const { return work_.at(index)->lines; }
+
+bool TBatchRun::CanUndo(std::size_t index) const {
+    const FileWork& work = *work_[index];
+    if (outcomes_[index].result != BatchResult::Done || !work.changesFile || !work.resultStamp) return false;
+    const JobPlan& plan = work.plan;
+    return (!plan.privateCopy.empty() && host_.FileExists(plan.privateCopy)) ||
+           (!plan.original.empty() && host_.FileExists(plan.original));
+}
+
+std::size_t TBatchRun::Undoable() const {
+    if (running_) return 0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < outcomes_.size(); ++i) count += CanUndo(i);
+    return count;
+}
+
+void TBatchRun::Undo() {
+    if (running_) return;
+    for (std::size_t i = 0; i < outcomes_.size(); ++i) {
+        if (!CanUndo(i)) continue;
+        BatchFileOutcome& outcome = outcomes_[i];
+        FileWork& work = *work_[i];
+        // Another program (or the user) changed the file since: the batch no longer owns it.
+        if (host_.Stamp(outcome.path) != work.resultStamp) {
+            outcome.reason = L"not put back: the file changed after the batch";
+            work.resultStamp.reset();  // no longer the batch's result: never asked again
+            Changed(i);
+            continue;
+        }
+        if (PutBack(i)) {
+            outcome.result = BatchResult::PutBack;
+            outcome.reason.clear();
+            work.resultStamp.reset();
+        } else {
+            outcome.reason = L"could not be put back: it is left as the batch made it";
+        }
+        outcome.sizeAfter = FileSizeOf(outcome.path);
+        Changed(i);
     }
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 // A batch job: every file done in place as Start does it, with up to
-// `parallel` UPX at once, each captured on its own. A file's output is handed
-// over whole, under a heading naming the file, once that file and every file
-// before it are done, so outputs keep the files' order and never mix. A
-// compressed file counts as done only after UPX's own test of the result; one
-// that fails it is put back from its backup when there is one.
+// `parallel` UPX at once, each captured on its own (a file's output is kept
+// with the file, never mixed with another's). A compressed file counts as done
+// only after UPX's own test of the result; one that fails it is put back from
+// its backup, or from a private copy kept until the test passes.
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,8 +22,8 @@ public:
     TBatchRun(const TBatchRun&) = delete;
     TBatchRun& operator=(const TBatchRun&) = delete;
 
-    // A finished file's lines, in the files' order: a heading naming it, then UPX's output.
-    std::function<void(const std::vector<std::wstring>& lines)> OnFileShown;
+    // A file began or ended its turn, or was put back (its outcome changed), in any order.
+    std::function<void(std::size_t index)> OnFileChanged;
     // Once every file is done or left undone; the summary's rows.
     std::function<void(const std::vector<BatchFileOutcome>& files)> OnFinished;
     // Asked as each file's turn comes: another job (a Start) works on this file, so the batch leaves it.
@@ -36,11 +35,22 @@ public:
     // a file); the others are not started and count as not done.
     void Stop();
     bool Running() const;
+    // A compress or decompress (a test or a list changes no file).
+    bool ChangesFiles() const { return !form_.testFlag && !form_.listFlag; }
     // True when `path` names a file of the running batch, in any spelling.
     bool Holds(const std::wstring& path) const;
     // True when UPX works now on a file whose work files it names as those of `path`.
     bool SharesWorkFilesWithWork(const std::wstring& path) const;
     const std::vector<BatchFileOutcome>& Outcomes() const { return outcomes_; }
+    // A file's lines so far: a heading naming it, Zandrel's notes, then UPX's output of each step.
+    const std::vector<std::wstring>& Output(std::size_t index) const;
+
+    // The files an undo would put back: done by a compress or decompress, with their
+    // backup (or the batch's private copy) still there. None while the batch runs.
+    std::size_t Undoable() const;
+    // Puts those files back as they were before the batch, each whole or not at all;
+    // a file changed since the batch ended is left alone, with the reason.
+    void Undo();
 
 private:
     struct Slot;
@@ -49,19 +59,20 @@ private:
     void Launch(Slot& slot, std::size_t index, bool check);
     void Ended(Slot& slot, std::uint32_t exitCode, bool started);
     void Complete(std::size_t index);
-    // The file's original (backup or private copy) back in its place; the reason's ending.
-    std::wstring PutBack(std::size_t index);
+    void Changed(std::size_t index);
+    bool CanUndo(std::size_t index) const;
+    // The file's original (backup or private copy) back in its place; false when it could not be.
+    bool PutBack(std::size_t index);
     // The private copy goes once the file is good or the original again; else it is kept
     // under a backup name, which the returned reason's ending names.
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);
-    void ShowReady();
 
     IJobHost& host_;
     std::wstring recordKey_;
     JobForm form_;
     int parallel_ = 1;
     bool running_ = false, stopping_ = false;
-    std::size_t next_ = 0, shown_ = 0;
+    std::size_t next_ = 0;
     std::vector<BatchFileOutcome> outcomes_;
     std::vector<std::unique_ptr<FileWork>> work_;
     std::vector<std::unique_ptr<Slot>> slots_;

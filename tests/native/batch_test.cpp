@@ -1,9 +1,11 @@
 // Batch jobs' portable side: the files a drop makes, UPX's reasons, the summary.
+#include "batch/batch_table.h"
 #include "jobs/batch.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "fake_job_host.h"
 #include "zandrel_texts.h"
@@ -13,13 +15,19 @@ namespace {
 
 struct FakeDisk {
     std::map<std::wstring, std::vector<FolderEntry>> folders;
-    std::vector<std::wstring> Files(const std::vector<std::wstring>& dropped, const std::wstring& wanted = L".exe") {
-        return BatchFiles(
-            dropped, [&](const std::wstring& p) { return folders.count(p) > 0; },
-            [&](const std::wstring& p) { return folders.at(p); },
-            [&](const std::wstring& name) {
-                return name.size() >= wanted.size() && name.compare(name.size() - wanted.size(), wanted.size(), wanted) == 0;
-            });
+    std::set<std::wstring> packed;
+    BatchSource Source(const std::wstring& wanted = L".exe") {
+        BatchSource source;
+        source.isFolder = [this](const std::wstring& p) { return folders.count(p) > 0; };
+        source.list = [this](const std::wstring& p) { return folders.at(p); };
+        source.accept = [wanted](const std::wstring& name) {
+            return name.size() >= wanted.size() && name.compare(name.size() - wanted.size(), wanted.size(), wanted) == 0;
+        };
+        source.packed = [this](const std::wstring& p) { return packed.count(p) > 0; };
+        return source;
+    }
+    std::vector<std::wstring> Files(const std::vector<std::wstring>& dropped, BatchChoice choice = {}) {
+        return ScanBatch(dropped, choice, Source()).files;
     }
 };
 
@@ -38,14 +46,50 @@ TEST(BatchFiles, FoldersGiveTheFilesDirectlyInsideThatTheFilterTakesAndNothingCo
            "copies are not";
 }
 
+TEST(BatchFiles, SubFoldersWhenAskedDepthFirstWithoutLinksAndPackedFilesLeftOutWhenAsked) {
+    FakeDisk disk;
+    disk.folders[L"C:\\r"] = {{L"b", true}, {L"a.exe", false}, {L"loop", true, true}, {L"c", true}};
+    disk.folders[L"C:\\r\\b"] = {{L"b1.exe", false}, {L"bb", true}};
+    disk.folders[L"C:\\r\\b\\bb"] = {{L"deep.exe", false}};
+    disk.folders[L"C:\\r\\c"] = {{L"c1.exe", false}};
+    disk.folders[L"C:\\r\\loop"] = {{L"never.exe", false}};
+    EXPECT_EQ(disk.Files({L"C:\\r"}), (std::vector<std::wstring>{L"C:\\r\\a.exe"}));
+    const std::vector<std::wstring> all{L"C:\\r\\a.exe", L"C:\\r\\b\\b1.exe", L"C:\\r\\b\\bb\\deep.exe", L"C:\\r\\c\\c1.exe"};
+    EXPECT_EQ(disk.Files({L"C:\\r"}, {true, false}), all) << "a folder's files, then its sub-folders in order";
+    disk.packed = {L"C:\\r\\b\\b1.exe", L"C:\\r\\c\\c1.exe"};
+    const auto scan = ScanBatch({L"C:\\r"}, {true, true}, disk.Source());
+    EXPECT_EQ(scan.files, (std::vector<std::wstring>{L"C:\\r\\a.exe", L"C:\\r\\b\\bb\\deep.exe"}));
+    EXPECT_EQ(scan.packedSkipped, 2u);
+    EXPECT_EQ(scan.folders, 2u);
+    EXPECT_EQ(disk.Files({L"C:\\r"}, {true, false}), all) << "packed files stay unless asked";
+}
+
+TEST(BatchFiles, AStopEndsTheScanAndSaysItIsNotWhole) {
+    FakeDisk disk;
+    for (int i = 0; i < 1000; ++i) disk.folders[L"C:\\big"].push_back({L"f" + std::to_wstring(i) + L".exe", false});
+    auto source = disk.Source();
+    int asked = 0;
+    source.stop = [&] { return ++asked > 100; };
+    std::size_t heard = 0;
+    const auto scan = ScanBatch({L"C:\\big"}, {}, source, [&](std::size_t found) { heard = found; });
+    EXPECT_TRUE(scan.stopped);
+    EXPECT_LT(scan.files.size(), 1000u);
+    const auto whole = ScanBatch({L"C:\\big"}, {}, disk.Source(), [&](std::size_t found) { heard = found; });
+    EXPECT_FALSE(whole.stopped);
+    EXPECT_EQ(whole.files.size(), 1000u);
+    EXPECT_EQ(heard, 768u) << "the count is heard now and then on the way";
+}
+
 TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {
     FakeDisk disk;
-    const auto identity = [](const std::wstring& path) {
-        return path == L"C:\\PROGRA~1\\app.exe" ? std::wstring(L"volume1:file7") : path == L"C:\\Program Files\\app.exe" ? std::wstring(L"volume1:file7") : std::wstring();
+    auto source = disk.Source();
+    source.accept = [](const std::wstring&) { return true; };
+    source.identity = [](const std::wstring& path) {
+        return path == L"C:\\PROGRA~1\\app.exe" || path == L"C:\\Program Files\\app.exe" ? std::wstring(L"volume1:file7")
+                                                                                           : std::wstring();
     };
-    const auto files = BatchFiles(
-        {L"C:\\Program Files\\app.exe", L"C:\\PROGRA~1\\app.exe", L"C:\\other.exe"}, [](const std::wstring&) { return false; },
-        [](const std::wstring&) { return std::vector<FolderEntry>{}; }, [](const std::wstring&) { return true; }, identity);
+    const auto files =
+        ScanBatch({L"C:\\Program Files\\app.exe", L"C:\\PROGRA~1\\app.exe", L"C:\\other.exe"}, {}, source).files;
     EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\Program Files\\app.exe", L"C:\\other.exe"}));
 }
 
@@ -71,22 +115,63 @@ TEST(BatchResults, ExitCodesAndRatios) {
     EXPECT_EQ(RatioText(10, -1), L"");
 }
 
-TEST(BatchSummary, RowsPerFileAndTotalsOverTheFilesDone) {
-    const std::vector<BatchFileOutcome> files{
-        {L"C:\\a.exe", 1'234'567, 600'000, BatchResult::Done, L""},
-        {L"C:\\b.exe", 2000, 2000, BatchResult::Warning, L"AlreadyPackedException: already packed by UPX"},
-        {L"C:\\c.exe", 1000, 1000, BatchResult::Error, L"NotCompressibleException"},
-        {L"C:\\d.exe", 4000, -1, BatchResult::NotDone, L""},
-        {L"C:\\e.exe", 765'433, 400'000, BatchResult::Done, L""},
-    };
-    const auto lines = SummaryLines(files);
-    ASSERT_EQ(lines.size(), 2 + files.size() + 2);
-    EXPECT_EQ(lines[2], L"1,234,567\t600,000\t48.6%\tdone\tC:\\a.exe");
-    EXPECT_EQ(lines[3], L"2,000\t2,000\t100.0%\twarning\tC:\\b.exe: AlreadyPackedException: already packed by UPX");
-    EXPECT_EQ(lines[4], L"1,000\t1,000\t100.0%\terror\tC:\\c.exe: NotCompressibleException");
-    EXPECT_EQ(lines[5], L"4,000\t-\t-\tnot done\tC:\\d.exe");
-    EXPECT_EQ(lines[7], L"2,000,000\t1,000,000\t50.0%\t\tTotal of the files done");
-    EXPECT_EQ(lines[8], L"5 files: 2 done, 1 with a warning, 1 with an error, 1 not done.");
+namespace {
+
+const std::vector<BatchFileOutcome> kFiles{
+    {L"C:\\b\\a.exe", 1'234'567, 600'000, BatchResult::Done, L""},
+    {L"C:\\b\\B.exe", 2000, 2000, BatchResult::Warning, L"NotCompressibleException"},
+    {L"C:\\b\\c, \"odd\".exe", 1000, 1000, BatchResult::Error, L"IOException: file is\ttoo small"},
+    {L"C:\\b\\d.exe", 4000, -1, BatchResult::NotDone, L""},
+    {L"C:\\b\\e.exe", 765'433, 400'000, BatchResult::Done, L""},
+    {L"C:\\b\\f.exe", 5000, 5000, BatchResult::AlreadyPacked, L"nothing was changed"},
+};
+
+}  // namespace
+
+TEST(BatchTable, ProgressAndTotalsCountByResult) {
+    std::vector<BatchFileOutcome> running = kFiles;
+    running[3].result = BatchResult::Working;
+    running[4].result = BatchResult::Waiting;
+    EXPECT_EQ(ProgressLine(running), L"4 of 6 done, 1 failed, 1 working");
+    EXPECT_EQ(ProgressLine({}), L"0 of 0 done");
+    EXPECT_EQ(TotalsLine(kFiles),
+              L"6 files: 2 done, 1 already packed, 1 with a warning, 1 failed, 1 not done; "
+              L"2,000,000 bytes to 1,000,000 (50.0%).");
+    EXPECT_EQ(TotalsLine({kFiles[3]}), L"1 file: 0 done, 1 not done.") << "no sizes without a file done";
+    EXPECT_EQ(TotalsLine({kFiles[0]}, false), L"1 file: 1 done.") << "no sizes for a test or a list";
+    EXPECT_EQ(CellText(running[3], BatchColumn::SizeAfter), L"") << "no size after while it works";
+    EXPECT_EQ(CellText(kFiles[3], BatchColumn::SizeAfter), L"-");
+    EXPECT_EQ(CellText(kFiles[0], BatchColumn::Ratio), L"48.6%");
+    EXPECT_EQ(CellText(kFiles[5], BatchColumn::Ratio), L"") << "no ratio for a file left as it was";
+}
+
+TEST(BatchTable, SortsByAnyColumnKeepingTiesInOrderAndBringsFailuresFirst) {
+    using V = std::vector<std::size_t>;
+    EXPECT_EQ(RowOrder(kFiles, {}), (V{0, 1, 2, 3, 4, 5})) << "the batch's own order";
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::File, false, false}), (V{5, 4, 3, 2, 1, 0})) << "names case aside";
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::SizeBefore, true, false}), (V{2, 1, 3, 5, 4, 0}));
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::Ratio, true, false}), (V{0, 4, 1, 2, 5, 3}))
+        << "ties in order, an unknown ratio last";
+    EXPECT_EQ(RowOrder(kFiles, {std::nullopt, true, true}), (V{1, 2, 3, 0, 4, 5}));
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::SizeBefore, false, true}), (V{3, 1, 2, 0, 4, 5}))
+        << "failures first, each group sorted";
+}
+
+TEST(BatchTable, CopiedRowsAndTheCsvFileKeepEveryCellWhole) {
+    const auto tab = RowsAsTabText(kFiles, {2, 0});
+    EXPECT_EQ(tab,
+              L"File\tFolder\tBefore\tAfter\tRatio\tResult\tReason\r\n"
+              L"c, \"odd\".exe\tC:\\b\t1000\t1000\t\tfailed\tIOException: file is too small\r\n"
+              L"a.exe\tC:\\b\t1234567\t600000\t48.6%\tdone\t\r\n")
+        << "a tab inside a cell would split it";
+    std::vector<BatchFileOutcome> named{kFiles[2]};
+    named[0].path = L"C:\\b\\\u00e9\U0001F600.exe";
+    const auto csv = RowsAsCsv(kFiles, {2});
+    EXPECT_EQ(csv,
+              "\xEF\xBB\xBF" "File,Folder,Before,After,Ratio,Result,Reason\r\n"
+              "\"c, \"\"odd\"\".exe\",C:\\b,1000,1000,,failed,IOException: file is too small\r\n");
+    const auto utf8 = RowsAsCsv(named, {0});
+    EXPECT_NE(utf8.find("\xC3\xA9\xF0\x9F\x98\x80.exe"), std::string::npos) << "names in UTF-8, astral ones too";
 }
 
 TEST(BatchJobs, EachFileIsPreparedInPlaceAsStartPreparesIt) {

@@ -127,7 +127,7 @@ TEST_F(BatchFaults, FilesOfOneStemAreNeverAtWorkTogether) {
         if (Exists(exeSignal) && !exeStopped) exeStopped = GetTickCount64();
         if (exeStopped && (Exists(dllSignal) || GetTickCount64() - exeStopped > 500)) DeleteFileW(exeSignal.c_str());
         // The library's goes on once the program's has ended.
-        if (batch->Outcomes()[0].result != BatchResult::NotDone && Exists(dllSignal)) DeleteFileW(dllSignal.c_str());
+        if (Finished(batch->Outcomes()[0].result) && Exists(dllSignal)) DeleteFileW(dllSignal.c_str());
         return false;
     }));
     EXPECT_EQ(finished[0].result, BatchResult::Error);

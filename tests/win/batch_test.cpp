@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "batch/batch_table.h"
 #include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/files.h"
@@ -37,9 +38,9 @@ protected:
     TempDir dir{L"zb"};
 
     void SetUp() override {
-        batch.OnFileShown = [this](const std::vector<std::wstring>& lines) { shown.push_back(lines); };
         batch.OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
             finished = files;
+            for (std::size_t i = 0; i < files.size(); ++i) shown.push_back(batch.Output(i));
             done = true;
         };
     }
@@ -96,7 +97,7 @@ TEST_F(Batch, MixedFilesAreDoneInPlaceWithTheirNumbersFromTheDisk) {
     EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) { return n.find(L"~zandrel") == 0; }))
         << "no working copy is left";
 
-    // Each file's output under its heading, in the files' order, none mixed with another's.
+    // Each file's output under its heading, kept with its file, none mixed with another's.
     ASSERT_EQ(shown.size(), 5u);
     const std::vector<std::wstring> names{L"apple.exe", L"packed.exe", L"gone.exe", L"mega.exe", L"c.exe"};
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -116,10 +117,9 @@ TEST_F(Batch, MixedFilesAreDoneInPlaceWithTheirNumbersFromTheDisk) {
         EXPECT_TRUE(has(i, L"Packed 1 file")) << "the whole output, once the file is done: " << i;
         EXPECT_TRUE(has(i, L"[OK]")) << "and UPX's test of the result: " << i;
     }
-    // The totals row adds up the files done, as they are on disk now.
-    const auto summary = SummaryLines(finished);
+    // The totals add up the files done, as they are on disk now.
     ASSERT_EQ(SizeOf(a) + SizeOf(omega) + SizeOf(c), 6911) << "three packed files of 3000, 2000 and 1500 bytes";
-    EXPECT_EQ(summary[summary.size() - 2].substr(0, 12), L"6,500\t6,911\t") << Narrow(summary[summary.size() - 2]);
+    EXPECT_NE(TotalsLine(finished).find(L"6,500 bytes to 6,911"), std::wstring::npos) << Narrow(TotalsLine(finished));
     EXPECT_TRUE(dialogs.boxes.empty()) << "a batch shows no box for a file";
 }
 
@@ -222,183 +222,5 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
 
 
 // ---------------------------------------------------------------------------
-// From the window: a drop of several files, the list's selection with Ctrl+Enter.
-
-class WindowBatch : public Browser {
-protected:
-    TempDir dir{L"zw"};
-    std::wstring Program(const std::wstring& name) const {
-        WriteBytes(dir / name, "MZ a program of some length");
-        return dir / name;
-    }
-    bool WaitForTheBatch(int ms = 60000) {
-        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-        while (form->BatchRunning() && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            PumpMessages();
-        }
-        messageOutput->Flush();
-        return !form->BatchRunning();
-    }
-    std::wstring Shown() const { return messageOutput->memOutput.Text(); }
-};
-
-TEST_F(WindowBatch, SeveralDroppedFilesAndAFolderAreDoneWithASummary) {
-    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
-    TempDir folder(L"zf");
-    WriteBytes(folder / L"inside.exe", "MZ inside");
-    WriteBytes(folder / L"readme.txt", "not a program");
-    UseStandin(*form);
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, two, folder.Path()})), 0);
-    ASSERT_TRUE(form->BatchRunning());
-    EXPECT_TRUE(messageOutput->Showing());
-    ASSERT_TRUE(WaitForTheBatch());
-    for (const auto& file : {one, two, folder / L"inside.exe"}) {
-        EXPECT_TRUE(IsPacked(file)) << Narrow(file);
-        EXPECT_NE(Shown().find(L"---- " + file), std::wstring::npos) << Narrow(file);
-    }
-    EXPECT_EQ(ReadBytes(folder / L"readme.txt"), "not a program") << "the filter takes programs only";
-    EXPECT_NE(Shown().find(L"3 files: 3 done, 0 with a warning, 0 with an error, 0 not done."), std::wstring::npos)
-        << Narrow(Shown());
-    EXPECT_TRUE(form->edSource.Text().empty()) << "a batch leaves the job panel alone";
-    EXPECT_TRUE(dialogs.boxes.empty());
-}
-
-TEST_F(WindowBatch, CtrlShiftEnterTestsTheListsSelection) {
-    const auto packed = dir / L"packed.exe";
-    WriteBytes(packed, standin::Pack("MZ packed", 6));
-    Program(L"plain.exe");
-    UseStandin(*form);
-    list->SetPath(dir.Path());
-    for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
-    KeyUp(VK_RETURN, {VK_CONTROL, VK_SHIFT});
-    ASSERT_TRUE(form->BatchRunning());
-    ASSERT_TRUE(WaitForTheBatch());
-    EXPECT_NE(Shown().find(L"2 files: 1 done, 1 with a warning"), std::wstring::npos) << Narrow(Shown());
-    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "a test makes no backup and changes nothing";
-}
-
-TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedAndClosingTheWindowStopsIt) {
-    // One UPX runs per processor: one file more than that waits for its turn.
-    SYSTEM_INFO info{};
-    GetSystemInfo(&info);
-    std::vector<std::wstring> files;
-    for (DWORD i = 0; i <= info.dwNumberOfProcessors; ++i) files.push_back(Program(L"p" + std::to_wstring(i) + L".exe"));
-    const std::wstring last = files.back();
-    const std::string untouched = ReadBytes(last);
-    UseStandin(*form);
-    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
-    ASSERT_TRUE(form->BatchRunning());
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({files[0], files[1]})), 0);
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_NE(dialogs.boxes[0].text.find(L"A batch is running"), std::wstring::npos);
-    std::wstring upper = last;
-    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
-    form->edSource.SetText(upper);  // the same file in another spelling
-    form->btnStart.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_NE(dialogs.boxes[1].text.find(L"part of the batch"), std::wstring::npos);
-    // A file UPX names its work files alike for (p0.dll beside p0.exe at work).
-    const auto dll = dir / L"p0.dll";
-    WriteBytes(dll, "MZ a library");
-    form->edSource.SetText(dll);
-    form->btnStart.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 3u);
-    EXPECT_NE(dialogs.boxes[2].text.find(L"a file of the same name in this folder"), std::wstring::npos);
-    EXPECT_TRUE(runner.calls.empty()) << "Start did not run";
-    messageOutput->Close();
-    ASSERT_TRUE(WaitForTheBatch());
-    const auto& outcomes = form->Batch()->Outcomes();
-    EXPECT_EQ(outcomes.back().result, BatchResult::NotDone) << "no file starts after the stop";
-    EXPECT_EQ(ReadBytes(last), untouched);
-    for (std::size_t i = 0; i + 1 < outcomes.size(); ++i) {
-        EXPECT_EQ(outcomes[i].result, BatchResult::Done) << "a started file is finished, not ended half-way";
-        EXPECT_TRUE(IsPacked(outcomes[i].path));
-    }
-}
-
-TEST_F(WindowBatch, CtrlEnterDoesTheFormsJobAndCtrlAltEnterLists) {
-    Program(L"one.exe");
-    Program(L"two.exe");
-    UseStandin(*form);
-    list->SetPath(dir.Path());
-    for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
-    KeyUp(VK_RETURN, {VK_CONTROL});
-    ASSERT_TRUE(form->BatchRunning());
-    ASSERT_TRUE(WaitForTheBatch());
-    EXPECT_NE(Shown().find(L"2 files: 2 done"), std::wstring::npos) << Narrow(Shown());
-    EXPECT_TRUE(IsPacked(dir / L"one.exe")) << "compressed, as the form says";
-    KeyUp(VK_RETURN, {VK_CONTROL, VK_MENU});
-    ASSERT_TRUE(WaitForTheBatch());
-    EXPECT_NE(Shown().find(L"level 6  win64/pe"), std::wstring::npos) << "UPX's list: " << Narrow(Shown());
-    EXPECT_EQ(Shown().find(L"Packed 1 file"), std::wstring::npos) << "a list packs nothing";
-    EXPECT_NE(Shown().find(L"2 files: 2 done"), std::wstring::npos) << Narrow(Shown());
-}
-
-TEST_F(WindowBatch, ItsTargetOrTheConsoleWindowRefuseOtherJobsWhileItRuns) {
-    const auto first = Program(L"first.exe"), other = Program(L"other.exe");
-    UseStandin(*form);
-    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, dir.Path()})), 0);
-    ASSERT_TRUE(form->BatchRunning());
-    form->edSource.SetText(other);
-    form->edTarget.SetText(first);  // another source, but onto a file of the batch
-    form->btnStart.Click();
-    form->btnUPXVersion.Click();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_NE(dialogs.boxes[0].text.find(L"part of the batch"), std::wstring::npos);
-    EXPECT_NE(dialogs.boxes[1].text.find(L"shows the batch"), std::wstring::npos);
-    EXPECT_TRUE(runner.calls.empty());
-    ASSERT_TRUE(WaitForTheBatch());
-}
-
-TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
-    const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
-    UseStandin(*form);
-    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"500");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
-    ASSERT_TRUE(form->BatchRunning());
-    form.reset();  // the window goes while UPX works
-    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "no UPX is left running";
-    for (const auto& file : {first, second, third}) {
-        const std::string bytes = ReadBytes(file);
-        EXPECT_TRUE(standin::IsPacked(bytes) || bytes == "MZ a program of some length")
-            << "packed or untouched, never half-written: " << Narrow(file);
-    }
-    const auto left = Listing(dir.Path());
-    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) {
-        return n.find(L"~zandrel") == 0 || n.find(L".tmp") != std::wstring::npos;
-    })) << "no temporary is left";
-    EXPECT_TRUE(IsPacked(first)) << "the file at work was finished";
-}
-
-TEST_F(WindowBatch, EscapeInTheConsoleWindowStopsTheBatch) {
-    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
-    const auto first = Program(L"first.exe"), second = Program(L"second.exe");
-    UseStandin(*form);
-    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
-    ASSERT_TRUE(form->BatchRunning());
-    SendMessageW(messageOutput->memOutput.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(WaitForTheBatch());
-    EXPECT_FALSE(messageOutput->Showing());
-    EXPECT_EQ(form->Batch()->Outcomes()[1].result, BatchResult::NotDone);
-}
-
-TEST_F(WindowBatch, TheStoredSettingLowersHowManyRunAtOnce) {
-    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
-    const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
-    UseStandin(*form);
-    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second, third})), 0);
-    messageOutput->Close();  // stop at once: only what runs already is finished
-    ASSERT_TRUE(WaitForTheBatch());
-    const auto& outcomes = form->Batch()->Outcomes();
-    EXPECT_EQ(outcomes[0].result, BatchResult::Done);
-    EXPECT_EQ(outcomes[1].result, BatchResult::NotDone) << "one at a time, as stored";
-    EXPECT_EQ(outcomes[2].result, BatchResult::NotDone);
-}
-
 }  // namespace
 }  // namespace zandrel::test

@@ -12,6 +12,7 @@
 #include "framework/files.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
+#include "batch_question.h"
 
 namespace zandrel::test {
 namespace {
@@ -301,6 +302,8 @@ TEST_F(InAChild, DISABLED_RunsABatchWithoutBackup) {
     MakeWindow();
     UseStandin(*form);
     form->chkBackup.Click();
+    BatchQuestionAnswers answers(*form);
+    answers.Next();
     form->StartBatch({dir + L"\\app.exe"}, TfrmMain::BatchKind::FormJob);
     for (;;) PumpMessages(), Sleep(20);  // ended from outside
 }

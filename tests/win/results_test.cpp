@@ -3,6 +3,7 @@
 // stand-in, read back through the window's own controls.
 #include "packed_format.h"
 #include "test_support.h"
+#include "batch_question.h"
 
 #include <commctrl.h>
 
@@ -227,6 +228,8 @@ TEST_F(Results, AfterABatchTheListShowsTheNewSizes) {
     list.SetPath(dir.Path());
     const auto second = dir / L"second.exe";
     WriteBytes(second, Program(3000));
+    BatchQuestionAnswers answers(*form);
+    answers.Next();
     SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({app, second})), 0);
     for (const ULONGLONG end = GetTickCount64() + 20000; form->BatchRunning() && GetTickCount64() < end;)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), PumpMessages();

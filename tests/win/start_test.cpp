@@ -7,6 +7,7 @@
 #include "jobs/job_command.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
+#include "batch_question.h"
 
 #include "jobs/batch_run.h"
 #include "zandrel_texts.h"
@@ -205,6 +206,8 @@ TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
     std::wstring upper = dir / L"APP.EXE", shortName(MAX_PATH, L'\0');
     shortName.resize(GetShortPathNameW((dir / L"app.exe").c_str(), shortName.data(), MAX_PATH));
     std::vector<std::wstring> seenDuring;
+    BatchQuestionAnswers answers(*form);
+    answers.Next();
     runner.during = [&] {
         form->edSource.SetText(upper);
         form->btnStart.Click();

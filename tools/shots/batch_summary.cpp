@@ -1,5 +1,5 @@
-// The README's picture of a batch: the main window and, once the batch has
-// ended, the console window with its summary. The batch runs over copies of a
+// The README's picture of a batch: once the batch has ended, the batch window
+// with its table and totals (the question before it is answered with Start). The batch runs over copies of a
 // few of the system's programs and one packed file, with the program given as
 // UPX (the tests' stand-in). Usage: shot_batch UPX.exe   (runs until closed)
 #include <windows.h>
@@ -9,8 +9,21 @@
 
 #include "packed_format.h"
 #include "app/Main.h"
+#include "batch/BatchConfirm.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
+
+namespace {
+zandrel::TfrmMain* g_form = nullptr;
+
+// Start, as the user presses it, once the question has counted the files.
+void CALLBACK PressStart(HWND, UINT, UINT_PTR timer, DWORD) {
+    zandrel::TBatchConfirm* question = g_form ? g_form->BatchQuestion() : nullptr;
+    if (!question || question->Counting()) return;
+    KillTimer(nullptr, timer);
+    question->btnStart.Click();
+}
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace zandrel;
@@ -50,14 +63,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     WriteFile(file, packed.data(), static_cast<DWORD>(packed.size()), &put, nullptr);
     CloseHandle(file);
 
+    g_form = &form;
+    SetTimer(nullptr, 0, 50, PressStart);
     form.StartBatch({folder}, TfrmMain::BatchKind::FormJob);
-    output.Hide();  // shown with the summary, so the picture is taken of the finished batch
-    while (form.BatchRunning()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        app.ProcessMessages();
-    }
-    output.Flush();
-    output.ShowNonModal();
     const int code = app.Run();
     form.MessageOutput = nullptr;
     LocalFree(argv);

@@ -1,0 +1,200 @@
+#include "batch/BatchConfirm.h"
+
+#include "batch/batch_plan.h"
+#include "framework/application.h"
+
+namespace zandrel {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr UINT kCountedSoFar = WM_APP + 1, kCounted = WM_APP + 2;
+constexpr int kWidth = 560, kHeight = 330, kMargin = 12, kShownNames = 8;
+
+}  // namespace
+
+// The counting thread's news, kept alive by whichever side goes last.
+struct TBatchConfirm::Shared {
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> soFar{0};
+    std::mutex lock;
+    BatchScan scan;  // under the lock, once counted
+};
+
+TBatchConfirm::TBatchConfirm(HWND owner, std::wstring job, std::vector<std::wstring> dropped, BatchSource source,
+                             bool compresses)
+    : owner_(owner), dropped_(std::move(dropped)), source_(std::move(source)) {
+    RegisterClassOnce(L"ZandrelBatchConfirm", CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    scale_ = Scaler(GetDpiForSystem());
+    CreateHandle(L"ZandrelBatchConfirm", kExStyle, kStyle, L"Start a batch?", CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                 owner);
+    scale_ = Scaler(GetDpiForWindow(Handle()));
+    CreateControls(job, compresses);
+    Layout();
+}
+
+TBatchConfirm::~TBatchConfirm() { StopCounting(); }
+
+void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
+    const HWND self = Handle();
+    const int w = kWidth - 2 * kMargin;
+    lblJob.Create(self, L"STATIC", job, SS_NOPREFIX, {kMargin, kMargin, w, 20}, scale_);
+    lblCount.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP, {kMargin, kMargin + 26, w, 20}, scale_);
+    lblNames.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_SUNKEN, {kMargin, kMargin + 52, w, 150},
+                    scale_);
+    cbSubfolders.Create(self, L"BUTTON", L"Include &sub-folders", BS_AUTOCHECKBOX | WS_TABSTOP,
+                        {kMargin, kMargin + 212, w, 22}, scale_);
+    cbSkipPacked.Create(self, L"BUTTON", L"S&kip files UPX has already packed", BS_AUTOCHECKBOX | WS_TABSTOP,
+                        {kMargin, kMargin + 236, w, 22}, scale_);
+    btnStart.Create(self, L"BUTTON", L"Start", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                    {kWidth - kMargin - 2 * 100 - 8, kHeight - kMargin - 28, 100, 28}, scale_);
+    btnCancel.Create(self, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP,
+                     {kWidth - kMargin - 100, kHeight - kMargin - 28, 100, 28}, scale_);
+    bool anyFolder = false;
+    for (const auto& path : dropped_) anyFolder = anyFolder || source_.isFolder(path);
+    EnableWindow(cbSubfolders.Handle(), anyFolder);
+    // Only a compress is refused for a packed file; the other jobs want exactly those.
+    cbSkipPacked.SetChecked(compresses);
+    EnableWindow(cbSkipPacked.Handle(), compresses);
+    cbSubfolders.OnClick = [this] {
+        startWhenCounted_ = false;
+        Recount();
+    };
+    cbSkipPacked.OnClick = [this] {
+        startWhenCounted_ = false;
+        Recount();
+    };
+    btnStart.OnClick = [this] { Answer(true); };
+    btnCancel.OnClick = [this] { Answer(false); };
+}
+
+void TBatchConfirm::Layout() {
+    font_ = MakeFont(scale_, L"MS Shell Dlg 2", 14);
+    boldFont_ = MakeFont(scale_, L"MS Shell Dlg 2", 14, true);
+    for (Control* c : std::initializer_list<Control*>{&lblJob, &lblCount, &lblNames, &cbSubfolders, &cbSkipPacked,
+                                                      &btnStart, &btnCancel})
+        c->Place(scale_, c == &lblJob ? boldFont_.get() : font_.get());
+    RECT r{0, 0, scale_(kWidth), scale_(kHeight)};
+    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, scale_.Dpi());
+    // Centred over the window it belongs to.
+    RECT owner{};
+    GetWindowRect(owner_ ? owner_ : GetDesktopWindow(), &owner);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    SetWindowPos(Handle(), nullptr, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2,
+                 width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TBatchConfirm::StopCounting() {
+    if (shared_) shared_->stop = true;
+    if (counter_.joinable()) counter_.join();
+    counting_ = false;
+}
+
+void TBatchConfirm::Recount() {
+    StopCounting();
+    shared_ = std::make_shared<Shared>();
+    counting_ = true;
+    ShowCount(false);
+    const BatchChoice choice{cbSubfolders.Checked(), cbSkipPacked.Checked()};
+    const WPARAM generation = ++generation_;
+    counter_ = std::thread([shared = shared_, window = Handle(), dropped = dropped_, source = source_, choice,
+                            generation]() mutable {
+        source.stop = [&shared] { return shared->stop.load(); };
+        auto scan = ScanBatch(dropped, choice, source, [&](std::size_t found) {
+            shared->soFar = found;
+            PostMessageW(window, kCountedSoFar, generation, 0);
+        });
+        if (scan.stopped) return;
+        {
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            shared->scan = std::move(scan);
+        }
+        PostMessageW(window, kCounted, generation, 0);
+    });
+}
+
+void TBatchConfirm::ShowCount(bool done) {
+    if (!done) {
+        BatchScan soFar;
+        soFar.files.resize(shared_ ? shared_->soFar.load() : 0);
+        lblCount.SetText(L"Counting: " + CountLine(soFar, true));
+        return;
+    }
+    lblCount.SetText(scan_.files.empty() ? L"No files to do: " + CountLine(scan_, false) : CountLine(scan_, false));
+    lblNames.SetText(FirstNames(scan_.files, kShownNames));
+    if (scan_.files.empty()) {
+        startWhenCounted_ = false;
+        btnCancel.SetFocus();
+    }
+    EnableWindow(btnStart.Handle(), !scan_.files.empty());
+    if (startWhenCounted_) Answer(true);
+}
+
+void TBatchConfirm::Answer(bool start) {
+    if (start && counting_) {
+        startWhenCounted_ = true;  // Enter before the count is in: it starts once counted
+        return;
+    }
+    if (start && scan_.files.empty()) return;
+    started_ = start;
+    closed_ = true;
+}
+
+std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
+    const bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
+    if (owner_) EnableWindow(owner_, FALSE);
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    btnStart.SetFocus();
+    Recount();
+    MSG msg;
+    while (!closed_ && IsWindow(Handle())) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
+            break;
+        }
+        if (IsDialogMessageW(Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    StopCounting();
+    if (owner_ && ownerWasEnabled) EnableWindow(owner_, TRUE);
+    ShowWindow(Handle(), SW_HIDE);
+    if (owner_) SetActiveWindow(owner_);
+    if (!started_) return std::nullopt;
+    return scan_.files;
+}
+
+LRESULT TBatchConfirm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_COMMAND:
+            // Enter and Escape arrive as OK and Cancel from the dialog navigation.
+            if (!lParam && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+                Answer(LOWORD(wParam) == IDOK);
+                return 0;
+            }
+            if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
+            break;
+        case kCountedSoFar:
+            if (counting_ && wParam == generation_) ShowCount(false);
+            return 0;
+        case kCounted:
+            if (!counting_ || !shared_ || wParam != generation_) return 0;
+            {
+                const std::lock_guard<std::mutex> hold(shared_->lock);
+                scan_ = shared_->scan;
+            }
+            if (counter_.joinable()) counter_.join();
+            counting_ = false;
+            ShowCount(true);
+            return 0;
+        case WM_CLOSE:
+            Answer(false);
+            return 0;
+        default:
+            break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+}  // namespace zandrel

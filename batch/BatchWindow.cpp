@@ -1,0 +1,427 @@
+#include "batch/BatchWindow.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <commctrl.h>
+#include <shobjidl.h>
+
+#include "framework/application.h"
+#include "framework/files.h"
+
+namespace zandrel {
+namespace {
+
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 100;           // changes reach the table at most this often
+constexpr UINT kForgetMessage = WM_APP + 1;  // the batch goes after its own call has returned
+constexpr int kDesignWidth = 900, kDesignHeight = 560, kMargin = 10, kButtonW = 104, kButtonH = 28;
+constexpr int kOutputH = 120;
+constexpr int kColumnWidths[kBatchColumns] = {160, 200, 92, 92, 64, 100, 220};
+
+// Enter shows the focused file's output, Ctrl+C copies, Ctrl+A selects all; Escape
+// closes the window as its close button does.
+LRESULT CALLBACK ListKeys(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* window = reinterpret_cast<TBatchWindow*>(data);
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    if (msg == WM_KEYDOWN) {
+        if (wParam == VK_RETURN) return window->ShowOutputOfFocused(), 0;
+        if (wParam == VK_ESCAPE) return PostMessageW(window->Handle(), WM_CLOSE, 0, 0), 0;
+        if (control && wParam == 'C') return window->CopySelected(), 0;
+        if (control && wParam == 'A') {
+            ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+            return 0;
+        }
+    }
+    if (msg == WM_GETDLGCODE && lParam) {
+        const auto* message = reinterpret_cast<const MSG*>(lParam);
+        if (message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE))
+            return DefSubclassProc(list, msg, wParam, lParam) | DLGC_WANTMESSAGE;
+    }
+    return DefSubclassProc(list, msg, wParam, lParam);
+}
+
+bool PutOnClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) return false;
+    EmptyClipboard();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool put = false;
+    if (memory) {
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!put) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return put;
+}
+
+}  // namespace
+
+TBatchWindow::TBatchWindow(IDialogService& dialogs) : dialogs_(dialogs) {
+    RegisterClassOnce(L"ZandrelBatch", CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    scale_ = Scaler(GetDpiForSystem());
+    CreateHandle(L"ZandrelBatch", kExStyle, kStyle, L"Batch", CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                 Application::Instance().Handle());
+    scale_ = Scaler(GetDpiForWindow(Handle()));
+    CreateControls();
+    RECT r{0, 0, scale_(kDesignWidth), scale_(kDesignHeight)};
+    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, scale_.Dpi());
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+    Application::Instance().AddDialogWindow(Handle());
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                   reinterpret_cast<void**>(&taskbar_))) &&
+        FAILED(taskbar_->HrInit())) {
+        taskbar_->Release();
+        taskbar_ = nullptr;  // no task bar progress: the window's own bar still shows it
+    }
+}
+
+TBatchWindow::~TBatchWindow() {
+    Application::Instance().RemoveDialogWindow(Handle());
+    if (taskbar_) {
+        taskbar_->SetProgressState(Application::Instance().Handle(), TBPF_NOPROGRESS);
+        taskbar_->Release();
+    }
+}
+
+void TBatchWindow::CreateControls() {
+    const HWND self = Handle();
+    lblProgress.Create(self, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, {}, scale_);
+    pbProgress.Create(self, PROGRESS_CLASSW, L"", 0, {}, scale_);
+    lvFiles.Create(self, WC_LISTVIEWW, L"",
+                   LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_BORDER, {}, scale_);
+    ListView_SetExtendedListViewStyle(lvFiles.Handle(), LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    SetWindowSubclass(lvFiles.Handle(), ListKeys, 1, reinterpret_cast<DWORD_PTR>(this));
+    lblOutput.Create(self, L"STATIC", L"UPX's output: double-click a file, or press Enter on it",
+                     SS_LEFTNOWORDWRAP | SS_NOPREFIX, {}, scale_);
+    edOutput.Create(self, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_READONLY | WS_TABSTOP | WS_BORDER,
+                    {}, scale_);
+    cbFailuresFirst.Create(self, L"BUTTON", L"&Failures first", BS_AUTOCHECKBOX | WS_TABSTOP, {}, scale_);
+    btnCopy.Create(self, L"BUTTON", L"&Copy", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
+    btnSave.Create(self, L"BUTTON", L"&Save as CSV...", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
+    btnUndo.Create(self, L"BUTTON", L"&Undo...", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
+    btnStop.Create(self, L"BUTTON", L"S&top", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
+    btnClose.Create(self, L"BUTTON", L"Close", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
+    AddColumns();
+    cbFailuresFirst.OnClick = [this] {
+        view_.failuresFirst = cbFailuresFirst.Checked();
+        Refresh();
+    };
+    btnCopy.OnClick = [this] { CopySelected(); };
+    btnSave.OnClick = [this] { SaveCsv(); };
+    btnUndo.OnClick = [this] { AskUndo(); };
+    btnStop.OnClick = [this] {
+        EnableWindow(btnStop.Handle(), FALSE);
+        stopAsked_ = true;
+        if (OnStop) OnStop();
+        Refresh();
+    };
+    btnClose.OnClick = [this] { CloseAsked(); };
+}
+
+void TBatchWindow::AddColumns() const {
+    for (int i = 0; i < kBatchColumns; ++i) {
+        const std::wstring caption = ColumnCaption(static_cast<BatchColumn>(i));
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        const auto kind = static_cast<BatchColumn>(i);
+        const bool number = kind == BatchColumn::SizeBefore || kind == BatchColumn::SizeAfter || kind == BatchColumn::Ratio;
+        column.fmt = number && i > 0 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = scale_(kColumnWidths[i]);
+        column.pszText = const_cast<wchar_t*>(caption.c_str());
+        ListView_InsertColumn(lvFiles.Handle(), i, &column);
+    }
+}
+
+void TBatchWindow::Layout() {
+    font_ = MakeFont(scale_, L"MS Shell Dlg 2", 14);
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int w = client.right, h = client.bottom, m = scale_(kMargin);
+    const int bw = scale_(kButtonW), bh = scale_(kButtonH), line = scale_(20);
+    auto place = [&](const Control& c, int x, int y, int cw, int ch) {
+        SendMessageW(c.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        SetWindowPos(c.Handle(), nullptr, x, y, std::max(cw, 0), std::max(ch, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(lblProgress, m, m, w - 2 * m, line);
+    place(pbProgress, m, m + line, w - 2 * m, scale_(16));
+    const int buttonsY = h - m - bh, outputH = scale_(kOutputH);
+    const int outputY = buttonsY - m - outputH, outputLabelY = outputY - line;
+    const int listY = m + line + scale_(16) + m;
+    place(lvFiles, m, listY, w - 2 * m, outputLabelY - m / 2 - listY);
+    place(lblOutput, m, outputLabelY, w - 2 * m, line);
+    place(edOutput, m, outputY, w - 2 * m, outputH);
+    place(cbFailuresFirst, m, buttonsY, scale_(130), bh);
+    int x = w - m;
+    for (const Button* button : {&btnClose, &btnStop, &btnUndo, &btnSave, &btnCopy}) {
+        const int width = button == &btnSave ? scale_(kButtonW + 26) : bw;
+        x -= width;
+        place(*button, x, buttonsY, width, bh);
+        x -= scale_(6);
+    }
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
+    batch_ = &batch;
+    job_ = job;
+    ended_ = stopAsked_ = false;
+    view_ = {};
+    cbFailuresFirst.SetChecked(false);
+    edOutput.SetText(L"");
+    ShowSortArrow();
+    SetWindowTextW(Handle(), (L"Batch: " + job).c_str());
+    Refresh();
+    // The first row has the focus, so Enter shows its output before any click.
+    ListView_SetItemState(lvFiles.Handle(), 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
+    lvFiles.SetFocus();
+}
+
+void TBatchWindow::FileChanged(std::size_t) { ScheduleRefresh(); }
+
+void TBatchWindow::BatchEnded() {
+    ended_ = true;
+    Refresh();
+    // Closed during the run: nothing is left to show, and the batch may go.
+    if (stopAsked_ && !Showing()) PostMessageW(Handle(), kForgetMessage, 0, 0);
+}
+
+void TBatchWindow::LetGo() {
+    KillTimer(Handle(), kRefreshTimer);
+    refreshPending_ = false;
+    batch_ = nullptr;
+    rows_.clear();
+    ListView_SetItemCountEx(lvFiles.Handle(), 0, 0);
+    ShowTaskbarProgress(true);
+}
+
+void TBatchWindow::ScheduleRefresh() {
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    SetTimer(Handle(), kRefreshTimer, kRefreshMs, nullptr);
+}
+
+std::wstring TBatchWindow::Cell(int row, BatchColumn column) const {
+    if (!batch_ || row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return {};
+    return CellText(batch_->Outcomes()[rows_[static_cast<std::size_t>(row)]], column);
+}
+
+std::vector<std::size_t> TBatchWindow::SelectedFiles() const {
+    std::vector<std::size_t> files;
+    for (int row = ListView_GetNextItem(lvFiles.Handle(), -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(lvFiles.Handle(), row, LVNI_SELECTED))
+        if (static_cast<std::size_t>(row) < rows_.size()) files.push_back(rows_[static_cast<std::size_t>(row)]);
+    return files;
+}
+
+void TBatchWindow::Refresh() {
+    KillTimer(Handle(), kRefreshTimer);
+    refreshPending_ = false;
+    if (!batch_) return;
+    const auto& files = batch_->Outcomes();
+    // A sorted table may move rows: the selection and the focus follow their files.
+    const HWND list = lvFiles.Handle();
+    const auto selected = SelectedFiles();
+    const int focusedRow = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    const std::size_t focused = focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < rows_.size()
+                                    ? rows_[static_cast<std::size_t>(focusedRow)] : files.size();
+    const bool sameCount = rows_.size() == files.size();
+    rows_ = RowOrder(files, view_);
+    ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    if (sameCount && (view_.sortBy || view_.failuresFirst)) {
+        std::vector<bool> wasSelected(files.size());
+        for (const auto file : selected) wasSelected[file] = true;
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (std::size_t row = 0; row < rows_.size(); ++row) {
+            const bool isSelected = wasSelected[rows_[row]];
+            const UINT state = (isSelected ? LVIS_SELECTED : 0u) | (rows_[row] == focused ? LVIS_FOCUSED : 0u);
+            if (state) ListView_SetItemState(list, static_cast<int>(row), state, LVIS_SELECTED | LVIS_FOCUSED);
+        }
+    }
+    InvalidateRect(list, nullptr, FALSE);
+    std::size_t finished = 0;
+    for (const auto& file : files) finished += Finished(file.result);
+    SendMessageW(pbProgress.Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(std::max<std::size_t>(files.size(), 1)));
+    SendMessageW(pbProgress.Handle(), PBM_SETPOS, finished, 0);
+    std::wstring line = ended_ ? TotalsLine(files, batch_->ChangesFiles()) : ProgressLine(files);
+    if (!ended_ && stopAsked_) line += L"; stopping: the files at work are finished first";
+    lblProgress.SetText(line);
+    EnableWindow(btnStop.Handle(), !ended_ && !stopAsked_);
+    EnableWindow(btnUndo.Handle(), ended_ && batch_->Undoable() > 0);
+    ShowTaskbarProgress(ended_);
+}
+
+void TBatchWindow::ShowTaskbarProgress(bool ended) {
+    if (!taskbar_) return;
+    const HWND button = Application::Instance().Handle();
+    if (ended) {
+        taskbar_->SetProgressState(button, TBPF_NOPROGRESS);
+        return;
+    }
+    if (!batch_) return;
+    const auto& files = batch_->Outcomes();
+    ULONGLONG finished = 0;
+    for (const auto& file : files) finished += Finished(file.result);
+    taskbar_->SetProgressState(button, TBPF_NORMAL);
+    taskbar_->SetProgressValue(button, finished, std::max<ULONGLONG>(files.size(), 1));
+}
+
+void TBatchWindow::SortBy(BatchColumn column) {
+    if (view_.sortBy == column)
+        view_.ascending = !view_.ascending;
+    else
+        view_ = {column, true, view_.failuresFirst};
+    ShowSortArrow();
+    Refresh();
+}
+
+void TBatchWindow::ShowSortArrow() const {
+    const HWND header = ListView_GetHeader(lvFiles.Handle());
+    for (int i = 0; i < kBatchColumns; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        Header_GetItem(header, i, &item);
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (view_.sortBy && static_cast<int>(*view_.sortBy) == i) item.fmt |= view_.ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        Header_SetItem(header, i, &item);
+    }
+}
+
+void TBatchWindow::ShowOutputOfFocused() {
+    if (!batch_) return;
+    const int row = ListView_GetNextItem(lvFiles.Handle(), -1, LVNI_FOCUSED);
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
+    const std::size_t file = rows_[static_cast<std::size_t>(row)];
+    std::wstring text;
+    for (const auto& line : batch_->Output(file)) text += (text.empty() ? L"" : L"\r\n") + line;
+    lblOutput.SetText(L"UPX's output for " + FileNamePart(batch_->Outcomes()[file].path) + L":");
+    edOutput.SetText(text);
+}
+
+void TBatchWindow::CopySelected() const {
+    if (!batch_) return;
+    auto files = SelectedFiles();
+    if (files.empty()) files = rows_;  // nothing chosen: the whole table, as shown
+    if (!PutOnClipboard(Handle(), RowsAsTabText(batch_->Outcomes(), files)))
+        ShowErrorBox(dialogs_, Handle(), L"The rows could not be put on the clipboard. Try again.");
+}
+
+void TBatchWindow::SaveCsv() {
+    if (!batch_) return;
+    FileDialogRequest request;
+    request.filter = L"CSV files (*.csv)|*.csv|All files (*.*)|*.*";
+    request.title = L"Save the batch's table";
+    request.fileName = L"batch.csv";
+    request.mustExist = false;
+    const auto path = dialogs_.SaveFile(Handle(), request);
+    if (!path) return;
+    std::wstring file = *path;
+    if (FileNamePart(file).find(L'.') == std::wstring::npos) file += L".csv";
+    if (IsExistingFile(file) &&
+        dialogs_.Box(Handle(), file + L" exists already. Replace it?", BoxKind::Confirm, BoxButtons::YesNo) !=
+            BoxAnswer::Yes)
+        return;
+    if (!WriteFileWhole(file, RowsAsCsv(batch_->Outcomes(), rows_)))
+        ShowErrorBox(dialogs_, Handle(), L"The table could not be saved as " + file +
+                                             L" (the disk may be full, or the file in use). Nothing was changed there.");
+}
+
+void TBatchWindow::AskUndo() {
+    if (!batch_ || !ended_) return;
+    const std::size_t count = batch_->Undoable();
+    if (count == 0) return;
+    const std::wstring text = L"Put back the originals of " + std::to_wstring(count) +
+                              (count == 1 ? L" file" : L" files") +
+                              L" this batch changed, from their backups? A file changed since the batch is left alone.";
+    if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+    if (OnUndo) OnUndo();
+    Refresh();
+}
+
+void TBatchWindow::CloseAsked() {
+    if (batch_ && !ended_) {
+        const std::wstring text = L"The batch is still running. Stop it? The files UPX is working on are finished first.";
+        if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+        stopAsked_ = true;
+        if (OnStop) OnStop();
+        ShowWindow(Handle(), SW_HIDE);
+        return;
+    }
+    ShowWindow(Handle(), SW_HIDE);
+    PostMessageW(Handle(), kForgetMessage, 0, 0);
+}
+
+LRESULT TBatchWindow::ListNotify(const NMHDR& header) {
+    switch (header.code) {
+        case LVN_GETDISPINFOW: {
+            auto& info = reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(header));
+            if (!(info.item.mask & LVIF_TEXT) || info.item.cchTextMax <= 0) return 0;
+            const auto text = Cell(info.item.iItem, static_cast<BatchColumn>(info.item.iSubItem));
+            lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+            return 0;
+        }
+        case LVN_COLUMNCLICK:
+            SortBy(static_cast<BatchColumn>(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem));
+            return 0;
+        case NM_DBLCLK:
+            ShowOutputOfFocused();
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+LRESULT TBatchWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_COMMAND:
+            if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
+            break;
+        case WM_NOTIFY: {
+            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (header.hwndFrom == lvFiles.Handle()) return ListNotify(header);
+            break;
+        }
+        case WM_TIMER:
+            if (wParam == kRefreshTimer) return Refresh(), 0;
+            break;
+        case WM_SIZE:
+            Layout();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {scale_(640), scale_(360)};
+            return 0;
+        }
+        case WM_ACTIVATE:
+            if (focus_.OnActivate(Handle(), wParam)) return 0;
+            break;
+        case WM_CLOSE:
+            CloseAsked();
+            return 0;
+        case kForgetMessage:
+            if (OnForget) OnForget();
+            return 0;
+        case WM_DPICHANGED: {
+            scale_ = Scaler(HIWORD(wParam));
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();
+            return 0;
+        }
+        default:
+            break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+}  // namespace zandrel

@@ -1,0 +1,90 @@
+#pragma once
+// The batch window: a batch's files in a table (one row each, in the batch's
+// order or sorted by a column), a progress bar and line (also on the task bar
+// button), Stop, UPX's output for one file, and after the end the totals, copy,
+// CSV and undo. It shows a TBatchRun its owner keeps; it never touches files
+// itself except the CSV it is asked to write.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/batch_table.h"
+#include "framework/controls.h"
+#include "framework/dialogs.h"
+#include "framework/window.h"
+#include "jobs/batch_run.h"
+
+struct ITaskbarList3;
+
+namespace zandrel {
+
+class TBatchWindow : public Window {
+public:
+    // Made hidden, owned by the application's window like the main window.
+    explicit TBatchWindow(IDialogService& dialogs);
+    ~TBatchWindow() override;
+
+    // Shows `batch` (kept by the owner until OnForget) under a caption naming the job.
+    void ShowBatch(const TBatchRun& batch, const std::wstring& job);
+    // The batch's news: a file's row changed; the whole batch ended.
+    void FileChanged(std::size_t index);
+    void BatchEnded();
+    // The batch is about to go: the window lets go of it first (and shows no rows).
+    void LetGo();
+    bool Showing() const { return IsWindowVisible(Handle()) != FALSE; }
+
+    // Stop pressed (or a close during the run answered Yes): the owner stops the batch.
+    std::function<void()> OnStop;
+    // Undo asked and confirmed: the owner puts the files back.
+    std::function<void()> OnUndo;
+    // The window was closed after the batch ended: the owner lets the batch go.
+    std::function<void()> OnForget;
+
+    // The controls, as a user meets them (tests drive these).
+    Label lblProgress;
+    Control pbProgress;
+    Control lvFiles;
+    Label lblOutput;
+    Edit edOutput;
+    CheckBox cbFailuresFirst;
+    Button btnCopy, btnSave, btnUndo, btnStop, btnClose;
+
+    // What the table shows now: the files' indices, row by row.
+    const std::vector<std::size_t>& Rows() const { return rows_; }
+    // The text of a cell as the table shows it (row as shown, not the batch's index).
+    std::wstring Cell(int row, BatchColumn column) const;
+    void SortBy(BatchColumn column);  // as a click on the column's heading
+    void ShowOutputOfFocused();       // as a double click or Enter on a row
+    void CopySelected() const;        // as Copy or Ctrl+C
+    // Brings the table up to date now (changes are otherwise shown a moment later).
+    void Refresh();
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void AddColumns() const;
+    void Layout();
+    void CloseAsked();
+    void SaveCsv();
+    void AskUndo();
+    void ScheduleRefresh();
+    void ShowSortArrow() const;
+    void ShowTaskbarProgress(bool ended);
+    std::vector<std::size_t> SelectedFiles() const;
+    LRESULT ListNotify(const NMHDR& header);
+
+    IDialogService& dialogs_;
+    const TBatchRun* batch_ = nullptr;
+    std::wstring job_;
+    BatchView view_;
+    std::vector<std::size_t> rows_;
+    bool ended_ = false, refreshPending_ = false, stopAsked_ = false;
+    Scaler scale_;
+    UniqueFont font_;
+    FocusMemory focus_;
+    ITaskbarList3* taskbar_ = nullptr;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,352 @@
+// Batches from the main window: the question before, the batch window while it
+// runs and after it ends, driven through their own controls, with the stand-in.
+#include "packed_format.h"
+#include "batch_question.h"
+#include "browser_fixture.h"
+#include "test_support.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "app/descrambler.h"
+#include "batch/BatchConfirm.h"
+#include "batch/BatchWindow.h"
+#include "framework/files.h"
+#include "jobs/batch_run.h"
+#include "jobs/file_safety.h"
+#include "zandrel_texts.h"
+
+namespace zandrel::test {
+namespace {
+
+bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
+
+class WindowBatch : public Browser {
+protected:
+    TempDir dir{L"zw"};
+    std::unique_ptr<BatchQuestionAnswers> answers;
+    void SetUp() override {
+        Browser::SetUp();
+        answers = std::make_unique<BatchQuestionAnswers>(*form);
+    }
+    void TearDown() override {
+        answers.reset();
+        Browser::TearDown();
+    }
+    const std::vector<std::wstring>& Asked() const { return answers->Asked(); }
+    std::wstring Program(const std::wstring& name, const std::wstring& in = {}) const {
+        const std::wstring path = (in.empty() ? dir.Path() : in) + L"\\" + name;
+        WriteBytes(path, "MZ a program of some length");
+        return path;
+    }
+    // The question's answers for the next batch: Enter unless other steps are given.
+    void Answer(std::vector<BatchQuestionAnswers::Step> steps = {}) { answers->Next(std::move(steps)); }
+    void Drop(const std::vector<std::wstring>& files) {
+        Answer();
+        SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
+    }
+    TBatchWindow& Window() const { return *form->BatchWindow(); }
+    bool WaitForTheBatch(int ms = 60000) {
+        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+        while (form->BatchRunning() && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            PumpMessages();
+        }
+        if (form->BatchWindow()) Window().Refresh();
+        return !form->BatchRunning();
+    }
+    std::wstring Totals() const { return Window().lblProgress.Text(); }
+    std::wstring Row(int row) const {
+        std::wstring text;
+        for (int c = 0; c < kBatchColumns; ++c) text += (c ? L"|" : L"") + Window().Cell(row, static_cast<BatchColumn>(c));
+        return text;
+    }
+    // A row chosen as the user chooses it, then Enter: its output in the pane.
+    std::wstring OutputOfRow(int row) const {
+        const HWND list = Window().lvFiles.Handle();
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+        return Window().edOutput.Text();
+    }
+    void ClickHeading(BatchColumn column) const {
+        const HWND header = ListView_GetHeader(Window().lvFiles.Handle());
+        RECT r{};
+        Header_GetItemRect(header, static_cast<int>(column), &r);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(header, WM_LBUTTONUP, 0, at);
+        PumpMessages();
+    }
+};
+
+TEST_F(WindowBatch, TheQuestionSaysWhatWillBeDoneAndTheWindowShowsEachFilesResult) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    TempDir folder(L"zf");
+    const auto inside = Program(L"inside.exe", folder.Path());
+    WriteBytes(folder / L"readme.txt", "not a program");
+    UseStandin(*form);
+    Drop({one, two, folder.Path()});
+    ASSERT_TRUE(form->BatchRunning());
+    ASSERT_EQ(Asked().size(), 1u);
+    EXPECT_EQ(Asked()[0], L"Compress at level 6 (-6), with backups|3 files in 2 folders|" + one + L"\r\n" + two +
+                              L"\r\n" + inside);
+    ASSERT_TRUE(Window().Showing());
+    ASSERT_TRUE(WaitForTheBatch());
+    for (const auto& file : {one, two, inside}) EXPECT_TRUE(IsPacked(file)) << Narrow(file);
+    EXPECT_EQ(ReadBytes(folder / L"readme.txt"), "not a program") << "the filter takes programs only";
+    const auto sizeAfter = GroupedDigits(FileSizeOf(one));
+    EXPECT_EQ(Row(0), L"one.exe|" + dir.Path() + L"|27|" + sizeAfter + L"|" + RatioText(27, FileSizeOf(one)) + L"|done|");
+    EXPECT_EQ(Window().Cell(2, BatchColumn::Folder), folder.Path());
+    EXPECT_EQ(Totals().substr(0, 24), L"3 files: 3 done; 81 byte") << Narrow(Totals());
+    const auto output = OutputOfRow(1);
+    EXPECT_NE(output.find(L"---- " + two), std::wstring::npos) << Narrow(output);
+    EXPECT_NE(output.find(L"Packed 1 file"), std::wstring::npos) << "UPX's own output for that file";
+    EXPECT_EQ(output.find(L"one.exe"), std::wstring::npos) << "and no other file's";
+    EXPECT_TRUE(form->edSource.Text().empty()) << "a batch leaves the job panel alone";
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(WindowBatch, EscapeCancelsTheQuestionAndNothingHappens) {
+    const auto one = Program(L"one.exe");
+    UseStandin(*form);
+    Answer({[](TBatchConfirm& q) { PressKey(q.btnStart.Handle(), VK_ESCAPE); }});
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, dir.Path()})), 0);
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_EQ(form->Batch(), nullptr);
+    EXPECT_EQ(ReadBytes(one), "MZ a program of some length");
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no backup, no copy";
+    EXPECT_TRUE(IsWindowEnabled(form->Handle())) << "the main window is usable again";
+}
+
+TEST_F(WindowBatch, SubFoldersAndPackedFilesAreTheUsersChoice) {
+    Program(L"top.exe");
+    CreateDirectoryW((dir / L"sub").c_str(), nullptr);
+    const auto deep = Program(L"deep.exe", dir / L"sub");
+    WriteBytes(dir / L"packed.exe", standin::Pack("MZ packed", 6));
+    UseStandin(*form);
+    Answer({[](TBatchConfirm& q) { q.cbSubfolders.Click(); },  // and the count starts again
+            [](TBatchConfirm& q) { q.cbSkipPacked.Click(); },
+            [](TBatchConfirm& q) { q.cbSkipPacked.Click(); },
+            [](TBatchConfirm& q) { PressKey(q.btnStart.Handle(), VK_RETURN); }});
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path()})), 0);
+    ASSERT_TRUE(WaitForTheBatch());
+    ASSERT_EQ(Asked().size(), 1u);
+    EXPECT_NE(Asked()[0].find(L"|1 file; 1 file packed already, left out|"), std::wstring::npos)
+        << "asked first without sub-folders: " << Narrow(Asked()[0]);
+    EXPECT_TRUE(IsPacked(deep)) << "the sub-folder's file, once asked for";
+    EXPECT_EQ(Window().Rows().size(), 2u) << "the packed file left out: " << Narrow(Totals());
+    EXPECT_EQ(ReadBytes(dir / L"packed.exe"), standin::Pack("MZ packed", 6));
+}
+
+TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe");
+    std::vector<std::wstring> rest;
+    for (int i = 0; i < 3; ++i) rest.push_back(Program(L"rest" + std::to_wstring(i) + L".exe"));
+    TempDir signals(L"zs");
+    UseStandin(*form);
+    EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened@first");
+    EnvSwitch signal(L"STANDIN_SIGNAL", signals.Path() + L"\\");
+    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"2");
+    std::vector<std::wstring> files{first, second};
+    files.insert(files.end(), rest.begin(), rest.end());
+    Drop(files);
+    ASSERT_TRUE(form->BatchRunning());
+    const auto firstSignal = signals / L"first.exe.signal";
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while ((!Exists(firstSignal) || Window().Cell(1, BatchColumn::Result) != L"done") && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+        Window().Refresh();
+    }
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"working") << "the first file is held by its UPX";
+    EXPECT_EQ(Window().Cell(1, BatchColumn::Result), L"done") << "the second ended first";
+    EXPECT_NE(Window().lblProgress.Text().find(L" of 5 done"), std::wstring::npos) << Narrow(Window().lblProgress.Text());
+    Window().btnStop.Click();
+    EXPECT_FALSE(Window().btnStop.Enabled());
+    // Every file at work may finish (its check too); nothing new starts.
+    while (form->BatchRunning() && GetTickCount64() < end) {
+        DeleteFileW(firstSignal.c_str());
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+    }
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_TRUE(Window().Showing()) << "the window and its results stay";
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done") << "a file at work is finished, never ended half-way";
+    EXPECT_EQ(Window().Cell(4, BatchColumn::Result), L"not done");
+    EXPECT_EQ(ReadBytes(rest[2]), "MZ a program of some length");
+    EXPECT_NE(Totals().find(L"not done"), std::wstring::npos) << Narrow(Totals());
+}
+
+TEST_F(WindowBatch, SortingCopyCsvAndFailuresFirst) {
+    const auto big = dir / L"big.exe";
+    WriteBytes(big, std::string(3000, 'x').replace(0, 2, "MZ"));
+    Program(L"alpha.exe");
+    const auto locked = Program(L"locked.exe");
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    UseStandin(*form);
+    Drop({dir.Path()});
+    ASSERT_TRUE(WaitForTheBatch());
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(Window().Rows().size(), 3u);
+    EXPECT_EQ(Window().Cell(0, BatchColumn::File), L"alpha.exe") << "the listing's order first";
+    ClickHeading(BatchColumn::SizeBefore);
+    ClickHeading(BatchColumn::SizeBefore);
+    EXPECT_EQ(Window().Cell(0, BatchColumn::File), L"big.exe") << "a second click sorts the other way";
+    Window().cbFailuresFirst.Click();
+    EXPECT_EQ(Window().Cell(0, BatchColumn::File), L"locked.exe");
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"failed");
+    EXPECT_FALSE(Window().Cell(0, BatchColumn::Reason).empty());
+
+    // Copy: the selected rows as a spreadsheet takes them.
+    const HWND list = Window().lvFiles.Handle();
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, 1, LVIS_SELECTED, LVIS_SELECTED);
+    {
+        HeldKeys control({VK_CONTROL});
+        SendMessageW(list, WM_KEYDOWN, 'C', 0);
+    }
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const auto* copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    const std::wstring clip = copied ? copied : L"";
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
+    const std::wstring bigAfter = std::to_wstring(FileSizeOf(big));
+    EXPECT_EQ(clip, L"File\tFolder\tBefore\tAfter\tRatio\tResult\tReason\r\nbig.exe\t" + dir.Path() + L"\t3000\t" +
+                        bigAfter + L"\t" + RatioText(3000, FileSizeOf(big)) + L"\tdone\t\r\n");
+
+    // Save as CSV: the whole table as shown, into the file chosen.
+    const auto csv = dir / L"results.csv";
+    dialogs.files.push_back(dir / L"results");
+    Window().btnSave.Click();
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_TRUE(dialogs.fileRequests[0].save);
+    const std::string saved = ReadBytes(csv);
+    EXPECT_EQ(saved.substr(0, 3), "\xEF\xBB\xBF") << "UTF-8, marked";
+    EXPECT_NE(saved.find("\r\nlocked.exe,"), std::string::npos) << saved;
+    EXPECT_LT(saved.find("locked.exe"), saved.find("big.exe")) << "in the table's order";
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 4) << "a heading and three rows";
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(WindowBatch, UndoPutsTheOriginalsBackFromTheirBackupsAfterAQuestion) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    UseStandin(*form);
+    Drop({one, two});
+    ASSERT_TRUE(WaitForTheBatch());
+    ASSERT_TRUE(IsPacked(one));
+    ASSERT_TRUE(Window().btnUndo.Enabled());
+    WriteBytes(two, "MZ changed by the user after the batch");
+    dialogs.answers.push_back(BoxAnswer::No);
+    Window().btnUndo.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"2 files"), std::wstring::npos) << Narrow(dialogs.boxes[0].text);
+    EXPECT_TRUE(IsPacked(one)) << "No leaves every file as it is";
+    dialogs.answers.push_back(BoxAnswer::Yes);
+    Window().btnUndo.Click();
+    EXPECT_EQ(ReadBytes(one), "MZ a program of some length") << "back byte for byte";
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"put back");
+    EXPECT_EQ(ReadBytes(two), "MZ changed by the user after the batch") << "a file changed since is left alone";
+    EXPECT_NE(Window().Cell(1, BatchColumn::Reason).find(L"changed"), std::wstring::npos);
+    EXPECT_TRUE(IsExistingFile(BackupName(one))) << "the backup stays a backup";
+    EXPECT_FALSE(Window().btnUndo.Enabled()) << "nothing left to put back";
+}
+
+TEST_F(WindowBatch, ClosingTheWindowDuringARunAsksAndStopsAfterwardsItForgetsTheBatch) {
+    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe");
+    UseStandin(*form);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"600");
+    Drop({first, second});
+    ASSERT_TRUE(form->BatchRunning());
+    dialogs.answers.push_back(BoxAnswer::No);
+    SendMessageW(Window().lvFiles.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"still running"), std::wstring::npos);
+    EXPECT_TRUE(Window().Showing() && form->BatchRunning()) << "No: it goes on";
+    dialogs.answers.push_back(BoxAnswer::Yes);
+    SendMessageW(Window().Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(Window().Showing());
+    ASSERT_TRUE(WaitForTheBatch());
+    PumpMessages();
+    EXPECT_EQ(form->Batch(), nullptr) << "closed and ended: forgotten";
+    EXPECT_TRUE(IsPacked(first)) << "the file at work was finished";
+    EXPECT_EQ(ReadBytes(second), "MZ a program of some length") << "and no other started";
+}
+
+TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedButTheConsoleIsFree) {
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    std::vector<std::wstring> files;
+    for (DWORD i = 0; i <= info.dwNumberOfProcessors; ++i) files.push_back(Program(L"p" + std::to_wstring(i) + L".exe"));
+    UseStandin(*form);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
+    Drop(files);
+    ASSERT_TRUE(form->BatchRunning());
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({files[0], files[1]})), 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"A batch is running"), std::wstring::npos);
+    std::wstring upper = files.back();
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    form->edSource.SetText(upper);  // the same file in another spelling
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_NE(dialogs.boxes[1].text.find(L"part of the batch"), std::wstring::npos);
+    const auto dll = dir / L"p0.dll";  // UPX names its work files as those of p0.exe at work
+    WriteBytes(dll, "MZ a library");
+    form->edSource.SetText(dll);
+    form->btnStart.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_NE(dialogs.boxes[2].text.find(L"a file of the same name in this folder"), std::wstring::npos);
+    EXPECT_TRUE(runner.calls.empty()) << "Start did not run";
+    form->btnUPXVersion.Click();
+    EXPECT_EQ(dialogs.boxes.size(), 3u) << "the console window is not the batch's any more";
+    ASSERT_TRUE(WaitForTheBatch());
+}
+
+TEST_F(WindowBatch, CtrlShiftEnterTestsAndCtrlAltEnterListsTheListsSelection) {
+    WriteBytes(dir / L"packed.exe", standin::Pack("MZ packed", 6));
+    Program(L"plain.exe");
+    UseStandin(*form);
+    list->SetPath(dir.Path());
+    for (int i = 0; i < list->Count(); ++i) list->SetSelected(i, !list->Item(i)->IsParentDir);
+    Answer();
+    KeyUp(VK_RETURN, {VK_CONTROL, VK_SHIFT});
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_EQ(Asked()[0].substr(0, 14), L"Test (-t)|2 fi") << Narrow(Asked()[0]);
+    EXPECT_EQ(Totals().substr(0, 40), L"2 files: 1 done, 1 with a warning.") << Narrow(Totals());
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "a test makes no backup and changes nothing";
+    EXPECT_FALSE(Window().btnUndo.Enabled()) << "nothing to put back";
+    Answer();
+    KeyUp(VK_RETURN, {VK_CONTROL, VK_MENU});
+    ASSERT_TRUE(WaitForTheBatch());
+    const int packedRow = Window().Cell(0, BatchColumn::File) == L"packed.exe" ? 0 : 1;
+    EXPECT_NE(OutputOfRow(packedRow).find(L"level 6  win64/pe"), std::wstring::npos) << "UPX's list";
+}
+
+TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
+    const auto first = Program(L"first.exe"), second = Program(L"second.exe"), third = Program(L"third.exe");
+    UseStandin(*form);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"500");
+    Drop({first, second, third});
+    ASSERT_TRUE(form->BatchRunning());
+    answers->Forget();
+    form.reset();  // the window goes while UPX works
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "no UPX is left running";
+    for (const auto& file : {first, second, third}) {
+        const std::string bytes = ReadBytes(file);
+        EXPECT_TRUE(standin::IsPacked(bytes) || bytes == "MZ a program of some length")
+            << "packed or untouched, never half-written: " << Narrow(file);
+    }
+    const auto left = Listing(dir.Path());
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const auto& n) {
+        return n.find(L"~zandrel") == 0 || n.find(L".tmp") != std::wstring::npos;
+    })) << "no temporary is left";
+    EXPECT_TRUE(IsPacked(first)) << "the file at work was finished";
+}
+
+}  // namespace
+}  // namespace zandrel::test
