@@ -57,7 +57,10 @@ bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
 void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
     if (closing_) return;
-    if (BatchRunning()) return ShowError(L"A batch is running. Wait for its end, or stop it in the batch window.");
+    if (BatchRunning()) {
+        if (batchWindow_) batchWindow_->BringBack();
+        return ShowError(L"A batch is running. Wait for its end, or stop it in the batch window.");
+    }
     JobForm form = ReadForm();
     if (!UpxAccepted(form.upx)) return;
     form.testFlag = kind == BatchKind::Test;
@@ -77,8 +80,11 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     const bool compresses = !form.decompress && !form.testFlag && !form.listFlag;
     TBatchConfirm question(Handle(), JobDescription(form), dropped, std::move(source), compresses);
     batchQuestion_ = &question;
+    const struct Asked {
+        TBatchConfirm*& asked;
+        ~Asked() { asked = nullptr; }
+    } asked{batchQuestion_};
     const auto files = question.Ask();
-    batchQuestion_ = nullptr;
     if (!files || files->empty() || closing_) return;
     RunBatch(*files, form, std::move(host));
 }

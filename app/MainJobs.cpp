@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/settings.h"
 #include "browser/IEDriveInfo.h"
+#include "batch/BatchWindow.h"
 #include "jobs/batch_run.h"
 #include "console/MsgOut.h"
 #include "framework/application.h"
@@ -81,8 +82,11 @@ void TfrmMain::btnStartClick() {
     // A file the running batch works on is left to it.
     if (BatchRunning() && ((!form.source.empty() && batch_->Holds(form.source)) ||
                            (!form.target.empty() && batch_->Holds(form.target))))
+    {
+        if (batchWindow_) batchWindow_->BringBack();
         return ShowError(L"This file is part of the batch that is running. Wait for its end, or stop it in the "
                          L"batch window.");
+    }
     if (BatchRunning() && (batch_->SharesWorkFilesWithWork(FullPathOf(form.source)) ||
                            (!form.target.empty() && batch_->SharesWorkFilesWithWork(FullPathOf(form.target)))))
         return ShowError(L"UPX is working on a file of the same name in this folder for the batch. Wait until that "

@@ -56,14 +56,8 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
     // Only a compress is refused for a packed file; the other jobs want exactly those.
     cbSkipPacked.SetChecked(compresses);
     EnableWindow(cbSkipPacked.Handle(), compresses);
-    cbSubfolders.OnClick = [this] {
-        startWhenCounted_ = false;
-        Recount();
-    };
-    cbSkipPacked.OnClick = [this] {
-        startWhenCounted_ = false;
-        Recount();
-    };
+    cbSubfolders.OnClick = [this] { Recount(); };
+    cbSkipPacked.OnClick = [this] { Recount(); };
     btnStart.OnClick = [this] { Answer(true); };
     btnCancel.OnClick = [this] { Answer(false); };
 }
@@ -85,8 +79,10 @@ void TBatchConfirm::Layout() {
 }
 
 void TBatchConfirm::StopCounting() {
+    // A count given up may be inside a slow listing (a share, a drive gone): it is let
+    // go rather than waited for; it keeps what it needs and its news is dropped.
     if (shared_) shared_->stop = true;
-    if (counter_.joinable()) counter_.join();
+    if (counter_.joinable()) counter_.detach();
     counting_ = false;
 }
 
@@ -118,24 +114,21 @@ void TBatchConfirm::ShowCount(bool done) {
         BatchScan soFar;
         soFar.files.resize(shared_ ? shared_->soFar.load() : 0);
         lblCount.SetText(L"Counting: " + CountLine(soFar, true));
+        if (GetFocus() == btnStart.Handle()) btnCancel.SetFocus();
+        EnableWindow(btnStart.Handle(), FALSE);
         return;
     }
-    lblCount.SetText(scan_.files.empty() ? L"No files to do: " + CountLine(scan_, false) : CountLine(scan_, false));
+    lblCount.SetText(scan_.files.empty() ? L"Nothing to do: " + CountLine(scan_, false) : CountLine(scan_, false));
     lblNames.SetText(FirstNames(scan_.files, kShownNames));
-    if (scan_.files.empty()) {
-        startWhenCounted_ = false;
-        btnCancel.SetFocus();
-    }
+    const bool focusWaits = GetFocus() == btnCancel.Handle() || !GetFocus();
     EnableWindow(btnStart.Handle(), !scan_.files.empty());
-    if (startWhenCounted_) Answer(true);
+    // Start takes the focus once there is something to start, unless the user went elsewhere.
+    if (!scan_.files.empty() && focusWaits) btnStart.SetFocus();
 }
 
 void TBatchConfirm::Answer(bool start) {
-    if (start && counting_) {
-        startWhenCounted_ = true;  // Enter before the count is in: it starts once counted
-        return;
-    }
-    if (start && scan_.files.empty()) return;
+    // Nothing starts before the user has seen what the count found.
+    if (start && (counting_ || scan_.files.empty())) return;
     started_ = start;
     closed_ = true;
 }
@@ -144,7 +137,7 @@ std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
     const bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
     if (owner_) EnableWindow(owner_, FALSE);
     ShowWindow(Handle(), SW_SHOWNORMAL);
-    btnStart.SetFocus();
+    btnCancel.SetFocus();  // Start is there once the count is in
     Recount();
     MSG msg;
     while (!closed_ && IsWindow(Handle())) {
@@ -168,9 +161,11 @@ std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
 LRESULT TBatchConfirm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
-            // Enter and Escape arrive as OK and Cancel from the dialog navigation.
-            if (!lParam && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-                Answer(LOWORD(wParam) == IDOK);
+            // Enter and Escape arrive as OK and Cancel from the dialog navigation; Enter on a
+            // focused button is that button (Cancel stays Cancel).
+            if (!lParam && LOWORD(wParam) == IDCANCEL) return Answer(false), 0;
+            if (!lParam && LOWORD(wParam) == IDOK) {
+                if (!ClickFocusedPushButton(Handle())) Answer(true);
                 return 0;
             }
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;

@@ -19,6 +19,7 @@ constexpr UINT kRefreshMs = 100;           // changes reach the table at most th
 constexpr UINT kForgetMessage = WM_APP + 1;  // the batch goes after its own call has returned
 constexpr int kDesignWidth = 900, kDesignHeight = 560, kMargin = 10, kButtonW = 104, kButtonH = 28;
 constexpr int kOutputH = 120;
+constexpr const wchar_t* kOutputHint = L"UPX's output: double-click a file, or press Enter on it";
 constexpr int kColumnWidths[kBatchColumns] = {160, 200, 92, 92, 64, 100, 220};
 
 // Enter shows the focused file's output, Ctrl+C copies, Ctrl+A selects all; Escape
@@ -97,11 +98,13 @@ void TBatchWindow::CreateControls() {
     pbProgress.Create(self, PROGRESS_CLASSW, L"", 0, {}, scale_);
     lvFiles.Create(self, WC_LISTVIEWW, L"",
                    LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_BORDER, {}, scale_);
-    ListView_SetExtendedListViewStyle(lvFiles.Handle(), LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    // A cut cell (a long reason) shows whole in a tip when the mouse rests on it.
+    ListView_SetExtendedListViewStyle(lvFiles.Handle(), LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     SetWindowSubclass(lvFiles.Handle(), ListKeys, 1, reinterpret_cast<DWORD_PTR>(this));
-    lblOutput.Create(self, L"STATIC", L"UPX's output: double-click a file, or press Enter on it",
+    lblOutput.Create(self, L"STATIC", kOutputHint,
                      SS_LEFTNOWORDWRAP | SS_NOPREFIX, {}, scale_);
-    edOutput.Create(self, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_READONLY | WS_TABSTOP | WS_BORDER,
+    edOutput.Create(self, L"EDIT", L"",
+                    WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL | ES_MULTILINE | ES_READONLY | WS_TABSTOP | WS_BORDER,
                     {}, scale_);
     cbFailuresFirst.Create(self, L"BUTTON", L"&Failures first", BS_AUTOCHECKBOX | WS_TABSTOP, {}, scale_);
     btnCopy.Create(self, L"BUTTON", L"&Copy", BS_PUSHBUTTON | WS_TABSTOP, {}, scale_);
@@ -118,7 +121,6 @@ void TBatchWindow::CreateControls() {
     btnSave.OnClick = [this] { SaveCsv(); };
     btnUndo.OnClick = [this] { AskUndo(); };
     btnStop.OnClick = [this] {
-        EnableWindow(btnStop.Handle(), FALSE);
         stopAsked_ = true;
         if (OnStop) OnStop();
         Refresh();
@@ -141,7 +143,12 @@ void TBatchWindow::AddColumns() const {
 }
 
 void TBatchWindow::Layout() {
-    font_ = MakeFont(scale_, L"MS Shell Dlg 2", 14);
+    if (!font_ || fontDpi_ != scale_.Dpi()) {
+        font_ = MakeFont(scale_, L"MS Shell Dlg 2", 14);
+        // UPX's output is laid out in columns (a list's table): a fixed-pitch font keeps them.
+        outputFont_ = MakeFont(scale_, L"Courier New", 15);
+        fontDpi_ = scale_.Dpi();
+    }
     RECT client;
     GetClientRect(Handle(), &client);
     const int w = client.right, h = client.bottom, m = scale_(kMargin);
@@ -158,6 +165,7 @@ void TBatchWindow::Layout() {
     place(lvFiles, m, listY, w - 2 * m, outputLabelY - m / 2 - listY);
     place(lblOutput, m, outputLabelY, w - 2 * m, line);
     place(edOutput, m, outputY, w - 2 * m, outputH);
+    SendMessageW(edOutput.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(outputFont_.get()), FALSE);
     place(cbFailuresFirst, m, buttonsY, scale_(130), bh);
     int x = w - m;
     for (const Button* button : {&btnClose, &btnStop, &btnUndo, &btnSave, &btnCopy}) {
@@ -176,6 +184,9 @@ void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
     view_ = {};
     cbFailuresFirst.SetChecked(false);
     edOutput.SetText(L"");
+    lblOutput.SetText(kOutputHint);
+    outputOf_ = kNoFile;
+    ++serial_;
     ShowSortArrow();
     SetWindowTextW(Handle(), (L"Batch: " + job).c_str());
     Refresh();
@@ -188,15 +199,22 @@ void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
 
 void TBatchWindow::FileChanged(std::size_t) { ScheduleRefresh(); }
 
+void TBatchWindow::BringBack() {
+    if (Showing()) return (void)SetForegroundWindow(Handle());
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    Refresh();
+}
+
 void TBatchWindow::BatchEnded() {
     ended_ = true;
     Refresh();
     // Closed during the run: nothing is left to show, and the batch may go.
-    if (stopAsked_ && !Showing()) PostMessageW(Handle(), kForgetMessage, 0, 0);
+    if (stopAsked_ && !Showing()) PostMessageW(Handle(), kForgetMessage, serial_, 0);
 }
 
 void TBatchWindow::LetGo() {
     KillTimer(Handle(), kRefreshTimer);
+    outputOf_ = kNoFile;
     refreshPending_ = false;
     batch_ = nullptr;
     rows_.clear();
@@ -255,8 +273,12 @@ void TBatchWindow::Refresh() {
     std::wstring line = ended_ ? TotalsLine(files, batch_->ChangesFiles()) : ProgressLine(files);
     if (!ended_ && stopAsked_) line += L"; stopping: the files at work are finished first";
     lblProgress.SetText(line);
-    EnableWindow(btnStop.Handle(), !ended_ && !stopAsked_);
-    EnableWindow(btnUndo.Handle(), ended_ && batch_->Undoable() > 0);
+    // A button about to be disabled gives the focus to the table first: keys never go nowhere.
+    const bool stopOn = !ended_ && !stopAsked_, undoOn = ended_ && batch_->Undoable() > 0;
+    if ((!stopOn && GetFocus() == btnStop.Handle()) || (!undoOn && GetFocus() == btnUndo.Handle())) lvFiles.SetFocus();
+    EnableWindow(btnStop.Handle(), stopOn);
+    EnableWindow(btnUndo.Handle(), undoOn);
+    if (outputOf_ < files.size()) ShowOutputOf(outputOf_);  // the pane follows a file at work
     ShowTaskbarProgress(ended_);
 }
 
@@ -300,11 +322,18 @@ void TBatchWindow::ShowOutputOfFocused() {
     if (!batch_) return;
     const int row = ListView_GetNextItem(lvFiles.Handle(), -1, LVNI_FOCUSED);
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
-    const std::size_t file = rows_[static_cast<std::size_t>(row)];
+    ShowOutputOf(rows_[static_cast<std::size_t>(row)]);
+}
+
+void TBatchWindow::ShowOutputOf(std::size_t file) {
+    const auto& outcome = batch_->Outcomes()[file];
     std::wstring text;
     for (const auto& line : batch_->Output(file)) text += (text.empty() ? L"" : L"\r\n") + line;
-    lblOutput.SetText(L"UPX's output for " + FileNamePart(batch_->Outcomes()[file].path) + L":");
-    edOutput.SetText(text);
+    // The result and Zandrel's reason (where the original went, why a file was refused) too.
+    text += L"\r\n---- " + ResultWord(outcome.result) + (outcome.reason.empty() ? L"" : L": " + outcome.reason);
+    outputOf_ = file;
+    lblOutput.SetText(L"UPX's output for " + FileNamePart(outcome.path) + L":");
+    if (edOutput.Text() != text) edOutput.SetText(text);
 }
 
 void TBatchWindow::CopySelected() const {
@@ -352,12 +381,12 @@ void TBatchWindow::CloseAsked() {
         const std::wstring text = L"The batch is still running. Stop it? The files UPX is working on are finished first.";
         if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
         stopAsked_ = true;
+        ShowWindow(Handle(), SW_HIDE);  // before the stop: a batch that ends at once is forgotten
         if (OnStop) OnStop();
-        ShowWindow(Handle(), SW_HIDE);
         return;
     }
     ShowWindow(Handle(), SW_HIDE);
-    PostMessageW(Handle(), kForgetMessage, 0, 0);
+    PostMessageW(Handle(), kForgetMessage, serial_, 0);
 }
 
 LRESULT TBatchWindow::ListNotify(const NMHDR& header) {
@@ -383,6 +412,9 @@ LRESULT TBatchWindow::ListNotify(const NMHDR& header) {
 LRESULT TBatchWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
+            // Enter and Escape from the dialog navigation: Enter is the focused button's; Escape closes.
+            if (!lParam && LOWORD(wParam) == IDOK) return ClickFocusedPushButton(Handle()), 0;
+            if (!lParam && LOWORD(wParam) == IDCANCEL) return CloseAsked(), 0;
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
             break;
         case WM_NOTIFY: {
@@ -408,13 +440,15 @@ LRESULT TBatchWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             CloseAsked();
             return 0;
         case kForgetMessage:
-            if (OnForget) OnForget();
+            // Only the batch it was posted for: a new batch may have come meanwhile.
+            if (wParam == serial_ && batch_ && !Showing() && OnForget) OnForget();
             return 0;
         case WM_DPICHANGED: {
             scale_ = Scaler(HIWORD(wParam));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            for (int i = 0; i < kBatchColumns; ++i) ListView_SetColumnWidth(lvFiles.Handle(), i, scale_(kColumnWidths[i]));
             Layout();
             return 0;
         }

@@ -32,6 +32,8 @@ public:
     // The batch is about to go: the window lets go of it first (and shows no rows).
     void LetGo();
     bool Showing() const { return IsWindowVisible(Handle()) != FALSE; }
+    // Shown again (a batch closed while stopping, asked about by another job).
+    void BringBack();
 
     // Stop pressed (or a close during the run answered Yes): the owner stops the batch.
     std::function<void()> OnStop;
@@ -72,6 +74,7 @@ private:
     void ScheduleRefresh();
     void ShowSortArrow() const;
     void ShowTaskbarProgress(bool ended);
+    void ShowOutputOf(std::size_t file);
     std::vector<std::size_t> SelectedFiles() const;
     LRESULT ListNotify(const NMHDR& header);
 
@@ -82,7 +85,11 @@ private:
     std::vector<std::size_t> rows_;
     bool ended_ = false, refreshPending_ = false, stopAsked_ = false;
     Scaler scale_;
-    UniqueFont font_;
+    static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+    std::size_t outputOf_ = kNoFile;  // the file whose output the pane shows
+    WPARAM serial_ = 0;               // of the batch shown: a late "forget" for another is dropped
+    UniqueFont font_, outputFont_;
+    UINT fontDpi_ = 0;
     FocusMemory focus_;
     ITaskbarList3* taskbar_ = nullptr;
 };

@@ -17,6 +17,8 @@ std::wstring JobDescription(const JobForm& form) {
         job = L"Test";
     else if (form.decompress)
         job = L"Decompress";
+    else if (form.level == L"best")
+        job = L"Compress at the best level";
     else
         job = L"Compress at level " + form.level;
     job += L" (" + JobSwitches(form) + L")";
@@ -27,7 +29,10 @@ std::wstring JobDescription(const JobForm& form) {
 std::wstring CountLine(const BatchScan& scan, bool counting) {
     if (counting) return Files(scan.files.size()) + L" so far...";
     std::wstring line = Files(scan.files.size());
-    if (scan.folders > 1) line += L" in " + GroupedDigits(static_cast<std::int64_t>(scan.folders)) + L" folders";
+    if (scan.folders > 1)
+        line += L" in " + GroupedDigits(static_cast<std::int64_t>(scan.folders)) + L" folders";
+    else if (!scan.files.empty())
+        line += L" in " + FolderPart(scan.files.front());
     if (scan.packedSkipped > 0)
         line += L"; " + Files(scan.packedSkipped) + L" packed already, left out";
     return line;

@@ -22,6 +22,8 @@ std::wstring PlainCell(const BatchFileOutcome& file, BatchColumn column) {
     }
     for (auto& c : text)
         if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
+    // A spreadsheet would take a name such as "=cmd|..." for a formula: it stays text.
+    if (!text.empty() && (text[0] == L'=' || text[0] == L'+' || text[0] == L'-' || text[0] == L'@')) text = L"'" + text;
     return text;
 }
 

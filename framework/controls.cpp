@@ -386,4 +386,15 @@ void ToolTip::SetFont(HFONT font) const {
     if (tip_) SendMessageW(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
+bool ClickFocusedPushButton(HWND window) {
+    const HWND focus = GetFocus();
+    if (!focus || !IsChild(window, focus)) return false;
+    wchar_t kind[16] = {};
+    GetClassNameW(focus, kind, 16);
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(focus, GWL_STYLE)) & BS_TYPEMASK;
+    if (lstrcmpiW(kind, L"Button") != 0 || (style != BS_PUSHBUTTON && style != BS_DEFPUSHBUTTON)) return false;
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    return true;
+}
+
 }  // namespace zandrel

@@ -169,6 +169,10 @@ public:
     void SetIcon(HICON icon) const { SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)); }
 };
 
+// Enter in a window of our own that the dialog manager navigates arrives as IDOK: it
+// means the focused push button when one has the focus. Clicks it; false when none has.
+bool ClickFocusedPushButton(HWND window);
+
 class CheckBox : public Button {
 public:
     bool Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }

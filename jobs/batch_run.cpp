@@ -205,6 +205,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
                 work.plan.way = check.plan.way;
                 work.plan.commandLine = check.plan.commandLine;
                 work.plan.files = check.plan.files;
+                outcome.result = BatchResult::Working;  // done only once the test has passed
                 Launch(slot, index, true);
                 return;
             }
@@ -216,6 +217,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     } else {
         work.temporaries.reset();
         good = started && exitCode == 0;
+        if (good) outcome.result = BatchResult::Done;
         if (!good) {
             outcome.result = BatchResult::Error;
             outcome.reason = !upxSaid.empty() ? upxSaid
@@ -286,6 +288,8 @@ const std::vector<std::wstring>& TBatchRun::Output(std::size_t index) const { re
 bool TBatchRun::CanUndo(std::size_t index) const {
     const FileWork& work = *work_[index];
     if (outcomes_[index].result != BatchResult::Done || !work.changesFile || !work.resultStamp) return false;
+    // A file changed since the batch is no longer the batch's to put back.
+    if (host_.Stamp(outcomes_[index].path) != work.resultStamp) return false;
     const JobPlan& plan = work.plan;
     return (!plan.privateCopy.empty() && host_.FileExists(plan.privateCopy)) ||
            (!plan.original.empty() && host_.FileExists(plan.original));
@@ -301,9 +305,9 @@ std::size_t TBatchRun::Undoable() const {
 void TBatchRun::Undo() {
     if (running_) return;
     for (std::size_t i = 0; i < outcomes_.size(); ++i) {
-        if (!CanUndo(i)) continue;
         BatchFileOutcome& outcome = outcomes_[i];
         FileWork& work = *work_[i];
+        if (outcome.result != BatchResult::Done || !work.resultStamp) continue;
         // Another program (or the user) changed the file since: the batch no longer owns it.
         if (host_.Stamp(outcome.path) != work.resultStamp) {
             outcome.reason = L"not put back: the file changed after the batch";
@@ -311,6 +315,7 @@ void TBatchRun::Undo() {
             Changed(i);
             continue;
         }
+        if (!CanUndo(i)) continue;
         if (PutBack(i)) {
             outcome.result = BatchResult::PutBack;
             outcome.reason.clear();

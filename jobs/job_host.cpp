@@ -46,7 +46,8 @@ bool WinJobHost::SetAttributes(const std::wstring& path, std::uint32_t attribute
 }
 
 bool WinJobHost::RemoveFile(const std::wstring& path) {
-    const bool removed = RemoveFileAt(path);
+    // Removed by this call: a file that was not there is not reported as removed.
+    const bool removed = GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES && RemoveFileAt(path);
     if (removed && !recordKey_.empty() && PlainName(path)) TemporaryFiles::Forget(recordKey_, path);
     return removed;
 }

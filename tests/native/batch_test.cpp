@@ -1,4 +1,5 @@
 // Batch jobs' portable side: the files a drop makes, UPX's reasons, the summary.
+#include "batch/batch_plan.h"
 #include "batch/batch_table.h"
 #include "jobs/batch.h"
 
@@ -78,6 +79,30 @@ TEST(BatchFiles, AStopEndsTheScanAndSaysItIsNotWhole) {
     EXPECT_FALSE(whole.stopped);
     EXPECT_EQ(whole.files.size(), 1000u);
     EXPECT_EQ(heard, 768u) << "the count is heard now and then on the way";
+}
+
+TEST(BatchPlan, TheQuestionNamesTheJobTheCountTheFolderAndTheFirstNames) {
+    auto form = test::Form();
+    form.level = L"best";
+    form.backup = false;
+    EXPECT_EQ(JobDescription(form), L"Compress at the best level (--best), without backups");
+    form.level = L"9";
+    form.decompress = true;
+    EXPECT_EQ(JobDescription(form), L"Decompress (-d), without backups");
+    form.testFlag = true;
+    form.q = true;
+    EXPECT_EQ(JobDescription(form), L"Test (-t -q)") << "no backups for a job that changes nothing";
+    BatchScan scan;
+    scan.files = {L"C:\\a\\x.exe", L"C:\\a\\y.exe"};
+    scan.folders = 1;
+    EXPECT_EQ(CountLine(scan, false), L"2 files in C:\\a");
+    scan.folders = 2;
+    scan.packedSkipped = 1;
+    EXPECT_EQ(CountLine(scan, false), L"2 files in 2 folders; 1 file packed already, left out");
+    scan.files.resize(1500);
+    EXPECT_EQ(CountLine(scan, true), L"1,500 files so far...");
+    EXPECT_EQ(FirstNames({L"a", L"b", L"c"}, 2), L"a\r\nb\r\n... and 1 more");
+    EXPECT_EQ(FirstNames({L"a", L"b"}, 2), L"a\r\nb");
 }
 
 TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {
@@ -171,6 +196,8 @@ TEST(BatchTable, CopiedRowsAndTheCsvFileKeepEveryCellWhole) {
               "\xEF\xBB\xBF" "File,Folder,Before,After,Ratio,Result,Reason\r\n"
               "\"c, \"\"odd\"\".exe\",C:\\b,1000,1000,,failed,IOException: file is too small\r\n");
     const auto utf8 = RowsAsCsv(named, {0});
+    named[0].path = L"C:\\b\\=cmd.exe";
+    EXPECT_NE(RowsAsCsv(named, {0}).find("\n'=cmd.exe,"), std::string::npos) << "a name is never taken for a formula";
     EXPECT_NE(utf8.find("\xC3\xA9\xF0\x9F\x98\x80.exe"), std::string::npos) << "names in UTF-8, astral ones too";
 }
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "batch/BatchConfirm.h"
+#include "batch/BatchWindow.h"
 #include "framework/application.h"
 #include "jobs/Back.h"
 #include "jobs/hrglass.h"
@@ -113,6 +115,19 @@ TEST_F(TextFit, TheConsoleWindowAndTheBackground) {
     TDosBoxBack back(form->Handle());
     back.ShowCovering(form->Handle());
     EXPECT_TRUE(CutTexts(back.Handle()).empty()) << CutTextsReport(back.Handle(), "the background window");
+}
+
+TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
+    MakeWindow();
+    BatchSource source;
+    source.isFolder = [](const std::wstring&) { return true; };
+    TBatchConfirm question(form->Handle(), L"Compress at level best (--best), without backups",
+                           {L"C:\\windows"}, source, true);
+    question.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
+    EXPECT_TRUE(CutTexts(question.Handle()).empty()) << CutTextsReport(question.Handle(), "the batch question");
+    TBatchWindow window(Application::Instance().Dialogs());
+    window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
+    EXPECT_TRUE(CutTexts(window.Handle()).empty()) << CutTextsReport(window.Handle(), "the batch window");
 }
 
 TEST_F(TextFit, TheSplash) {
