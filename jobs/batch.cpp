@@ -1,6 +1,5 @@
 #include "jobs/batch.h"
 
-#include <cwctype>
 #include <unordered_set>
 
 #include "app/descrambler.h"

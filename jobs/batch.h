@@ -1,7 +1,7 @@
 #pragma once
 // Batch jobs, as portable logic: which files a drop or a selection makes a
-// batch of, what UPX's ending says about each file, and the summary the
-// console window shows at the end. The Win32 side lists folders, runs UPX and
+// batch of, how each file is prepared and finished as Start does it, and what
+// UPX's ending says about each file. The Win32 side lists folders, runs UPX and
 // measures the files.
 #include <cstdint>
 #include <functional>
