@@ -171,6 +171,7 @@ void TBatchWindow::Layout() {
 
 void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
     batch_ = &batch;
+    ++shown_;
     job_ = job;
     ended_ = stopAsked_ = false;
     view_ = {};
@@ -199,6 +200,7 @@ void TBatchWindow::LetGo() {
     KillTimer(Handle(), kRefreshTimer);
     refreshPending_ = false;
     batch_ = nullptr;
+    ++shown_;
     rows_.clear();
     ListView_SetItemCountEx(lvFiles.Handle(), 0, 0);
     ShowTaskbarProgress(true);
@@ -322,6 +324,7 @@ void TBatchWindow::SaveCsv() {
     request.title = L"Save the batch's table";
     request.fileName = L"batch.csv";
     request.mustExist = false;
+    const unsigned asked = shown_;
     const auto path = dialogs_.SaveFile(Handle(), request);
     if (!path) return;
     std::wstring file = *path;
@@ -330,6 +333,9 @@ void TBatchWindow::SaveCsv() {
         dialogs_.Box(Handle(), file + L" exists already. Replace it?", BoxKind::Confirm, BoxButtons::YesNo) !=
             BoxAnswer::Yes)
         return;
+    if (shown_ != asked || !batch_)
+        return ShowErrorBox(dialogs_, Handle(), L"Another batch took the window while the file was chosen. Nothing was "
+                                                L"saved: save again to keep this batch's table.");
     if (!WriteFileWhole(file, RowsAsCsv(batch_->Outcomes(), rows_)))
         ShowErrorBox(dialogs_, Handle(), L"The table could not be saved as " + file +
                                              L" (the disk may be full, or the file in use). Nothing was changed there.");
@@ -342,7 +348,9 @@ void TBatchWindow::AskUndo() {
     const std::wstring text = L"Put back the originals of " + std::to_wstring(count) +
                               (count == 1 ? L" file" : L" files") +
                               L" this batch changed, from their backups? A file changed since the batch is left alone.";
+    const unsigned asked = shown_;
     if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+    if (shown_ != asked || !batch_) return;  // the question was about a batch that has gone
     if (OnUndo) OnUndo();
     Refresh();
 }
@@ -350,11 +358,16 @@ void TBatchWindow::AskUndo() {
 void TBatchWindow::CloseAsked() {
     if (batch_ && !ended_) {
         const std::wstring text = L"The batch is still running. Stop it? The files UPX is working on are finished first.";
+        const unsigned asked = shown_;
         if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
-        stopAsked_ = true;
-        if (OnStop) OnStop();
-        ShowWindow(Handle(), SW_HIDE);
-        return;
+        if (shown_ != asked) return;  // another batch came meanwhile: the question was not about it
+        if (!ended_) {
+            stopAsked_ = true;
+            if (OnStop) OnStop();
+            ShowWindow(Handle(), SW_HIDE);
+            return;
+        }
+        // It ended while the question was up: closed as after its end.
     }
     ShowWindow(Handle(), SW_HIDE);
     PostMessageW(Handle(), kForgetMessage, 0, 0);

@@ -81,6 +81,9 @@ private:
     BatchView view_;
     std::vector<std::size_t> rows_;
     bool ended_ = false, refreshPending_ = false, stopAsked_ = false;
+    // Counts the batches shown: an answer given after another batch came (a question's
+    // own loop lets the main window start one) is not about the batch shown now.
+    unsigned shown_ = 0;
     Scaler scale_;
     UniqueFont font_;
     FocusMemory focus_;
