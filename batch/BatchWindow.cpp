@@ -217,6 +217,7 @@ void TBatchWindow::LetGo() {
     outputOf_ = kNoFile;
     refreshPending_ = false;
     batch_ = nullptr;
+    ++serial_;
     rows_.clear();
     ListView_SetItemCountEx(lvFiles.Handle(), 0, 0);
     ShowTaskbarProgress(true);
@@ -351,6 +352,7 @@ void TBatchWindow::SaveCsv() {
     request.title = L"Save the batch's table";
     request.fileName = L"batch.csv";
     request.mustExist = false;
+    const WPARAM asked = serial_;
     const auto path = dialogs_.SaveFile(Handle(), request);
     if (!path) return;
     std::wstring file = *path;
@@ -359,6 +361,9 @@ void TBatchWindow::SaveCsv() {
         dialogs_.Box(Handle(), file + L" exists already. Replace it?", BoxKind::Confirm, BoxButtons::YesNo) !=
             BoxAnswer::Yes)
         return;
+    if (serial_ != asked || !batch_)
+        return ShowErrorBox(dialogs_, Handle(), L"Another batch took the window while the file was chosen. Nothing was "
+                                                L"saved: save again to keep this batch's table.");
     if (!WriteFileWhole(file, RowsAsCsv(batch_->Outcomes(), rows_)))
         ShowErrorBox(dialogs_, Handle(), L"The table could not be saved as " + file +
                                              L" (the disk may be full, or the file in use). Nothing was changed there.");
@@ -371,7 +376,9 @@ void TBatchWindow::AskUndo() {
     const std::wstring text = L"Put back the originals of " + std::to_wstring(count) +
                               (count == 1 ? L" file" : L" files") +
                               L" this batch changed, from their backups? A file changed since the batch is left alone.";
+    const WPARAM asked = serial_;
     if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+    if (serial_ != asked || !batch_) return;  // the question was about a batch that has gone
     if (OnUndo) OnUndo();
     Refresh();
 }
@@ -379,11 +386,16 @@ void TBatchWindow::AskUndo() {
 void TBatchWindow::CloseAsked() {
     if (batch_ && !ended_) {
         const std::wstring text = L"The batch is still running. Stop it? The files UPX is working on are finished first.";
+        const WPARAM asked = serial_;
         if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
-        stopAsked_ = true;
-        ShowWindow(Handle(), SW_HIDE);  // before the stop: a batch that ends at once is forgotten
-        if (OnStop) OnStop();
-        return;
+        if (serial_ != asked) return;  // another batch came meanwhile: the question was not about it
+        if (!ended_) {
+            stopAsked_ = true;
+            ShowWindow(Handle(), SW_HIDE);  // before the stop: a batch that ends at once is forgotten
+            if (OnStop) OnStop();
+            return;
+        }
+        // It ended while the question was up: closed as after its end.
     }
     ShowWindow(Handle(), SW_HIDE);
     PostMessageW(Handle(), kForgetMessage, serial_, 0);

@@ -87,7 +87,7 @@ private:
     Scaler scale_;
     static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
     std::size_t outputOf_ = kNoFile;  // the file whose output the pane shows
-    WPARAM serial_ = 0;               // of the batch shown: a late "forget" for another is dropped
+    WPARAM serial_ = 0;               // of the batch shown: a late "forget", or an answer given after another batch came, is dropped
     UniqueFont font_, outputFont_;
     UINT fontDpi_ = 0;
     FocusMemory focus_;

@@ -32,6 +32,7 @@ struct TBatchRun::FileWork {
     bool complete = false;
     bool changesFile = false;              // a compress or decompress that ran
     std::optional<FileStamp> resultStamp;  // the file as the batch left it, once done
+    std::optional<FileStamp> originalStamp;  // its backup then: an undo takes only that
 };
 
 // One UPX at a time, captured.
@@ -274,8 +275,10 @@ void TBatchRun::Complete(std::size_t index) {
     FileWork& work = *work_[index];
     work.complete = true;
     if (work.lines.empty()) work.lines.push_back(L"---- " + outcomes_[index].path);
-    if (outcomes_[index].result == BatchResult::Done && work.changesFile)
+    if (outcomes_[index].result == BatchResult::Done && work.changesFile) {
         work.resultStamp = host_.Stamp(outcomes_[index].path);
+        if (!work.plan.original.empty()) work.originalStamp = host_.Stamp(work.plan.original);
+    }
     Changed(index);
 }
 
@@ -292,7 +295,13 @@ bool TBatchRun::CanUndo(std::size_t index) const {
     if (host_.Stamp(outcomes_[index].path) != work.resultStamp) return false;
     const JobPlan& plan = work.plan;
     return (!plan.privateCopy.empty() && host_.FileExists(plan.privateCopy)) ||
-           (!plan.original.empty() && host_.FileExists(plan.original));
+           (!plan.original.empty() && host_.FileExists(plan.original) && BackupUnchanged(work));
+}
+
+bool TBatchRun::BackupUnchanged(const FileWork& work) const {
+    // Only matters where the backup is what goes back (the private copy is gone).
+    if (!work.plan.privateCopy.empty() && host_.FileExists(work.plan.privateCopy)) return true;
+    return work.plan.original.empty() || host_.Stamp(work.plan.original) == work.originalStamp;
 }
 
 std::size_t TBatchRun::Undoable() const {
@@ -307,11 +316,25 @@ void TBatchRun::Undo() {
     for (std::size_t i = 0; i < outcomes_.size(); ++i) {
         BatchFileOutcome& outcome = outcomes_[i];
         FileWork& work = *work_[i];
-        if (outcome.result != BatchResult::Done || !work.resultStamp) continue;
+        if (outcome.result != BatchResult::Done || !work.changesFile || !work.resultStamp) continue;
+        // A Start at work on the file (or its backup) would mix its result with this one.
+        if (BusyElsewhere && (BusyElsewhere(outcome.path) ||
+                              (!work.plan.original.empty() && BusyElsewhere(work.plan.original)))) {
+            outcome.reason = L"not put back: another job is working on this file; undo again once it has ended";
+            Changed(i);
+            continue;
+        }
         // Another program (or the user) changed the file since: the batch no longer owns it.
         if (host_.Stamp(outcome.path) != work.resultStamp) {
             outcome.reason = L"not put back: the file changed after the batch";
             work.resultStamp.reset();  // no longer the batch's result: never asked again
+            Changed(i);
+            continue;
+        }
+        // A backup rewritten since is no longer this file's original.
+        if (!BackupUnchanged(work)) {
+            outcome.reason = L"not put back: its backup changed after the batch";
+            work.resultStamp.reset();
             Changed(i);
             continue;
         }

@@ -26,7 +26,8 @@ public:
     std::function<void(std::size_t index)> OnFileChanged;
     // Once every file is done or left undone; the summary's rows.
     std::function<void(const std::vector<BatchFileOutcome>& files)> OnFinished;
-    // Asked as each file's turn comes: another job (a Start) works on this file, so the batch leaves it.
+    // Asked as each file's turn comes, and before an undo puts a file back: another job
+    // (a Start) works on this file, so the batch leaves it.
     std::function<bool(const std::wstring& path)> BusyElsewhere;
 
     // Starts the batch (nothing happens for an empty list or while one runs).
@@ -49,7 +50,8 @@ public:
     // backup (or the batch's private copy) still there. None while the batch runs.
     std::size_t Undoable() const;
     // Puts those files back as they were before the batch, each whole or not at all;
-    // a file changed since the batch ended is left alone, with the reason.
+    // a file changed since the batch ended, one whose backup changed, and one another
+    // job works on now are left alone, with the reason.
     void Undo();
 
 private:
@@ -61,6 +63,7 @@ private:
     void Complete(std::size_t index);
     void Changed(std::size_t index);
     bool CanUndo(std::size_t index) const;
+    bool BackupUnchanged(const FileWork& work) const;
     // The file's original (backup or private copy) back in its place; false when it could not be.
     bool PutBack(std::size_t index);
     // The private copy goes once the file is good or the original again; else it is kept

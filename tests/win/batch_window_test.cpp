@@ -1,9 +1,6 @@
 // Batches from the main window: the question before, the batch window while it
 // runs and after it ends, driven through their own controls, with the stand-in.
-#include "packed_format.h"
-#include "batch_question.h"
-#include "browser_fixture.h"
-#include "test_support.h"
+#include "batch_window_fixture.h"
 
 #include <commctrl.h>
 
@@ -20,67 +17,6 @@
 
 namespace zandrel::test {
 namespace {
-
-bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
-
-class WindowBatch : public Browser {
-protected:
-    TempDir dir{L"zw"};
-    std::unique_ptr<BatchQuestionAnswers> answers;
-    void SetUp() override {
-        Browser::SetUp();
-        answers = std::make_unique<BatchQuestionAnswers>(*form);
-    }
-    void TearDown() override {
-        answers.reset();
-        Browser::TearDown();
-    }
-    const std::vector<std::wstring>& Asked() const { return answers->Asked(); }
-    std::wstring Program(const std::wstring& name, const std::wstring& in = {}) const {
-        const std::wstring path = (in.empty() ? dir.Path() : in) + L"\\" + name;
-        WriteBytes(path, "MZ a program of some length");
-        return path;
-    }
-    // The question's answers for the next batch: Enter unless other steps are given.
-    void Answer(std::vector<BatchQuestionAnswers::Step> steps = {}) { answers->Next(std::move(steps)); }
-    void Drop(const std::vector<std::wstring>& files) {
-        Answer();
-        SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
-    }
-    TBatchWindow& Window() const { return *form->BatchWindow(); }
-    bool WaitForTheBatch(int ms = 60000) {
-        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-        while (form->BatchRunning() && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            PumpMessages();
-        }
-        if (form->BatchWindow()) Window().Refresh();
-        return !form->BatchRunning();
-    }
-    std::wstring Totals() const { return Window().lblProgress.Text(); }
-    std::wstring Row(int row) const {
-        std::wstring text;
-        for (int c = 0; c < kBatchColumns; ++c) text += (c ? L"|" : L"") + Window().Cell(row, static_cast<BatchColumn>(c));
-        return text;
-    }
-    // A row chosen as the user chooses it, then Enter: its output in the pane.
-    std::wstring OutputOfRow(int row) const {
-        const HWND list = Window().lvFiles.Handle();
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
-        return Window().edOutput.Text();
-    }
-    void ClickHeading(BatchColumn column) const {
-        const HWND header = ListView_GetHeader(Window().lvFiles.Handle());
-        RECT r{};
-        Header_GetItemRect(header, static_cast<int>(column), &r);
-        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(header, WM_LBUTTONUP, 0, at);
-        PumpMessages();
-    }
-};
 
 TEST_F(WindowBatch, TheQuestionSaysWhatWillBeDoneAndTheWindowShowsEachFilesResult) {
     const auto one = Program(L"one.exe"), two = Program(L"two.exe");

@@ -14,6 +14,10 @@ namespace zandrel::test {
 
 BoxAnswer RecordingDialogs::Box(HWND, const std::wstring& text, BoxKind kind, BoxButtons buttons) {
     boxes.push_back({text, kind, buttons});
+    if (auto meanwhile = std::move(whileAsked)) {
+        whileAsked = nullptr;
+        meanwhile();
+    }
     if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
     if (answers.empty()) return BoxAnswer::Cancel;
     const auto a = answers.front();

@@ -33,6 +33,8 @@ public:
     std::vector<ShownBox> boxes;
     std::vector<std::wstring> reports;
     std::deque<BoxAnswer> answers;  // for questions; when empty: Cancel
+    // Runs once while the next box is up, as a user who does something else before answering.
+    std::function<void()> whileAsked;
     std::deque<std::optional<std::wstring>> files;  // file dialogs' answers; when empty: cancelled
     struct ShownFileDialog : FileDialogRequest {
         bool save = false;  // a Save dialog, not an Open one
