@@ -47,6 +47,10 @@ int JobsAtOnce(const std::wstring& settingsKey) {
     return wanted >= 1 && wanted < processors ? wanted : processors;
 }
 
+// The console window shows a batch's blocks once a second (an edit of it costs about
+// the same however much it adds), and goes back to its usual pace at the batch's end.
+constexpr unsigned kBatchEditPaceMs = 1000, kUsualEditPaceMs = 40;
+
 }  // namespace
 
 bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
@@ -88,9 +92,11 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
         if (!MessageOutput) return;
         MessageOutput->AppendLine(L"");
         for (const auto& line : SummaryLines(outcomes)) MessageOutput->AppendLine(line);
+        MessageOutput->SetEditPace(kUsualEditPaceMs);
     };
     if (MessageOutput) {
         MessageOutput->Clear();
+        MessageOutput->SetEditPace(kBatchEditPaceMs);
         MessageOutput->OnClosed = [this] { StopBatch(); };
         MessageOutput->ShowNonModal();
     }

@@ -80,7 +80,6 @@ void TMessageOutput::FormCloseQuery() {
 
 namespace {
 constexpr UINT_PTR kFlushTimer = 1;
-constexpr UINT kFlushMs = 40;
 }  // namespace
 
 void TMessageOutput::Clear() {
@@ -105,10 +104,17 @@ void TMessageOutput::ScheduleFlush() {
     // A line after a quiet spell shows at once; lines that follow close behind
     // wait for the batch, so a flood still costs a few edits a second.
     const ULONGLONG since = GetTickCount64() - lastFlushTick_;
-    if (since >= kFlushMs)
+    if (since >= pace_)
         Flush();
     else
-        SetTimer(Handle(), kFlushTimer, static_cast<UINT>(kFlushMs - since), nullptr);
+        SetTimer(Handle(), kFlushTimer, static_cast<UINT>(pace_ - since), nullptr);
+}
+
+void TMessageOutput::SetEditPace(unsigned ms) {
+    pace_ = ms;
+    if (tail_.empty()) return;
+    KillTimer(Handle(), kFlushTimer);
+    ScheduleFlush();
 }
 
 void TMessageOutput::ReplaceLastLine(const std::wstring& line) {

@@ -27,6 +27,11 @@ public:
     // Lines reach the memo in batches (a short timer), so that a flood of
     // output costs a few hundred edits, not one per line. This writes the rest now.
     void Flush();
+    // The least time between two edits of the memo (40 ms unless set): lines that come
+    // sooner wait for the next edit. Under Wine an edit of the visible memo costs about
+    // 9 ms, however much it adds, so a batch, whose files end several times a second,
+    // shows its blocks once a second. Setting it again lets waiting lines go at the new pace.
+    void SetEditPace(unsigned ms);
     void ShowNonModal() const;
     void Hide() const { ShowWindow(Handle(), SW_HIDE); }
     bool Showing() const { return IsWindowVisible(Handle()) != FALSE; }
@@ -49,6 +54,7 @@ private:
     std::wstring tail_;              // text waiting for the next batch
     std::size_t lastLineStart_ = 0;  // where the last line begins in the whole text
     ULONGLONG lastFlushTick_ = 0;
+    unsigned pace_ = 40;
     Scaler scale_;
     UniqueFont font_;
     FocusMemory focus_;

@@ -306,6 +306,32 @@ TEST_F(ConsoleWindow, ATopThatIsNoIntegerSkipsTheLeftToo) {
 }
 
 
+// A line after a quiet spell goes into the memo at once; lines that follow sooner than
+// the pace wait for the next edit, and a faster pace lets them go.
+TEST_F(ConsoleWindow, LinesThatComeSoonerThanThePaceWaitForTheNextEdit) {
+    MakeWindow();
+    messageOutput->ShowNonModal();
+    messageOutput->SetEditPace(5000);
+    Sleep(60);  // a quiet spell longer than the window's usual pace, shorter than this one
+    messageOutput->AppendLine(L"first");
+    EXPECT_EQ(messageOutput->memOutput.Text(), L"first") << "after the quiet spell at once";
+    messageOutput->AppendLine(L"second");
+    const ULONGLONG until = GetTickCount64() + 300;
+    while (GetTickCount64() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+    }
+    EXPECT_EQ(messageOutput->memOutput.Text(), L"first") << "held for the next edit, also past the usual 40 ms";
+    messageOutput->SetEditPace(40);
+    for (const ULONGLONG end = GetTickCount64() + 2000; messageOutput->memOutput.Text() == L"first" && GetTickCount64() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+    }
+    EXPECT_EQ(messageOutput->memOutput.Text(), L"first\r\nsecond");
+    messageOutput->Hide();
+}
+
+
 class RealConsole : public MainWindowTest {
 protected:
     void SetUp() override {
