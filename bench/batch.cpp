@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -108,7 +109,7 @@ public:
     }
     void Start() {
         worst_ = 0;
-        handled_ = 0;
+        handled_ = late_ = 0;
         running_ = true;
         poster_ = CreateThread(nullptr, 0, Post, this, 0, nullptr);
     }
@@ -123,6 +124,7 @@ public:
     }
     double WorstMs() const { return worst_; }
     long Handled() const { return handled_; }
+    long Late() const { return late_; }
 
 private:
     static DWORD WINAPI Post(void* self) {
@@ -143,6 +145,7 @@ private:
         const double delay = static_cast<double>(now.QuadPart - static_cast<LONGLONG>(wParam)) * 1000.0 /
                              static_cast<double>(frequency.QuadPart);
         worst_ = std::max(worst_, delay);
+        late_ += delay > 100;
         ++handled_;
         return 0;
     }
@@ -150,7 +153,7 @@ private:
     HANDLE poster_ = nullptr;
     std::atomic<bool> running_{false};
     static inline double worst_ = 0;
-    static inline long handled_ = 0;
+    static inline long handled_ = 0, late_ = 0;
 };
 
 struct Timed {
@@ -182,7 +185,11 @@ Timed RunBatch(const std::wstring& upx, const std::vector<std::wstring>& files, 
         for (const auto& line : lines) window->AppendLine(line);
     };
     batch.OnFinished = [&](const std::vector<BatchFileOutcome>& outcomes) {
-        for (const auto& o : outcomes) timed.done += o.result == BatchResult::Done;
+        for (const auto& o : outcomes) {
+            timed.done += o.result == BatchResult::Done;
+            // A file not done is named with its reason: a stall or a failure is told apart so.
+            if (o.result != BatchResult::Done) std::printf("batch_file_not_done %ls: %ls\n", o.path.c_str(), o.reason.c_str());
+        }
         if (window) {
             window->AppendLine(L"");
             for (const auto& line : SummaryLines(outcomes)) window->AppendLine(line);
@@ -213,8 +220,14 @@ Timed RunBatch(const std::wstring& upx, const std::vector<std::wstring>& files, 
     return timed;
 }
 
+// Held from making a pipe until its child's end is closed here: another worker's child
+// must not inherit it, or the read below would wait for that child too (a shell's
+// descriptors are closed on exec; here every inheritable handle goes to a new child).
+std::mutex startingChild;
+
 // One UPX run as a shell runs it: output on a plain pipe read until it closes, then the wait.
 DWORD RunPlain(const std::wstring& commandLine) {
+    std::unique_lock starting(startingChild);
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     if (!CreatePipe(&read, &write, &sa, 0)) return 1;
@@ -229,6 +242,7 @@ DWORD RunPlain(const std::wstring& commandLine) {
     PROCESS_INFORMATION pi{};
     const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(write);
+    starting.unlock();
     DWORD code = 1;
     if (started) {
         char buffer[4096];
@@ -254,7 +268,12 @@ Timed RunBaseline(const std::wstring& upx, const std::vector<std::wstring>& file
         workers.emplace_back([&] {
             for (std::size_t i; (i = next++) < files.size();) {
                 const std::wstring file = L" \"" + files[i] + L"\"";
-                if (RunPlain(L"\"" + upx + L"\" -9" + file) == 0 && RunPlain(L"\"" + upx + L"\" -t" + file) == 0) ++done;
+                const DWORD packed = RunPlain(L"\"" + upx + L"\" -9" + file);
+                const DWORD tested = packed == 0 ? RunPlain(L"\"" + upx + L"\" -t" + file) : 1;
+                if (packed == 0 && tested == 0)
+                    ++done;
+                else
+                    std::printf("batch_baseline_file_not_done %ls: exit codes %lu, %lu\n", files[i].c_str(), packed, tested);
             }
         });
     for (auto& worker : workers) worker.join();
@@ -285,8 +304,8 @@ void CompareWithCommandLine(const std::wstring& upx, const std::wstring& temp, i
     std::printf("batch_%s_files_ratio_to_command_line %.3f x\n", n.c_str(), zandrel.wallMs / baseline);
     std::printf("batch_%s_files_per_file_overhead %.1f ms (wall time more than the baseline's, per file)\n",
                 n.c_str(), (zandrel.wallMs - baseline) / count);
-    std::printf("batch_%s_files_worst_message_delay %.0f ms (%ld messages, one every 10 ms)\n", n.c_str(),
-                zandrel.worstDelayMs, probe.Handled());
+    std::printf("batch_%s_files_worst_message_delay %.0f ms (%ld messages, one every 10 ms; %ld later than 100 ms)\n",
+                n.c_str(), zandrel.worstDelayMs, probe.Handled(), probe.Late());
     std::printf("batch_%s_files_own_cpu %.2f %% of one core (the baseline's own, starting the same processes: "
                 "%.2f %%)\n",
                 n.c_str(), zandrel.cpuPercent, (before.cpuPercent + after.cpuPercent) / 2);
