@@ -161,6 +161,9 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     command.CommandLine = work.plan.commandLine;
     command.CurrentDirectory = work.plan.files.currentFolder;
     command.ReportStartFailure = false;
+    // No console of its own: UPX's streams are the pipes, and under Wine a console
+    // is one more process (conhost) per run, about 45 ms each.
+    command.CreationFlag = TCreationFlag::fDETACHED_PROCESS;
     // A UPX writing the user's file is never ended half-way, not even with the program.
     command.EndWithProgram = work.plan.files.writesOnlyTemporaries;
     command.OnNewLine = [this, &slot, alive = alive_](TDosCommand*, const std::string& line, TOutputType type) {

@@ -78,15 +78,21 @@ bool PackedByUpx(const std::wstring& path, IJobDisk& disk) {
     return LooksPackedByUpx([&](std::uint64_t offset, std::size_t count) { return disk.ReadBytes(path, offset, count); });
 }
 
+std::wstring UpxWorkFileName(const std::wstring& file, int n) {
+    const std::wstring stem = JoinPath(FolderPart(file), SplitExtension(FileNamePart(file)).first);
+    if (n < 0) return stem + L".upx";
+    const std::wstring digits = std::to_wstring(n);
+    return stem + L"." + std::wstring(3 - std::min<std::size_t>(3, digits.size()), L'0') + digits;
+}
+
 std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk) {
-    const std::wstring folder = FolderPart(file);
-    const std::wstring stem = SplitExtension(FileNamePart(file)).first + L".";
+    // A look at each name in UPX's order up to the first free one, not a listing of the
+    // folder: under Wine a listing costs more the more files the folder holds.
     std::vector<std::wstring> found;
-    for (const auto& name : disk.NamesStartingWith(folder, stem)) {
-        if (name.size() != stem.size() + 3) continue;
-        const std::wstring rest = FoldedName(name.substr(stem.size()));
-        const bool digits = std::all_of(rest.begin(), rest.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-        if (rest == L"UPX" || digits) found.push_back(JoinPath(folder, name));
+    for (int n = -1; n < 1000; ++n) {
+        const std::wstring name = UpxWorkFileName(file, n);
+        if (!disk.FileExists(name)) break;
+        found.push_back(name);
     }
     return found;
 }
@@ -104,15 +110,11 @@ namespace {
 // not there before the run (UPX takes the first free one). Only it is the job's
 // to remove or to put in place; any other may be another job's.
 std::wstring OwnWorkFile(const std::wstring& source, const std::vector<std::wstring>& before, IJobDisk& disk) {
-    const std::wstring folder = FolderPart(source);
-    const std::wstring stem = SplitExtension(FileNamePart(source)).first;
     auto taken = [&](const std::wstring& path) {
         return std::any_of(before.begin(), before.end(), [&](const std::wstring& b) { return FoldedName(b) == FoldedName(path); });
     };
     for (int n = -1; n < 1000; ++n) {
-        const std::wstring ext = n < 0 ? L".upx" : L"." + std::wstring(n < 100 ? (n < 10 ? L"00" : L"0") : L"") +
-                                                      std::to_wstring(n);
-        const std::wstring candidate = JoinPath(folder, stem + ext);
+        const std::wstring candidate = UpxWorkFileName(source, n);
         if (taken(candidate)) continue;
         return disk.FileExists(candidate) ? candidate : std::wstring();
     }

@@ -36,8 +36,11 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool replac
 bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std::size_t count)>& read);
 bool PackedByUpx(const std::wstring& path, IJobDisk& disk);
 
-// The work files UPX makes beside a file it rewrites in place (app.exe ->
-// app.upx, or app.000 ... app.999 when that is taken) that exist now.
+// The n-th name UPX tries for its work file beside a file it rewrites in place:
+// app.exe -> app.upx (n < 0), then app.000 ... app.999 while those are taken.
+std::wstring UpxWorkFileName(const std::wstring& file, int n);
+// The names UPX would pass over now: those of its work file names that exist, up to
+// the first free one (the one it takes). Which work file a run made is told by them.
 std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk);
 
 // Two files whose work files UPX names alike (one folder, one name before the

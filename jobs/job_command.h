@@ -73,8 +73,6 @@ public:
     virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveNew(const std::wstring& from, const std::wstring& to) = 0;  // fails if `to` exists
-    // The names of the files in `folder` that begin with `prefix` (case aside).
-    virtual std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) = 0;
 };
 
 // What a job says to the user and asks.
@@ -106,7 +104,7 @@ struct JobPlan {
     std::wstring original;
     std::wstring privateCopy;  // the private copy, when `original` is one
     // UPX rewrites the user's file itself (in place): the names of its work files
-    // that were there before the run, so one it leaves behind can be told.
+    // that were there before the run, up to the first free one, so one it leaves behind can be told.
     bool upxWritesInPlace = false;
     std::vector<std::wstring> upxWorkFilesBefore;
     // UPX writes a target the user named, directly; an older file of that name was removed for it.

@@ -146,23 +146,6 @@ bool WinJobHost::MoveNew(const std::wstring& from, const std::wstring& to) {
     return moved;
 }
 
-std::vector<std::wstring> WinJobHost::NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW(ApiPath(JoinPath(folder, prefix + L"*")).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        // The search also matches short names; only a long name that begins so counts.
-        const bool begins = name.size() >= prefix.size() &&
-                            CompareStringOrdinal(name.data(), static_cast<int>(prefix.size()), prefix.data(),
-                                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-        if (begins && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-    return names;
-}
-
 void WinJobHost::ShowError(const std::wstring& text) { ShowErrorBox(dialogs_, owner_, text); }
 
 bool WinJobHost::AskGoOnWithoutBackup(const std::wstring& text) {

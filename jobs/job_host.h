@@ -35,7 +35,6 @@ public:
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override;
     bool MoveNew(const std::wstring& from, const std::wstring& to) override;
-    std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) override;
     void ShowError(const std::wstring& text) override;
     bool AskGoOnWithoutBackup(const std::wstring& text) override;
     bool AskReplace(const std::wstring& text) override;

@@ -92,8 +92,10 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     // A file UPX rewrites in place ends up under the name it was given, so an
     // 8.3 alias of the source would rename it.
     const auto fullSource = WithoutLongPrefix(host.FullPath(source));
-    const auto longSource = WithoutLongPrefix(host.LongPath(fullSource));
-    const bool alias = !readsOnly && !toOther && FoldedName(FileNamePart(longSource)) != FoldedName(FileNamePart(fullSource));
+    // Only there is the long name asked (a look at every folder of the path, costly under Wine).
+    const bool rewritten = !readsOnly && !toOther;
+    const auto longSource = rewritten ? WithoutLongPrefix(host.LongPath(fullSource)) : fullSource;
+    const bool alias = rewritten && FoldedName(FileNamePart(longSource)) != FoldedName(FileNamePart(fullSource));
     if (UpxCanUse(source, host) && !alias && (!toOther || UpxCanUse(target, host))) {
         // The usual case: the command line is exactly what it always was.
         files.source = source;

@@ -139,14 +139,6 @@ public:
         log.push_back(L"move-new " + from + L" " + to);
         return MoveReplacing(from, to) && (log.pop_back(), true);
     }
-    std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        std::vector<std::wstring> names;
-        const std::wstring base = folder.back() == L'\\' ? folder : folder + L"\\";
-        for (const auto& f : files)
-            if (f.rfind(base + prefix, 0) == 0 && f.find(L'\\', base.size()) == std::wstring::npos)
-                names.push_back(f.substr(base.size()));
-        return names;
-    }
     void ShowError(const std::wstring& text) override { errors.push_back(text); }
     bool AskGoOnWithoutBackup(const std::wstring& text) override {
         questions.push_back(text);

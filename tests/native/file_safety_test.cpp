@@ -36,6 +36,21 @@ TEST(Backups, AreNumberedAndNamedAsBefore) {
 
 // Start twice on one file, a second batch, a decompress after a compress: the
 // backup of the original must survive all of them.
+TEST(UpxWorkFiles, AreTheNamesUpxWouldPassOverInItsOrder) {
+    EXPECT_EQ(UpxWorkFileName(L"C:\\a\\app.exe", -1), L"C:\\a\\app.upx");
+    EXPECT_EQ(UpxWorkFileName(L"C:\\a\\app.exe", 0), L"C:\\a\\app.000");
+    EXPECT_EQ(UpxWorkFileName(L"C:\\a\\app.x.dll", 42), L"C:\\a\\app.x.042");
+    EXPECT_EQ(UpxWorkFileName(L"C:\\a\\app", 999), L"C:\\a\\app.999");
+    FakeHost h;
+    EXPECT_TRUE(UpxWorkFiles(L"C:\\src\\app.exe", h).empty());
+    h.Put(L"C:\\src\\app.upx", "a user's file");
+    h.Put(L"C:\\src\\app.000", "another UPX's work file");
+    h.Put(L"C:\\src\\app.002", "after the first free name: UPX takes app.001");
+    h.Put(L"C:\\src\\apple.upx", "another stem");
+    EXPECT_EQ(UpxWorkFiles(L"C:\\src\\app.exe", h),
+              (std::vector<std::wstring>{L"C:\\src\\app.upx", L"C:\\src\\app.000"}));
+}
+
 TEST(UpxWorkFiles, AreNamedAlikeForFilesOfOneStemInOneFolder) {
     EXPECT_TRUE(ShareUpxWorkFiles(L"C:\\a\\app.exe", L"C:\\a\\APP.dll"));
     EXPECT_TRUE(ShareUpxWorkFiles(L"C:\\a\\app", L"C:\\a\\app.exe"));

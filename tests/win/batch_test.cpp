@@ -221,6 +221,21 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
 }
 
 
+// A console of its own would cost one more process per UPX run (Wine starts a
+// console host for it); UPX's streams are the pipes, so it gets none, for either step.
+TEST_F(Batch, UpxRunsWithoutAConsoleOfItsOwn) {
+    const auto a = Program(L"a.exe", 900);
+    EnvSwitch say(L"STANDIN_SAY_CONSOLE", L"1");
+    batch.Start({a}, Form(), 1);
+    ASSERT_TRUE(WaitDone());
+    ASSERT_EQ(finished[0].result, BatchResult::Done) << Narrow(finished[0].reason);
+    ASSERT_EQ(shown.size(), 1u);
+    const auto count = [&](const std::wstring& text) { return std::count(shown[0].begin(), shown[0].end(), text); };
+    EXPECT_EQ(count(L"console: none"), 2) << "the compress and the test";
+    EXPECT_EQ(count(L"console: yes"), 0);
+}
+
+
 // ---------------------------------------------------------------------------
 }  // namespace
 }  // namespace zandrel::test

@@ -26,6 +26,7 @@
 //   STANDIN_NO_NEWLINE=1   end the output with a line without a break
 //   STANDIN_TICKS=n        print n lines 150 ms apart, each "tick I T" with T the
 //                          precise system time (100 ns units) it was written at
+//   STANDIN_SAY_CONSOLE=1  print "console: yes" when it was given a console, else "console: none"
 //   STANDIN_FAIL_TEST=1    a test (-t) of a packed file finds it damaged (exit 1)
 //   STANDIN_FAIL_WRITE=1   fail every job that writes a file, after creating
 //                          (any other text: only files whose name holds it)
@@ -230,6 +231,12 @@ void TestOutput() {
                       (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
             Out(line);
         }
+    }
+    if (Env("STANDIN_SAY_CONSOLE") == "1") {
+        const HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr);
+        Out(console == INVALID_HANDLE_VALUE ? "console: none\r\n" : "console: yes\r\n");
+        if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
     }
     if (Env("STANDIN_NUL") == "1") Out(std::string("nul\0inside\0line\r\n", 18));
     if (Env("STANDIN_LONE_CR") == "1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
