@@ -134,26 +134,11 @@ void TBatchConfirm::Answer(bool start) {
 }
 
 std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
-    const bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
-    if (owner_) EnableWindow(owner_, FALSE);
     ShowWindow(Handle(), SW_SHOWNORMAL);
     btnCancel.SetFocus();  // Start is there once the count is in
     Recount();
-    MSG msg;
-    while (!closed_ && IsWindow(Handle())) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
-            break;
-        }
-        if (IsDialogMessageW(Handle(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    RunModal(Handle(), owner_, closed_);
     StopCounting();
-    if (owner_ && ownerWasEnabled) EnableWindow(owner_, TRUE);
-    ShowWindow(Handle(), SW_HIDE);
-    if (owner_) SetActiveWindow(owner_);
     if (!started_) return std::nullopt;
     return scan_.files;
 }

@@ -215,13 +215,21 @@ protected:
     bool OwnNotify(const NMHDR& header, LRESULT& result) override;
     bool DisplayNotify(const NMHDR& header, LRESULT& result);
     bool InputNotify(const NMHDR& header, LRESULT& result);
+    bool ItemChanged(const NMLISTVIEW& change);
+    int FindTypedName(const NMLVFINDITEMW& find) const;  // the first item from the start whose name begins so, or -1
     void CreateColumns() override;
 
 private:
-    struct LoadSearch;
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT ListMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
     void Load(const std::wstring& path);
+    // The drive is ready and the path a folder (the drive's type noted on the way).
+    bool IsListableFolder(const std::wstring& path);
+    // The folder's files, then its ".." and folders; false when the window went meanwhile.
+    bool AddFolderEntries(const std::wstring& path);
+    void EndLoad(bool windowGone);
+    // The entry takes the size, attributes and time found on the disk; true when any changed.
+    bool UpdateEntry(std::size_t index, const WIN32_FIND_DATAW& data);
     void AddEntry(const WIN32_FIND_DATAW& data);
     void AddParentEntry(const std::wstring& path);
     bool PassesFilters(const WIN32_FIND_DATAW& data) const;

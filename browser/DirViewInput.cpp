@@ -127,6 +127,42 @@ void TDirView::DoubleClicked() {
     ExecuteCurrentFile();
 }
 
+bool TDirView::ItemChanged(const NMLISTVIEW& change) {
+    // Some list controls announce no coming change for virtual lists: tell the owner now.
+    if (!changingSeen_ && OnChanging && (change.uChanged & LVIF_STATE)) {
+        bool allow = true;
+        OnChanging(this, change.iItem, TItemChange::ctState, allow);
+    }
+    changingSeen_ = false;
+    if (!(change.uChanged & LVIF_STATE)) return false;
+    const bool nowSelected = (change.uNewState & LVIS_SELECTED) != 0;
+    const bool wasSelected = (change.uOldState & LVIS_SELECTED) != 0;
+    if (nowSelected == wasSelected) return false;
+    if (change.iItem >= 0 && change.iItem < Count() && nowSelected &&
+        items_[static_cast<std::size_t>(change.iItem)]->IsParentDir) {
+        SetSelected(change.iItem, false);  // the parent entry is never selected
+        return true;
+    }
+    if (nowSelected && change.iItem < 0 && hasParentDir_) {
+        // "Select all" takes in the parent entry too; give it back.
+        for (int i = 0; i < Count(); ++i)
+            if (items_[static_cast<std::size_t>(i)]->IsParentDir) SetSelected(i, false);
+    }
+    if (OnSelectItemNew && !loading_) OnSelectItemNew(this, change.iItem, nowSelected);
+    return false;
+}
+
+int TDirView::FindTypedName(const NMLVFINDITEMW& find) const {
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || Count() == 0) return -1;
+    const std::wstring wanted = Upper(find.lvfi.psz);
+    for (int n = 0; n < Count(); ++n) {
+        const int i = (find.iStart + n) % Count();
+        const auto& name = items_[static_cast<std::size_t>(i)]->DisplayName;
+        if (name.size() >= wanted.size() && Upper(name.substr(0, wanted.size())) == wanted) return i;
+    }
+    return -1;
+}
+
 bool TDirView::InputNotify(const NMHDR& header, LRESULT& result) {
     switch (header.code) {
         case LVN_ITEMCHANGING: {
@@ -142,31 +178,8 @@ bool TDirView::InputNotify(const NMHDR& header, LRESULT& result) {
             result = allow ? FALSE : TRUE;
             return true;
         }
-        case LVN_ITEMCHANGED: {
-            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-            // Some list controls announce no coming change for virtual lists: tell the owner now.
-            if (!changingSeen_ && OnChanging && (change.uChanged & LVIF_STATE)) {
-                bool allow = true;
-                OnChanging(this, change.iItem, TItemChange::ctState, allow);
-            }
-            changingSeen_ = false;
-            if (!(change.uChanged & LVIF_STATE)) return false;
-            const bool nowSelected = (change.uNewState & LVIS_SELECTED) != 0;
-            const bool wasSelected = (change.uOldState & LVIS_SELECTED) != 0;
-            if (nowSelected == wasSelected) return false;
-            if (change.iItem >= 0 && change.iItem < Count() && nowSelected &&
-                items_[static_cast<std::size_t>(change.iItem)]->IsParentDir) {
-                SetSelected(change.iItem, false);  // the parent entry is never selected
-                return true;
-            }
-            if (nowSelected && change.iItem < 0 && hasParentDir_) {
-                // "Select all" takes in the parent entry too; give it back.
-                for (int i = 0; i < Count(); ++i)
-                    if (items_[static_cast<std::size_t>(i)]->IsParentDir) SetSelected(i, false);
-            }
-            if (OnSelectItemNew && !loading_) OnSelectItemNew(this, change.iItem, nowSelected);
-            return false;
-        }
+        case LVN_ITEMCHANGED:
+            return ItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
         case LVN_ODSTATECHANGED: {
             const auto& change = reinterpret_cast<const NMLVODSTATECHANGE&>(header);
             if ((change.uNewState & LVIS_SELECTED) && hasParentDir_)
@@ -174,22 +187,10 @@ bool TDirView::InputNotify(const NMHDR& header, LRESULT& result) {
                     if (i >= 0 && items_[static_cast<std::size_t>(i)]->IsParentDir) SetSelected(i, false);
             return false;
         }
-        case LVN_ODFINDITEMW: {
+        case LVN_ODFINDITEMW:
             // Typing a name's first letters finds it.
-            const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
-            result = -1;
-            if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || Count() == 0) return true;
-            const std::wstring wanted = Upper(find.lvfi.psz);
-            for (int n = 0; n < Count(); ++n) {
-                const int i = (find.iStart + n) % Count();
-                const auto& name = items_[static_cast<std::size_t>(i)]->DisplayName;
-                if (name.size() >= wanted.size() && Upper(name.substr(0, wanted.size())) == wanted) {
-                    result = i;
-                    break;
-                }
-            }
+            result = FindTypedName(reinterpret_cast<const NMLVFINDITEMW&>(header));
             return true;
-        }
         case LVN_COLUMNCLICK: {
             if (!ColumnClick) return false;
             const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);

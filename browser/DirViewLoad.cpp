@@ -107,6 +107,58 @@ bool TDirView::PumpMessages() {
     return self && IsWindow(self);
 }
 
+bool TDirView::IsListableFolder(const std::wstring& p) {
+    if (p.empty()) return false;
+    auto& drives = DriveTable();
+    const auto status = drives.ReadDriveStatus(p[0], TDriveInfo::dsReady);
+    pathDriveType_ = drives.Get(p[0]).DriveType;
+    if (!status.ready) return false;
+    if ((p.size() == 2 || p.size() == 3) && p[1] == L':') return true;
+    const DWORD attributes = GetFileAttributesW(ApiPath(p).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool TDirView::AddFolderEntries(const std::wstring& p) {
+    const auto masks = SplitMasks(mask_);
+    // A mask that takes every name finds the folders too: a second search of a
+    // big folder would cost as much again. They are added after the files, as before.
+    const bool foldersInFileSearch = ShowDirectories && masks.size() == 1 && (masks[0] == L"*.*" || masks[0] == L"*");
+    std::vector<WIN32_FIND_DATAW> foldersFound;
+    std::unordered_set<std::wstring> listed;  // with several masks, each file once
+    int added = 0;
+    // False once the window has gone (the program is closing) while messages were pumped.
+    auto add = [&](const WIN32_FIND_DATAW& d) {
+        AddEntry(d);
+        return ++added % kPumpEvery != 0 || PumpMessages();
+    };
+    for (const auto& mask : masks)
+        for (Search s(p + L"\\" + mask); s.Valid() && !abortLoading_; s.Next()) {
+            const auto& d = s.Data();
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (foldersInFileSearch && !IsDots(d.cFileName)) foldersFound.push_back(d);
+                continue;
+            }
+            if (!PassesFilters(d) || !AskAddFile(d)) continue;
+            if (masks.size() > 1 && !listed.insert(d.cFileName).second) continue;
+            if (!add(d)) return false;
+        }
+    if (abortLoading_) return true;
+    if (p.size() > 2) AddParentEntry(p);
+    if (foldersInFileSearch) {
+        for (const auto& d : foldersFound) {
+            if (abortLoading_) break;
+            if (AskAddFile(d) && !add(d)) return false;
+        }
+    } else if (ShowDirectories) {
+        for (Search s(p + L"\\*.*"); s.Valid() && !abortLoading_; s.Next()) {
+            const auto& d = s.Data();
+            if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(d.cFileName)) continue;
+            if (AskAddFile(d) && !add(d)) return false;
+        }
+    }
+    return true;
+}
+
 void TDirView::Load(const std::wstring& p) {
     if (!loadEnabled_ || loading_) {
         loadPending_ = true;
@@ -120,7 +172,6 @@ void TDirView::Load(const std::wstring& p) {
     if (OnStartLoading) OnStartLoading(this);
 
     BusyCursor busy;
-    bool windowGone = false;
     // Whatever happens below, the list ends usable: flags cleared, control in step, cursor back.
     struct Finish {
         TDirView& v;
@@ -139,79 +190,19 @@ void TDirView::Load(const std::wstring& p) {
     DeleteAllItems();
     listedPath_ = p;
     answerDisplay_ = false;
-
-    dirOK_ = false;
     // The medium may have gone since the drive was last listed: no look at it asks for it.
     QuietDriveProbes quiet;
-    if (!p.empty()) {
-        auto& drives = DriveTable();
-        const auto status = drives.ReadDriveStatus(p[0], TDriveInfo::dsReady);
-        pathDriveType_ = drives.Get(p[0]).DriveType;
-        if (status.ready) {
-            bool folder = (p.size() == 2 || p.size() == 3) && p[1] == L':';
-            if (!folder) {
-                const DWORD attributes = GetFileAttributesW(ApiPath(p).c_str());
-                folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-            }
-            dirOK_ = folder;
-        }
-    }
-    isRecycleBinView_ = false;
-    if (dirOK_) {
-        // A drive's recycle folder itself (not C:\\RecycledParts, nor anything below it) is
-        // listed like any other folder, but its items go by their bare names.
-        isRecycleBinView_ = p.size() == 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
-
-        const auto masks = SplitMasks(mask_);
-        // A mask that takes every name finds the folders too: a second search of a
-        // big folder would cost as much again. They are added after the files, as before.
-        const bool foldersInFileSearch =
-            ShowDirectories && masks.size() == 1 && (masks[0] == L"*.*" || masks[0] == L"*");
-        std::vector<WIN32_FIND_DATAW> foldersFound;
-        std::unordered_set<std::wstring> listed;  // with several masks, each file once
-        for (const auto& mask : masks) {
-            if (abortLoading_ || windowGone) break;
-            int added = 0;
-            for (Search s(p + L"\\" + mask); s.Valid() && !abortLoading_; s.Next()) {
-                const auto& d = s.Data();
-                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    if (foldersInFileSearch && !IsDots(d.cFileName)) foldersFound.push_back(d);
-                    continue;
-                }
-                if (!PassesFilters(d)) continue;
-                if (!AskAddFile(d)) continue;
-                if (masks.size() > 1 && !listed.insert(d.cFileName).second) continue;
-                AddEntry(d);
-                if (++added % kPumpEvery == 0 && !PumpMessages()) {
-                    windowGone = true;
-                    break;
-                }
-            }
-        }
-        if (!abortLoading_ && !windowGone) {
-            if (p.size() > 2) AddParentEntry(p);
-            int added = 0;
-            auto addFolder = [&](const WIN32_FIND_DATAW& d) {
-                if (!AskAddFile(d)) return true;
-                AddEntry(d);
-                if (++added % kPumpEvery == 0 && !PumpMessages()) windowGone = true;
-                return !windowGone;
-            };
-            if (foldersInFileSearch) {
-                for (const auto& d : foldersFound)
-                    if (abortLoading_ || !addFolder(d)) break;
-            } else if (ShowDirectories) {
-                for (Search s(p + L"\\*.*"); s.Valid() && !abortLoading_; s.Next()) {
-                    const auto& d = s.Data();
-                    if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(d.cFileName)) continue;
-                    if (!addFolder(d)) break;
-                }
-            }
-        }
-    }
-
+    dirOK_ = IsListableFolder(p);
+    // A drive's recycle folder itself (not C:\RecycledParts, nor anything below it) is
+    // listed like any other folder, but its items go by their bare names.
+    isRecycleBinView_ = dirOK_ && p.size() == 11 && Upper(p.substr(1, 10)) == L":\\RECYCLED";
+    const bool windowGone = dirOK_ && !AddFolderEntries(p);
     loading_ = false;
     finish.done = true;
+    EndLoad(windowGone);
+}
+
+void TDirView::EndLoad(bool windowGone) {
     if (windowGone) {
         abortLoading_ = loadPending_ = false;
         answerDisplay_ = true;
@@ -315,6 +306,21 @@ void TDirView::SetLoadEnabled(bool enabled) {
     }
 }
 
+bool TDirView::UpdateEntry(std::size_t index, const WIN32_FIND_DATAW& d) {
+    TFileRec& rec = *items_[index];
+    if (rec.IsParentDir) return false;
+    const bool isDir = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::int64_t size = isDir ? -1 : SizeOf(d);
+    const std::int64_t time = TimeCount(d.ftLastWriteTime);
+    if (size == rec.Size && d.dwFileAttributes == rec.Attr && time == rec.FileTime) return false;
+    const bool sizeChanged = size != rec.Size;
+    if (rec.Size > 0) filesSize_ -= rec.Size;
+    if (size > 0) filesSize_ += size;
+    rec.Size = size, rec.Attr = d.dwFileAttributes, rec.FileTime = time;
+    if (sizeChanged && OnFileSizeChanged) OnFileSizeChanged(this, static_cast<int>(index));
+    return true;
+}
+
 void TDirView::Refresh() {
     if (loading_) return;
     if (isRecycleBinView_) return Reload(true);
@@ -344,19 +350,7 @@ void TDirView::Refresh() {
         }
         if (it->second == SIZE_MAX) return;
         present[it->second] = true;
-        TFileRec& rec = *items_[it->second];
-        const bool isDir = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const std::int64_t size = isDir ? -1 : SizeOf(d);
-        const std::int64_t time = TimeCount(d.ftLastWriteTime);
-        if (rec.IsParentDir) return;
-        if (size != rec.Size || d.dwFileAttributes != rec.Attr || time != rec.FileTime) {
-            changed = true;
-            const bool sizeChanged = size != rec.Size;
-            if (rec.Size > 0) filesSize_ -= rec.Size;
-            if (size > 0) filesSize_ += size;
-            rec.Size = size, rec.Attr = d.dwFileAttributes, rec.FileTime = time;
-            if (sizeChanged && OnFileSizeChanged) OnFileSizeChanged(this, static_cast<int>(it->second));
-        }
+        if (UpdateEntry(it->second, d)) changed = true;
     };
     for (const auto& mask : SplitMasks(mask_))
         for (Search s(path_ + L"\\" + mask); s.Valid(); s.Next()) {

@@ -120,4 +120,24 @@ std::wstring SystemErrorText(DWORD code) {
     return text;
 }
 
+void RunModal(HWND window, HWND owner, const bool& closed) {
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, FALSE);
+    MSG msg;
+    while (!closed && IsWindow(window)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
+            break;
+        }
+        if (IsDialogMessageW(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // The owner comes back before the window hides, so the focus does not wander to another program.
+    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (IsWindow(window)) ShowWindow(window, SW_HIDE);
+    if (owner) SetActiveWindow(owner);
+}
+
 }  // namespace zandrel

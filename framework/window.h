@@ -33,6 +33,11 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Shows `window` and runs its own message loop (dialog keys included) until `closed`
+// turns true or the window is gone, the owner disabled meanwhile and active again after.
+// A WM_QUIT met on the way is posted again for the main loop.
+void RunModal(HWND window, HWND owner, const bool& closed);
+
 // Gives the keyboard focus back to the control that had it when the window was
 // last active, or, the first time, to the first control in tab order. A window
 // passes its WM_ACTIVATE here; true when the focus was placed.
