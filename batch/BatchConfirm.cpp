@@ -10,6 +10,8 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr UINT kCountedSoFar = WM_APP + 1, kCounted = WM_APP + 2;
 constexpr int kWidth = 560, kHeight = 330, kMargin = 12, kShownNames = 8;
+// Characters of a name line before it is cut in the middle: about what the box shows.
+constexpr std::size_t kLongestName = 64;
 
 }  // namespace
 
@@ -39,7 +41,7 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
     const HWND self = Handle();
     const int w = kWidth - 2 * kMargin;
     lblJob.Create(self, L"STATIC", job, SS_NOPREFIX, {kMargin, kMargin, w, 20}, scale_);
-    lblCount.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP, {kMargin, kMargin + 26, w, 20}, scale_);
+    lblCount.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, {kMargin, kMargin + 26, w, 20}, scale_);
     lblNames.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_SUNKEN, {kMargin, kMargin + 52, w, 150},
                     scale_);
     cbSubfolders.Create(self, L"BUTTON", L"Include &sub-folders", BS_AUTOCHECKBOX | WS_TABSTOP,
@@ -119,7 +121,7 @@ void TBatchConfirm::ShowCount(bool done) {
         return;
     }
     lblCount.SetText(scan_.files.empty() ? L"Nothing to do: " + CountLine(scan_, false) : CountLine(scan_, false));
-    lblNames.SetText(FirstNames(scan_.files, kShownNames));
+    lblNames.SetText(FirstNames(scan_.files, kShownNames, kLongestName));
     const bool focusWaits = GetFocus() == btnCancel.Handle() || !GetFocus();
     EnableWindow(btnStart.Handle(), !scan_.files.empty());
     // Start takes the focus once there is something to start, unless the user went elsewhere.

@@ -98,11 +98,26 @@ TEST(BatchPlan, TheQuestionNamesTheJobTheCountTheFolderAndTheFirstNames) {
     EXPECT_EQ(CountLine(scan, false), L"2 files in C:\\a");
     scan.folders = 2;
     scan.packedSkipped = 1;
-    EXPECT_EQ(CountLine(scan, false), L"2 files in 2 folders; 1 file packed already, left out");
+    EXPECT_EQ(CountLine(scan, false), L"2 files in 2 folders under C:\\a; 1 file packed already, left out");
     scan.files.resize(1500);
     EXPECT_EQ(CountLine(scan, true), L"1,500 files so far...");
-    EXPECT_EQ(FirstNames({L"a", L"b", L"c"}, 2), L"a\r\nb\r\n... and 1 more");
-    EXPECT_EQ(FirstNames({L"a", L"b"}, 2), L"a\r\nb");
+    scan.files = {L"C:\\a\\b\\x.exe", L"C:\\a\\c\\y.exe"};
+    EXPECT_EQ(CountLine(scan, false), L"2 files in 2 folders under C:\\a; 1 file packed already, left out");
+    scan.files = {L"C:\\a\\x.exe", L"D:\\y.exe"};
+    EXPECT_EQ(CountLine(scan, false), L"2 files in 2 folders; 1 file packed already, left out") << "no folder in common";
+}
+
+TEST(BatchPlan, TheFirstNamesGoFromTheFilesCommonFolderAndLongOnesKeepTheirEnd) {
+    EXPECT_EQ(FirstNames({L"C:\\a\\x.exe", L"C:\\a\\sub\\y.exe", L"C:\\a\\z.exe"}, 2, 64),
+              L"x.exe\r\nsub\\y.exe\r\n... and 1 more");
+    EXPECT_EQ(FirstNames({L"C:\\x.exe", L"C:\\y.dll"}, 8, 64), L"x.exe\r\ny.dll") << "the root is common too";
+    EXPECT_EQ(FirstNames({L"C:\\a\\x.exe", L"D:\\b\\y.exe"}, 8, 64), L"C:\\a\\x.exe\r\nD:\\b\\y.exe")
+        << "nothing in common: whole paths";
+    EXPECT_EQ(CommonFolder({L"C:\\ab\\x.exe", L"C:\\abc\\y.exe"}), L"C:\\") << "a folder is not the start of another";
+    const std::wstring deep = L"C:\\a\\" + std::wstring(80, L'd') + L"\\the program.exe";
+    const std::wstring line = FirstNames({deep, L"C:\\a\\x.exe"}, 1, 30);
+    EXPECT_EQ(line.size(), 30u + std::wstring(L"\r\n... and 1 more").size());
+    EXPECT_EQ(line.substr(0, 30), L"ddddddd...dddd\\the program.exe") << line;
 }
 
 TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {

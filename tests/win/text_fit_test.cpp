@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "batch/BatchConfirm.h"
+#include "batch/batch_plan.h"
 #include "batch/BatchWindow.h"
 #include "framework/application.h"
 #include "jobs/Back.h"
@@ -124,6 +125,13 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
     TBatchConfirm question(form->Handle(), L"Compress at level best (--best), without backups",
                            {L"C:\\windows"}, source, true);
     question.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
+    // Eight names as long as a line gets before it is cut in the middle, in wide letters.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 9; ++i)
+        names.push_back(L"C:\\Programs " + std::to_wstring(i) + L"\\" + std::wstring(28, L'W') +
+                        L"\\Windows Media Manager (64-bit).exe");
+    question.lblNames.SetText(FirstNames(names, 8, 64));
+    ASSERT_NE(question.lblNames.Text().find(L"W...W"), std::wstring::npos) << "the lines are cut, as long as they get";
     EXPECT_TRUE(CutTexts(question.Handle()).empty()) << CutTextsReport(question.Handle(), "the batch question");
     TBatchWindow window(Application::Instance().Dialogs());
     window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
