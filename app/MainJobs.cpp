@@ -15,6 +15,7 @@
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "framework/names.h"
 #include "framework/text.h"
 #include "jobs/Back.h"
 #include "jobs/hrglass.h"
@@ -50,7 +51,7 @@ namespace {
 bool SameFileOrName(const std::wstring& a, const std::wstring& b) {
     if (a.empty() || b.empty()) return false;
     const std::wstring fa = FullPathOf(a), fb = FullPathOf(b);
-    if (CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    if (SameName(fa, fb)) return true;
     return SameFileOnDisk(a, b).value_or(true);
 }
 

@@ -7,6 +7,7 @@
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "framework/names.h"
 #include "framework/text.h"
 #include "jobs/upx_program.h"
 
@@ -104,7 +105,7 @@ void TfrmMain::FollowTheDisk(const std::vector<std::wstring>& files) {
         if (file.empty()) continue;
         const std::wstring folder = FolderKey(FolderPart(FullPathOf(file)));
         // One folder in any spelling: a short name, another case, a share's path.
-        const bool same = CompareStringOrdinal(folder.c_str(), -1, shown.c_str(), -1, TRUE) == CSTR_EQUAL ||
+        const bool same = SameName(folder, shown) ||
                           (!shownId.empty() && FileIdentity(folder.size() == 2 ? folder + L"\\" : folder) == shownId);
         if (same) return ShellDir1.ReloadKeepingView();
     }

@@ -1,20 +1,15 @@
 #include "app/stored_values.h"
 
 #include <climits>
-#include <cwctype>
 
 #include "framework/error.h"
+#include "framework/names.h"
 
 namespace zandrel {
 
 int MatchEntry(const std::vector<std::wstring>& entries, const std::wstring& stored) {
-    auto lower = [](std::wstring s) {
-        for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-        return s;
-    };
-    const auto wanted = lower(stored);
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (lower(entries[i]) == wanted) return static_cast<int>(i);
+        if (SameName(entries[i], stored)) return static_cast<int>(i);
     return -1;
 }
 

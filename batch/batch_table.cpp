@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "framework/names.h"
 #include "jobs/job_report.h"
 
 namespace zandrel {

@@ -15,6 +15,7 @@
 #include "framework/gui_call.h"
 #include "browser/drop_logic.h"
 #include "framework/application.h"
+#include "framework/names.h"
 
 namespace zandrel {
 
@@ -358,7 +359,7 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
         const bool sameCut = ClipboardHoldsCut(sequence == PendingCutSequence, preferredEffect);
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool wasCut = sameCut && std::any_of(PendingCutNames.begin(), PendingCutNames.end(), [&](const auto& c) {
-                                    return _wcsicmp(c.c_str(), names[i].c_str()) == 0;
+                                    return SameName(c, names[i]);
                                 });
             auto& part = wasCut ? moved : copied;
             part.names.push_back(names[i]);
@@ -382,7 +383,7 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     if (PendingClipboardMark == TClipboardMark::Copy) {
         const std::wstring& first = names.front();
         const bool sameFolder =
-            _wcsicmp(first.substr(0, first.find_last_of(L"\\/")).c_str(), listedPath_.c_str()) == 0;
+            SameName(first.substr(0, first.find_last_of(L"\\/")), listedPath_);
         CarryOut(files, DROPEFFECT_COPY, target, sameFolder, false);
         return;
     }
@@ -550,7 +551,7 @@ void TDirView::WatchMovedAway(std::vector<std::wstring> names) {
                 [self, gone, alive] {
                     // Only the folder the files left: the list may show another one by now.
                     const auto folder = gone.front().substr(0, gone.front().find_last_of(L"\\/"));
-                    if (!*alive || _wcsicmp(folder.c_str(), self->listedPath_.c_str()) != 0) return;
+                    if (!*alive || !SameName(folder, self->listedPath_)) return;
                     self->RemoveItems(gone);
                 },
                 stop);

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "app/descrambler.h"
+#include "framework/names.h"
 #include "jobs/file_safety.h"
 #include "jobs/job_report.h"
 #include "zandrel_texts.h"

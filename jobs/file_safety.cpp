@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/names.h"
+
 namespace zandrel {
 namespace {
 

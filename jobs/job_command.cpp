@@ -1,7 +1,5 @@
 #include "jobs/job_command.h"
 
-#include <cwctype>
-
 #include "app/descrambler.h"
 #include "jobs/file_safety.h"
 #include "jobs/upx_program.h"
@@ -27,12 +25,6 @@ std::wstring FolderPart(const std::wstring& path) {
 std::wstring FileNamePart(const std::wstring& path) {
     const auto sep = path.find_last_of(L"\\/:");
     return sep == std::wstring::npos ? path : path.substr(sep + 1);
-}
-
-std::wstring FoldedName(const std::wstring& name) {
-    std::wstring folded = name;
-    for (auto& c : folded) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
-    return folded;
 }
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {

@@ -163,8 +163,6 @@ std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
 std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it
 std::wstring FileNamePart(const std::wstring& path);  // after the last separator or drive colon
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);  // one separator between
-// A name as Windows compares names, case aside (two names are one when their folded forms are equal).
-std::wstring FoldedName(const std::wstring& name);
 // The program part of a command line: quoted only when it holds a blank.
 std::wstring CommandProgram(const std::wstring& shortPath);
 // The switches of a job (level or -d/-t/-l, then the quiet switch).

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <optional>
 
+#include "framework/names.h"
 #include "jobs/job_command.h"
 
 namespace zandrel {

@@ -1,6 +1,7 @@
 // Batch jobs' portable side: the files a drop makes, UPX's reasons, the summary.
 #include "batch/batch_plan.h"
 #include "batch/batch_table.h"
+#include "framework/names.h"
 #include "jobs/batch.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,29 @@ TEST(BatchFiles, OneFileInTwoSpellingsIsTakenOnce) {
     const auto files =
         ScanBatch({L"C:\\Program Files\\app.exe", L"C:\\PROGRA~1\\app.exe", L"C:\\other.exe"}, {}, source).files;
     EXPECT_EQ(files, (std::vector<std::wstring>{L"C:\\Program Files\\app.exe", L"C:\\other.exe"}));
+    // Where the disk cannot tell, names that differ in case only are one file, in any script.
+    source.identity = [](const std::wstring&) { return std::wstring(); };
+    const auto byName = ScanBatch({L"C:\\\u00c4rger\\\u0424\u0430\u0439\u043b.exe", L"C:\\\u00e4rger\\\u0444\u0430\u0439\u041b.EXE",
+                                   L"C:\\\u00e4rger\\\u0444\u0430\u0439\u043b2.exe"},
+                                  {}, source).files;
+    EXPECT_EQ(byName.size(), 2u);
+}
+
+TEST(Names, CaseAsideInTheScriptsFileNamesAreWrittenIn) {
+    const std::pair<const wchar_t*, const wchar_t*> same[] = {
+        {L"setup.exe", L"SETUP.EXE"},
+        {L"\u00e9t\u00e9 \u00ff", L"\u00c9T\u00c9 \u0178"},                          // Latin-1, y with diaeresis
+        {L"\u0142\u00f3d\u017a", L"\u0141\u00d3D\u0179"},                            // Latin Extended-A both ways round
+        {L"\u03c3\u03bf\u03c6\u03cc\u03c2", L"\u03a3\u039f\u03a6\u038c\u03a3"},  // Greek, final sigma, tonos
+        {L"\u0451\u0436\u0438\u043a", L"\u0401\u0416\u0418\u041a"},                // Cyrillic
+        {L"\u0561\u0586", L"\u0531\u0556"},                                            // Armenian
+        {L"\uff41\uff5a", L"\uff21\uff3a"},                                            // full-width Latin
+    };
+    for (std::size_t i = 0; i < std::size(same); ++i) EXPECT_TRUE(SameName(same[i].first, same[i].second)) << "pair " << i;
+    EXPECT_FALSE(SameName(L"a.exe", L"b.exe"));
+    EXPECT_FALSE(SameName(L"\u00df", L"SS")) << "no letter becomes two";
+    EXPECT_FALSE(SameName(L"\u00f7", L"\u00d7")) << "signs that sit among the letters have no case";
+    EXPECT_EQ(FoldedName(L"\u4e2d\u6587.exe"), L"\u4e2d\u6587.EXE") << "letters without a case stay";
 }
 
 TEST(UpxReason, TheLastErrorLineWithoutItsFileName) {
