@@ -26,6 +26,7 @@
 #include "browser/IEListView.h"
 #include "browser/list_logic.h"
 #include "framework/controls.h"
+#include "framework/names.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -167,7 +168,7 @@ public:
         std::shared_ptr<TFileRec> record;
         std::wstring folder;
         explicit operator bool() const { return record != nullptr; }
-        std::wstring FullName() const { return record ? folder + L"\\" + record->FileName : std::wstring(); }
+        std::wstring FullName() const { return record ? JoinPath(folder, record->FileName) : std::wstring(); }
     };
     HeldItem Hold(int index) const;  // empty for no item
     int IndexOf(const HeldItem& held) const;  // where it stands now; -1 once it has left the list

@@ -110,7 +110,7 @@ bool TDirView::OnScreen(int index) const {
 std::wstring TDirView::FullName(const TFileRec& rec) const {
     // Also in the recycle bin's view: it is listed by a file search like any folder, so a
     // bare name would name nothing (and a check of the selection would drop every item).
-    return listedPath_ + L"\\" + rec.FileName;
+    return JoinPath(listedPath_, rec.FileName);
 }
 
 std::wstring TDirView::ColumnText(int index, int column) {

@@ -81,7 +81,7 @@ void TDirView::EndEdit(const wchar_t* text) {
         return;
     }
     if (OnBeginRename) OnBeginRename(this, index, newName);
-    const std::wstring target = edited.folder + L"\\" + newName;  // the folder the item is in
+    const std::wstring target = JoinPath(edited.folder, newName);  // the folder the item is in
     FileOperator.Operation = TFileOperation::foRename;
     FileOperator.Flags = foAllowUndo | foNoConfirmation;
     FileOperator.Owner = GetAncestor(hwnd_, GA_ROOT);

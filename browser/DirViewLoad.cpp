@@ -132,7 +132,7 @@ bool TDirView::AddFolderEntries(const std::wstring& p) {
         return ++added % kPumpEvery != 0 || PumpMessages();
     };
     for (const auto& mask : masks)
-        for (Search s(p + L"\\" + mask); s.Valid() && !abortLoading_; s.Next()) {
+        for (Search s(JoinPath(p, mask)); s.Valid() && !abortLoading_; s.Next()) {
             const auto& d = s.Data();
             if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (foldersInFileSearch && !IsDots(d.cFileName)) foldersFound.push_back(d);
@@ -150,7 +150,7 @@ bool TDirView::AddFolderEntries(const std::wstring& p) {
             if (AskAddFile(d) && !add(d)) return false;
         }
     } else if (ShowDirectories) {
-        for (Search s(p + L"\\*.*"); s.Valid() && !abortLoading_; s.Next()) {
+        for (Search s(JoinPath(p, L"*.*")); s.Valid() && !abortLoading_; s.Next()) {
             const auto& d = s.Data();
             if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(d.cFileName)) continue;
             if (AskAddFile(d) && !add(d)) return false;
@@ -353,13 +353,13 @@ void TDirView::Refresh() {
         if (UpdateEntry(it->second, d)) changed = true;
     };
     for (const auto& mask : SplitMasks(mask_))
-        for (Search s(path_ + L"\\" + mask); s.Valid(); s.Next()) {
+        for (Search s(JoinPath(path_, mask)); s.Valid(); s.Next()) {
             const auto& d = s.Data();
             if ((d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !PassesFilters(d)) continue;
             look(d);
         }
     if (ShowDirectories)
-        for (Search s(path_ + L"\\*.*"); s.Valid(); s.Next()) {
+        for (Search s(JoinPath(path_, L"*.*")); s.Valid(); s.Next()) {
             const auto& d = s.Data();
             if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
             if (IsDots(d.cFileName)) {

@@ -284,7 +284,7 @@ void TDirView::CarryOut(const TDroppedFiles& files, DWORD effect, const std::wst
         if (toRecycleBin) {
         } else if (!files.mapped.empty()) {
             // Each file under the name its source gave it.
-            for (const auto& mapped : files.mapped) FileOperator.OperandTo.push_back(folder + L"\\" + mapped);
+            for (const auto& mapped : files.mapped) FileOperator.OperandTo.push_back(JoinPath(folder, mapped));
             FileOperator.Flags |= foMultiDestFiles;
         } else {
             FileOperator.OperandTo = {folder};

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "framework/files.h"
+#include "framework/names.h"
 
 namespace zandrel {
 
@@ -81,12 +82,12 @@ bool TFileOperator::UndoExecute() {
         case TFileOperation::foCopy:
             Operation = TFileOperation::foDelete;
             Flags = foNoConfirmation;
-            for (const auto& f : from) OperandFrom.push_back(to[0] + L"\\" + nameOf(f));
+            for (const auto& f : from) OperandFrom.push_back(JoinPath(to[0], nameOf(f)));
             return Execute();
         case TFileOperation::foMove:
             Operation = TFileOperation::foMove;
             Flags = foAllowUndo | foNoConfirmation;
-            for (const auto& f : from) OperandFrom.push_back(to[0] + L"\\" + nameOf(f));
+            for (const auto& f : from) OperandFrom.push_back(JoinPath(to[0], nameOf(f)));
             OperandTo.push_back(folderOf(from[0]));
             return Execute();
         case TFileOperation::foRename:

@@ -1,15 +1,15 @@
 #include "browser/drop_logic.h"
 
+#include "framework/names.h"
+
 namespace zandrel {
 namespace {
-
-wchar_t Up(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
 
 bool EndsWithNoCase(const std::wstring& s, const wchar_t* tail) {
     const std::wstring t(tail);
     if (s.size() < t.size()) return false;
     for (std::size_t i = 0; i < t.size(); ++i)
-        if (Up(s[s.size() - t.size() + i]) != t[i]) return false;
+        if (FoldedLetter(s[s.size() - t.size() + i]) != t[i]) return false;
     return true;
 }
 
@@ -36,11 +36,11 @@ std::uint32_t KeyEffect(bool shift, bool ctrl, std::uint32_t allowed) {
 
 std::uint32_t ProposeEffect(const EffectInput& in) {
     if (in.shift || in.ctrl) return in.proposed;  // the keys and the source decide
-    if (in.linkExecutables && (in.allowed & deLink) && Up(in.listDrive) > L'B' && Up(in.sourceDrive) > L'B')
+    if (in.linkExecutables && (in.allowed & deLink) && FoldedLetter(in.listDrive) > L'B' && FoldedLetter(in.sourceDrive) > L'B')
         return deLink;
     // Within one drive files move (and the list's own files onto its own folder then do nothing,
     // see FinalEffect); from another drive they are copied.
-    if (((in.allowed & deMove) && Up(in.listDrive) == Up(in.sourceDrive)) || in.recycleBinView) return deMove;
+    if (((in.allowed & deMove) && FoldedLetter(in.listDrive) == FoldedLetter(in.sourceDrive)) || in.recycleBinView) return deMove;
     return in.proposed;
 }
 
@@ -62,7 +62,7 @@ std::wstring ShortcutFileName(const std::wstring& targetFolder, const std::wstri
     const auto dot = name.rfind(L'.');
     if (dot != std::wstring::npos && !(dropped.size() == 3 && dropped[1] == L':'))
         name = name.substr(0, dot);
-    return targetFolder + L"\\" + name + L".lnk";
+    return JoinPath(targetFolder, name + L".lnk");
 }
 
 std::wstring FreeShortcutName(const std::wstring& wanted, const std::function<bool(const std::wstring&)>& taken) {
@@ -86,7 +86,7 @@ bool IsLinkToItself(const std::wstring& shortcutFile, const std::wstring& droppe
     const std::wstring a = trimmed(shortcutFile), b = trimmed(dropped);
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const wchar_t x = a[i] == L'/' ? L'\\' : Up(a[i]), y = b[i] == L'/' ? L'\\' : Up(b[i]);
+        const wchar_t x = a[i] == L'/' ? L'\\' : FoldedLetter(a[i]), y = b[i] == L'/' ? L'\\' : FoldedLetter(b[i]);
         if (x != y) return false;
     }
     return true;
@@ -96,7 +96,7 @@ bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt)
     const auto dot = fileName.rfind(L'.');
     if (dot == std::wstring::npos || fileName.find_first_of(L"\\/", dot) != std::wstring::npos) return false;
     std::wstring extension;
-    for (std::size_t i = dot; i < fileName.size(); ++i) extension += Up(fileName[i]);
+    for (std::size_t i = dot; i < fileName.size(); ++i) extension += FoldedLetter(fileName[i]);
     // Programs, shortcuts and scripts that Windows runs (or hands to an interpreter) when
     // files are dropped on them.
     static const wchar_t* const kRunners[] = {
@@ -111,7 +111,7 @@ bool RunsDroppedFiles(const std::wstring& fileName, const std::wstring& pathExt)
             if (!listed.empty() && listed == extension) return true;
             listed.clear();
         } else if (pathExt[i] != L' ') {
-            listed += Up(pathExt[i]);
+            listed += FoldedLetter(pathExt[i]);
         }
     }
     return false;

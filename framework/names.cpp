@@ -18,7 +18,9 @@ constexpr bool InOddPairedRange(wchar_t c) {
            (c >= 0x04C1 && c <= 0x04CE);
 }
 
-wchar_t Capital(wchar_t c) {
+}  // namespace
+
+wchar_t FoldedLetter(wchar_t c) {
     if (c < 0x80) return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 0x20) : c;
     if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) ||        // Latin-1 small letters
         (c >= 0x03B1 && c <= 0x03CB && c != 0x03C2) ||  // Greek
@@ -37,14 +39,32 @@ wchar_t Capital(wchar_t c) {
     return c;
 }
 
-}  // namespace
 
 std::wstring FoldedName(const std::wstring& name) {
     std::wstring folded = name;
-    for (auto& c : folded) c = Capital(c);
+    for (auto& c : folded) c = FoldedLetter(c);
     return folded;
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) { return a.size() == b.size() && FoldedName(a) == FoldedName(b); }
+
+std::wstring FolderPart(const std::wstring& path) {
+    const auto sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) return {};
+    // "C:\file" -> "C:\" and "\\file" -> "\": a root keeps its separator.
+    const bool root = sep == 0 || (sep == 2 && path[1] == L':');
+    return path.substr(0, root ? sep + 1 : sep);
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+    const auto sep = path.find_last_of(L"\\/:");
+    return sep == std::wstring::npos ? path : path.substr(sep + 1);
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty()) return name;
+    const wchar_t last = folder.back();
+    return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
+}
 
 }  // namespace zandrel

@@ -1,6 +1,6 @@
 #pragma once
-// Names compared as Windows compares file names: case aside. Portable (no <windows.h>),
-// so the batch's logic and the window code fold names the same way.
+// File names and paths as Windows treats them: names compared case aside, paths taken
+// apart and joined. Portable (no <windows.h>), so the jobs' logic and the window code agree.
 #include <string>
 
 namespace zandrel {
@@ -9,7 +9,13 @@ namespace zandrel {
 // names are written in (Latin, Greek, Cyrillic, Armenian, full-width Latin); two names
 // are one when their folded forms are equal. Letters without a case stay as they are.
 std::wstring FoldedName(const std::wstring& name);
+wchar_t FoldedLetter(wchar_t c);  // one letter of it
 // The same name, case aside.
 bool SameName(const std::wstring& a, const std::wstring& b);
+
+// Path pieces ('\' and '/' both separate).
+std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it
+std::wstring FileNamePart(const std::wstring& path);  // after the last separator or drive colon
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);  // one separator between
 
 }  // namespace zandrel

@@ -14,25 +14,6 @@ std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 }  // namespace
 
-std::wstring FolderPart(const std::wstring& path) {
-    const auto sep = path.find_last_of(L"\\/");
-    if (sep == std::wstring::npos) return {};
-    // "C:\file" -> "C:\" and "\\file" -> "\": a root keeps its separator.
-    const bool root = sep == 0 || (sep == 2 && path[1] == L':');
-    return path.substr(0, root ? sep + 1 : sep);
-}
-
-std::wstring FileNamePart(const std::wstring& path) {
-    const auto sep = path.find_last_of(L"\\/:");
-    return sep == std::wstring::npos ? path : path.substr(sep + 1);
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty()) return name;
-    const wchar_t last = folder.back();
-    return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
-}
-
 std::wstring CommandProgram(const std::wstring& shortPath) {
     // A long path left unshortened must not let "C:\Program Files\x" run C:\Program.exe.
     if (shortPath.find(L' ') != std::wstring::npos) return Quoted(shortPath);

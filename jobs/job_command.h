@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/names.h"
 #include "jobs/upx_names.h"
 
 namespace zandrel {
@@ -159,10 +160,6 @@ inline JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost
 // For the console window: one line for each file UPX knows by another name.
 std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
 
-// Path pieces as Start uses them ('\' and '/' both separate).
-std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it
-std::wstring FileNamePart(const std::wstring& path);  // after the last separator or drive colon
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);  // one separator between
 // The program part of a command line: quoted only when it holds a blank.
 std::wstring CommandProgram(const std::wstring& shortPath);
 // The switches of a job (level or -d/-t/-l, then the quiet switch).
