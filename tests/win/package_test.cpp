@@ -64,62 +64,6 @@ VersionRecord ReadVersionRecord(const std::wstring& exe) {
     return record;
 }
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
-    return text;
-}
-
-HWND ChildWithText(HWND parent, const std::wstring& text) {
-    for (HWND child = FindWindowExW(parent, nullptr, nullptr, nullptr); child;
-         child = FindWindowExW(parent, child, nullptr, nullptr)) {
-        if (TextOf(child) == text) return child;
-        if (const HWND inner = ChildWithText(child, text)) return inner;
-    }
-    return nullptr;
-}
-
-HWND WaitForWindowTitled(DWORD pid, const std::wstring& title, int waitMs = 10000) {
-    for (int waited = 0; waited < waitMs; waited += 50) {
-        for (const HWND w : VisibleWindows(pid, nullptr))
-            if (TextOf(w) == title) return w;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// The program's visible windows of a class, waited for.
-HWND WaitForWindowOfClass(DWORD pid, const wchar_t* windowClass, int waitMs = 10000) {
-    for (int waited = 0; waited < waitMs; waited += 50) {
-        const auto found = VisibleWindows(pid, windowClass);
-        if (!found.empty()) return found.front();
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// The main window's three file fields, top to bottom: UPX, source, target.
-std::vector<HWND> FileFields(HWND main) {
-    std::vector<HWND> edits;
-    EnumChildWindows(
-        main,
-        [](HWND child, LPARAM param) {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            if (_wcsicmp(cls, L"Edit") == 0 && IsWindowVisible(child))
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&edits));
-    std::sort(edits.begin(), edits.end(), [](HWND a, HWND b) {
-        RECT ra, rb;
-        GetWindowRect(a, &ra);
-        GetWindowRect(b, &rb);
-        return ra.top < rb.top;
-    });
-    return edits;
-}
-
 // For the test's life, the shell opens .html files with the UPX stand-in, which
 // records the name it was given (STANDIN_LOG): the Help button's file becomes
 // visible without a browser. Wine takes file classes from HKLM only.
@@ -219,26 +163,7 @@ TEST_F(Package, TheUnpackedProgramOpensItsHelpFileAndRunsUpx) {
     EXPECT_NE(opened.find(Narrow(folder + L"Zandrel.html")), std::string::npos) << opened;
     EXPECT_NE(ReadBytes(folder + L"Zandrel.html").find("<html"), std::string::npos) << "the help file is left as it is";
 
-    // A hidden run of the shipped program packs the file behind its wait window.
-    const std::string program = std::string("MZ\0\1\2 a program", 16);
-    WriteBytes(work / L"app.exe", program);
-    const auto fields = FileFields(main);
-    ASSERT_EQ(fields.size(), 3u);
-    const std::wstring texts[] = {StandinPath(), work / L"app.exe", work / L"app.exe"};
-    for (int i = 0; i < 3; ++i)
-        SendMessageTimeoutW(fields[i], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()), SMTO_BLOCK, 5000,
-                            nullptr);
-    const HWND dosBox = ChildWithText(main, L"D&os box");
-    const HWND backup = ChildWithText(main, L"&Backup");
-    ASSERT_TRUE(dosBox && backup);
-    if (SendMessageW(dosBox, BM_GETCHECK, 0, 0) == BST_CHECKED) SendMessageW(dosBox, BM_CLICK, 0, 0);
-    if (SendMessageW(backup, BM_GETCHECK, 0, 0) == BST_CHECKED) SendMessageW(backup, BM_CLICK, 0, 0);
-    PostMessageW(ChildWithText(main, L"&Start"), BM_CLICK, 0, 0);
-
-    const HWND wait = WaitForWindowOfClass(run.pi.dwProcessId, L"ZandrelHourglass");
-    ASSERT_TRUE(wait) << "a hidden run shows the wait window";
-    for (int waited = 0; waited < 20000 && IsWindow(wait) && IsWindowVisible(wait); waited += 100) Sleep(100);
-    EXPECT_NE(ReadBytes(work / L"app.exe"), program) << "the run packed the file";
+    PacksAFileInAHiddenRun(run, main, work);
     CloseAndWait(run, main);
 }
 
