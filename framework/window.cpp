@@ -38,6 +38,28 @@ void Window::CreateHandle(const wchar_t* className, DWORD exStyle, DWORD style, 
     hwnd_ = made;
 }
 
+void RunModal(HWND window, HWND owner, HWND focus, const std::function<bool()>& done) {
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, FALSE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    if (focus) SetFocus(focus);
+    MSG msg;
+    while (!done() && IsWindow(window)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
+            break;
+        }
+        if (IsDialogMessageW(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // The owner first: hiding the active window hands activation to an enabled one.
+    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (IsWindow(window)) ShowWindow(window, SW_HIDE);
+    if (owner) SetActiveWindow(owner);
+}
+
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }
 
 namespace {

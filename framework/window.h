@@ -2,6 +2,7 @@
 // Window base: keeps `this` in the window's user data, dispatches messages to
 // a virtual handler and stops every exception at the window procedure, where
 // the application's standard error report shows it.
+#include <functional>
 #include <string>
 
 #include "framework/win.h"
@@ -32,6 +33,11 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
 };
+
+// Shows `window` (the focus on `focus`) and handles messages until `done()` says so: the
+// owner is disabled meanwhile, the dialog keys move between the window's controls, and a quit
+// request is handed on to the main loop. Then the window hides and the owner is active again.
+void RunModal(HWND window, HWND owner, HWND focus, const std::function<bool()>& done);
 
 // Gives the keyboard focus back to the control that had it when the window was
 // last active, or, the first time, to the first control in tab order. A window

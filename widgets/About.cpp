@@ -97,24 +97,7 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::ShowModal() {
     // The owner waits, disabled, while the box is up.
-    const bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
-    if (owner_) EnableWindow(owner_, FALSE);
-    ShowWindow(Handle(), SW_SHOWNORMAL);
-    OKButton.SetFocus();
-    MSG msg;
-    while (!closed_ && IsWindow(Handle())) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
-            break;
-        }
-        if (IsDialogMessageW(Handle(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (owner_ && ownerWasEnabled) EnableWindow(owner_, TRUE);
-    ShowWindow(Handle(), SW_HIDE);
-    if (owner_) SetActiveWindow(owner_);
+    RunModal(Handle(), owner_, OKButton.Handle(), [this] { return closed_; });
 }
 
 void TAboutBox::OKButtonClick() { closed_ = true; }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "app/AdvancedOptions.h"
 #include "batch/BatchConfirm.h"
 #include "batch/BatchWindow.h"
 #include "framework/application.h"
@@ -128,6 +129,23 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
     TBatchWindow window(Application::Instance().Dialogs());
     window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
     EXPECT_TRUE(CutTexts(window.Handle()).empty()) << CutTextsReport(window.Handle(), "the batch window");
+}
+
+TEST_F(TextFit, TheAdvancedOptionsAndTheirSignOnTheMainWindow) {
+    StoreSetting(L"AdvancedForce", L"1");
+    MakeWindow();
+    EXPECT_TRUE(form->AdvancedSignShown());
+    EXPECT_TRUE(CutTexts(form->Handle()).empty()) << CutTextsReport(form->Handle(), "the main window, options on");
+    UpxOptions options;
+    options.compressIcons = 2;  // the longest entry of the icons' list
+    TAdvancedOptions dialog(form->Handle(), options, nullptr);
+    dialog.edCommand.SetText(L"upx.exe --best -qqq --ultra-brute -f --overlay=strip --compress-exports=0 "
+                             L"--compress-icons=3 --keep-resource=2/MYBITMAP,5,6/12345 --strip-relocs=0 "
+                             L"\"program.exe\" -o \"packed.exe\"");
+    EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options");
+    // Its longest reason, where the syntax note stands.
+    SetWindowTextW(dialog.edKeep.Handle(), L"ICON 5");
+    EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options' reason");
 }
 
 TEST_F(TextFit, TheSplash) {
