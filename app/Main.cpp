@@ -254,7 +254,7 @@ void TfrmMain::CreateButtonBar() {
     btnAbout.Create(bottom, L"BUTTON", L"&About", kPush, {24, 15, 75, 30}, s);
     // In the bar's free room between Help and UPX Help, last in the tab order: nothing moves.
     // It stays pressed in while advanced options are on, and its hint names them.
-    btnAdvanced.Create(bottom, L"BUTTON", L"Adva&nced...", BS_CHECKBOX | BS_PUSHLIKE | WS_TABSTOP, {192, 15, 75, 30},
+    btnAdvanced.Create(bottom, L"BUTTON", L"Adva&nced...", BS_CHECKBOX | BS_PUSHLIKE | WS_TABSTOP, {191, 15, 77, 30},
                        s);
     // The status line: one line under the button bar; the window grows by it.
     lblStatus.Create(form, L"STATIC", L"", SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_SUNKEN | SS_NOTIFY,

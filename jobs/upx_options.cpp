@@ -55,8 +55,7 @@ std::wstring CharacterProblem(wchar_t c) {
     if (c == L'"' || c == L'\'')
         return L"Quotes cannot be used: UPX would read the list differently from what is shown.";
     if (c == L' ' || c == L'\t' || c < 0x20)
-        return L"Blanks cannot be used: they would split the list into separate arguments (write the entries "
-               L"with commas between them).";
+        return L"Blanks cannot be used: they would split the list in two (put commas between entries).";
     if (c > 0x7E) return L"Only the letters A-Z, digits and _ can be used in a type or name.";
     return std::wstring(L"'") + c + L"' cannot be used: types and names are made of the letters A-Z, digits and _.";
 }

@@ -9,6 +9,7 @@
 #include "app/AdvancedOptions.h"
 #include "app/descrambler.h"
 #include "batch_window_fixture.h"
+#include "framework/application.h"
 #include "jobs/run_and_wait.h"
 #include "test_support.h"
 
@@ -303,6 +304,36 @@ TEST_F(Advanced, TheStandInRefusesWhatUpxDoesNotKnow) {
     const auto [code, said] = run(L"-9 --lzma -f --overlay=copy --compress-exports=1 --compress-icons=2 "
                                   L"--compress-resources=1 --keep-resource=5 --strip-relocs=1" + file);
     EXPECT_EQ(code, 0u) << said;
+}
+
+TEST_F(Advanced, TheButtonTakesFreeRoomInTheBarAndAltNOpensTheDialog) {
+    RECT mine{};
+    GetWindowRect(form->btnAdvanced.Handle(), &mine);
+    RECT bar{};
+    GetWindowRect(form->pnBottom.Handle(), &bar);
+    RECT inside{};
+    EXPECT_TRUE(IntersectRect(&inside, &mine, &bar) && EqualRect(&inside, &mine)) << "within the button bar";
+    for (const Button* other : {&form->btnAbout, &form->btnHelp, &form->btnUPXHelp, &form->btnUPXVersion,
+                                &form->btnStart, &form->btnExit}) {
+        RECT r{}, overlap{};
+        GetWindowRect(other->Handle(), &r);
+        EXPECT_FALSE(IntersectRect(&overlap, &mine, &r)) << Narrow(other->Text());
+    }
+    EXPECT_EQ(GetNextDlgTabItem(form->Handle(), form->btnAbout.Handle(), FALSE), form->btnAdvanced.Handle())
+        << "last in the tab order, after the bar's buttons";
+    bool opened = false;
+    DialogSteps working(*form, {[&](TAdvancedOptions& d) {
+        opened = IsWindowVisible(d.Handle()) && !IsWindowEnabled(form->Handle());
+        PressKey(d.rbLzma.Handle(), VK_ESCAPE);
+    }});
+    SetForegroundWindow(form->Handle());
+    form->btnExit.SetFocus();
+    PostMessageW(GetFocus() ? GetFocus() : form->Handle(), WM_SYSCHAR, L'n', 1 << 29);
+    Application::Instance().ProcessMessages();
+    EXPECT_TRUE(opened) << "Alt+N opens it, modal over the main window";
+    EXPECT_EQ(working.Left(), 0u);
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(form->Advanced, UpxOptions{}) << "Escape cancels";
 }
 
 // A batch takes the options for its compress (its own check of each result does not),

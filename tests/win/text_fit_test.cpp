@@ -143,9 +143,11 @@ TEST_F(TextFit, TheAdvancedOptionsAndTheirSignOnTheMainWindow) {
                              L"--compress-icons=3 --keep-resource=2/MYBITMAP,5,6/12345 --strip-relocs=0 "
                              L"\"program.exe\" -o \"packed.exe\"");
     EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options");
-    // Its longest reason, where the syntax note stands.
-    SetWindowTextW(dialog.edKeep.Handle(), L"ICON 5");
-    EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options' reason");
+    // Its reasons, where the syntax note stands.
+    for (const wchar_t* bad : {L"ICON 5", L"ICON\"", L"5,,6", L"ICON;", L"\u00C4", L"2/", L"0"}) {
+        SetWindowTextW(dialog.edKeep.Handle(), bad);
+        EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options' reason");
+    }
 }
 
 TEST_F(TextFit, TheSplash) {
