@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -219,6 +221,37 @@ TEST(UpxOptionsStored, MissingOrBadValuesGiveUpxsDefaults) {
         EXPECT_EQ(UpxOptionsFromStored([&changed](const std::wstring& n) { return changed[n]; }), UpxOptions{})
             << Narrow(name) << " = " << Narrow(text);
     }
+}
+
+}  // namespace
+}  // namespace zandrel::test
+
+namespace zandrel::test {
+namespace {
+
+// The help file describes every switch the options can add, and the preset as it is.
+TEST(UpxOptionsHelp, TheHelpFileNamesEverySwitchAndThePreset) {
+    std::ifstream file(std::string(ZANDREL_TEST_DATA) + "/../../../docs/Zandrel.html.in");
+    ASSERT_TRUE(file) << "the help file's source";
+    const std::string help((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<UpxOptions> every(9);
+    every[0].method = UpxMethod::Lzma, every[1].method = UpxMethod::Brute, every[2].method = UpxMethod::UltraBrute;
+    every[3].force = true, every[3].overlay = UpxOverlay::Strip;
+    every[4].overlay = UpxOverlay::Skip;
+    every[5].compressExports = false, every[5].compressIcons = 0;
+    every[6].compressResources = false;
+    every[7].keepResource = L"5";
+    every[8].stripRelocs = false;
+    for (const auto& options : every)
+        for (const auto& option : UpxOptionSwitches(options)) {
+            // Values of a numbered option are told in a list; the others by their whole spelling.
+            const bool numbered = option.find(L"icons") != std::wstring::npos || option.find(L"keep") != std::wstring::npos;
+            const std::string wanted = Narrow(numbered ? option.substr(0, option.find(L'=') + 1) : option);
+            EXPECT_NE(help.find("<code>" + wanted), std::string::npos) << wanted;
+        }
+    EXPECT_NE(help.find("<code>" + Narrow(UpxOptionSwitchText(KeepPartsUncompressedPreset())) + "</code>"),
+              std::string::npos);
+    EXPECT_NE(help.find("promises nothing about any scanner"), std::string::npos);
 }
 
 }  // namespace
