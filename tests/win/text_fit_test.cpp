@@ -126,6 +126,13 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
                            {L"C:\\windows"}, source, true);
     question.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
     EXPECT_TRUE(CutTexts(question.Handle()).empty()) << CutTextsReport(question.Handle(), "the batch question");
+    // A job with every advanced option takes more lines; nothing under it is covered.
+    TBatchConfirm many(form->Handle(),
+                       L"Compress at the best level (--best -qqq --ultra-brute -f --overlay=strip --compress-exports=0 "
+                       L"--compress-icons=3 --keep-resource=2/MYBITMAP,5,6/12345 --strip-relocs=0), without backups",
+                       {L"C:\\windows"}, source, true);
+    many.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
+    EXPECT_TRUE(CutTexts(many.Handle()).empty()) << CutTextsReport(many.Handle(), "the batch question, many options");
     TBatchWindow window(Application::Instance().Dialogs());
     window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
     EXPECT_TRUE(CutTexts(window.Handle()).empty()) << CutTextsReport(window.Handle(), "the batch window");
