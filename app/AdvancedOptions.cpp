@@ -201,7 +201,11 @@ void TAdvancedOptions::Close(bool accepted) {
 
 std::optional<UpxOptions> TAdvancedOptions::Ask() {
     closed_ = accepted_ = false;
-    RunModal(Handle(), owner_, rbMethodDefault.Handle(), [this] { return closed_; });
+    // The keyboard starts on the method chosen (the arrows then move within its group).
+    HWND first = rbMethodDefault.Handle();
+    for (const RadioButton* r : {&rbLzma, &rbBrute, &rbUltraBrute})
+        if (r->Checked()) first = r->Handle();
+    RunModal(Handle(), owner_, first, [this] { return closed_; });
     if (!accepted_) return std::nullopt;
     UpxOptions chosen = Chosen();
     // A list typed while resources were off is not passed on; it is kept only when sound.

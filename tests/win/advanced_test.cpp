@@ -245,6 +245,7 @@ TEST_F(Advanced, StoredWithTheOtherSettingsAndReadBackAtTheNextStart) {
     ASSERT_TRUE(Work({[](TAdvancedOptions& d) {
                           EXPECT_TRUE(d.rbUltraBrute.Checked() && d.rbOverlaySkip.Checked());
                           EXPECT_EQ(d.edKeep.Text(), L"2/MYBITMAP");
+                          EXPECT_EQ(GetFocus(), d.rbUltraBrute.Handle()) << "the keyboard on the chosen method";
                           Click(d.btnCancel);
                       }}));
 }
