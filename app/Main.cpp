@@ -118,6 +118,18 @@ std::string TfrmMain::BytsToEncStr2(std::span<const std::uint8_t> bytes) const {
 std::string TfrmMain::BytsToEncStr4(std::span<const std::uint8_t> bytes) const { return zandrel::BytsToEncStr4(bytes); }
 
 void TfrmMain::CreateControls() {
+    CreateBrowserPane();
+    CreateJobPanel();
+    CreateButtonBar();
+
+    // Designed defaults.
+    rbCompress.SetChecked(true);
+    cbCompressRatio.SetItemIndex(4);
+    chkBackup.SetChecked(true);
+    chkDosBox.SetChecked(true);
+}
+
+void TfrmMain::CreateBrowserPane() {
     const HWND form = Handle();
     const auto& s = scale_;
     const int b = kBorderWidth;
@@ -173,6 +185,12 @@ void TfrmMain::CreateControls() {
     ShellDir1.ColWidthName = s(110), ShellDir1.ColWidthSize = s(80), ShellDir1.ColWidthType = s(110);
     ShellDir1.ColWidthDate = s(130), ShellDir1.ColWidthAttr = s(35);
     ShellDir1.Create(pnShell.Handle(), {0, 96, 225, 337}, s);
+}
+
+void TfrmMain::CreateJobPanel() {
+    const HWND form = Handle();
+    const auto& s = scale_;
+    const int b = kBorderWidth;
 
     // Right panel, in tab order; each label comes right before the control it names.
     pnRight.Create(form, {b + 225, b, 419, 433}, s);
@@ -218,6 +236,12 @@ void TfrmMain::CreateControls() {
     imgCurDir.Create(pnListTop.Handle(), L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL | SS_CENTERIMAGE,
                      {8, 5, 18, 18}, s);
     lblCurDir.Create(pnListTop.Handle(), L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, {32, 5, 380, 0}, s);
+}
+
+void TfrmMain::CreateButtonBar() {
+    const HWND form = Handle();
+    const auto& s = scale_;
+    const int b = kBorderWidth;
 
     // Button bar, created in its tab order.
     pnBottom.Create(form, {b, b + 446, 644, 58}, s);
@@ -228,15 +252,13 @@ void TfrmMain::CreateControls() {
     btnUPXHelp.Create(bottom, L"BUTTON", L"UPX &Help", kPush, {272, 15, 75, 30}, s);
     btnHelp.Create(bottom, L"BUTTON", L"H&elp", kPush, {112, 15, 75, 30}, s);
     btnAbout.Create(bottom, L"BUTTON", L"&About", kPush, {24, 15, 75, 30}, s);
+    // In the bar's free room between Help and UPX Help, last in the tab order: nothing moves.
+    // It stays pressed in while advanced options are on, and its hint names them.
+    btnAdvanced.Create(bottom, L"BUTTON", L"Adva&nced...", BS_CHECKBOX | BS_PUSHLIKE | WS_TABSTOP, {191, 15, 77, 30},
+                       s);
     // The status line: one line under the button bar; the window grows by it.
     lblStatus.Create(form, L"STATIC", L"", SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_SUNKEN | SS_NOTIFY,
                      {b, b + kClientHeight, kClientWidth, kStatusHeight}, s);
-
-    // Designed defaults.
-    rbCompress.SetChecked(true);
-    cbCompressRatio.SetItemIndex(4);
-    chkBackup.SetChecked(true);
-    chkDosBox.SetChecked(true);
 }
 
 void TfrmMain::WireHandlers() {
@@ -256,6 +278,7 @@ void TfrmMain::WireHandlers() {
     edUPX.OnChange = [this] { edUPXChange(); };
     UpxCheck.OnAnswer = [this] { UpxCheckAnswered(); };
     btnKeepSettings.OnClick = [this] { btnKeepSettingsClick(); };
+    btnAdvanced.OnClick = [this] { btnAdvancedClick(); };
     btnUPXHelp.OnClick = [this] { btnUPXHelpClick(); };
     btnUPXVersion.OnClick = [this] { btnUPXVersionClick(); };
     FilterComboBox1.OnChange = [this] { FilterComboBox1Click(); };
@@ -286,7 +309,7 @@ void TfrmMain::ApplyLayout() {
                            &edSource, &btnSource, &lblTarget, &edTarget, &btnTarget, &gbCommands, &rbCompress,
                            &rbDecompress, &btnTest, &btnList, &gbOptions, &lblCompressRatio, &cbCompressRatio,
                            &chkBackup, &chkDosBox, &lblQ, &chkQ, &chkQQ, &chkQQQ, &btnKeepSettings, &btnStart,
-                           &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout, &lblStatus};
+                           &btnExit, &btnUPXVersion, &btnUPXHelp, &btnHelp, &btnAbout, &btnAdvanced, &lblStatus};
     for (Control* c : controls) c->Place(s, font_.get());
     LayoutBrowser();
     // The level list's and the drive selector's drop-downs show ten rows.
@@ -411,6 +434,7 @@ void TfrmMain::ApplyStoredSettings() {
     chkQ.SetChecked(q == L"1");
     chkQQ.SetChecked(qq == L"1");
     chkQQQ.SetChecked(qqq == L"1");
+    LoadAdvancedOptions();
 
     RECT r;
     GetWindowRect(Handle(), &r);

@@ -21,6 +21,7 @@
 #include "jobs/job_report.h"
 #include "jobs/runners.h"
 #include "jobs/upx_check.h"
+#include "jobs/upx_options.h"
 #include "widgets/ArrowButton.h"
 
 namespace zandrel {
@@ -30,6 +31,7 @@ class TfrmBanner;
 class TBatchRun;
 class TBatchWindow;
 class TBatchConfirm;
+class TAdvancedOptions;
 
 // What the main window works with; tests put their own in.
 struct MainDeps {
@@ -84,6 +86,7 @@ public:
     // ---- Button bar ----
     Panel pnBottom;
     Button btnAbout, btnHelp, btnUPXHelp, btnUPXVersion, btnStart, btnExit;
+    Button btnAdvanced;  // opens the advanced options; pressed in while they are on
     // ---- Status line: what the last job did, or what the UPX program is ----
     Label lblStatus;
     // ---- Non-visual ----
@@ -92,6 +95,7 @@ public:
     static constexpr UINT kFavoriteItemId = 40000;       // menu command of entry 0
     TDosCommand DosCommand1;                             // runs Test, List, Version and Help
     TUpxCheck UpxCheck;                                  // tells UPX from any other program
+    UpxOptions Advanced;  // the advanced options in force: stored per user, taken by every compress
 
     // ---- Handlers ----
     void FormCreate();
@@ -109,6 +113,11 @@ public:
     void btnTargetClick();
     void edSourceChange();
     void btnKeepSettingsClick();
+    void btnAdvancedClick();  // the advanced options dialog; OK stores its choice
+    // The advanced options dialog, while it is shown (tests work its controls).
+    TAdvancedOptions* AdvancedDialog() const { return advancedDialog_; }
+    const std::wstring& AdvancedHint() const { return advancedHint_.Text(); }
+    bool AdvancedSignShown() const { return SendMessageW(btnAdvanced.Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void btnUPXHelpClick();
     void btnUPXVersionClick();
     void DosCommand1NewLine(TDosCommand* sender, const std::string& newLine, TOutputType outputType);
@@ -151,6 +160,13 @@ protected:
 
 private:
     void CreateControls();
+    void CreateBrowserPane();
+    void CreateJobPanel();
+    void CreateButtonBar();
+    void LoadAdvancedOptions();  // from the settings; a missing or bad value is UPX's default
+    void ShowAdvancedSign();     // the Advanced button's look and hint follow the options
+    // The command line a Start would run now with these options, as the dialog shows it.
+    std::wstring CommandLinePreview(const UpxOptions& options) const;
     void WireHandlers();
     void ApplyLayout();
     void DecodeStoredNames();         // the settings key and value names, from their stored form
@@ -199,7 +215,8 @@ private:
         std::wstring file;
     } captured_;
     static constexpr UINT_PTR kUpxCheckTimer = 0x5A01;
-    ToolTip edUPXHint_, statusHint_;
+    ToolTip edUPXHint_, statusHint_, advancedHint_;
+    TAdvancedOptions* advancedDialog_ = nullptr;
     bool answeringUpx_ = false;   // a job waits for the UPX check's answer
     bool statusTellsUpx_ = false;  // the status line shows the check's answer
     std::unique_ptr<IRunAndWait> ownRunner_;

@@ -42,6 +42,7 @@ JobForm TfrmMain::ReadForm() const {
     form.qqq = chkQQQ.Checked();
     form.testFlag = TestFlag;
     form.listFlag = ListFlag;
+    form.advanced = Advanced;
     return form;
 }
 

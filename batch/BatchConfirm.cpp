@@ -3,6 +3,8 @@
 #include "batch/batch_plan.h"
 #include "framework/application.h"
 
+#include <algorithm>
+
 namespace zandrel {
 namespace {
 
@@ -67,10 +69,20 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
 void TBatchConfirm::Layout() {
     font_ = MakeFont(scale_, L"MS Shell Dlg 2", 14);
     boldFont_ = MakeFont(scale_, L"MS Shell Dlg 2", 14, true);
-    for (Control* c : std::initializer_list<Control*>{&lblJob, &lblCount, &lblNames, &cbSubfolders, &cbSkipPacked,
-                                                      &btnStart, &btnCancel})
-        c->Place(scale_, c == &lblJob ? boldFont_.get() : font_.get());
-    RECT r{0, 0, scale_(kWidth), scale_(kHeight)};
+    lblJob.Place(scale_, boldFont_.get());
+    // A job with many switches (the advanced options) wraps: the rest moves down by its extra lines.
+    RECT job{};
+    GetWindowRect(lblJob.Handle(), &job);
+    const int extra = std::max(0, static_cast<int>(job.bottom - job.top) - (scale_(kMargin + 20) - scale_(kMargin)));
+    for (Control* c : std::initializer_list<Control*>{&lblCount, &lblNames, &cbSubfolders, &cbSkipPacked, &btnStart,
+                                                      &btnCancel}) {
+        c->Place(scale_, font_.get());
+        RECT at{};
+        GetWindowRect(c->Handle(), &at);
+        MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&at), 2);
+        SetWindowPos(c->Handle(), nullptr, at.left, at.top + extra, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT r{0, 0, scale_(kWidth), scale_(kHeight) + extra};
     AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, scale_.Dpi());
     // Centred over the window it belongs to.
     RECT owner{};
@@ -136,10 +148,8 @@ void TBatchConfirm::Answer(bool start) {
 }
 
 std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
-    ShowWindow(Handle(), SW_SHOWNORMAL);
-    btnCancel.SetFocus();  // Start is there once the count is in
     Recount();
-    RunModal(Handle(), owner_, closed_);
+    RunModal(Handle(), owner_, btnCancel.Handle(), [this] { return closed_; });  // Start is there once the count is in
     StopCounting();
     if (!started_) return std::nullopt;
     return scan_.files;

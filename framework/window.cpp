@@ -38,6 +38,28 @@ void Window::CreateHandle(const wchar_t* className, DWORD exStyle, DWORD style, 
     hwnd_ = made;
 }
 
+void RunModal(HWND window, HWND owner, HWND focus, const std::function<bool()>& done) {
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, FALSE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    if (focus) SetFocus(focus);
+    MSG msg;
+    while (!done() && IsWindow(window)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
+            break;
+        }
+        if (IsDialogMessageW(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // The owner first: hiding the active window hands activation to an enabled one.
+    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (IsWindow(window)) ShowWindow(window, SW_HIDE);
+    if (owner) SetActiveWindow(owner);
+}
+
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }
 
 namespace {
@@ -118,26 +140,6 @@ std::wstring SystemErrorText(DWORD code) {
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     return text;
-}
-
-void RunModal(HWND window, HWND owner, const bool& closed) {
-    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-    if (owner) EnableWindow(owner, FALSE);
-    MSG msg;
-    while (!closed && IsWindow(window)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // for the main loop
-            break;
-        }
-        if (IsDialogMessageW(window, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    // The owner comes back before the window hides, so the focus does not wander to another program.
-    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
-    if (IsWindow(window)) ShowWindow(window, SW_HIDE);
-    if (owner) SetActiveWindow(owner);
 }
 
 }  // namespace zandrel

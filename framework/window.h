@@ -2,6 +2,7 @@
 // Window base: keeps `this` in the window's user data, dispatches messages to
 // a virtual handler and stops every exception at the window procedure, where
 // the application's standard error report shows it.
+#include <functional>
 #include <string>
 
 #include "framework/win.h"
@@ -33,10 +34,10 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// Shows `window` and runs its own message loop (dialog keys included) until `closed`
-// turns true or the window is gone, the owner disabled meanwhile and active again after.
-// A WM_QUIT met on the way is posted again for the main loop.
-void RunModal(HWND window, HWND owner, const bool& closed);
+// Shows `window` (the focus on `focus`) and handles messages until `done()` says so: the
+// owner is disabled meanwhile, the dialog keys move between the window's controls, and a quit
+// request is handed on to the main loop. Then the window hides and the owner is active again.
+void RunModal(HWND window, HWND owner, HWND focus, const std::function<bool()>& done);
 
 // Gives the keyboard focus back to the control that had it when the window was
 // last active, or, the first time, to the first control in tab order. A window

@@ -39,6 +39,9 @@ std::wstring JobSwitches(const JobForm& form) {
         args += L" -qq";
     else if (form.qqq)
         args += L" -qqq";
+    // Decompress, test and list take none of them: UPX reads what a packed file says.
+    const bool compress = !form.listFlag && !form.testFlag && !form.decompress;
+    if (const auto advanced = UpxOptionSwitchText(form.advanced); compress && !advanced.empty()) args += L" " + advanced;
     return args;
 }
 

@@ -9,6 +9,7 @@
 
 #include "framework/names.h"
 #include "jobs/upx_names.h"
+#include "jobs/upx_options.h"
 
 namespace zandrel {
 
@@ -23,6 +24,7 @@ struct JobForm {
     bool dosBox = true;
     bool q = false, qq = false, qqq = false;
     bool testFlag = false, listFlag = false;
+    UpxOptions advanced;  // the advanced options: a compress only takes them
     // Without a backup, keep a private copy of a file UPX rewrites in place (the
     // caller puts it back when the result fails its check).
     bool keepOriginal = false;
@@ -162,7 +164,8 @@ std::vector<std::wstring> RenamedNotes(const UpxFiles& files);
 
 // The program part of a command line: quoted only when it holds a blank.
 std::wstring CommandProgram(const std::wstring& shortPath);
-// The switches of a job (level or -d/-t/-l, then the quiet switch).
+// The switches of a job (level or -d/-t/-l, then the quiet switch, then, for a
+// compress, the advanced options' switches).
 std::wstring JobSwitches(const JobForm& form);
 
 }  // namespace zandrel

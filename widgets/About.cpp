@@ -96,9 +96,8 @@ void TAboutBox::FormCreate() {
 }
 
 void TAboutBox::ShowModal() {
-    ShowWindow(Handle(), SW_SHOWNORMAL);
-    OKButton.SetFocus();
-    RunModal(Handle(), owner_, closed_);  // the owner waits, disabled, while the box is up
+    // The owner waits, disabled, while the box is up.
+    RunModal(Handle(), owner_, OKButton.Handle(), [this] { return closed_; });
 }
 
 void TAboutBox::OKButtonClick() { closed_ = true; }

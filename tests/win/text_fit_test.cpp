@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "app/AdvancedOptions.h"
 #include "batch/BatchConfirm.h"
 #include "batch/batch_plan.h"
 #include "batch/BatchWindow.h"
@@ -133,9 +134,35 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
     question.lblNames.SetText(FirstNames(names, 8, 64));
     ASSERT_NE(question.lblNames.Text().find(L"W...W"), std::wstring::npos) << "the lines are cut, as long as they get";
     EXPECT_TRUE(CutTexts(question.Handle()).empty()) << CutTextsReport(question.Handle(), "the batch question");
+    // A job with every advanced option takes more lines; nothing under it is covered.
+    TBatchConfirm many(form->Handle(),
+                       L"Compress at the best level (--best -qqq --ultra-brute -f --overlay=strip --compress-exports=0 "
+                       L"--compress-icons=3 --keep-resource=2/MYBITMAP,5,6/12345 --strip-relocs=0), without backups",
+                       {L"C:\\windows"}, source, true);
+    many.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
+    EXPECT_TRUE(CutTexts(many.Handle()).empty()) << CutTextsReport(many.Handle(), "the batch question, many options");
     TBatchWindow window(Application::Instance().Dialogs());
     window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
     EXPECT_TRUE(CutTexts(window.Handle()).empty()) << CutTextsReport(window.Handle(), "the batch window");
+}
+
+TEST_F(TextFit, TheAdvancedOptionsAndTheirSignOnTheMainWindow) {
+    StoreSetting(L"AdvancedForce", L"1");
+    MakeWindow();
+    EXPECT_TRUE(form->AdvancedSignShown());
+    EXPECT_TRUE(CutTexts(form->Handle()).empty()) << CutTextsReport(form->Handle(), "the main window, options on");
+    UpxOptions options;
+    options.compressIcons = 2;  // the longest entry of the icons' list
+    TAdvancedOptions dialog(form->Handle(), options, nullptr);
+    dialog.edCommand.SetText(L"upx.exe --best -qqq --ultra-brute -f --overlay=strip --compress-exports=0 "
+                             L"--compress-icons=3 --keep-resource=2/MYBITMAP,5,6/12345 --strip-relocs=0 "
+                             L"\"program.exe\" -o \"packed.exe\"");
+    EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options");
+    // Its reasons, where the syntax note stands.
+    for (const wchar_t* bad : {L"ICON 5", L"ICON\"", L"5,,6", L"ICON;", L"\u00C4", L"2/", L"0"}) {
+        SetWindowTextW(dialog.edKeep.Handle(), bad);
+        EXPECT_TRUE(CutTexts(dialog.Handle()).empty()) << CutTextsReport(dialog.Handle(), "the advanced options' reason");
+    }
 }
 
 TEST_F(TextFit, TheSplash) {

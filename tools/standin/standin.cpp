@@ -17,6 +17,8 @@
 //
 // Test switches from the environment:
 //   STANDIN_LOG=path       append the received command line (one line, UTF-8)
+//   STANDIN_ARGS=path      append the arguments as the program reads them, one run a
+//                          line, each argument in brackets: "[-9] [--lzma] [C:\a.exe]"
 //   STANDIN_SLEEP_MS=n     sleep before doing anything
 //   STANDIN_EXIT=n         end with this exit code after the work
 //   STANDIN_FLOOD=n        print n numbered lines ("line 000001 ...")
@@ -268,6 +270,34 @@ int Usage() {
     return 0;
 }
 
+// The options UPX 4.2 takes for a Windows program beyond the form's: these
+// spellings and values only; anything else is refused like an unknown option.
+bool KnownAdvancedOption(const std::string& a) {
+    static const char* const exact[] = {"--lzma", "--brute", "--ultra-brute", "-f", "--overlay=copy",
+                                        "--overlay=strip", "--overlay=skip", "--compress-exports=0",
+                                        "--compress-exports=1", "--compress-icons=0", "--compress-icons=1",
+                                        "--compress-icons=2", "--compress-icons=3", "--compress-resources=0",
+                                        "--compress-resources=1", "--strip-relocs=0", "--strip-relocs=1"};
+    for (const char* known : exact)
+        if (a == known) return true;
+    const std::string keep = "--keep-resource=";
+    return a.size() > keep.size() && a.compare(0, keep.size(), keep) == 0;
+}
+
+void LogArguments(int argc, char** argv) {
+    const auto log = Env("STANDIN_ARGS");
+    if (log.empty()) return;
+    std::string line;
+    for (int i = 1; i < argc; ++i) line += std::string(i > 1 ? " [" : "[") + argv[i] + "]";
+    line += "\n";
+    HANDLE f = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    DWORD put = 0;
+    WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+    CloseHandle(f);
+}
+
 void LogCommandLine() {
     const auto log = Env("STANDIN_LOG");
     if (log.empty()) return;
@@ -366,6 +396,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     LogCommandLine();
+    LogArguments(argc, argv);
     if (const auto ms = Env("STANDIN_SLEEP_MS"); !ms.empty()) Sleep(std::strtoul(ms.c_str(), nullptr, 10));
     TestOutput();
 
@@ -384,6 +415,8 @@ int main(int argc, char** argv) {
         else if (a == "--best") job.level = 10;
         else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') job.level = static_cast<std::uint8_t>(a[1] - '0');
         else if (a == "-o" && i + 1 < argc) job.output = argv[++i];
+        else if (a == "--brute" || a == "--ultra-brute") job.level = 10;  // the tightest there is
+        else if (KnownAdvancedOption(a)) continue;  // taken; the stand-in's packed form is its own whatever they say
         else if (!a.empty() && a[0] == '-') {
             Err("upx: " + a + ": unknown option\r\n");
             return Finish(1);
