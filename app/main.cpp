@@ -5,6 +5,13 @@
 #include "app/program.h"
 #include "framework/application.h"
 
+#ifdef ZANDREL_NOTICES_MINGW_MAJOR
+// THIRD-PARTY-NOTICES.txt carries the licence texts of this runtime's major version
+// (package/mingw-w64): a program linked with another would ship the wrong ones.
+static_assert(__MINGW64_VERSION_MAJOR == ZANDREL_NOTICES_MINGW_MAJOR,
+              "the mingw-w64 runtime differs from the one whose notices are kept in package/mingw-w64");
+#endif
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace zandrel;
     auto& app = Application::Instance();

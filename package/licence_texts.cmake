@@ -1,8 +1,13 @@
-# The licence texts that go with zandrel.exe, read word for word from where the
-# build's libraries come from: libjpeg-turbo's source, and the copyright record
-# of the mingw-w64 runtime package. Shared by notices.cmake (which writes them)
-# and check_zip.cmake (which finds them whole in the zip). A missing piece stops
+# The licence texts that go with zandrel.exe: libjpeg-turbo's read word for word
+# from the source the library was built from; the mingw-w64 runtime's kept in
+# package/mingw-w64 (for the runtime version named in its VERSION file, which the
+# program's build checks against the headers it compiles with), so any builder
+# has them. Shared by notices.cmake (which writes them), check_zip.cmake (which
+# finds them whole in the zip) and check_mingw_texts.cmake (which compares the kept
+# texts with Debian's copyright record where there is one). A missing piece stops
 # the build rather than ship a notice cut short.
+
+set(ZANDREL_KEPT_TEXTS ${CMAKE_CURRENT_LIST_DIR}/mingw-w64)
 
 # The text from `first` up to (not including) `last`, stripped.
 function(text_between file first last result)
@@ -32,7 +37,7 @@ endfunction()
 
 # Sets, in the caller: jpeg_version, jpeg_license_md, jpeg_ijg, jpeg_zlib,
 # mingw_runtime, mingw_gdtoa, mingw_winpthreads.
-macro(read_licence_texts jpeg_source mingw_copyright)
+macro(read_licence_texts jpeg_source)
   foreach(needed "${jpeg_source}/LICENSE.md" "${jpeg_source}/README.ijg" "${jpeg_source}/CMakeLists.txt"
                  "${jpeg_source}/simd/nasm/jsimdext.inc")
     if(NOT EXISTS "${needed}")
@@ -40,10 +45,10 @@ macro(read_licence_texts jpeg_source mingw_copyright)
                           "give its folder with -DZANDREL_JPEG_SOURCE_DIR=...")
     endif()
   endforeach()
-  if(NOT EXISTS "${mingw_copyright}")
-    message(FATAL_ERROR "The mingw-w64 runtime's copyright record is needed for its licence texts "
-                        "('${mingw_copyright}' is missing); give it with -DZANDREL_MINGW_COPYRIGHT=...")
-  endif()
+  foreach(part runtime gdtoa winpthreads)
+    file(READ "${ZANDREL_KEPT_TEXTS}/${part}.txt" mingw_${part})
+    string(STRIP "${mingw_${part}}" mingw_${part})
+  endforeach()
 
   file(STRINGS "${jpeg_source}/CMakeLists.txt" jpeg_version_line REGEX "^set\\(VERSION ")
   string(REGEX REPLACE "^set\\(VERSION ([^)]+)\\).*" "\\1" jpeg_version "${jpeg_version_line}")
@@ -59,17 +64,21 @@ macro(read_licence_texts jpeg_source mingw_copyright)
   string(REPLACE "\n;\n" "\n\n" jpeg_zlib "${jpeg_zlib}")
   string(REPLACE "\n;\n" "\n\n" jpeg_zlib "${jpeg_zlib}")
   string(REGEX REPLACE "(^|\n); " "\\1" jpeg_zlib "${jpeg_zlib}")
+endmacro()
 
-  text_between("${mingw_copyright}" "Files: *\n" "\n\nFiles: mingw-w64-crt/crt/*" mingw_runtime)
-  from_debian_format("${mingw_runtime}" mingw_runtime)
+# The same three texts as Debian's copyright record of the mingw-w64 package gives
+# them; sets debian_runtime, debian_gdtoa, debian_winpthreads in the caller.
+macro(read_debian_mingw_record mingw_copyright)
+  text_between("${mingw_copyright}" "Files: *\n" "\n\nFiles: mingw-w64-crt/crt/*" debian_runtime)
+  from_debian_format("${debian_runtime}" debian_runtime)
   text_between("${mingw_copyright}" "Files: mingw-w64-crt/gdtoa/*\n" "\n\nFiles: mingw-w64-crt/gdtoa/qnan.c"
-               mingw_gdtoa)
-  from_debian_format("${mingw_gdtoa}" mingw_gdtoa)
+               debian_gdtoa)
+  from_debian_format("${debian_gdtoa}" debian_gdtoa)
   text_between("${mingw_copyright}" "Files: mingw-w64-libraries/winpthreads/*\n"
                "\n\nFiles: mingw-w64-libraries/winpthreads/include/pthread.h" winpthreads_files)
   text_between("${mingw_copyright}" "License: expat\n Permission is hereby granted"
                "\n\nLicense: BSD-2-clause-NetBSD" expat)
-  from_debian_format("${winpthreads_files}\n${expat}" mingw_winpthreads)
-  string(REGEX REPLACE "\nLicense: expat\nLicense: expat\n" "\nLicense: expat\n" mingw_winpthreads
-         "${mingw_winpthreads}")
+  from_debian_format("${winpthreads_files}\n${expat}" debian_winpthreads)
+  string(REGEX REPLACE "\nLicense: expat\nLicense: expat\n" "\nLicense: expat\n" debian_winpthreads
+         "${debian_winpthreads}")
 endmacro()
