@@ -76,6 +76,7 @@ void WipeEverything() {
         if (key && key->Empty()) RegDeleteKeyW(HKEY_CURRENT_USER, parent.c_str());
     }
     DeleteFileW(SendToShortcutPath().c_str());
+    RemoveDirectoryW(SendToShortcutPath().c_str());
 }
 
 class ExplorerMenus : public ::testing::Test {
@@ -156,5 +157,23 @@ TEST_F(ExplorerMenus, AnotherZandrelsEntriesAreOursToReplaceAndRemove) {
     for (const auto& verb : OurVerbKeys()) EXPECT_FALSE(KeyThere(verb.key)) << Narrow(verb.key);
     EXPECT_EQ(ExplorerEntriesState(old), EntriesState::None);
 }
+TEST_F(ExplorerMenus, AFailedAddTakesBackWhatItWroteAndSaysWhy) {
+    // The shortcut cannot be written: a folder holds its name.
+    ASSERT_TRUE(CreateDirectoryW(SendToShortcutPath().c_str(), nullptr));
+    const ShellOutcome added = AddExplorerEntries(ZandrelPath());
+    EXPECT_FALSE(added.done);
+    EXPECT_NE(added.reason.find(SendToShortcutPath()), std::wstring::npos) << Narrow(added.reason);
+    for (const auto& parent : ParentKeysOfOurVerbs()) EXPECT_FALSE(KeyThere(parent)) << Narrow(parent);
+    EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
+    // The installer learns it from the exit code.
+    Launched run;
+    Launch(run, ZandrelPath(), L"/register-shell");
+    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(run.pi.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
+}
+
 }  // namespace
 }  // namespace zandrel::test
