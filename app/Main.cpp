@@ -85,6 +85,7 @@ TfrmMain::TfrmMain(MainDeps deps) : deps_(std::move(deps)) {
     app.SetIcons(appIcon_.get(), appIconSmall_.get());
     app.SetMainWindow(Handle());
     CreateControls();
+    AddExplorerMenuItems();
     WireHandlers();
     ApplyLayout();
     Application::Instance().AddDialogWindow(Handle());
@@ -545,7 +546,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             if (focus_.OnActivate(Handle(), wParam)) return 0;
             break;
+        case WM_INITMENUPOPUP:
+            if (HIWORD(lParam)) ExplorerMenuOpening();  // the system menu
+            break;
         case WM_SYSCOMMAND:
+            if (ExplorerMenuChosen(static_cast<UINT>(wParam & 0xFFF0))) return 0;
             // The program goes to the task bar as a whole, with all its windows.
             if ((wParam & 0xFFF0) == SC_MINIMIZE) {
                 Application::Instance().Minimize();

@@ -41,6 +41,7 @@ struct MainDeps {
     bool splash = true;                   // tests skip the splash's pause
     bool shortNames = true;               // false: as on a volume without 8.3 names (tests)
     TDriveInfo* drives = nullptr;         // the drive selector's table; nullptr: the program's
+    std::wstring programPath;             // the program Explorer's menus start; empty: this one
 };
 
 class TfrmMain : public Window {
@@ -155,6 +156,11 @@ public:
     // The question before a batch, while it is asked (tests answer it through its controls).
     TBatchConfirm* BatchQuestion() const { return batchQuestion_; }
 
+    // ---- Explorer's menus: two items of the system menu (app/MainExplorer.cpp) ----
+    static constexpr UINT kAddExplorerMenus = 0x0100, kRemoveExplorerMenus = 0x0110;
+    void ExplorerMenuOpening();            // the item that applies is enabled, the other greyed
+    bool ExplorerMenuChosen(UINT item);    // false when the item is none of the two
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -167,6 +173,8 @@ private:
     void ShowAdvancedSign();     // the Advanced button's look and hint follow the options
     // The command line a Start would run now with these options, as the dialog shows it.
     std::wstring CommandLinePreview(const UpxOptions& options) const;
+    void AddExplorerMenuItems();
+    std::wstring ExplorerProgram() const;
     void WireHandlers();
     void ApplyLayout();
     void DecodeStoredNames();         // the settings key and value names, from their stored form

@@ -18,12 +18,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     app.Initialize();
     app.SetTitle(L"Zandrel");
 
-    ProgramWindows windows;
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const std::vector<std::wstring> arguments(argv ? argv + 1 : nullptr, argv ? argv + argc : nullptr);
     if (argv) LocalFree(argv);
-    if (!windows.TreatArguments(arguments)) {
+    StartRequest request = ReadCommandLine(arguments);
+    if (const auto exitCode = TreatSwitches(request)) {
+        app.Terminate();
+        return *exitCode;
+    }
+    ProgramWindows windows;
+    if (!windows.TreatRequest(request)) {
         app.Terminate();
         return 0;
     }

@@ -1,6 +1,8 @@
 #include "app/program.h"
 
 #include "framework/files.h"
+#include "shell/BatchHandOver.h"
+#include "shell/ExplorerEntries.h"
 
 namespace zandrel {
 
@@ -15,12 +17,50 @@ ProgramWindows::~ProgramWindows() {
 }
 
 bool ProgramWindows::TreatArguments(const std::vector<std::wstring>& arguments) {
-    if (arguments.size() > 1) return false;
-    if (arguments.size() == 1 && IsExistingFile(arguments[0])) {
-        main_->Show();
-        main_->edSource.SetText(FullPathOf(arguments[0]));
+    return TreatRequest(ReadCommandLine(arguments));
+}
+
+bool ProgramWindows::TreatRequest(const StartRequest& request) {
+    switch (request.kind) {
+        case StartKind::OpenFile:
+            if (IsExistingFile(request.files[0])) {
+                main_->Show();
+                main_->edSource.SetText(FullPathOf(request.files[0]));
+            }
+            return true;
+        case StartKind::Batch: {
+            std::vector<std::wstring> files;
+            for (const auto& file : request.files) files.push_back(FullPathOf(file));
+            main_->Show();
+            main_->StartBatch(files, TfrmMain::BatchKind::FormJob);
+            return true;
+        }
+        case StartKind::Window:
+            return true;
+        default:
+            return false;  // nothing to show
     }
-    return true;
+}
+
+std::optional<int> TreatSwitches(StartRequest& request) {
+    switch (request.kind) {
+        case StartKind::RegisterShell:
+            return AddExplorerEntries(ProgramPath()).done ? 0 : 1;
+        case StartKind::UnregisterShell:
+            return RemoveExplorerEntries().done ? 0 : 1;
+        case StartKind::Refused:
+            return 1;
+        case StartKind::Batch: {
+            // Made whole here: the collector's current folder is not this start's.
+            for (auto& file : request.files) file = FullPathOf(file);
+            auto files = CollectBatchFiles(request.files);
+            if (!files) return 0;
+            request.files = std::move(*files);
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace zandrel

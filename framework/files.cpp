@@ -150,19 +150,21 @@ std::string ReadFileBytes(const std::wstring& path, std::uint64_t offset, std::s
     return ReadSome(file.get(), count);
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramPath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) {
-            std::wstring path(buffer.data(), n);
-            const auto sep = path.find_last_of(L"\\/");
-            if (sep == std::wstring::npos) return {};
-            return path.substr(0, sep + 1);
-        }
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring path = ProgramPath();
+    const auto sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) return {};
+    return path.substr(0, sep + 1);
 }
 
 bool RunningOnWine() {

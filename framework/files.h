@@ -35,7 +35,8 @@ bool RemoveFileAt(const std::wstring& path, Removal how = Removal::AsItIs);
 // Writes `bytes` as the file `path`, whole or not at all: into a new file beside it,
 // then moved over it. A failure (a full disk, a file in use) leaves `path` as it was.
 bool WriteFileWhole(const std::wstring& path, const std::string& bytes);
-// The folder of the running program, with a trailing separator.
+// The running program's file, its whole path; and its folder, with a trailing separator.
+std::wstring ProgramPath();
 std::wstring ProgramFolder();
 
 }  // namespace zandrel

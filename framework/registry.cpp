@@ -67,4 +67,12 @@ bool RegistryKey::DeleteValue(const std::wstring& name) const {
     return RegDeleteValueW(key_, name.c_str()) == ERROR_SUCCESS;
 }
 
+bool RegistryKey::Empty() const {
+    DWORD subKeys = 0, values = 0;
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    return subKeys == 0 && values == 0;
+}
+
 }  // namespace zandrel

@@ -31,6 +31,8 @@ public:
     // The names of the key's values; false from DeleteValue when there was none to remove.
     std::vector<std::wstring> ValueNames() const;
     bool DeleteValue(const std::wstring& name) const;
+    // No values (a default value counts) and no sub-keys.
+    bool Empty() const;
 
 private:
     explicit RegistryKey(HKEY key) : key_(key) {}

@@ -58,6 +58,26 @@ inline HWND FindMainWindow(DWORD pid, int waitMs = 15000) {
     return nullptr;
 }
 
+// The texts of a window's edit fields, in window order (the UPX, source and target fields).
+inline std::vector<std::wstring> EditTexts(HWND main) {
+    std::vector<std::wstring> texts;
+    EnumChildWindows(
+        main,
+        [](HWND child, LPARAM param) {
+            wchar_t cls[32];
+            GetClassNameW(child, cls, 32);
+            if (_wcsicmp(cls, L"Edit") == 0) {
+                wchar_t text[1024] = {};
+                SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                                    nullptr);
+                reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
 // Closes the main window as the user would and expects a clean exit.
 inline void CloseAndWait(Launched& run, HWND main) {
     PostMessageW(main, WM_CLOSE, 0, 0);

@@ -12,25 +12,6 @@
 namespace zandrel::test {
 namespace {
 
-std::vector<std::wstring> EditTexts(HWND main) {
-    std::vector<std::wstring> texts;
-    EnumChildWindows(
-        main,
-        [](HWND child, LPARAM param) {
-            wchar_t cls[32];
-            GetClassNameW(child, cls, 32);
-            if (_wcsicmp(cls, L"Edit") == 0) {
-                wchar_t text[1024] = {};
-                SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
-                                    nullptr);
-                reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    return texts;
-}
-
 TEST(Program, OneExistingFileFillsSourceAndTarget) {
     TempDir dir;
     const auto file = dir / L"some program.exe";

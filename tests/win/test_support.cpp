@@ -235,6 +235,7 @@ void MainWindowTest::MakeWindow(IRunAndWait* realRunner) {
     deps.settingsKeyOverride = kTestKey;
     deps.splash = splash;
     deps.shortNames = shortNames;
+    deps.programPath = programPath;
     form = std::make_unique<TfrmMain>(deps);
     messageOutput = std::make_unique<TMessageOutput>();
     form->MessageOutput = messageOutput.get();

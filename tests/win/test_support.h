@@ -223,6 +223,7 @@ protected:
     bool splash = false;       // the splash holds the start for 1.9 s
     bool realConsole = false;  // DosCommand1 runs Test and List instead of the recorder
     bool shortNames = true;    // false: as on a volume without 8.3 names
+    std::wstring programPath;  // the program Explorer's menus start; empty: the test program
     RecordingDialogs dialogs;
     FakeRunner runner;
     FakeConsole console;
