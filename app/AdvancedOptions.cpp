@@ -20,6 +20,22 @@ constexpr const wchar_t* kKeepSyntax = L"Types, or TYPE/NAME, with commas betwee
 constexpr const wchar_t* kKeepNeedsResources =
     L"UPX treats icons and this list only while it compresses resources.";
 
+// The command line wraps only between arguments: "--strip-" at a line's end would read as two.
+int CALLBACK BreakAtBlanks(LPWSTR text, int at, int length, int action) {
+    switch (action) {
+        case WB_ISDELIMITER:
+            return text[at] == L' ';
+        case WB_LEFT:
+            while (at > 0 && text[at - 1] == L' ') --at;
+            while (at > 0 && text[at - 1] != L' ') --at;
+            return at;
+        default:  // WB_RIGHT
+            while (at < length && text[at] != L' ') ++at;
+            while (at < length && text[at] == L' ') ++at;
+            return at;
+    }
+}
+
 }  // namespace
 
 TAdvancedOptions::TAdvancedOptions(HWND owner, const UpxOptions& options,
@@ -46,8 +62,8 @@ void TAdvancedOptions::CreateMethodAndOverlay() {
     rbMethodDefault.Create(self, L"BUTTON", L"UPX's &default method", kRadio | WS_GROUP | WS_TABSTOP,
                            {24, 30, kInner, 21}, s);
     rbLzma.Create(self, L"BUTTON", L"&LZMA: tighter, slower (--lzma)", kRadio, {24, 52, kInner, 21}, s);
-    rbBrute.Create(self, L"BUTTON", L"&Brute: tries every method, slow (--brute)", kRadio, {24, 74, kInner, 21}, s);
-    rbUltraBrute.Create(self, L"BUTTON", L"&Ultra brute: tries even more, very slow (--ultra-brute)", kRadio,
+    rbBrute.Create(self, L"BUTTON", L"&Brute: every method at the best level, slow (--brute)", kRadio, {24, 74, kInner, 21}, s);
+    rbUltraBrute.Create(self, L"BUTTON", L"&Ultra brute: even more, very slow (--ultra-brute)", kRadio,
                         {24, 96, kInner, 21}, s);
     chkForce.Create(self, L"BUTTON", L"&Force: pack files UPX finds suspicious (-f)", kCheck | WS_GROUP,
                     {24, 130, kInner, 21}, s);
@@ -84,10 +100,15 @@ void TAdvancedOptions::CreateWindowsOptions() {
     lblKeep.Create(self, L"STATIC", L"Kee&p uncompressed:", 0, {44, 364, 0, 0}, s);
     edKeep.Create(self, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {190, 360, 326, 23}, s, WS_EX_CLIENTEDGE);
     lblKeepNote.Create(self, L"STATIC", kKeepSyntax, SS_NOPREFIX, {190, 386, 326, 46}, s);
-    chkStripRelocs.Create(self, L"BUTTON", L"Strip relocati&ons (cleared: --strip-relocs=0)", kCheck | WS_GROUP,
-                          {24, 436, kInner, 21}, s);
-    for (CheckBox* c : {&chkExports, &chkResources, &chkStripRelocs}) c->OnClick = [this] { Changed(); };
+    lblRelocs.Create(self, L"STATIC", L"Relocati&ons:", 0, {24, 438, 0, 0}, s);
+    cbRelocs.Create(self, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {190, 434, 326, 200}, s);
+    // In the order of UpxRelocs.
+    for (const auto* item : {L"UPX decides: a program's stripped, a DLL's kept", L"Keep them (--strip-relocs=0)",
+                             L"Strip them (--strip-relocs=1)"})
+        cbRelocs.AddItem(item);
+    for (CheckBox* c : {&chkExports, &chkResources}) c->OnClick = [this] { Changed(); };
     cbIcons.OnChange = [this] { Changed(); };
+    cbRelocs.OnChange = [this] { Changed(); };
     edKeep.OnChange = [this] { Changed(); };
 }
 
@@ -120,10 +141,12 @@ void TAdvancedOptions::Layout() {
     for (Control* c : std::initializer_list<Control*>{
              &gbMethod, &rbMethodDefault, &rbLzma, &rbBrute, &rbUltraBrute, &chkForce, &gbOverlay, &rbOverlayCopy,
              &rbOverlayStrip, &rbOverlaySkip, &gbWindows, &chkExports, &chkResources, &lblIcons, &cbIcons, &lblKeep,
-             &edKeep, &lblKeepNote, &chkStripRelocs, &btnPreset, &btnDefaults, &lblPreset, &lblCommand, &edCommand,
+             &edKeep, &lblKeepNote, &lblRelocs, &cbRelocs, &btnPreset, &btnDefaults, &lblPreset, &lblCommand, &edCommand,
              &btnOK, &btnCancel})
         c->Place(scale_, font_.get());
     SendMessageW(cbIcons.Handle(), CB_SETMINVISIBLE, 4, 0);
+    SendMessageW(cbRelocs.Handle(), CB_SETMINVISIBLE, 3, 0);
+    SendMessageW(edCommand.Handle(), EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(&BreakAtBlanks));
     RECT r{0, 0, scale_(kWidth), scale_(kHeight)};
     AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, scale_.Dpi());
     // Centred over the window it belongs to, within the screen.
@@ -151,7 +174,7 @@ void TAdvancedOptions::Show(const UpxOptions& o) {
     chkResources.SetChecked(o.compressResources);
     cbIcons.SetItemIndex(o.compressIcons >= 0 && o.compressIcons <= 3 ? o.compressIcons : UpxOptions::kDefaultIcons);
     edKeep.SetText(o.keepResource);
-    chkStripRelocs.SetChecked(o.stripRelocs);
+    cbRelocs.SetItemIndex(static_cast<int>(o.relocs));
     showing_ = false;
     Changed();
 }
@@ -168,7 +191,7 @@ UpxOptions TAdvancedOptions::Chosen() const {
     o.compressResources = chkResources.Checked();
     o.compressIcons = cbIcons.ItemIndex() >= 0 ? cbIcons.ItemIndex() : UpxOptions::kDefaultIcons;
     o.keepResource = edKeep.Text();
-    o.stripRelocs = chkStripRelocs.Checked();
+    o.relocs = cbRelocs.ItemIndex() > 0 ? static_cast<UpxRelocs>(cbRelocs.ItemIndex()) : UpxRelocs::Auto;
     return o;
 }
 

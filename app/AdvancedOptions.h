@@ -29,9 +29,9 @@ public:
     RadioButton rbMethodDefault, rbLzma, rbBrute, rbUltraBrute;
     CheckBox chkForce;
     RadioButton rbOverlayCopy, rbOverlayStrip, rbOverlaySkip;
-    CheckBox chkExports, chkResources, chkStripRelocs;
-    Label lblIcons, lblKeep, lblKeepNote, lblPreset, lblCommand;
-    ComboBox cbIcons;
+    CheckBox chkExports, chkResources;
+    Label lblIcons, lblKeep, lblKeepNote, lblRelocs, lblPreset, lblCommand;
+    ComboBox cbIcons, cbRelocs;
     Edit edKeep, edCommand;
     Button btnPreset, btnDefaults, btnOK, btnCancel;
 

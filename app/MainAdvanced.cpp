@@ -51,9 +51,10 @@ void TfrmMain::btnAdvancedClick() {
     const auto chosen = dialog.Ask();
     if (!chosen) return;
     Advanced = *chosen;
+    // The sign first: it tells what a Start will do even when storing fails below.
+    ShowAdvancedSign();
     // Stored at once, as the UPX program is when chosen: the next start has them too.
     for (const auto& [name, text] : StoredFormOf(Advanced)) WriteIniToReg(SettingsKey, name, text);
-    ShowAdvancedSign();
     const std::wstring switches = UpxOptionSwitchText(Advanced);
     SetStatus(switches.empty() ? L"Advanced options: all at UPX's defaults."
                                : L"Advanced options on: a compress adds " + switches);

@@ -29,6 +29,8 @@ std::wstring JobDescription(const JobForm& form) {
         job = L"Test";
     else if (form.decompress)
         job = L"Decompress";
+    else if (form.advanced.method == UpxMethod::Brute || form.advanced.method == UpxMethod::UltraBrute)
+        job = L"Compress at the best level, trying every method";  // UPX's brute force takes the best level
     else if (form.level == L"best")
         job = L"Compress at the best level";
     else

@@ -18,6 +18,9 @@ constexpr std::array<Named, 4> kMethods{{{L"default", static_cast<int>(UpxMethod
 constexpr std::array<Named, 3> kOverlays{{{L"copy", static_cast<int>(UpxOverlay::Copy)},
                                           {L"strip", static_cast<int>(UpxOverlay::Strip)},
                                           {L"skip", static_cast<int>(UpxOverlay::Skip)}}};
+constexpr std::array<Named, 3> kRelocs{{{L"auto", static_cast<int>(UpxRelocs::Auto)},
+                                        {L"keep", static_cast<int>(UpxRelocs::Keep)},
+                                        {L"strip", static_cast<int>(UpxRelocs::Strip)}}};
 
 // The stored names; the program's own, plain.
 constexpr const wchar_t* kMethodName = L"AdvancedMethod";
@@ -27,7 +30,7 @@ constexpr const wchar_t* kExportsName = L"AdvancedCompressExports";
 constexpr const wchar_t* kIconsName = L"AdvancedCompressIcons";
 constexpr const wchar_t* kResourcesName = L"AdvancedCompressResources";
 constexpr const wchar_t* kKeepName = L"AdvancedKeepResource";
-constexpr const wchar_t* kRelocsName = L"AdvancedStripRelocs";
+constexpr const wchar_t* kRelocsName = L"AdvancedRelocations";
 
 template <std::size_t N>
 const wchar_t* TextOf(const std::array<Named, N>& table, int value) {
@@ -47,8 +50,11 @@ std::wstring Flag(bool on) { return on ? L"1" : L"0"; }
 // A stored check mark: exactly "1" or "0", anything else is the default.
 bool FlagOf(const std::wstring& text, bool fallback) { return text == L"1" ? true : text == L"0" ? false : fallback; }
 
+// Nothing that a command line, or a console's command interpreter, would read as more
+// than a character of the one argument.
 bool IsNameCharacter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'_';
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'_' ||
+           c == L'-' || c == L'.';
 }
 
 std::wstring CharacterProblem(wchar_t c) {
@@ -56,12 +62,15 @@ std::wstring CharacterProblem(wchar_t c) {
         return L"Quotes cannot be used: UPX would read the list differently from what is shown.";
     if (c == L' ' || c == L'\t' || c < 0x20)
         return L"Blanks cannot be used: they would split the list in two (put commas between entries).";
-    if (c > 0x7E) return L"Only the letters A-Z, digits and _ can be used in a type or name.";
-    return std::wstring(L"'") + c + L"' cannot be used: types and names are made of the letters A-Z, digits and _.";
+    if (c > 0x7E) return L"Only the letters A-Z and a-z, digits, _, - and . can be used in a type or name.";
+    return std::wstring(L"'") + c +
+           L"' cannot be used: types and names are made of the letters A-Z and a-z, digits, _, - and .";
 }
 
-// A type or a name: letters, digits and '_'; a number is a resource number, 1 to 65535.
+// A type or a name: letters, digits, '_', '-' and '.'; a number is a resource number, 1 to 65535.
 std::wstring PartProblem(const std::wstring& part) {
+    // Inside the one argument it is harmless, but nobody should wonder whether it is a switch.
+    if (part.front() == L'-') return L"'" + part + L"': a type or name cannot begin with '-'.";
     bool digits = true;
     for (const wchar_t c : part) digits = digits && c >= L'0' && c <= L'9';
     if (!digits) return {};
@@ -93,7 +102,7 @@ UpxOptions KeepPartsUncompressedPreset() {
     UpxOptions preset;
     preset.compressExports = false;
     preset.compressResources = false;
-    preset.stripRelocs = false;
+    preset.relocs = UpxRelocs::Keep;
     return preset;
 }
 
@@ -112,7 +121,7 @@ std::vector<std::wstring> UpxOptionSwitches(const UpxOptions& o) {
     if (!o.compressResources) switches.push_back(L"--compress-resources=0");
     if (o.compressResources && !o.keepResource.empty() && KeepResourceProblem(o.keepResource).empty())
         switches.push_back(L"--keep-resource=" + o.keepResource);
-    if (!o.stripRelocs) switches.push_back(L"--strip-relocs=0");
+    if (o.relocs != UpxRelocs::Auto) switches.push_back(o.relocs == UpxRelocs::Keep ? L"--strip-relocs=0" : L"--strip-relocs=1");
     return switches;
 }
 
@@ -147,7 +156,7 @@ std::vector<StoredOption> StoredFormOf(const UpxOptions& o) {
             {kIconsName, std::to_wstring(o.compressIcons)},
             {kResourcesName, Flag(o.compressResources)},
             {kKeepName, o.keepResource},
-            {kRelocsName, Flag(o.stripRelocs)}};
+            {kRelocsName, TextOf(kRelocs, static_cast<int>(o.relocs))}};
 }
 
 UpxOptions UpxOptionsFromStored(const std::function<std::wstring(const std::wstring& name)>& read) {
@@ -161,7 +170,7 @@ UpxOptions UpxOptionsFromStored(const std::function<std::wstring(const std::wstr
     o.compressResources = FlagOf(read(kResourcesName), o.compressResources);
     // A list stored by hand (or by an older program) that fails its check is not passed on.
     if (std::wstring keep = read(kKeepName); KeepResourceProblem(keep).empty()) o.keepResource = std::move(keep);
-    o.stripRelocs = FlagOf(read(kRelocsName), o.stripRelocs);
+    o.relocs = static_cast<UpxRelocs>(ValueOf(kRelocs, read(kRelocsName)));
     return o;
 }
 

@@ -11,6 +11,8 @@ namespace zandrel {
 
 enum class UpxMethod { Default, Lzma, Brute, UltraBrute };
 enum class UpxOverlay { Copy, Strip, Skip };
+// UPX's own choice strips a program's relocations and keeps a library's.
+enum class UpxRelocs { Auto, Keep, Strip };
 
 struct UpxOptions {
     static constexpr int kDefaultIcons = 2;  // all but the first icon directory
@@ -21,7 +23,7 @@ struct UpxOptions {
     int compressIcons = kDefaultIcons;     // 0..3: --compress-icons=N
     bool compressResources = true;         // false: --compress-resources=0
     std::wstring keepResource;             // --keep-resource=LIST; empty: none
-    bool stripRelocs = true;               // false: --strip-relocs=0
+    UpxRelocs relocs = UpxRelocs::Auto;    // --strip-relocs=0 (Keep) or =1 (Strip)
     bool operator==(const UpxOptions&) const = default;
 };
 
@@ -40,8 +42,8 @@ std::wstring UpxOptionSwitchText(const UpxOptions& options);
 
 // Why UPX could not be given this --keep-resource list, in words for the user;
 // empty when it is sound (an empty list is: it means none). The syntax: entries
-// separated by commas, each a type or TYPE/NAME, types and names made of the
-// letters A-Z, digits and '_' (a number from 1 to 65535).
+// separated by commas, each a type or TYPE/NAME, types and names made of letters,
+// digits, '_', '-' and '.' (a number from 1 to 65535).
 std::wstring KeepResourceProblem(const std::wstring& list);
 
 // The stored form: one text value per option, under names of their own.

@@ -45,7 +45,8 @@ TEST(UpxOptions, EachOptionAddsExactlyItsSwitch) {
         {"resources", [](UpxOptions& o) { o.compressResources = false; }, L"--compress-resources=0"},
         {"keep list", [](UpxOptions& o) { o.keepResource = L"2/MYBITMAP,5,6/12345"; },
          L"--keep-resource=2/MYBITMAP,5,6/12345"},
-        {"relocations", [](UpxOptions& o) { o.stripRelocs = false; }, L"--strip-relocs=0"},
+        {"relocations kept", [](UpxOptions& o) { o.relocs = UpxRelocs::Keep; }, L"--strip-relocs=0"},
+        {"relocations stripped", [](UpxOptions& o) { o.relocs = UpxRelocs::Strip; }, L"--strip-relocs=1"},
     };
     for (const auto& c : cases) {
         JobForm form = Form();
@@ -65,7 +66,7 @@ TEST(UpxOptions, EachOptionAddsExactlyItsSwitch) {
 
 TEST(UpxOptions, AllTogetherComeInTheirFixedOrderEachOneArgument) {
     UpxOptions o;
-    o.stripRelocs = false;
+    o.relocs = UpxRelocs::Keep;
     o.keepResource = L"ICON";
     o.compressIcons = 0;
     o.compressExports = false;
@@ -135,13 +136,16 @@ TEST(UpxOptions, ThePresetAndTheBatchQuestion) {
     auto form = Form();
     form.advanced.method = UpxMethod::Lzma;
     EXPECT_EQ(JobDescription(form), L"Compress at level 6 (-6 --lzma), with backups");
+    form.advanced.method = UpxMethod::Brute;
+    EXPECT_EQ(JobDescription(form), L"Compress at the best level, trying every method (-6 --brute), with backups")
+        << "UPX's brute force takes the best level, whatever the form's";
     form.decompress = true;
     EXPECT_EQ(JobDescription(form), L"Decompress (-d), with backups");
 }
 
 TEST(KeepResourceList, SoundListsPass) {
     for (const wchar_t* list : {L"", L"ICON", L"2/MYBITMAP,5,6/12345", L"RT_MANIFEST", L"24/1", L"65535",
-                                L"TYPE_1/name_2,icon"})
+                                L"TYPE_1/name_2,icon", L"MY-ICON,A.B/v1.2"})
         EXPECT_EQ(KeepResourceProblem(list), L"") << Narrow(list);
 }
 
@@ -152,7 +156,12 @@ TEST(KeepResourceList, WhatCouldSplitQuoteOrAddAnArgumentIsRefusedWithItsReason)
         {L"ICON C:\\other.exe", L"Blanks cannot be used"},
         {L"ICON\t5", L"Blanks cannot be used"},
         {L"ICON\n5", L"Blanks cannot be used"},
-        {L"5,-o", L"'-' cannot be used"},
+        {L"5,-o", L"cannot begin with '-'"},
+        {L"2/-f", L"cannot begin with '-'"},
+        {L"ICON|more", L"'|' cannot be used"},
+        {L"ICON%PATH%", L"'%' cannot be used"},
+        {L"ICON^", L"'^' cannot be used"},
+        {L"ICON>x", L"'>' cannot be used"},
         {L"ICON;del", L"';' cannot be used"},
         {L"ICON&calc", L"'&' cannot be used"},
         {L"2\\X", L"'\\' cannot be used"},
@@ -187,7 +196,7 @@ TEST(UpxOptionsStored, EveryOptionGoesAndComesBack) {
     o.compressIcons = 1;
     o.compressResources = false;
     o.keepResource = L"5,6/12345";
-    o.stripRelocs = false;
+    o.relocs = UpxRelocs::Keep;
     std::map<std::wstring, std::wstring> store;
     for (const auto& [name, text] : StoredFormOf(o)) EXPECT_TRUE(store.emplace(name, text).second) << "one name each";
     EXPECT_EQ(store.size(), 8u);
@@ -196,6 +205,7 @@ TEST(UpxOptionsStored, EveryOptionGoesAndComesBack) {
     for (const auto method : {UpxMethod::Default, UpxMethod::Lzma, UpxMethod::Brute}) {
         o.method = method;
         o.overlay = method == UpxMethod::Lzma ? UpxOverlay::Skip : UpxOverlay::Copy;
+        o.relocs = method == UpxMethod::Brute ? UpxRelocs::Strip : UpxRelocs::Auto;
         for (const auto& [name, text] : StoredFormOf(o)) store[name] = text;
         EXPECT_EQ(UpxOptionsFromStored(read), o);
     }
@@ -213,7 +223,7 @@ TEST(UpxOptionsStored, MissingOrBadValuesGiveUpxsDefaults) {
                                                    {L"AdvancedCompressIcons", L"4"},
                                                    {L"AdvancedCompressResources", L"00"},
                                                    {L"AdvancedKeepResource", L"ICON \"C:\\x.exe\""},
-                                                   {L"AdvancedStripRelocs", L"-1"}};
+                                                   {L"AdvancedRelocations", L"0"}};
     for (const auto& [name, text] : bad) {
         ASSERT_TRUE(store.count(name)) << Narrow(name);
         auto changed = store;
@@ -234,14 +244,15 @@ TEST(UpxOptionsHelp, TheHelpFileNamesEverySwitchAndThePreset) {
     std::ifstream file(std::string(ZANDREL_TEST_DATA) + "/../../../docs/Zandrel.html.in");
     ASSERT_TRUE(file) << "the help file's source";
     const std::string help((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<UpxOptions> every(9);
+    std::vector<UpxOptions> every(10);
     every[0].method = UpxMethod::Lzma, every[1].method = UpxMethod::Brute, every[2].method = UpxMethod::UltraBrute;
     every[3].force = true, every[3].overlay = UpxOverlay::Strip;
     every[4].overlay = UpxOverlay::Skip;
     every[5].compressExports = false, every[5].compressIcons = 0;
     every[6].compressResources = false;
     every[7].keepResource = L"5";
-    every[8].stripRelocs = false;
+    every[8].relocs = UpxRelocs::Keep;
+    every[9].relocs = UpxRelocs::Strip;
     for (const auto& options : every)
         for (const auto& option : UpxOptionSwitches(options)) {
             // Values of a numbered option are told in a list; the others by their whole spelling.
@@ -251,7 +262,7 @@ TEST(UpxOptionsHelp, TheHelpFileNamesEverySwitchAndThePreset) {
         }
     EXPECT_NE(help.find("<code>" + Narrow(UpxOptionSwitchText(KeepPartsUncompressedPreset())) + "</code>"),
               std::string::npos);
-    EXPECT_NE(help.find("promises nothing about any scanner"), std::string::npos);
+    EXPECT_NE(help.find("no option can promise anything about it"), std::string::npos);
 }
 
 }  // namespace

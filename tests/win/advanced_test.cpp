@@ -147,7 +147,7 @@ TEST_F(Advanced, TheWindowsProgramsGroupAndWhatDependsOnCompressedResources) {
                           Click(d.chkExports);
                           PickEntry(d.cbIcons, 0);
                           Type(d.edKeep, L"ICON,24/1");
-                          Click(d.chkStripRelocs);
+                          PickEntry(d.cbRelocs, 1);
                           Click(d.chkResources);
                           iconsWhileOff = d.cbIcons.Enabled();
                           keepWhileOff = d.edKeep.Enabled();
@@ -171,9 +171,22 @@ TEST_F(Advanced, ThePresetAndBackToUpxsDefaults) {
     ASSERT_TRUE(Work({[](TAdvancedOptions& d) {
                           Click(d.rbLzma);
                           Click(d.btnPreset);
-                          EXPECT_FALSE(d.chkExports.Checked() || d.chkResources.Checked() ||
-                                       d.chkStripRelocs.Checked());
+                          EXPECT_FALSE(d.chkExports.Checked() || d.chkResources.Checked());
+                          EXPECT_EQ(d.cbRelocs.ItemIndex(), 1) << "relocations kept";
                           EXPECT_TRUE(d.rbMethodDefault.Checked()) << "the preset is the whole choice";
+                          // The command line wraps between arguments only, never inside a switch
+                          // (with LZMA too it is long enough to wrap in the middle of one).
+                          Click(d.rbLzma);
+                          const HWND edit = d.edCommand.Handle();
+                          const std::wstring text = d.edCommand.Text();
+                          const auto lines = SendMessageW(edit, EM_GETLINECOUNT, 0, 0);
+                          EXPECT_GT(lines, 1) << "long enough to wrap";
+                          for (LRESULT line = 1; line < lines; ++line) {
+                              const auto start = static_cast<std::size_t>(SendMessageW(edit, EM_LINEINDEX, line, 0));
+                              ASSERT_GT(start, 0u);
+                              EXPECT_EQ(text[start - 1], L' ') << "line " << line << " of " << Narrow(text);
+                          }
+                          Click(d.rbMethodDefault);
                       },
                       OK()}));
     EXPECT_TRUE(form->AdvancedSignShown());
@@ -343,7 +356,7 @@ class AdvancedBatch : public WindowBatch {};
 
 TEST_F(AdvancedBatch, TheQuestionShowsTheSwitchesAndEachUpxGetsThem) {
     UseStandin(*form);
-    DialogSteps working(*form, {[](TAdvancedOptions& d) { Click(d.rbLzma), Click(d.chkStripRelocs); }, OK()});
+    DialogSteps working(*form, {[](TAdvancedOptions& d) { Click(d.rbLzma), PickEntry(d.cbRelocs, 1); }, OK()});
     form->btnAdvanced.Click();
     ASSERT_EQ(form->Advanced.method, UpxMethod::Lzma);
     const std::wstring log = dir / L"args.txt";
@@ -359,6 +372,88 @@ TEST_F(AdvancedBatch, TheQuestionShowsTheSwitchesAndEachUpxGetsThem) {
             << args;
     EXPECT_TRUE(IsPacked(dir / L"one.exe") && IsPacked(dir / L"two.exe"));
 }
+
+}  // namespace
+}  // namespace zandrel::test
+
+namespace zandrel::test {
+namespace {
+
+// The keep list: pasted and typed text that would slip a switch or a file through.
+TEST_F(Advanced, PastedOrUnusualTextNeverReachesTheCommandLine) {
+    const std::vector<std::wstring> attacks = {
+        L"5 -o C:\\x.exe", L"5\t--force", L"5\x00A0-o", L"5\x3000x", L"\xFF15,6",  // NBSP, ideographic space, full-width 5
+        L"5\xFF0C-f",  L"-f",  L"@list.txt", L"5\r\n-f", L"5\x200B", L"5\"", L"5'",
+        L"5,6/\x0130", L"5\x00A0", L"5\x3000", L"5 ", L"\xFF15", std::wstring(1001, L'5'), L"5\x2028-f", L"5/-f", L"0", L"65536"};
+    std::vector<std::wstring> taken;
+    std::vector<Step> steps;
+    for (const auto& attack : attacks)
+        steps.push_back([&, attack](TAdvancedOptions& d) {
+            // Pasted, as from the clipboard.
+            SendMessageW(d.edKeep.Handle(), EM_SETSEL, 0, -1);
+            SendMessageW(d.edKeep.Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(attack.c_str()));
+            if (d.btnOK.Enabled() || d.edCommand.Text() != L"upx.exe -6 \"app.exe\"")
+                taken.push_back(d.edKeep.Text() + L" -> " + d.edCommand.Text());
+        });
+    steps.push_back([](TAdvancedOptions& d) { Click(d.btnOK); });
+    steps.push_back([](TAdvancedOptions& d) { Click(d.btnCancel); });
+    Work(std::move(steps));
+    for (const auto& t : taken) ADD_FAILURE() << "taken: " << Narrow(t);
+    EXPECT_EQ(form->Advanced, UpxOptions{});
+    EXPECT_EQ(StartArguments(), L"[-6] " + File());
+}
+
+// Registry values edited by hand: huge, of other kinds, out of range, with a zero inside.
+TEST_F(Advanced, StoredValuesEditedByHandGiveUpxsDefaultsOrTheirText) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring huge(200000, L'5');
+    RegSetValueExW(key, L"AdvancedKeepResource", 0, REG_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                   static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+    const wchar_t zero[] = L"lzma\0 -o C:\\x.exe";
+    RegSetValueExW(key, L"AdvancedMethod", 0, REG_SZ, reinterpret_cast<const BYTE*>(zero), sizeof zero);
+    const BYTE bytes[] = {0x31, 0, 0, 0};
+    RegSetValueExW(key, L"AdvancedRelocations", 0, REG_BINARY, bytes, sizeof bytes);
+    const wchar_t multi[] = L"0\0-f\0";
+    RegSetValueExW(key, L"AdvancedCompressExports", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
+    RegSetValueExW(key, L"AdvancedCompressIcons", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"-1"), 6);
+    RegSetValueExW(key, L"AdvancedOverlay", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(L"strip"), 12);
+    RegCloseKey(key);
+    form.reset();
+    MakeWindow(&real);
+    UseStandin(*form);
+    form->edSource.SetText(dir / L"app.exe");
+    form->chkDosBox.SetChecked(false);
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_TRUE(form->Advanced.keepResource.empty());
+    // A text up to its first zero, an expandable text as a text; the rest UPX's defaults.
+    EXPECT_EQ(StartArguments(), L"[-6] [--lzma] [--overlay=strip] " + File());
+}
+
+// The main window told to close (the task bar's Close) while the dialog is open.
+class AdvancedClose : public Advanced, public ::testing::WithParamInterface<UINT> {};
+TEST_P(AdvancedClose, TheMainWindowClosedWhileTheDialogIsOpenLeavesNothingHalfStored) {
+    const UINT closeBy = GetParam();
+    bool stillThere = false;
+    (void)Work({[&](TAdvancedOptions& d) {
+                               Click(d.rbLzma);
+                               PostMessageW(form->Handle(), closeBy, closeBy == WM_SYSCOMMAND ? SC_CLOSE : 0, 0);
+                           },
+                           [&](TAdvancedOptions& d) {
+                               stillThere = IsWindow(d.Handle()) && IsWindowVisible(d.Handle());
+                               Click(d.btnOK);
+                           }});
+    // The task bar's Close leaves the modal dialog alone; a posted WM_CLOSE (taskkill without /F)
+    // ends the main window and the dialog with it: the choice is dropped, nothing half stored.
+    EXPECT_EQ(stillThere, closeBy == WM_SYSCOMMAND) << "the dialog stays up only for the task bar's Close";
+    EXPECT_EQ(IsWindow(form->Handle()) != FALSE, closeBy == WM_SYSCOMMAND);
+    EXPECT_EQ(form->Advanced.method, closeBy == WM_SYSCOMMAND ? UpxMethod::Lzma : UpxMethod::Default);
+    EXPECT_EQ(StoredSetting(L"AdvancedMethod"), closeBy == WM_SYSCOMMAND ? L"lzma" : L"");
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the closed window's quit, not the test's
+}
+INSTANTIATE_TEST_SUITE_P(By, AdvancedClose, ::testing::Values(UINT{WM_SYSCOMMAND}, UINT{WM_CLOSE}));
 
 }  // namespace
 }  // namespace zandrel::test
