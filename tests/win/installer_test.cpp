@@ -9,6 +9,7 @@
 
 #include "app/descrambler.h"
 #include "framework/registry.h"
+#include "shell/ExplorerEntries.h"
 #include "launched_program.h"
 #include "test_support.h"
 #include "zandrel_texts.h"
@@ -46,27 +47,6 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 std::wstring StartMenuShortcut() { return KnownFolder(FOLDERID_Programs) + L"\\Zandrel.lnk"; }
 
-// The program a shortcut starts.
-std::wstring ShortcutTarget(const std::wstring& shortcut) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::wstring target;
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            wchar_t path[MAX_PATH] = {};
-            if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) &&
-                SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-                target = path;
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return target;
-}
-
 std::optional<DWORD> ReadDword(const std::wstring& key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value, type = 0;
     if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_DWORD, &type, &value, &size) != ERROR_SUCCESS)
@@ -100,6 +80,7 @@ protected:
     static void RemoveTraces() {
         RegistryKey::DeleteKey(HKEY_CURRENT_USER, kUninstallKey);
         DeleteFileW(StartMenuShortcut().c_str());
+        RemoveExplorerEntries();
     }
     long Install(const std::wstring& options = L"/NOEXPLORERMENUS") {
         return RunAndWait(setup, L"/S " + options + L" /D=" + folder);  // /D= comes last, unquoted
@@ -137,7 +118,7 @@ TEST_F(Installer, ASilentInstallPutsTheZipsFilesAShortcutAndAnEntryAmongTheInsta
     const auto size = ReadDword(kUninstallKey, L"EstimatedSize");
     ASSERT_TRUE(size);
     EXPECT_NEAR(static_cast<double>(*size), static_cast<double>(bytes) / 1024, 6) << "kilobytes of the files";
-    EXPECT_EQ(ShortcutTarget(StartMenuShortcut()), exe) << "the Start menu's shortcut starts the installed program";
+    EXPECT_EQ(ReadShortcut(StartMenuShortcut()).value_or(ShortcutFacts{}).target, exe) << "the Start menu's shortcut starts the installed program";
 
     // The installed program starts and does a job.
     TempDir work;
@@ -192,6 +173,22 @@ TEST_F(Installer, ASilentUninstallTakesAwayOnlyWhatItMadeAndKeepsTheSettingsUnle
     ASSERT_TRUE(Uninstall(L"/REMOVESETTINGS"));
     EXPECT_FALSE(KeyExists(settings)) << "the settings go when asked";
     EXPECT_TRUE(WaitFor([&] { return !Exists(folder); })) << "nothing of its own is left, nor its folder";
+}
+
+TEST_F(Installer, ExplorersMenusComeWithTheInstallByDefaultAndGoWithTheUninstall) {
+    ASSERT_EQ(Install(L""), 0);
+    const std::wstring exe = folder + L"\\zandrel.exe";
+    EXPECT_EQ(ExplorerEntriesState(exe), EntriesState::Ours) << "added by the installed program itself";
+    ASSERT_TRUE(Uninstall());
+    EXPECT_EQ(ExplorerEntriesState(exe), EntriesState::None);
+    EXPECT_FALSE(Exists(SendToShortcutPath()));
+
+    // Entries another Zandrel (a zip's) added stay when this one is uninstalled.
+    ASSERT_EQ(Install(), 0);
+    const std::wstring zip = Unpacked() + L"zandrel.exe";
+    ASSERT_TRUE(AddExplorerEntries(zip).done);
+    ASSERT_TRUE(Uninstall());
+    EXPECT_EQ(ExplorerEntriesState(zip), EntriesState::Ours);
 }
 
 }  // namespace
