@@ -11,9 +11,7 @@ namespace {
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr UINT kCountedSoFar = WM_APP + 1, kCounted = WM_APP + 2;
-constexpr int kWidth = 560, kHeight = 330, kMargin = 12, kShownNames = 8;
-// Characters of a name line before it is cut in the middle: about what the box shows.
-constexpr std::size_t kLongestName = 64;
+constexpr int kWidth = 560, kHeight = 346, kMargin = 12, kShownNames = 8;
 
 }  // namespace
 
@@ -44,12 +42,12 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
     const int w = kWidth - 2 * kMargin;
     lblJob.Create(self, L"STATIC", job, SS_NOPREFIX, {kMargin, kMargin, w, 20}, scale_);
     lblCount.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, {kMargin, kMargin + 26, w, 20}, scale_);
-    lblNames.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_SUNKEN, {kMargin, kMargin + 52, w, 150},
+    lblNames.Create(self, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_SUNKEN, {kMargin, kMargin + 52, w, 166},
                     scale_);
     cbSubfolders.Create(self, L"BUTTON", L"Include &sub-folders", BS_AUTOCHECKBOX | WS_TABSTOP,
-                        {kMargin, kMargin + 212, w, 22}, scale_);
+                        {kMargin, kMargin + 228, w, 22}, scale_);
     cbSkipPacked.Create(self, L"BUTTON", L"S&kip files UPX has already packed", BS_AUTOCHECKBOX | WS_TABSTOP,
-                        {kMargin, kMargin + 236, w, 22}, scale_);
+                        {kMargin, kMargin + 252, w, 22}, scale_);
     btnStart.Create(self, L"BUTTON", L"Start", BS_DEFPUSHBUTTON | WS_TABSTOP,
                     {kWidth - kMargin - 2 * 100 - 8, kHeight - kMargin - 28, 100, 28}, scale_);
     btnCancel.Create(self, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP,

@@ -18,6 +18,9 @@ namespace zandrel {
 
 class TBatchConfirm : public Window {
 public:
+    // Characters of a name line before it is cut in the middle: what the box shows of
+    // wide letters at any DPI.
+    static constexpr std::size_t kLongestName = 64;
     // `source` is used on the counting thread: its functions must be safe there.
     TBatchConfirm(HWND owner, std::wstring job, std::vector<std::wstring> dropped, BatchSource source,
                   bool compresses);

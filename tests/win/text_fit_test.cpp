@@ -131,7 +131,7 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
     for (int i = 0; i < 9; ++i)
         names.push_back(L"C:\\Programs " + std::to_wstring(i) + L"\\" + std::wstring(28, L'W') +
                         L"\\Windows Media Manager (64-bit).exe");
-    question.lblNames.SetText(FirstNames(names, 8, 64));
+    question.lblNames.SetText(FirstNames(names, 8, TBatchConfirm::kLongestName));
     ASSERT_NE(question.lblNames.Text().find(L"W...W"), std::wstring::npos) << "the lines are cut, as long as they get";
     EXPECT_TRUE(CutTexts(question.Handle()).empty()) << CutTextsReport(question.Handle(), "the batch question");
     // A job with every advanced option takes more lines; nothing under it is covered.
