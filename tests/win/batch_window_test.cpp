@@ -215,6 +215,26 @@ TEST_F(WindowBatch, UndoPutsTheOriginalsBackFromTheirBackupsAfterAQuestion) {
     EXPECT_FALSE(Window().btnUndo.Enabled()) << "nothing left to put back";
 }
 
+// Undo is offered without a look at every file; asked, it looks, and says when nothing can go back.
+TEST_F(WindowBatch, UndoWhenEveryFileChangedSinceSaysSoAndTouchesNothing) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    UseStandin(*form);
+    Drop({one, two});
+    ASSERT_TRUE(WaitForTheBatch());
+    WriteBytes(one, "MZ one changed by the user");
+    WriteBytes(two, "MZ two changed by the user");
+    Window().Refresh();
+    ASSERT_TRUE(Window().btnUndo.Enabled()) << "offered until asked";
+    Window().btnUndo.Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, BoxKind::Information);
+    EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::Ok) << "nothing to confirm: " << Narrow(dialogs.boxes[0].text);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"Nothing can be put back"), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(one), "MZ one changed by the user");
+    EXPECT_EQ(ReadBytes(two), "MZ two changed by the user");
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
+}
+
 TEST_F(WindowBatch, ClosingTheWindowDuringARunAsksAndStopsAfterwardsItForgetsTheBatch) {
     StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
     const auto first = Program(L"first.exe"), second = Program(L"second.exe");
