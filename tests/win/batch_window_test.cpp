@@ -235,6 +235,38 @@ TEST_F(WindowBatch, UndoWhenEveryFileChangedSinceSaysSoAndTouchesNothing) {
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
 }
 
+// At a refresh the row of a changed file is painted again, and while the order stays the
+// other rows are not (the whole table cost 8 ms a refresh under Wine).
+TEST_F(WindowBatch, ARefreshPaintsTheRowOfAChangedFileAgainAndOnlyThat) {
+    const auto a = Program(L"a.exe"), b = Program(L"b.exe"), c = Program(L"c.exe");
+    UseStandin(*form);
+    Drop({a, b, c});
+    ASSERT_TRUE(WaitForTheBatch());
+    const HWND list = Window().lvFiles.Handle();
+    const auto& rows = Window().Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    const int changedRow = static_cast<int>(std::find(rows.begin(), rows.end(), std::size_t{2}) - rows.begin());
+    const int otherRow = changedRow == 0 ? 1 : 0;
+    UpdateWindow(list);
+    ValidateRect(list, nullptr);
+    Window().FileChanged(2);
+    // Only the refresh's timer is handled: painting would clear what is looked at here.
+    bool refreshed = false;
+    for (const ULONGLONG end = GetTickCount64() + 3000; !refreshed && GetTickCount64() < end; Sleep(5))
+        for (MSG msg; PeekMessageW(&msg, Window().Handle(), WM_TIMER, WM_TIMER, PM_REMOVE);)
+            DispatchMessageW(&msg), refreshed = true;
+    ASSERT_TRUE(refreshed);
+    RECT changed{}, other{}, update{}, overlap{};
+    ListView_GetItemRect(list, changedRow, &changed, LVIR_BOUNDS);
+    ListView_GetItemRect(list, otherRow, &other, LVIR_BOUNDS);
+    ASSERT_TRUE(GetUpdateRect(list, &update, FALSE)) << "nothing is to be painted again";
+    EXPECT_TRUE(IntersectRect(&overlap, &update, &changed)) << "the changed file's row";
+    EXPECT_FALSE(IntersectRect(&overlap, &update, &other)) << "a row whose file did not change";
+    Window().Refresh();
+    GetUpdateRect(list, &update, FALSE);
+    EXPECT_TRUE(IntersectRect(&overlap, &update, &other)) << "a refresh asked for paints the whole table";
+}
+
 TEST_F(WindowBatch, ClosingTheWindowDuringARunAsksAndStopsAfterwardsItForgetsTheBatch) {
     StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
     const auto first = Program(L"first.exe"), second = Program(L"second.exe");
