@@ -186,6 +186,8 @@ void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
     edOutput.SetText(L"");
     lblOutput.SetText(kOutputHint);
     outputOf_ = kNoFile;
+    changed_.clear();
+    shownRange_ = shownFinished_ = kNoFile;
     ++serial_;
     ShowSortArrow();
     SetWindowTextW(Handle(), (L"Batch: " + job).c_str());
@@ -197,7 +199,10 @@ void TBatchWindow::ShowBatch(const TBatchRun& batch, const std::wstring& job) {
     lvFiles.SetFocus();
 }
 
-void TBatchWindow::FileChanged(std::size_t) { ScheduleRefresh(); }
+void TBatchWindow::FileChanged(std::size_t index) {
+    if (changed_.size() <= kRowsRedrawnAlone) changed_.push_back(index);
+    ScheduleRefresh();
+}
 
 void TBatchWindow::BringBack() {
     if (Showing()) return (void)SetForegroundWindow(Handle());
@@ -219,6 +224,8 @@ void TBatchWindow::LetGo() {
     batch_ = nullptr;
     ++serial_;
     rows_.clear();
+    changed_.clear();
+    shownRange_ = shownFinished_ = kNoFile;
     ListView_SetItemCountEx(lvFiles.Handle(), 0, 0);
     ShowTaskbarProgress(true);
 }
@@ -242,9 +249,21 @@ std::vector<std::size_t> TBatchWindow::SelectedFiles() const {
     return files;
 }
 
-void TBatchWindow::Refresh() {
+void TBatchWindow::Refresh() { Update(true); }
+
+void TBatchWindow::RedrawRowsOf(const std::vector<std::size_t>& files) const {
+    std::vector<int> rowOf(rows_.size(), -1);
+    for (std::size_t row = 0; row < rows_.size(); ++row)
+        if (rows_[row] < rowOf.size()) rowOf[rows_[row]] = static_cast<int>(row);
+    for (const auto file : files)
+        if (file < rowOf.size() && rowOf[file] >= 0) ListView_RedrawItems(lvFiles.Handle(), rowOf[file], rowOf[file]);
+}
+
+void TBatchWindow::Update(bool allRows) {
     KillTimer(Handle(), kRefreshTimer);
     refreshPending_ = false;
+    std::vector<std::size_t> changed;
+    changed.swap(changed_);
     if (!batch_) return;
     const auto& files = batch_->Outcomes();
     // A sorted table may move rows: the selection and the focus follow their files.
@@ -254,9 +273,13 @@ void TBatchWindow::Refresh() {
     const std::size_t focused = focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < rows_.size()
                                     ? rows_[static_cast<std::size_t>(focusedRow)] : files.size();
     const bool sameCount = rows_.size() == files.size();
-    rows_ = RowOrder(files, view_);
-    ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    if (sameCount && (view_.sortBy || view_.failuresFirst)) {
+    auto order = RowOrder(files, view_);
+    const bool sameOrder = sameCount && order == rows_;
+    rows_ = std::move(order);
+    // Under Wine setting the count costs 10-40 ms, the same count too: only a new one is set.
+    if (ListView_GetItemCount(list) != static_cast<int>(rows_.size()))
+        ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    if (sameCount && !sameOrder && (view_.sortBy || view_.failuresFirst)) {
         std::vector<bool> wasSelected(files.size());
         for (const auto file : selected) wasSelected[file] = true;
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -266,16 +289,26 @@ void TBatchWindow::Refresh() {
             if (state) ListView_SetItemState(list, static_cast<int>(row), state, LVIS_SELECTED | LVIS_FOCUSED);
         }
     }
-    InvalidateRect(list, nullptr, FALSE);
+    // Rows whose files changed are painted again, not the whole table (8 ms a page under Wine).
+    if (allRows || !sameOrder || changed.size() > kRowsRedrawnAlone)
+        InvalidateRect(list, nullptr, FALSE);
+    else
+        RedrawRowsOf(changed);
     std::size_t finished = 0;
     for (const auto& file : files) finished += Finished(file.result);
-    SendMessageW(pbProgress.Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(std::max<std::size_t>(files.size(), 1)));
-    SendMessageW(pbProgress.Handle(), PBM_SETPOS, finished, 0);
+    // The bar paints at once on each message: told only what changed.
+    if (const std::size_t range = std::max<std::size_t>(files.size(), 1); range != shownRange_) {
+        SendMessageW(pbProgress.Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
+        shownRange_ = range;
+        shownFinished_ = kNoFile;
+    }
+    if (finished != shownFinished_) SendMessageW(pbProgress.Handle(), PBM_SETPOS, finished, 0);
+    shownFinished_ = finished;
     std::wstring line = ended_ ? TotalsLine(files, batch_->ChangesFiles()) : ProgressLine(files);
     if (!ended_ && stopAsked_) line += L"; stopping: the files at work are finished first";
     lblProgress.SetText(line);
     // A button about to be disabled gives the focus to the table first: keys never go nowhere.
-    const bool stopOn = !ended_ && !stopAsked_, undoOn = ended_ && batch_->Undoable() > 0;
+    const bool stopOn = !ended_ && !stopAsked_, undoOn = ended_ && batch_->MayUndo();
     if ((!stopOn && GetFocus() == btnStop.Handle()) || (!undoOn && GetFocus() == btnUndo.Handle())) lvFiles.SetFocus();
     EnableWindow(btnStop.Handle(), stopOn);
     EnableWindow(btnUndo.Handle(), undoOn);
@@ -371,8 +404,13 @@ void TBatchWindow::SaveCsv() {
 
 void TBatchWindow::AskUndo() {
     if (!batch_ || !ended_) return;
+    // The disk is looked at only now: at every refresh it stalled the window (1.3 s at 1,000 files).
     const std::size_t count = batch_->Undoable();
-    if (count == 0) return;
+    if (count == 0) {
+        dialogs_.Box(Handle(), L"Nothing can be put back: the files this batch changed have changed since, or their "
+                               L"backups are gone.", BoxKind::Information, BoxButtons::Ok);
+        return;
+    }
     const std::wstring text = L"Put back the originals of " + std::to_wstring(count) +
                               (count == 1 ? L" file" : L" files") +
                               L" this batch changed, from their backups? A file changed since the batch is left alone.";
@@ -435,7 +473,7 @@ LRESULT TBatchWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_TIMER:
-            if (wParam == kRefreshTimer) return Refresh(), 0;
+            if (wParam == kRefreshTimer) return Update(false), 0;
             break;
         case WM_SIZE:
             Layout();

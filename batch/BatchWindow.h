@@ -72,6 +72,10 @@ private:
     void SaveCsv();
     void AskUndo();
     void ScheduleRefresh();
+    // The table, bar and line brought up to date; the whole table painted again, or only
+    // the rows of the files changed since the last time when their order stayed.
+    void Update(bool allRows);
+    void RedrawRowsOf(const std::vector<std::size_t>& files) const;
     void ShowSortArrow() const;
     void ShowTaskbarProgress(bool ended);
     void ShowOutputOf(std::size_t file);
@@ -87,6 +91,9 @@ private:
     Scaler scale_;
     static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
     std::size_t outputOf_ = kNoFile;  // the file whose output the pane shows
+    static constexpr std::size_t kRowsRedrawnAlone = 64;  // more changed files: the whole table is painted
+    std::vector<std::size_t> changed_;                     // files changed since the last update
+    std::size_t shownRange_ = kNoFile, shownFinished_ = kNoFile;  // what the bar was told
     WPARAM serial_ = 0;               // of the batch shown: a late "forget", or an answer given after another batch came, is dropped
     UniqueFont font_, outputFont_;
     UINT fontDpi_ = 0;

@@ -1,6 +1,7 @@
 #include "console/DosCommand.h"
 
 #include <algorithm>
+#include <span>
 #include <thread>
 
 #include "framework/application.h"
@@ -22,6 +23,123 @@ DWORD CreationFlagOf(TCreationFlag value) {
                                        DETACHED_PROCESS};
     return kFlags[static_cast<int>(value)];
 }
+
+namespace {
+
+bool Valid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
+
+// Zandrel's end of a child's output: a named pipe read with overlapped reads, so the
+// reader sleeps until output comes, the child ends, input is queued or a stop is asked
+// for (an anonymous pipe cannot be waited on: it had to be looked at every few ms).
+class OutputPipe {
+public:
+    OutputPipe() = default;
+    OutputPipe(const OutputPipe&) = delete;
+    OutputPipe& operator=(const OutputPipe&) = delete;
+    ~OutputPipe() {
+        // A read in progress writes into the buffer: it is ended before the buffer goes.
+        if (pending_ && CancelIoEx(pipe_.get(), &overlapped_)) {
+            DWORD got = 0;
+            GetOverlappedResult(pipe_.get(), &overlapped_, &got, TRUE);
+        }
+    }
+
+    // Makes the pipe; `childEnd` gets the inheritable end the child writes to.
+    bool Open(UniqueHandle& childEnd) {
+        static std::atomic<unsigned> serial{0};
+        const std::wstring name = L"\\\\.\\pipe\\zandrel-output-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++serial);
+        // The first instance only: no pipe another program made under that name is read.
+        const HANDLE pipe = CreateNamedPipeW(
+            name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, kBufferSize, 0, nullptr);
+        if (!Valid(pipe)) return false;
+        pipe_.reset(pipe);
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        const HANDLE end = CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &sa, OPEN_EXISTING, 0, nullptr);
+        if (!Valid(end)) return false;
+        childEnd.reset(end);
+        event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        return event_ != nullptr;
+    }
+    HANDLE ReadDone() const { return event_.get(); }
+    bool Pending() const { return pending_; }
+
+    // Starts a read unless one is in progress or every writer is gone.
+    void Begin() {
+        if (pending_ || closed_) return;
+        overlapped_ = {};
+        overlapped_.hEvent = event_.get();
+        if (ReadFile(pipe_.get(), buffer_.data(), kBufferSize, nullptr, &overlapped_) || GetLastError() == ERROR_IO_PENDING)
+            pending_ = true;
+        else
+            closed_ = true;  // a broken pipe: every writer has closed its end
+    }
+    // The bytes of the read in progress once it has completed (waiting for that when
+    // `wait`); nothing while it has not.
+    std::span<const std::uint8_t> Take(bool wait) {
+        if (!pending_) return {};
+        DWORD got = 0;
+        if (!GetOverlappedResult(pipe_.get(), &overlapped_, &got, wait ? TRUE : FALSE)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_IO_INCOMPLETE) return {};
+            pending_ = false;
+            closed_ = closed_ || error != ERROR_OPERATION_ABORTED;
+            return {};
+        }
+        pending_ = false;
+        return {buffer_.data(), got};
+    }
+    // The child has ended: what it wrote is in the read in progress or still in the
+    // pipe. A grandchild may hold the pipe open, so the pipe's end is never waited
+    // for, and a grandchild writing on is not followed beyond what was there.
+    template <typename Feed>
+    void Drain(const Feed& feed) {
+        if (pending_) {
+            auto bytes = Take(false);
+            if (pending_) {
+                CancelIoEx(pipe_.get(), &overlapped_);
+                bytes = Take(true);  // a read that completed before the cancel keeps its bytes
+            }
+            feed(bytes);
+        }
+        DWORD left = 0;
+        if (closed_ || !PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &left, nullptr)) return;
+        while (left > 0 && !closed_) {
+            Begin();
+            const auto bytes = Take(true);
+            if (bytes.empty()) break;
+            left -= std::min<DWORD>(left, static_cast<DWORD>(bytes.size()));
+            feed(bytes);
+        }
+    }
+
+private:
+    static constexpr DWORD kBufferSize = 65536;
+    UniqueHandle pipe_, event_;
+    OVERLAPPED overlapped_{};
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kBufferSize);
+    bool pending_ = false, closed_ = false;
+};
+
+// A run's pipes: the child's ends (inherited by it, closed here once it has them) and ours.
+struct RunPipes {
+    UniqueHandle inRead, inWrite, outWrite;
+    OutputPipe output;
+};
+
+void MakePipes(RunPipes& pipes) {
+    // The default security descriptor; only the child's ends are inherited.
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr;
+    if (!CreatePipe(&inRead, &inWrite, &sa, 0)) throw TCreatePipeError(L"The input pipe cannot be created.");
+    pipes.inRead.reset(inRead);
+    pipes.inWrite.reset(inWrite);
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    if (!pipes.output.Open(pipes.outWrite)) throw TCreatePipeError(L"The output pipe cannot be created.");
+}
+
+}  // namespace
 
 // Shared by the runner (GUI thread) and the reader thread of one run. The
 // thread reaches the runner only through GUI calls, which check `runner`
@@ -60,36 +178,171 @@ struct DosRun {
         TOutputType type;
         TReturnCode returnCode;
     };
-    // Hands the texts of one read over to the GUI thread in one call and waits
-    // until all are delivered, one by one and in order.
-    void HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& texts);
+    // Reader thread only.
+    LineSplitter splitter;
+    std::vector<Text> texts;  // split from the latest read, not handed over yet
+    DWORD sampled = STILL_ACTIVE;  // the child's exit code as last seen
+    bool processEnded = false;
+
     static void Body(std::shared_ptr<DosRun> self);
+
+private:
+    PROCESS_INFORMATION StartChild(RunPipes& pipes);
+    void Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE process);
+    bool TimedOut() const;
+    void Feed(const std::shared_ptr<DosRun>& self, std::span<const std::uint8_t> bytes);
+    void WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite);
+    void AddText(const std::string& text, TOutputType type) { texts.push_back({text, type, splitter.OutputReturnCode()}); }
+    // In the GUI thread: the texts one by one, in order, while the run is still wanted.
+    void Deliver(const std::vector<Text>& delivered);
+    // Hands `texts` over to the GUI thread in one call and waits until all are delivered.
+    void HandOver(const std::shared_ptr<DosRun>& self);
+    // The end of the run in one GUI call: the last texts, then OnTerminated.
+    void Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const std::wstring& failure, bool showFailure);
 };
 
-void DosRun::HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& texts) {
+void DosRun::Deliver(const std::vector<Text>& delivered) {
+    for (const auto& [text, type, returnCode] : delivered) {
+        // Checked for every text: a handler may stop the run or destroy the runner.
+        TDosCommand* r = runner;
+        if (!r || stopped) return;
+        outputReturnCode = returnCode;
+        r->CapturedLines.push_back(text);
+        try {
+            const bool replaces = growth.ReplacesLast(type);
+            if (auto* target = r->OutputTarget) {
+                if (replaces && !target->empty())
+                    target->back() = text;
+                else
+                    target->push_back(text);
+            }
+            if (onNewLine) onNewLine(r, text, type);
+        } catch (...) {
+            // A failing hand-over loses that text only; reading goes on.
+        }
+    }
+}
+
+void DosRun::HandOver(const std::shared_ptr<DosRun>& self) {
     if (texts.empty()) return;
     lastOutputTick = GetTickCount64();
+    GuiCall::Run([self] { self->Deliver(self->texts); }, cancel.get());
+    texts.clear();
+}
+
+void DosRun::Feed(const std::shared_ptr<DosRun>& self, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    splitter.Feed(bytes, [this](const std::string& t, TOutputType type) { AddText(t, type); },
+                  [this] { return terminate.load(); });
+    HandOver(self);
+}
+
+PROCESS_INFORMATION DosRun::StartChild(RunPipes& pipes) {
+    STARTUPINFOW si{};
+    GetStartupInfoW(&si);
+    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.wShowWindow = showCommand;
+    si.hStdInput = pipes.inRead.get();
+    si.hStdOutput = pipes.outWrite.get();
+    si.hStdError = pipes.outWrite.get();
+    // The C runtime's inherited-handle block of whatever started us would
+    // take the child's standard streams away from the pipes.
+    si.cbReserved2 = 0;
+    si.lpReserved2 = nullptr;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    // Held until it is in the runner's job, so it cannot outlive the program.
+    const bool holdBack = !(creationFlags & CREATE_SUSPENDED) && job;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags | (holdBack ? CREATE_SUSPENDED : 0),
+                        nullptr, currentFolder.empty() ? nullptr : currentFolder.c_str(), &si, &pi))
+        throw TCreateProcessError(commandLine + L" doesn't exist.");
+    if (job) AssignProcessToJobObject(job, pi.hProcess);
+    if (holdBack) ResumeThread(pi.hThread);
+    // The child has its ends now: once it (and whatever it starts) is done, writes to
+    // its input fail instead of waiting for a reader that will never come.
+    pipes.inRead.reset();
+    pipes.outWrite.reset();
+    return pi;
+}
+
+bool DosRun::TimedOut() const {
+    const ULONGLONG now = GetTickCount64();
+    const auto sinceBegin = static_cast<long long>((now - beginTick) / 1000);
+    const auto sinceOutput = static_cast<long long>((now - lastOutputTick) / 1000);
+    return (maxAfterBeginning > 0 && sinceBegin > maxAfterBeginning) ||
+           (maxAfterLastOutput > 0 && sinceOutput > maxAfterLastOutput);
+}
+
+void DosRun::WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite) {
+    for (;;) {
+        std::string entry;
+        {
+            std::lock_guard lock(*inputLock);
+            if (input->empty() || terminate) return;
+            entry = input->front();
+            input->pop_front();
+        }
+        DWORD put = 0;
+        WriteFile(inWrite, entry.data(), static_cast<DWORD>(entry.size()), &put, nullptr);
+        if (inputToOutput) {
+            // The hand-over state lives in the GUI thread; ask it.
+            bool lastWasBeginning = false;
+            GuiCall::Run([&] { lastWasBeginning = self->growth.Growing(); }, cancel.get());
+            splitter.EchoInput(entry, lastWasBeginning, [this](const std::string& t, TOutputType type) { AddText(t, type); });
+            HandOver(self);
+        }
+    }
+}
+
+// Until the child ends (the process handle tells; an exit code of 259 is a code like
+// any other), a stop is asked for or a time limit passes; output and input meanwhile.
+void DosRun::Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE process) {
+    // Time limits are counted in whole seconds: a look every 100 ms is soon enough.
+    const DWORD timeout = maxAfterBeginning > 0 || maxAfterLastOutput > 0 ? 100 : INFINITE;
+    for (;;) {
+        pipes.output.Begin();
+        const HANDLE events[] = {process, wake.get(), pipes.output.ReadDone()};
+        const DWORD woke = WaitForMultipleObjects(pipes.output.Pending() ? 3 : 2, events, FALSE, timeout);
+        if (woke == WAIT_OBJECT_0 + 2) Feed(self, pipes.output.Take(false));
+        if (woke == WAIT_OBJECT_0 + 1) WriteInput(self, pipes.inWrite.get());
+        const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process, &sampled);
+        if (ended) {
+            processEnded = true;
+            pipes.output.Drain([&](std::span<const std::uint8_t> bytes) { Feed(self, bytes); });
+            status = TRunStatus::rsProcessEnded;
+            exitCode = sampled;
+            return;
+        }
+        if (terminate) {
+            status = TRunStatus::rsStopped;
+            return;
+        }
+        if (TimedOut()) {
+            status = TRunStatus::rsTimedOut;
+            return;
+        }
+    }
+}
+
+void DosRun::Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const std::wstring& failure,
+                    bool showFailure) {
+    if (deliverRest) splitter.Finish([this](const std::string& t, TOutputType type) { AddText(t, type); });
     GuiCall::Run(
-        [self, &texts] {
-            for (const auto& [text, type, returnCode] : texts) {
-                // Checked for every text: a handler may stop the run or destroy the runner.
-                TDosCommand* r = self->runner;
-                if (!r || self->stopped) return;
-                self->outputReturnCode = returnCode;
-                r->CapturedLines.push_back(text);
-                try {
-                    const bool replaces = self->growth.ReplacesLast(type);
-                    if (auto* target = r->OutputTarget) {
-                        if (replaces && !target->empty())
-                            target->back() = text;
-                        else
-                            target->push_back(text);
-                    }
-                    if (self->onNewLine) self->onNewLine(r, text, type);
-                } catch (...) {
-                    // A failing hand-over loses that text only; reading goes on.
-                }
+        [self, rest = std::move(texts), code = sampled, failure, showFailure] {
+            self->Deliver(rest);
+            self->finished = true;
+            TDosCommand* r = self->runner;
+            if (r) {
+                // A stopped or timed-out run keeps the earlier exit code.
+                const TRunStatus status = self->status;
+                if (status != TRunStatus::rsStopped && status != TRunStatus::rsTimedOut) r->exitCode_ = self->exitCode;
+                if (r->current_ == self) r->current_.reset();
+                std::erase(r->runs_, self);
+                if (self->onTerminated) self->onTerminated(r, code);
             }
+            if (showFailure) Application::Instance().ShowException(Error(failure));
         },
         cancel.get());
     texts.clear();
@@ -97,118 +350,19 @@ void DosRun::HandOver(const std::shared_ptr<DosRun>& self, std::vector<Text>& te
 
 void DosRun::Body(std::shared_ptr<DosRun> self) {
     DosRun& run = *self;
-    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    RunPipes pipes;
     PROCESS_INFORMATION pi{};
-    DWORD sampled = STILL_ACTIVE;
-    bool processEnded = false;
-    bool looped = false;
-    LineSplitter splitter;
     std::wstring failure;
-    bool showFailure = false;
-    std::vector<Text> batch;
-    auto handOver = [&](const std::string& t, TOutputType type) {
-        batch.push_back({t, type, splitter.OutputReturnCode()});
-    };
+    bool showFailure = false, started = false;
     try {
-        run.status = TRunStatus::rsStarting;
-        // The default security descriptor; only the child's ends are inherited.
-        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-        std::vector<std::uint8_t> buffer(1024, 0);
         run.status = TRunStatus::rsCreatingPipes;
-        if (!CreatePipe(&inRead, &inWrite, &sa, 0))
-            throw TCreatePipeError(L"The input pipe cannot be created.");
-        if (!CreatePipe(&outRead, &outWrite, &sa, 0))
-            throw TCreatePipeError(L"The output pipe cannot be created.");
-        SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-
+        MakePipes(pipes);
         run.status = TRunStatus::rsCreatingProcess;
-        STARTUPINFOW si{};
-        GetStartupInfoW(&si);
-        si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-        si.wShowWindow = run.showCommand;
-        si.hStdInput = inRead;
-        si.hStdOutput = outWrite;
-        si.hStdError = outWrite;
-        // The C runtime's inherited-handle block of whatever started us would
-        // take the child's standard streams away from the pipes.
-        si.cbReserved2 = 0;
-        si.lpReserved2 = nullptr;
-        std::vector<wchar_t> line(run.commandLine.begin(), run.commandLine.end());
-        line.push_back(L'\0');
-        // Held until it is in the runner's job, so it cannot outlive the program.
-        const bool holdBack = !(run.creationFlags & CREATE_SUSPENDED) && run.job;
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                            run.creationFlags | (holdBack ? CREATE_SUSPENDED : 0), nullptr,
-                            run.currentFolder.empty() ? nullptr : run.currentFolder.c_str(), &si, &pi))
-            throw TCreateProcessError(run.commandLine + L" doesn't exist.");
-        if (run.job) AssignProcessToJobObject(run.job, pi.hProcess);
-        if (holdBack) ResumeThread(pi.hThread);
+        pi = run.StartChild(pipes);
         run.beginTick = run.lastOutputTick = GetTickCount64();
         run.status = TRunStatus::rsRunning;
-        looped = true;
-
-        DWORD pause = 1;  // ms between looks at the pipe
-        for (;;) {
-            // The process handle tells the end; an exit code of 259 is a code like any other.
-            const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
-            GetExitCodeProcess(pi.hProcess, &sampled);
-            if (ended) processEnded = true;
-            DWORD peeked = 0, waiting = 0;
-            PeekNamedPipe(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &peeked, &waiting, nullptr);
-            if (peeked > 0) {
-                if (buffer.size() < waiting) buffer.resize(waiting);
-                std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-                DWORD got = 0;
-                ReadFile(outRead, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
-                splitter.Feed({buffer.data(), got}, handOver, [&run] { return run.terminate.load(); });
-                run.HandOver(self, batch);
-            } else {
-                for (;;) {
-                    std::string entry;
-                    {
-                        std::lock_guard lock(*run.inputLock);
-                        if (run.input->empty() || run.terminate) break;
-                        entry = run.input->front();
-                        run.input->pop_front();
-                    }
-                    DWORD put = 0;
-                    WriteFile(inWrite, entry.data(), static_cast<DWORD>(entry.size()), &put, nullptr);
-                    if (run.inputToOutput) {
-                        // The hand-over state lives in the GUI thread; ask it.
-                        bool lastWasBeginning = false;
-                        GuiCall::Run([&] { lastWasBeginning = self->growth.Growing(); }, run.cancel.get());
-                        splitter.EchoInput(entry, lastWasBeginning, handOver);
-                        run.HandOver(self, batch);
-                    }
-                }
-            }
-            if (!ended) {
-                // While output flows the pipe is looked at every millisecond; a silent
-                // child less and less often (up to 16 ms). Its end, new input or a stop
-                // ends the wait at once.
-                const HANDLE wakers[] = {pi.hProcess, run.wake.get()};
-                WaitForMultipleObjects(2, wakers, FALSE, pause);
-                pause = peeked > 0 ? 1 : std::min<DWORD>(pause * 2, 16);
-            }
-            if (ended) {
-                run.status = TRunStatus::rsProcessEnded;
-                run.exitCode = sampled;
-                break;
-            }
-            if (run.terminate) {
-                run.status = TRunStatus::rsStopped;
-                break;
-            }
-            const ULONGLONG now = GetTickCount64();
-            const auto sinceBegin = static_cast<long long>((now - run.beginTick) / 1000);
-            const auto sinceOutput = static_cast<long long>((now - run.lastOutputTick) / 1000);
-            if ((run.maxAfterBeginning > 0 && sinceBegin > run.maxAfterBeginning) ||
-                (run.maxAfterLastOutput > 0 && sinceOutput > run.maxAfterLastOutput)) {
-                run.status = TRunStatus::rsTimedOut;
-                break;
-            }
-        }
+        started = true;
+        run.Watch(self, pipes, pi.hProcess);
     } catch (const TCreatePipeError& e) {
         failure = e.Message(), showFailure = run.reportStartFailure;
     } catch (const TCreateProcessError& e) {
@@ -217,13 +371,8 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     }
     const DWORD lastError = GetLastError();
 
-    // End of the run.
-    if (looped && !run.terminate) {
-        splitter.Finish(handOver);
-        run.HandOver(self, batch);
-    }
     if (pi.hProcess) {
-        if (!processEnded) {
+        if (!run.processEnded) {
             TerminateProcess(pi.hProcess, 0);
             // Until it is gone: files it held open are free again afterwards.
             WaitForSingleObject(pi.hProcess, 5000);
@@ -233,29 +382,13 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     }
     // What the run kept (temporary files of a job) goes once the child is gone.
     run.kept.reset();
-    for (HANDLE h : {inRead, outWrite, outRead, inWrite})
-        if (h) CloseHandle(h);
     const TRunStatus reached = run.status;
     if (reached == TRunStatus::rsStarting || reached == TRunStatus::rsCreatingPipes ||
         reached == TRunStatus::rsCreatingProcess || reached == TRunStatus::rsRunning) {
         run.status = static_cast<TRunStatus>(static_cast<int>(reached) + 1);
         run.exitCode = lastError;
     }
-    GuiCall::Run(
-        [self, sampled, failure, showFailure] {
-            self->finished = true;
-            TDosCommand* r = self->runner;
-            if (r) {
-                // A stopped or timed-out run keeps the earlier exit code.
-                const TRunStatus status = self->status;
-                if (status != TRunStatus::rsStopped && status != TRunStatus::rsTimedOut) r->exitCode_ = self->exitCode;
-                if (r->current_ == self) r->current_.reset();
-                std::erase(r->runs_, self);
-                if (self->onTerminated) self->onTerminated(r, sampled);
-            }
-            if (showFailure) Application::Instance().ShowException(Error(failure));
-        },
-        run.cancel.get());
+    run.Report(self, started && !run.terminate, failure, showFailure);
     run.finished = true;
     SetEvent(run.ended.get());
 }

@@ -82,6 +82,12 @@ std::wstring BatchRefusal(const JobForm& form, IJobDisk& disk) {
     return {};
 }
 
+std::wstring BatchDisk::ShortPath(const std::wstring& path) {
+    if (path != program_) return disk_.ShortPath(path);
+    if (!programShort_) programShort_ = disk_.ShortPath(path);
+    return *programShort_;
+}
+
 BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobDisk& disk) {
     form.source = form.target = file;
     Answering answering;

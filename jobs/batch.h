@@ -5,6 +5,7 @@
 // measures the files.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,44 @@ struct BatchFileOutcome {
 // Start's checks that concern the whole batch rather than one file (the UPX program,
 // then the level): the message of the first that fails, empty when all pass.
 std::wstring BatchRefusal(const JobForm& form, IJobDisk& disk);
+
+// The disk as a batch's files are prepared and finished on it: UPX's program keeps the
+// short name it had the first time it was asked (under Wine a short name costs 1-3 ms,
+// twice for every file); everything else goes to `disk` every time.
+class BatchDisk : public IJobDisk {
+public:
+    BatchDisk(IJobDisk& disk, std::wstring program) : disk_(disk), program_(std::move(program)) {}
+    std::wstring ShortPath(const std::wstring& path) override;
+
+    bool FileExists(const std::wstring& path) override { return disk_.FileExists(path); }
+    bool FolderExists(const std::wstring& path) override { return disk_.FolderExists(path); }
+    Sameness CompareFiles(const std::wstring& a, const std::wstring& b) override { return disk_.CompareFiles(a, b); }
+    bool SameContent(const std::wstring& a, const std::wstring& b) override { return disk_.SameContent(a, b); }
+    std::string ReadBytes(const std::wstring& path, std::uint64_t offset, std::size_t count) override {
+        return disk_.ReadBytes(path, offset, count);
+    }
+    std::optional<FileStamp> Stamp(const std::wstring& path) override { return disk_.Stamp(path); }
+    std::uint32_t Attributes(const std::wstring& path) override { return disk_.Attributes(path); }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        return disk_.SetAttributes(path, attributes);
+    }
+    bool RemoveFile(const std::wstring& path) override { return disk_.RemoveFile(path); }
+    bool SetArchiveAttributeOnly(const std::wstring& path) override { return disk_.SetArchiveAttributeOnly(path); }
+    std::wstring FullPath(const std::wstring& path) override { return disk_.FullPath(path); }
+    std::wstring LongPath(const std::wstring& path) override { return disk_.LongPath(path); }
+    bool SurvivesAnsiCodePage(const std::wstring& text) override { return disk_.SurvivesAnsiCodePage(text); }
+    std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override {
+        return disk_.FreeTempName(folder, sourceName);
+    }
+    bool CopyFileNew(const std::wstring& from, const std::wstring& to) override { return disk_.CopyFileNew(from, to); }
+    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override { return disk_.MoveReplacing(from, to); }
+    bool MoveNew(const std::wstring& from, const std::wstring& to) override { return disk_.MoveNew(from, to); }
+
+private:
+    IJobDisk& disk_;
+    std::wstring program_;
+    std::optional<std::wstring> programShort_;
+};
 
 // One file of a batch, prepared as Start prepares a job in place (target = source),
 // with the same checks, backup copy and names UPX cannot spell. Nothing is asked:

@@ -64,6 +64,7 @@ TBatchRun::~TBatchRun() {
 void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel) {
     if (running_ || files.empty()) return;
     form_ = form;
+    disk_ = std::make_unique<BatchDisk>(host_, form.upx);
     parallel_ = std::max(1, parallel);
     running_ = true;
     stopping_ = false;
@@ -117,7 +118,7 @@ void TBatchRun::StartMore() {
             }
             JobForm form = form_;
             form.keepOriginal = Compresses(form_) && !form_.backup;
-            BatchJob job = PrepareBatchJob(form, outcome.path, host_);
+            BatchJob job = PrepareBatchJob(form, outcome.path, *disk_);
             if (job.plan.way == RunWay::None) {
                 outcome.result = job.plan.alreadyPacked ? BatchResult::AlreadyPacked : BatchResult::Error;
                 outcome.reason = job.plan.alreadyPacked ? std::wstring(L"nothing was changed") : job.refusal;
@@ -195,7 +196,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     const std::wstring upxSaid = UpxReason(slot.output);
     bool good = false;
     if (!slot.check) {
-        const std::wstring said = FinishBatchJob(work.plan, run, host_);
+        const std::wstring said = FinishBatchJob(work.plan, run, *disk_);
         work.temporaries.reset();
         outcome.result = started ? ResultOfExitCode(exitCode) : BatchResult::Error;
         if (outcome.result == BatchResult::Done && !said.empty()) outcome.result = BatchResult::Error;
@@ -204,7 +205,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
             outcome.reason = upxSaid.empty() || (started && !UpxEndedNormally(exitCode)) ? said : upxSaid;
         if (outcome.result == BatchResult::Done && Compresses(form_)) {
             // Done only once UPX's own test of the result passes.
-            BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, host_);
+            BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, *disk_);
             if (check.plan.way != RunWay::None) {
                 work.plan.way = check.plan.way;
                 work.plan.commandLine = check.plan.commandLine;
@@ -305,6 +306,13 @@ bool TBatchRun::BackupUnchanged(const FileWork& work) const {
     // Only matters where the backup is what goes back (the private copy is gone).
     if (!work.plan.privateCopy.empty() && host_.FileExists(work.plan.privateCopy)) return true;
     return work.plan.original.empty() || host_.Stamp(work.plan.original) == work.originalStamp;
+}
+
+bool TBatchRun::MayUndo() const {
+    if (running_) return false;
+    for (std::size_t i = 0; i < outcomes_.size(); ++i)
+        if (outcomes_[i].result == BatchResult::Done && work_[i]->changesFile && work_[i]->resultStamp) return true;
+    return false;
 }
 
 std::size_t TBatchRun::Undoable() const {

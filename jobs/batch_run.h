@@ -49,6 +49,10 @@ public:
     // The files an undo would put back: done by a compress or decompress, with their
     // backup (or the batch's private copy) still there. None while the batch runs.
     std::size_t Undoable() const;
+    // Whether an undo may find files to put back, without a look at the disk (Undoable
+    // looks at every file): files done by a compress or decompress, not put back since
+    // and not found changed. False while the batch runs.
+    bool MayUndo() const;
     // Puts those files back as they were before the batch, each whole or not at all;
     // a file changed since the batch ended, one whose backup changed, and one another
     // job works on now are left alone, with the reason.
@@ -71,6 +75,7 @@ private:
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);
 
     IJobHost& host_;
+    std::unique_ptr<BatchDisk> disk_;  // host_ as the files are prepared and finished on it
     std::wstring recordKey_;
     JobForm form_;
     int parallel_ = 1;

@@ -300,6 +300,50 @@ TEST(BatchJobs, TheUpxProgramThenTheLevelAreCheckedOnceForTheWholeBatch) {
     EXPECT_EQ(BatchRefusal(form, host), test::T(texts::MsgNoUpx)) << "the UPX program first";
 }
 
+// The short names asked, by path.
+struct CountingHost : test::FakeHost {
+    std::map<std::wstring, int> asked;
+    std::wstring ShortPath(const std::wstring& p) override {
+        ++asked[p];
+        return FakeHost::ShortPath(p);
+    }
+};
+
+TEST(BatchJobs, UpxsShortNameIsAskedOncePerBatchAndEverythingElseEveryTime) {
+    CountingHost host;
+    host.shortUpx = L"C:\\UPX~1\\UPX.EXE";
+    host.files.insert(L"C:\\src\\b.exe");
+    auto form = test::Form();
+    form.backup = false;
+    BatchDisk disk(host, form.upx);
+    std::vector<JobPlan> plans;
+    for (const auto* file : {L"C:\\src\\app.exe", L"C:\\src\\b.exe"}) {
+        plans.push_back(PrepareBatchJob(form, file, disk).plan);
+        plans.push_back(PrepareBatchJob(CheckForm(form), file, disk).plan);
+        host.shortUpx = L"C:\\UPX~2\\UPX.EXE";  // asked again, it would say so
+    }
+    for (const auto& plan : plans) {
+        ASSERT_NE(plan.way, RunWay::None);
+        EXPECT_EQ(plan.commandLine.find(L"C:\\UPX~1\\UPX.EXE"), 0u) << "the short name the batch began with";
+    }
+    EXPECT_EQ(host.asked[form.upx], 1);
+
+    // Other names are asked every time; file changes reach the disk.
+    host.shortForms[L"C:\\src\\long name.exe"] = L"C:\\src\\LONGNA~1.EXE";
+    EXPECT_EQ(disk.ShortPath(L"C:\\src\\long name.exe"), L"C:\\src\\LONGNA~1.EXE");
+    host.shortForms[L"C:\\src\\long name.exe"] = L"C:\\src\\LONGNA~2.EXE";
+    EXPECT_EQ(disk.ShortPath(L"C:\\src\\long name.exe"), L"C:\\src\\LONGNA~2.EXE");
+    EXPECT_TRUE(disk.CopyFileNew(L"C:\\src\\b.exe", L"C:\\src\\c.exe"));
+    EXPECT_TRUE(host.FileExists(L"C:\\src\\c.exe"));
+    EXPECT_TRUE(disk.RemoveFile(L"C:\\src\\c.exe"));
+    EXPECT_FALSE(host.FileExists(L"C:\\src\\c.exe"));
+
+    // The next batch asks anew.
+    BatchDisk next(host, form.upx);
+    EXPECT_EQ(next.ShortPath(form.upx), L"C:\\UPX~2\\UPX.EXE");
+    EXPECT_EQ(host.asked[form.upx], 2);
+}
+
 TEST(BatchJobs, TheCheckOfACompressedFileIsUpxsTest) {
     auto form = test::Form();
     form.decompress = true;

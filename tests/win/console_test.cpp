@@ -233,6 +233,71 @@ TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {
     EXPECT_EQ(target[20000], "upx 4.2.4");
 }
 
+// The run ends with its child, even while a program the child started still holds the
+// child's output open: what the child wrote arrives, and nothing waits for the other.
+TEST_F(Runner, AChildThatLeavesAGrandchildHoldingItsOutputEndsTheRun) {
+    EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"4000");
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.CommandLine = L"\"" + ThisProgram() + L"\" " + kStartAndLeave + L" " + Standin() + L" --version";
+    const ULONGLONG begin = GetTickCount64();
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 20000));
+    const ULONGLONG took = GetTickCount64() - begin;
+    EXPECT_LT(took, 3500u) << "the run waited for the grandchild (it writes after 4 s)";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(runner.ExitCode(), 5u);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{5});
+    EXPECT_EQ(target, std::vector<std::string>{"started and left, without a break"})
+        << "the child's last text (no line break) arrived; the grandchild's output is not followed";
+    // The grandchild is in the runner's job: it ends with the runner at the latest.
+}
+
+// The end of a run races with its last output: a flood whose last text has no break,
+// run after run, arrives whole every time.
+TEST_F(Runner, TheLastOutputBeforeTheEndIsNeverLost) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"3000");
+    EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
+    EnvSwitch exit(L"STANDIN_EXIT", L"2");
+    runner.CommandLine = Standin() + L" --version";
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::string> target;
+        runner.OutputTarget = &target;
+        runner.Execute();
+        ASSERT_TRUE(WaitIdle(runner, 60000)) << "round " << round;
+        ASSERT_EQ(target.size(), 3003u) << "round " << round << ": the flood, UPX's two lines, the last text";
+        ExpectEveryFloodLine(target, 3000);
+        EXPECT_EQ(target.back(), "last line without a break") << "round " << round;
+        EXPECT_EQ(runner.ExitCode(), 2u) << "round " << round;
+    }
+    EXPECT_EQ(got.terminated, (std::vector<DWORD>{2, 2, 2, 2}));
+}
+
+// A child killed from outside half-way ends the run at once with the code it was
+// killed with, and the lines it wrote before are all there.
+TEST_F(Runner, AChildKilledHalfWayEndsTheRunWithItsCode) {
+    EnvSwitch ticks(L"STANDIN_TICKS", L"200");
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    for (const ULONGLONG end = GetTickCount64() + 10000; got.lines.size() < 3 && GetTickCount64() < end;)
+        PumpMessages(), Sleep(10);
+    ASSERT_GE(got.lines.size(), 3u) << "the child's first lines came";
+    const auto children = ChildProcesses(L"upx.exe");
+    ASSERT_EQ(children.size(), 1u);
+    UniqueHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, children[0]));
+    ASSERT_TRUE(child);
+    ASSERT_TRUE(TerminateProcess(child.get(), 42));
+    WaitForSingleObject(child.get(), 5000);
+    const ULONGLONG killed = GetTickCount64();
+    ASSERT_TRUE(WaitIdle(runner, 5000));
+    EXPECT_LT(GetTickCount64() - killed, 1000u) << "the run's end waited";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(runner.ExitCode(), 42u);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{42});
+    for (std::size_t i = 0; i < got.lines.size(); ++i)
+        EXPECT_EQ(got.lines[i].first.rfind("tick " + std::to_string(i + 1) + " ", 0), 0u) << "line " << i;
+}
+
 TEST_F(Runner, QueuedInputIsWrittenAndEchoed) {
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"400");
     runner.InputToOutput = true;

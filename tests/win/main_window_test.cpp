@@ -341,6 +341,7 @@ TEST_F(Form, AltKeysMoveTheFocusAndPressButtons) {
 }  // namespace zandrel::test
 
 int main(int argc, char** argv) {
+    if (int code = 0; zandrel::test::StartAndLeaveIfAsked(code)) return code;
     zandrel::Application::Instance().Initialize();
     zandrel::Application::Instance().SetTitle(L"Zandrel");
     ::testing::InitGoogleTest(&argc, argv);

@@ -210,6 +210,36 @@ std::set<std::wstring> Listing(const std::wstring& folder) {
     return names;
 }
 
+std::wstring ThisProgram() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
+    return path;
+}
+
+bool StartAndLeaveIfAsked(int& exitCode) {
+    std::wstring line = GetCommandLineW();
+    const std::wstring marker = std::wstring(kStartAndLeave) + L" ";
+    const auto at = line.find(marker);
+    if (at == std::wstring::npos) return false;
+    std::wstring rest = line.substr(at + marker.size());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    exitCode = 9;
+    if (!CreateProcessW(nullptr, rest.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return true;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    const char said[] = "started and left, without a break";
+    DWORD put = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), said, sizeof said - 1, &put, nullptr);
+    exitCode = 5;
+    return true;
+}
+
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent) {
     std::vector<DWORD> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

@@ -142,6 +142,14 @@ bool WaitIdle(const TDosCommand& runner, int ms = 20000);
 // The names in a folder (any length of path), "." and ".." left out.
 std::set<std::wstring> Listing(const std::wstring& folder);
 
+// This test program, and its argument that makes it a child for the runner's tests: it
+// starts the rest of its command line, which inherits its standard streams, writes
+// "started and left, without a break" and ends at once with exit code 5.
+std::wstring ThisProgram();
+inline constexpr const wchar_t* kStartAndLeave = L"--start-and-leave";
+// Does that when the command line asks for it; false when it does not.
+bool StartAndLeaveIfAsked(int& exitCode);
+
 // Processes started by `parent` (this process by default) from a program of this file name.
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());
 
