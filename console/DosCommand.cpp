@@ -210,12 +210,7 @@ void DosRun::Deliver(const std::vector<Text>& delivered) {
         r->CapturedLines.push_back(text);
         try {
             const bool replaces = growth.ReplacesLast(type);
-            if (auto* target = r->OutputTarget) {
-                if (replaces && !target->empty())
-                    target->back() = text;
-                else
-                    target->push_back(text);
-            }
+            if (auto* target = r->OutputTarget) KeepLine(*target, text, replaces);
             if (onNewLine) onNewLine(r, text, type);
         } catch (...) {
             // A failing hand-over loses that text only; reading goes on.

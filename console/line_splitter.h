@@ -55,4 +55,13 @@ private:
     bool growing_ = false;
 };
 
+// Keeps `text` at the end of `lines`: in the last line's place when it grew from it.
+template <class Lines, class Text>
+void KeepLine(Lines& lines, const Text& text, bool replacesLast) {
+    if (replacesLast && !lines.empty())
+        lines.back() = text;
+    else
+        lines.push_back(text);
+}
+
 }  // namespace zandrel

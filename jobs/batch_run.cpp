@@ -171,13 +171,9 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
         if (!*alive) return;
         auto& lines = work_[slot.index]->lines;
         const std::wstring text = FromAnsi(line);
-        if (slot.growth.ReplacesLast(type) && !lines.empty() && !slot.output.empty()) {
-            lines.back() = text;
-            slot.output.back() = text;
-        } else {
-            lines.push_back(text);
-            slot.output.push_back(text);
-        }
+        const bool replaces = slot.growth.ReplacesLast(type);
+        KeepLine(lines, text, replaces);
+        KeepLine(slot.output, text, replaces);
     };
     command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
         if (!*alive) return;

@@ -1,12 +1,10 @@
 #pragma once
 // Start's view of the real disk and the real message boxes.
 #include "framework/dialogs.h"
+#include "framework/text.h"
 #include "jobs/job_command.h"
 
 namespace zandrel {
-
-// True when the text goes through the code page and back unchanged.
-bool SurvivesCodePage(const std::wstring& text, UINT codePage);
 
 class WinJobHost : public IJobHost {
 public:
