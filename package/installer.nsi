@@ -9,6 +9,8 @@
 ;
 ; Command line: /S (silent), /D=FOLDER (last, unquoted), /NOEXPLORERMENUS (leave
 ; Explorer's menus out). The uninstaller: /S, /REMOVESETTINGS (also the settings).
+; Exit codes: 3, Zandrel runs from the folder; 4, the folder holds a file of the
+; user's named like one of Zandrel's. Nothing is changed then.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -36,6 +38,19 @@ ${UnStrStr}
 !macroend
 !macro RemoveFile NAME
   Delete "$INSTDIR\${NAME}"
+!macroend
+; A file of the zip's name in a folder that holds no Zandrel install is the user's own.
+!macro FindForeignFile NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+    StrCpy $R9 "${NAME}"
+  ${EndIf}
+!macroend
+; The installed files' size, in bytes, added to $R8.
+!macro AddFileSize NAME
+  FileOpen $R7 "$INSTDIR\${NAME}" r
+  FileSeek $R7 0 END $R6
+  FileClose $R7
+  IntOp $R8 $R8 + $R6
 !macroend
 
 Name "Zandrel ${VERSION}"
@@ -91,9 +106,32 @@ FunctionEnd
 !insertmacro RefuseWhileRunning ""
 !insertmacro RefuseWhileRunning "un."
 
+; Never over a file of the user's own: a folder that holds a file named like one of
+; Zandrel's, and no installed Zandrel, is refused (silent: code 4).
+Function RefuseForeignFiles
+  ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+  ${AndIf} ${FileExists} "$INSTDIR\zandrel.exe"
+    Return
+  ${EndIf}
+  StrCpy $R9 ""
+  !insertmacro ForEachFile FindForeignFile
+  ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+    StrCpy $R9 "uninstall.exe"
+  ${EndIf}
+  ${If} $R9 != ""
+    ${If} ${Silent}
+      SetErrorLevel 4
+      Quit
+    ${EndIf}
+    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR already holds a file named $R9 that is not an installed Zandrel's.$\r$\n$\r$\nChoose an empty folder or a new one: nothing was changed."
+    Abort "Nothing was changed."
+  ${EndIf}
+FunctionEnd
+
 Section "Zandrel" SecProgram
   SectionIn RO
   Call RefuseWhileRunning
+  Call RefuseForeignFiles
   SetOutPath "$INSTDIR"
   !insertmacro ForEachFile InstallFile
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -108,8 +146,12 @@ Section "Zandrel" SecProgram
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ; Only the installed files: the folder may hold the user's own too.
+  StrCpy $R8 0
+  !insertmacro ForEachFile AddFileSize
+  !insertmacro AddFileSize "uninstall.exe"
+  IntOp $R8 $R8 / 1024
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $R8
 SectionEnd
 
 Section "Add Zandrel to Explorer's menus" SecExplorer
@@ -142,8 +184,13 @@ Section "un.Zandrel" UnSecProgram
   !insertmacro ForEachFile RemoveFile
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\Zandrel.lnk"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The entry and the shortcut go only when they are this folder's: a later install
+  ; elsewhere owns them now.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    Delete "$SMPROGRAMS\Zandrel.lnk"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${EndIf}
 SectionEnd
 
 Section /o "un.Remove my settings" UnSecSettings

@@ -74,6 +74,10 @@ ShellOutcome WriteVerbs(const std::wstring& exe) {
 ShellOutcome WriteSendToShortcut(const std::wstring& exe) {
     const std::wstring path = SendToShortcutPath();
     if (path.empty()) return {false, L"The Send To folder could not be found."};
+    // A shortcut of that name to another program is the user's: never replaced.
+    if (const auto existing = ReadShortcut(path); existing && !StartsAZandrel(existing->target))
+        return {false, L"Send To already holds a shortcut named " + FileNamePart(path) + L" that starts " +
+                           existing->target + L"; it was left as it is."};
     ComScope com;
     Com<IShellLinkW> link;
     HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out());

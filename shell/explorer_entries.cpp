@@ -18,7 +18,8 @@ void AddVerb(std::vector<RegistryEntry>& entries, const std::wstring& key, const
     entries.push_back({key, L"Icon", exe});
     // Explorer offers a plain verb for a selection of any size only with this model;
     // it still starts the command once per file, and the batch's collector joins them.
-    if (manyFiles) entries.push_back({key, L"MultiSelectModel", L"Player"});
+    // A verb for one file is offered only for one: the program takes a single file.
+    entries.push_back({key, L"MultiSelectModel", manyFiles ? L"Player" : L"Single"});
     entries.push_back({VerbKey{key}.CommandKey(), L"", Quoted(exe) + L" " + arguments});
 }
 

@@ -26,10 +26,12 @@ std::vector<std::uint8_t> EncodeHandOver(const std::vector<std::wstring>& files)
 std::optional<std::vector<std::wstring>> DecodeHandOver(const std::uint8_t* data, std::size_t size);
 
 // The collector's patience: it collects until no file came for `quietMs`,
-// and never longer than `longestMs` from its start.
+// and never longer than `longestMs` from its start. Explorer starts one program per
+// selected file, and a few hundred of them take several seconds: the quiet time,
+// not the longest, ends a selection.
 class FileCollection {
 public:
-    static constexpr std::uint64_t kQuietMs = 500, kLongestMs = 5000;
+    static constexpr std::uint64_t kQuietMs = 500, kLongestMs = 60000;
     FileCollection(std::vector<std::wstring> own, std::uint64_t startMs);
     // False (and nothing taken) once it is over, or when the batch would grow too large.
     bool Add(const std::vector<std::wstring>& files, std::uint64_t nowMs);

@@ -22,9 +22,11 @@ TEST(ExplorerEntries, EveryValueForOneProgram) {
     const std::vector<RegistryEntry> expected{
         {exeShell + L"ZandrelOpen", L"", L"Open in Zandrel"},
         {exeShell + L"ZandrelOpen", L"Icon", kExe},
+        {exeShell + L"ZandrelOpen", L"MultiSelectModel", L"Single"},
         {exeShell + L"ZandrelOpen\\command", L"", open},
         {dllShell + L"ZandrelOpen", L"", L"Open in Zandrel"},
         {dllShell + L"ZandrelOpen", L"Icon", kExe},
+        {dllShell + L"ZandrelOpen", L"MultiSelectModel", L"Single"},
         {dllShell + L"ZandrelOpen\\command", L"", open},
         {exeShell + L"ZandrelCompress", L"", L"Compress with Zandrel"},
         {exeShell + L"ZandrelCompress", L"Icon", kExe},

@@ -195,6 +195,33 @@ TEST_F(ExplorerStarts, CompressOnManyFilesEndsInOneZandrelAskingAboutThemAll) {
     ExpectOneBatchOfAll(runs, L"4 files in " + dir.Path());
 }
 
+// Attack: a selection of 200 programs, started as Explorer starts a plain verb.
+TEST_F(ExplorerStarts, CompressOnTwoHundredFilesEndsInOneBatchOfThemAll) {
+    ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
+    StoredUpx upx;
+    TempDir dir;
+    constexpr std::size_t kFiles = 200;
+    for (std::size_t i = 0; i < kFiles; ++i) WriteBytes(dir / (L"p" + std::to_wstring(i) + L".exe"), "MZ");
+    std::vector<Launched> runs(kFiles);
+    for (std::size_t i = 0; i < kFiles; ++i) RunVerb(runs[i], kCompressVerb, dir / (L"p" + std::to_wstring(i) + L".exe"));
+    std::vector<DWORD> pids;
+    for (const auto& run : runs) pids.push_back(run.pi.dwProcessId);
+    // Every start ends but one, which asks about all 200; count the questions shown.
+    const QuestionSeen seen = WaitForQuestion(pids, L"200 files in " + dir.Path());
+    std::size_t alive = 0, questions = 0;
+    for (auto& run : runs)
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
+            ++alive;
+            questions += VisibleWindows(run.pi.dwProcessId, L"ZandrelBatchConfirm").size();
+        }
+    EXPECT_TRUE(seen.window) << "no one question of all 200; " << alive << " Zandrels still run, " << questions
+                             << " batch questions shown";
+    for (auto& run : runs) {
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(run.pi.hProcess, 9);
+        WaitForSingleObject(run.pi.hProcess, 5000);
+    }
+}
+
 TEST_F(ExplorerStarts, SendToAndTheFolderVerbMakeOneBatchToo) {
     ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
     StoredUpx upx;

@@ -143,6 +143,13 @@ TEST_F(ExplorerMenus, RemoveLeavesForeignVerbsAndShortcutsAlone) {
     ASSERT_TRUE(shortcut) << "another program's shortcut was removed";
     EXPECT_EQ(shortcut->target, L"C:\\tools\\other.exe");
     EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
+
+    // Nor does an add replace it: it says why, and takes back what it wrote.
+    const ShellOutcome add = AddExplorerEntries(ZandrelPath());
+    EXPECT_FALSE(add.done);
+    EXPECT_NE(add.reason.find(L"C:\\tools\\other.exe"), std::wstring::npos) << Narrow(add.reason);
+    EXPECT_EQ(ReadShortcut(SendToShortcutPath()).value_or(ShortcutFacts{}).target, L"C:\\tools\\other.exe");
+    EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
 }
 
 TEST_F(ExplorerMenus, AnotherZandrelsEntriesAreOursToReplaceAndRemove) {

@@ -191,6 +191,59 @@ TEST_F(Installer, ExplorersMenusComeWithTheInstallByDefaultAndGoWithTheUninstall
     EXPECT_EQ(ExplorerEntriesState(zip), EntriesState::Ours);
 }
 
+
+// What an install into a folder of the user's, or a second install, could lose or leave.
+
+TEST_F(Installer, AFolderHoldingAFileOfTheUsersNamedLikeZandrelsIsRefusedAndLeftAsItWas) {
+    // /D= to an existing folder that already holds the user's own LICENSE.txt.
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WriteBytes(folder + L"\\LICENSE.txt", "the user's own licence, not Zandrel's");
+    EXPECT_EQ(Install(), 4) << "refused";
+    EXPECT_EQ(ReadBytes(folder + L"\\LICENSE.txt"), "the user's own licence, not Zandrel's");
+    EXPECT_FALSE(Exists(folder + L"\\zandrel.exe")) << "nothing installed";
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    // A folder of the user's that holds other files only takes the install.
+    DeleteFileW((folder + L"\\LICENSE.txt").c_str());
+    WriteBytes(folder + L"\\notes.txt", "mine");
+    ASSERT_EQ(Install(), 0);
+    ASSERT_TRUE(Uninstall());
+    EXPECT_EQ(ReadBytes(folder + L"\\notes.txt"), "mine");
+}
+
+TEST_F(Installer, TheEstimatedSizeCountsOnlyTheInstalledFiles) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WriteBytes(folder + L"\\the user's data.bin", std::string(8u << 20, 'x'));  // 8 MiB not of Zandrel's
+    ASSERT_EQ(Install(), 0);
+    std::uint64_t bytes = ReadBytes(folder + L"\\uninstall.exe").size();
+    for (const auto* name : kZipFiles) bytes += ReadBytes(folder + L"\\" + name).size();
+    const auto size = ReadDword(kUninstallKey, L"EstimatedSize");
+    ASSERT_TRUE(size);
+    EXPECT_NEAR(static_cast<double>(*size), static_cast<double>(bytes) / 1024, 6) << "kilobytes of Zandrel's files only";
+}
+
+TEST_F(Installer, UninstallingAStaleCopyLeavesTheLiveInstallsEntryAndShortcut) {
+    // Installed into one folder, then (a user's choice of folder) into another.
+    const std::wstring first = folder, second = home.Path() + L"\\Zandrel elsewhere";
+    ASSERT_EQ(Install(), 0);
+    folder = second;
+    ASSERT_EQ(Install(), 0);
+    const std::wstring live = second + L"\\zandrel.exe";
+    ASSERT_EQ(RegistryKey::Open(HKEY_CURRENT_USER, kUninstallKey, false)->ReadString(L"InstallLocation"), second);
+    // The first folder's uninstaller, run as a user who finds it would (or twice).
+    ASSERT_EQ(RunAndWait(first + L"\\uninstall.exe", L"/S"), 0);
+    ASSERT_TRUE(WaitFor([&] { return !Exists(first + L"\\uninstall.exe"); }));
+    Sleep(1000);
+    const auto entry = RegistryKey::Open(HKEY_CURRENT_USER, kUninstallKey, false);
+    EXPECT_TRUE(entry) << "the entry of the install in " << Narrow(second) << " was removed by another folder's uninstaller";
+    if (entry) {
+        EXPECT_EQ(entry->ReadString(L"InstallLocation"), second);
+    }
+    EXPECT_EQ(ReadShortcut(StartMenuShortcut()).value_or(ShortcutFacts{}).target, live)
+        << "the Start menu's shortcut to the live install was removed";
+    EXPECT_TRUE(Exists(live));
+    ASSERT_TRUE(Uninstall());
+}
+
 }  // namespace
 }  // namespace zandrel::test
 #endif
