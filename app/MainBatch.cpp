@@ -97,6 +97,9 @@ void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& f
         batchWindow_ = std::make_unique<TBatchWindow>(Application::Instance().Dialogs());
         batchWindow_->OnStop = [this] { StopBatch(); };
         batchWindow_->OnUndo = [this] { UndoBatch(); };
+        batchWindow_->OnForgetUndo = [this] {
+            if (batch_) batch_->ForgetWhatCannotGoBack();
+        };
         batchWindow_->OnForget = [this] { ForgetBatch(); };
     }
     batch_->BusyElsewhere = [this](const std::wstring& path) { return StartWorksOn(path); };

@@ -407,6 +407,8 @@ void TBatchWindow::AskUndo() {
     // The disk is looked at only now: at every refresh it stalled the window (1.3 s at 1,000 files).
     const std::size_t count = batch_->Undoable();
     if (count == 0) {
+        if (OnForgetUndo) OnForgetUndo();  // Undo is not offered again for nothing
+        Refresh();
         dialogs_.Box(Handle(), L"Nothing can be put back: the files this batch changed have changed since, or their "
                                L"backups are gone.", BoxKind::Information, BoxButtons::Ok);
         return;

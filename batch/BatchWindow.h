@@ -39,6 +39,8 @@ public:
     std::function<void()> OnStop;
     // Undo asked and confirmed: the owner puts the files back.
     std::function<void()> OnUndo;
+    // Asked when nothing could go back: the batch stops offering those files.
+    std::function<void()> OnForgetUndo;
     // The window was closed after the batch ended: the owner lets the batch go.
     std::function<void()> OnForget;
 

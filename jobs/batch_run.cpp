@@ -311,6 +311,12 @@ bool TBatchRun::MayUndo() const {
     return false;
 }
 
+void TBatchRun::ForgetWhatCannotGoBack() {
+    if (running_) return;
+    for (std::size_t i = 0; i < outcomes_.size(); ++i)
+        if (!CanUndo(i)) work_[i]->resultStamp.reset();
+}
+
 std::size_t TBatchRun::Undoable() const {
     if (running_) return 0;
     std::size_t count = 0;

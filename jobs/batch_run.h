@@ -48,6 +48,8 @@ public:
 
     // The files an undo would put back: done by a compress or decompress, with their
     // backup (or the batch's private copy) still there. None while the batch runs.
+    // Files that can no longer go back (changed since, backup gone) are no longer offered.
+    void ForgetWhatCannotGoBack();
     std::size_t Undoable() const;
     // Whether an undo may find files to put back, without a look at the disk (Undoable
     // looks at every file): files done by a compress or decompress, not put back since

@@ -236,6 +236,7 @@ TEST_F(WindowBatch, UndoWhenEveryFileChangedSinceSaysSoAndTouchesNothing) {
     EXPECT_EQ(ReadBytes(one), "MZ one changed by the user");
     EXPECT_EQ(ReadBytes(two), "MZ two changed by the user");
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
+    EXPECT_FALSE(Window().btnUndo.Enabled()) << "not offered again for nothing";
 }
 
 // At a refresh the row of a changed file is painted again, and while the order stays the
