@@ -2,7 +2,7 @@
 # exactly the expected files, none empty, a program for the right processor, and
 # the licence and notices texts a binary distribution must carry.
 #   cmake -DZIP=... -DDEST=... -DFILES="a;b" -DMACHINE=6486|4c01 -DVERSION=1.0.0 -DLICENSE=...
-#         -DJPEG_SOURCE=... -P check_zip.cmake
+#         -DJPEG_SOURCE=... [-DMINGW_FILES=a|b] -P check_zip.cmake
 set(failures "")
 
 if(NOT EXISTS "${ZIP}")
@@ -41,7 +41,7 @@ if(EXISTS "${exe}")
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/licence_texts.cmake)
-read_licence_texts("${JPEG_SOURCE}")
+read_licence_texts("${JPEG_SOURCE}" "${MINGW_FILES}")
 
 # A text file of the zip as the build wrote it, with Unix line ends and no byte-order mark.
 function(read_unpacked file result)

@@ -1,10 +1,9 @@
 # Writes THIRD-PARTY-NOTICES.txt: the licence texts of what is linked into
 # zandrel.exe besides its own code, word for word from their sources.
-#   cmake -DJPEG_SOURCE=<libjpeg-turbo source> -DOUT=<file>
-#         -DVERSION=<Zandrel's> -P notices.cmake
+#   cmake -DJPEG_SOURCE=<libjpeg-turbo source> -DOUT=<file> -DVERSION=<Zandrel's>
+#         [-DMINGW_FILES=<the toolchain's licence files, joined by |>] -P notices.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/licence_texts.cmake)
-read_licence_texts("${JPEG_SOURCE}")
-file(STRINGS "${ZANDREL_KEPT_TEXTS}/VERSION" mingw_major)
+read_licence_texts("${JPEG_SOURCE}" "${MINGW_FILES}")
 
 set(rule "------------------------------------------------------------------------------")
 set(notices "Third-party notices for Zandrel ${VERSION}
@@ -19,8 +18,8 @@ Exception, which asks for no notice.
 
 This software is based in part on the work of the Independent JPEG Group.
 
-The licence texts follow, exactly as libjpeg-turbo's source and the copyright
-record of the mingw-w64 runtime ${mingw_major} give them. The SIMD extensions
+The licence texts follow, exactly as libjpeg-turbo's source and
+${mingw_from} give them. The SIMD extensions
 of libjpeg-turbo, which the zlib licence covers, are not built into
 zandrel.exe; that licence is given all the same.
 
