@@ -239,13 +239,7 @@ std::optional<UpxOptions> TAdvancedOptions::Ask() {
 LRESULT TAdvancedOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
-            // Enter and Escape arrive as OK and Cancel from the dialog navigation; Enter on a
-            // focused push button is that button.
-            if (!lParam && LOWORD(wParam) == IDCANCEL) return Close(false), 0;
-            if (!lParam && LOWORD(wParam) == IDOK) {
-                if (!ClickFocusedPushButton(Handle())) Close(true);
-                return 0;
-            }
+            if (AnswerDialogKey(Handle(), wParam, lParam, [this](bool yes) { Close(yes); })) return 0;
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
             break;
         case WM_CLOSE:

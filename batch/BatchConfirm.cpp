@@ -156,13 +156,7 @@ std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
 LRESULT TBatchConfirm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
-            // Enter and Escape arrive as OK and Cancel from the dialog navigation; Enter on a
-            // focused button is that button (Cancel stays Cancel).
-            if (!lParam && LOWORD(wParam) == IDCANCEL) return Answer(false), 0;
-            if (!lParam && LOWORD(wParam) == IDOK) {
-                if (!ClickFocusedPushButton(Handle())) Answer(true);
-                return 0;
-            }
+            if (AnswerDialogKey(Handle(), wParam, lParam, [this](bool yes) { Answer(yes); })) return 0;
             if (lParam && Control::Notify(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
             break;
         case kCountedSoFar:

@@ -397,4 +397,12 @@ bool ClickFocusedPushButton(HWND window) {
     return true;
 }
 
+bool AnswerDialogKey(HWND window, WPARAM wParam, LPARAM lParam, const std::function<void(bool yes)>& answer) {
+    if (lParam) return false;  // a control's notification, not the dialog navigation
+    if (LOWORD(wParam) == IDCANCEL) return answer(false), true;
+    if (LOWORD(wParam) != IDOK) return false;
+    if (!ClickFocusedPushButton(window)) answer(true);
+    return true;
+}
+
 }  // namespace zandrel

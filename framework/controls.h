@@ -172,6 +172,9 @@ public:
 // Enter in a window of our own that the dialog manager navigates arrives as IDOK: it
 // means the focused push button when one has the focus. Clicks it; false when none has.
 bool ClickFocusedPushButton(HWND window);
+// Enter and Escape in such a modal window, as WM_COMMAND brings them: Escape answers no,
+// Enter clicks the focused push button or else answers yes. True when the command was one.
+bool AnswerDialogKey(HWND window, WPARAM wParam, LPARAM lParam, const std::function<void(bool yes)>& answer);
 
 class CheckBox : public Button {
 public:

@@ -70,12 +70,21 @@ class Advanced : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
+        WriteBytes(dir / L"app.exe", kProgram);
+        Prepare();
+    }
+    // The main window as the tests use it: the stand-in for UPX, the program, a hidden run.
+    void Prepare() {
         MakeWindow(&real);
         UseStandin(*form);
-        WriteBytes(dir / L"app.exe", kProgram);
         form->edSource.SetText(dir / L"app.exe");
         form->chkDosBox.SetChecked(false);  // a hidden run: no console lingers
         form->chkBackup.SetChecked(false);
+    }
+    // The program started again: it reads the stored options anew.
+    void StartAgain() {
+        form.reset();
+        Prepare();
     }
     // Opens the dialog from the main window and works it; true when every step ran.
     bool Work(std::vector<Step> steps) {
@@ -274,11 +283,7 @@ TEST_F(Advanced, BadStoredValuesFallBackToUpxsDefaults) {
     const DWORD one = 1;
     RegSetValueExW(key, L"AdvancedForce", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
     RegCloseKey(key);
-    form.reset();
-    MakeWindow(&real);
-    UseStandin(*form);
-    form->edSource.SetText(dir / L"app.exe");
-    form->chkDosBox.SetChecked(false);
+    StartAgain();
     EXPECT_EQ(form->Advanced, UpxOptions{});
     EXPECT_FALSE(form->AdvancedSignShown());
     EXPECT_TRUE(dialogs.reports.empty()) << "no error stops the window's preparation";
@@ -420,11 +425,7 @@ TEST_F(Advanced, StoredValuesEditedByHandGiveUpxsDefaultsOrTheirText) {
     RegSetValueExW(key, L"AdvancedCompressIcons", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"-1"), 6);
     RegSetValueExW(key, L"AdvancedOverlay", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(L"strip"), 12);
     RegCloseKey(key);
-    form.reset();
-    MakeWindow(&real);
-    UseStandin(*form);
-    form->edSource.SetText(dir / L"app.exe");
-    form->chkDosBox.SetChecked(false);
+    StartAgain();
     EXPECT_TRUE(dialogs.reports.empty());
     EXPECT_TRUE(form->Advanced.keepResource.empty());
     // A text up to its first zero, an expandable text as a text; the rest UPX's defaults.
