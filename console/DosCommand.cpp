@@ -6,6 +6,7 @@
 
 #include "framework/application.h"
 #include "framework/gui_call.h"
+#include "framework/inherit_only.h"
 
 namespace zandrel {
 
@@ -233,7 +234,8 @@ void DosRun::Feed(const std::shared_ptr<DosRun>& self, std::span<const std::uint
 }
 
 PROCESS_INFORMATION DosRun::StartChild(RunPipes& pipes) {
-    STARTUPINFOW si{};
+    STARTUPINFOEXW six{};
+    STARTUPINFOW& si = six.StartupInfo;
     GetStartupInfoW(&si);
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     si.wShowWindow = showCommand;
@@ -248,9 +250,13 @@ PROCESS_INFORMATION DosRun::StartChild(RunPipes& pipes) {
     line.push_back(L'\0');
     // Held until it is in the runner's job, so it cannot outlive the program.
     const bool holdBack = !(creationFlags & CREATE_SUSPENDED) && job;
+    // Its own pipe ends only: another run's, held by this child, would stay open with it.
+    const InheritOnly inherited{pipes.inRead.get(), pipes.outWrite.get()};
+    const DWORD extended = inherited.Apply(six);
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags | (holdBack ? CREATE_SUSPENDED : 0),
-                        nullptr, currentFolder.empty() ? nullptr : currentFolder.c_str(), &si, &pi))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                        creationFlags | extended | (holdBack ? CREATE_SUSPENDED : 0), nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &si, &pi))
         throw TCreateProcessError(commandLine + L" doesn't exist.");
     if (job) AssignProcessToJobObject(job, pi.hProcess);
     if (holdBack) ResumeThread(pi.hThread);

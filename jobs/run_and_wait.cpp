@@ -1,8 +1,8 @@
 #include "jobs/run_and_wait.h"
 
-#include <optional>
 #include <vector>
 
+#include "framework/inherit_only.h"
 #include "framework/text.h"
 
 namespace zandrel {
@@ -38,35 +38,6 @@ std::vector<std::wstring> ReadOutput(HANDLE file) {
 
 }  // namespace
 
-namespace {
-
-// Only the output file is handed to UPX, not every handle the program may have
-// open for inheriting at that moment (a batch's pipes would then end late).
-struct OnlyTheseHandles {
-    std::vector<unsigned char> buffer;
-    LPPROC_THREAD_ATTRIBUTE_LIST list = nullptr;
-    HANDLE handles[1] = {};
-    explicit OnlyTheseHandles(HANDLE handle) {
-        SIZE_T size = 0;
-        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-        buffer.resize(size);
-        auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer.data());
-        handles[0] = handle;
-        if (size && InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
-            if (UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles,
-                                          nullptr, nullptr))
-                list = attributes;
-            else
-                DeleteProcThreadAttributeList(attributes);
-        }
-    }
-    ~OnlyTheseHandles() {
-        if (list) DeleteProcThreadAttributeList(list);
-    }
-};
-
-}  // namespace
-
 RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     RunOutcome outcome;
     STARTUPINFOEXW six{};
@@ -75,16 +46,15 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
     si.wShowWindow = request.showCommand;
     const UniqueHandle output = request.captureOutput ? OutputFile() : UniqueHandle();
-    std::optional<OnlyTheseHandles> inherited;
+    // Only the output file is handed to UPX, not every handle the program may have
+    // open for inheriting at that moment (a batch's pipes would then end late).
+    const InheritOnly inherited{output.get()};
+    DWORD extended = 0;
     if (output) {
         si.dwFlags |= STARTF_USESTDHANDLES;
         si.hStdInput = nullptr;
         si.hStdOutput = si.hStdError = output.get();
-        inherited.emplace(output.get());
-        if (inherited->list) {
-            si.cb = sizeof six;
-            six.lpAttributeList = inherited->list;
-        }
+        extended = inherited.Apply(six);
     }
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> line(request.commandLine.begin(), request.commandLine.end());
@@ -100,7 +70,6 @@ RunOutcome ProcessRunAndWait::RunAndWait(const RunRequest& request) {
             job_.reset();
     }
     const bool held = onCopies && job_;
-    const DWORD extended = six.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, output ? TRUE : FALSE,
                         NORMAL_PRIORITY_CLASS | extended | (held ? CREATE_SUSPENDED : 0),
                         nullptr, request.currentFolder.empty() ? nullptr : request.currentFolder.c_str(), &si, &pi)) {

@@ -298,6 +298,23 @@ TEST_F(Runner, AChildKilledHalfWayEndsTheRunWithItsCode) {
         EXPECT_EQ(got.lines[i].first.rfind("tick " + std::to_string(i + 1) + " ", 0), 0u) << "line " << i;
 }
 
+// Two runs at once (a batch's two UPX): each child gets its own pipe ends and no other
+// handle the program holds for inheriting, such as the other run's pipes.
+TEST_F(Runner, AChildGetsItsOwnPipesAndNoOtherHandle) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const UniqueHandle others(CreateEventW(&inheritable, TRUE, TRUE, nullptr));
+    ASSERT_TRUE(others);
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.CreationFlag = TCreationFlag::fDETACHED_PROCESS;
+    runner.CommandLine = L"\"" + ThisProgram() + L"\" " + kResetEvent + L" " +
+                         std::to_wstring(reinterpret_cast<ULONG_PTR>(others.get()));
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner, 10000));
+    EXPECT_EQ(target, std::vector<std::string>{"not reset"}) << "the child was given a handle that was not its own";
+    EXPECT_EQ(WaitForSingleObject(others.get(), 0), WAIT_OBJECT_0);
+}
+
 TEST_F(Runner, QueuedInputIsWrittenAndEchoed) {
     EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"400");
     runner.InputToOutput = true;

@@ -342,6 +342,7 @@ TEST_F(Form, AltKeysMoveTheFocusAndPressButtons) {
 
 int main(int argc, char** argv) {
     if (int code = 0; zandrel::test::StartAndLeaveIfAsked(code)) return code;
+    if (int code = 0; zandrel::test::ResetEventIfAsked(code)) return code;
     zandrel::Application::Instance().Initialize();
     zandrel::Application::Instance().SetTitle(L"Zandrel");
     ::testing::InitGoogleTest(&argc, argv);

@@ -240,6 +240,19 @@ bool StartAndLeaveIfAsked(int& exitCode) {
     return true;
 }
 
+bool ResetEventIfAsked(int& exitCode) {
+    const std::wstring line = GetCommandLineW();
+    const std::wstring marker = std::wstring(kResetEvent) + L" ";
+    const auto at = line.find(marker);
+    if (at == std::wstring::npos) return false;
+    const auto value = static_cast<ULONG_PTR>(std::stoull(line.substr(at + marker.size())));
+    const std::string said = ResetEvent(reinterpret_cast<HANDLE>(value)) ? "reset\r\n" : "not reset\r\n";
+    DWORD put = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), said.data(), static_cast<DWORD>(said.size()), &put, nullptr);
+    exitCode = 0;
+    return true;
+}
+
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent) {
     std::vector<DWORD> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

@@ -149,6 +149,10 @@ std::wstring ThisProgram();
 inline constexpr const wchar_t* kStartAndLeave = L"--start-and-leave";
 // Does that when the command line asks for it; false when it does not.
 bool StartAndLeaveIfAsked(int& exitCode);
+// Its argument that makes it reset the event of the handle value that follows, as it
+// would if it had inherited that handle, and say "reset" or "not reset" on its output.
+inline constexpr const wchar_t* kResetEvent = L"--reset-event";
+bool ResetEventIfAsked(int& exitCode);
 
 // Processes started by `parent` (this process by default) from a program of this file name.
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());
