@@ -169,6 +169,7 @@ struct DosRun {
     UniqueHandle cancel{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // wakes a waiting hand-over
     UniqueHandle ended{CreateEventW(nullptr, TRUE, FALSE, nullptr)};   // the reader thread is done
     UniqueHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};   // input queued, or a stop asked for
+    UniqueHandle called{CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // a GUI call of this run is done
     std::atomic<TRunStatus> status{TRunStatus::rsStarting};
     std::atomic<DWORD> exitCode{0};
     std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
@@ -184,6 +185,7 @@ struct DosRun {
     std::vector<Text> texts;  // split from the latest read, not handed over yet
     DWORD sampled = STILL_ACTIVE;  // the child's exit code as last seen
     bool processEnded = false;
+    ULONGLONG lastHandOver = 0;    // when texts last went to the GUI thread
 
     static void Body(std::shared_ptr<DosRun> self);
 
@@ -198,6 +200,12 @@ private:
     void Deliver(const std::vector<Text>& delivered);
     // Hands `texts` over to the GUI thread in one call and waits until all are delivered.
     void HandOver(const std::shared_ptr<DosRun>& self);
+    // Output that follows a hand-over closely waits for the next one: a UPX run then
+    // costs one or two calls into the GUI thread instead of one per write.
+    static constexpr ULONGLONG kGatherMs = 100;
+    void HandOverIfDue(const std::shared_ptr<DosRun>& self);
+    // How long the reader may sleep: `longest`, or less while gathered texts wait.
+    DWORD SleepMs(DWORD longest) const;
     // The end of the run in one GUI call: the last texts, then OnTerminated.
     void Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const std::wstring& failure, bool showFailure);
 };
@@ -221,16 +229,29 @@ void DosRun::Deliver(const std::vector<Text>& delivered) {
 
 void DosRun::HandOver(const std::shared_ptr<DosRun>& self) {
     if (texts.empty()) return;
-    lastOutputTick = GetTickCount64();
-    GuiCall::Run([self] { self->Deliver(self->texts); }, cancel.get());
+    GuiCall::Run([self] { self->Deliver(self->texts); }, cancel.get(), called.get());
     texts.clear();
+    lastHandOver = GetTickCount64();
+}
+
+void DosRun::HandOverIfDue(const std::shared_ptr<DosRun>& self) {
+    if (!texts.empty() && GetTickCount64() - lastHandOver >= kGatherMs) HandOver(self);
+}
+
+DWORD DosRun::SleepMs(DWORD longest) const {
+    if (texts.empty()) return longest;
+    const ULONGLONG since = GetTickCount64() - lastHandOver;
+    const auto left = static_cast<DWORD>(since >= kGatherMs ? 0 : kGatherMs - since);
+    return std::min(longest, left);
 }
 
 void DosRun::Feed(const std::shared_ptr<DosRun>& self, std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
+    const std::size_t before = texts.size();
     splitter.Feed(bytes, [this](const std::string& t, TOutputType type) { AddText(t, type); },
                   [this] { return terminate.load(); });
-    HandOver(self);
+    if (texts.size() > before) lastOutputTick = GetTickCount64();
+    HandOverIfDue(self);
 }
 
 PROCESS_INFORMATION DosRun::StartChild(RunPipes& pipes) {
@@ -287,10 +308,12 @@ void DosRun::WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite) {
         DWORD put = 0;
         WriteFile(inWrite, entry.data(), static_cast<DWORD>(entry.size()), &put, nullptr);
         if (inputToOutput) {
-            // The hand-over state lives in the GUI thread; ask it.
+            // The hand-over state lives in the GUI thread; ask it, once it has every text.
+            HandOver(self);
             bool lastWasBeginning = false;
-            GuiCall::Run([&] { lastWasBeginning = self->growth.Growing(); }, cancel.get());
+            GuiCall::Run([&] { lastWasBeginning = self->growth.Growing(); }, cancel.get(), called.get());
             splitter.EchoInput(entry, lastWasBeginning, [this](const std::string& t, TOutputType type) { AddText(t, type); });
+            lastOutputTick = GetTickCount64();
             HandOver(self);
         }
     }
@@ -304,9 +327,10 @@ void DosRun::Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE 
     for (;;) {
         pipes.output.Begin();
         const HANDLE events[] = {process, wake.get(), pipes.output.ReadDone()};
-        const DWORD woke = WaitForMultipleObjects(pipes.output.Pending() ? 3 : 2, events, FALSE, timeout);
+        const DWORD woke = WaitForMultipleObjects(pipes.output.Pending() ? 3 : 2, events, FALSE, SleepMs(timeout));
         if (woke == WAIT_OBJECT_0 + 2) Feed(self, pipes.output.Take(false));
         if (woke == WAIT_OBJECT_0 + 1) WriteInput(self, pipes.inWrite.get());
+        HandOverIfDue(self);
         const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
         GetExitCodeProcess(process, &sampled);
         if (ended) {
@@ -345,7 +369,7 @@ void DosRun::Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const
             }
             if (showFailure) Application::Instance().ShowException(Error(failure));
         },
-        cancel.get());
+        cancel.get(), called.get());
     texts.clear();
 }
 

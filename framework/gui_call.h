@@ -12,7 +12,10 @@ public:
     // In the GUI thread, before any other thread calls Run.
     static void Initialize();
     // From any other thread. False when `cancel` came first: the work then never runs.
-    static bool Run(std::function<void()> work, HANDLE cancel);
+    // `done` is the caller's auto-reset event for its calls one after another (a call
+    // given up never sets it later); without it each call makes one, a server call
+    // under Wine.
+    static bool Run(std::function<void()> work, HANDLE cancel, HANDLE done = nullptr);
 };
 
 }  // namespace zandrel

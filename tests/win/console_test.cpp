@@ -298,6 +298,92 @@ TEST_F(Runner, AChildKilledHalfWayEndsTheRunWithItsCode) {
         EXPECT_EQ(got.lines[i].first.rfind("tick " + std::to_string(i + 1) + " ", 0), 0u) << "line " << i;
 }
 
+// CPU time this process has used, in ms: a reader that spins shows here.
+ULONGLONG ProcessCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](const FILETIME& t) { return ((ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 10000; };
+    return ms(kernel) + ms(user);
+}
+
+// A child that closes its output early and works on: what it wrote arrives, the run
+// ends with the child (not at the close), and the reader sleeps meanwhile.
+TEST_F(Runner, AChildThatClosesItsOutputEarlyEndsTheRunWhenItEnds) {
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.CommandLine = L"\"" + ThisProgram() + L"\" " + kCloseOutputAndStay;
+    const ULONGLONG begin = GetTickCount64();
+    runner.Execute();
+    for (const ULONGLONG end = begin + 10000; target.empty() && GetTickCount64() < end;) PumpMessages(), Sleep(10);
+    ASSERT_EQ(target, std::vector<std::string>{"written before the close"});
+    const ULONGLONG cpuBefore = ProcessCpuMs();
+    ASSERT_TRUE(WaitIdle(runner, 10000)) << "the run never ended";
+    const ULONGLONG took = GetTickCount64() - begin;
+    EXPECT_GE(took, 1400u) << "the run ended at the close, not with the child";
+    EXPECT_LT(ProcessCpuMs() - cpuBefore, 600u) << "the reader spun while the child worked on";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(runner.ExitCode(), 4u);
+    EXPECT_EQ(got.terminated, std::vector<DWORD>{4});
+}
+
+// Runs one after another and side by side give every handle back.
+TEST_F(Runner, TwoHundredRunsLeaveNoHandleBehind) {
+    EnvSwitch flood(L"STANDIN_FLOOD", L"200");
+    EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
+    runner.CommandLine = Standin() + L" --version";
+    runner.Execute();
+    ASSERT_TRUE(WaitIdle(runner));
+    for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(5);
+    const std::size_t before = OpenHandleCount();
+    ASSERT_GT(before, 0u) << "the handles cannot be counted";
+    for (int round = 0; round < 150; ++round) {
+        std::vector<std::string> target;
+        runner.OutputTarget = &target;
+        runner.Execute();
+        ASSERT_TRUE(WaitIdle(runner)) << "round " << round;
+        ASSERT_EQ(target.size(), 203u) << "round " << round;
+        ASSERT_EQ(target.back(), "last line without a break") << "round " << round;
+    }
+    runner.OutputTarget = nullptr;
+    // Four at once, ten times: their children start while the others' pipes are open.
+    for (int round = 0; round < 10; ++round) {
+        std::vector<std::unique_ptr<TDosCommand>> many;
+        std::vector<std::vector<std::string>> targets(5);
+        for (int i = 0; i < 5; ++i) {
+            many.push_back(std::make_unique<TDosCommand>());
+            many.back()->CreationFlag = TCreationFlag::fDETACHED_PROCESS;
+            many.back()->OutputTarget = &targets[i];
+            many.back()->CommandLine = Standin() + L" --version";
+            many.back()->Execute();
+        }
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(WaitIdle(*many[i])) << "round " << round << " runner " << i;
+            EXPECT_EQ(targets[i].size(), 203u) << "round " << round << " runner " << i;
+        }
+    }
+    for (int i = 0; i < 50; ++i) PumpMessages(), Sleep(5);
+    const std::size_t after = OpenHandleCount();
+    EXPECT_LE(after, before + 10) << "handles before " << before << ", after 200 runs " << after;
+}
+
+// Output that closely follows other output is gathered into one hand-over, yet never
+// held back: a child that writes lines at once and then works on silently shows them soon.
+TEST_F(Runner, LinesWrittenCloseTogetherArriveWhileTheChildWorksOn) {
+    EnvSwitch pair(L"STANDIN_PAIR", L"1");
+    EnvSwitch linger(L"STANDIN_LINGER_MS", L"5000");
+    runner.CommandLine = Standin() + L" --version";
+    const ULONGLONG begin = GetTickCount64();
+    runner.Execute();
+    for (const ULONGLONG end = begin + 4000; got.lines.size() < 4 && GetTickCount64() < end;) PumpMessages(), Sleep(10);
+    ASSERT_EQ(got.lines.size(), 4u) << "gathered lines waited for the child's end";
+    EXPECT_EQ(got.lines[0].first, "first of a pair");
+    EXPECT_EQ(got.lines[1].first, "second of a pair");
+    EXPECT_EQ(got.lines[2].first, "upx 4.2.4");
+    EXPECT_TRUE(runner.Running());
+    EXPECT_TRUE(got.terminated.empty());
+    runner.Stop();
+}
+
 // Two runs at once (a batch's two UPX): each child gets its own pipe ends and no other
 // handle the program holds for inheriting, such as the other run's pipes.
 TEST_F(Runner, AChildGetsItsOwnPipesAndNoOtherHandle) {

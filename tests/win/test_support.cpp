@@ -240,6 +240,19 @@ bool StartAndLeaveIfAsked(int& exitCode) {
     return true;
 }
 
+bool CloseOutputAndStayIfAsked(int& exitCode) {
+    if (std::wstring(GetCommandLineW()).find(kCloseOutputAndStay) == std::wstring::npos) return false;
+    const char said[] = "written before the close\r\n";
+    DWORD put = 0;
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    WriteFile(out, said, sizeof said - 1, &put, nullptr);
+    CloseHandle(out);
+    if (err != out) CloseHandle(err);
+    Sleep(1500);
+    exitCode = 4;
+    return true;
+}
+
 bool ResetEventIfAsked(int& exitCode) {
     const std::wstring line = GetCommandLineW();
     const std::wstring marker = std::wstring(kResetEvent) + L" ";
@@ -251,6 +264,36 @@ bool ResetEventIfAsked(int& exitCode) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), said.data(), static_cast<DWORD>(said.size()), &put, nullptr);
     exitCode = 0;
     return true;
+}
+
+std::size_t OpenHandleCount() {
+    // The system's extended handle list (class 64): one entry per open handle of every process.
+    struct Entry {
+        PVOID object;
+        ULONG_PTR processId, handle;
+        ULONG access;
+        USHORT backTrace, type;
+        ULONG attributes, reserved;
+    };
+    struct List {
+        ULONG_PTR count, reserved;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<char> buffer(1 << 20);
+    constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
+    LONG status = 0;
+    ULONG needed = 0;
+    while ((status = query(64, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) == kTooSmall)
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) return 0;
+    const auto& list = *reinterpret_cast<const List*>(buffer.data());
+    std::size_t count = 0;
+    for (ULONG_PTR i = 0; i < list.count; ++i) count += list.entries[i].processId == GetCurrentProcessId();
+    return count;
 }
 
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent) {

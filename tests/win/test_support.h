@@ -151,8 +151,15 @@ inline constexpr const wchar_t* kStartAndLeave = L"--start-and-leave";
 bool StartAndLeaveIfAsked(int& exitCode);
 // Its argument that makes it reset the event of the handle value that follows, as it
 // would if it had inherited that handle, and say "reset" or "not reset" on its output.
+// A child that writes a line, closes its standard output and error, and stays 1.5 s.
+inline constexpr const wchar_t* kCloseOutputAndStay = L"--close-output-and-stay";
+bool CloseOutputAndStayIfAsked(int& exitCode);
 inline constexpr const wchar_t* kResetEvent = L"--reset-event";
 bool ResetEventIfAsked(int& exitCode);
+
+// The handles this process has open, counted in the system's list of all handles
+// (GetProcessHandleCount always answers 0 under Wine).
+std::size_t OpenHandleCount();
 
 // Processes started by `parent` (this process by default) from a program of this file name.
 std::vector<DWORD> ChildProcesses(const std::wstring& exeName, DWORD parent = GetCurrentProcessId());

@@ -26,6 +26,8 @@
 //   STANDIN_LONE_CR=1      print a progress line redrawn with lone CRs
 //   STANDIN_SPLIT=1        print one line in two writes, 200 ms apart
 //   STANDIN_NO_NEWLINE=1   end the output with a line without a break
+//   STANDIN_PAIR=1         print "first of a pair", and 20 ms later "second of a pair"
+//   STANDIN_LINGER_MS=n    stay so long before ending, all output written
 //   STANDIN_TICKS=n        print n lines 150 ms apart, each "tick I T" with T the
 //                          precise system time (100 ns units) it was written at
 //   STANDIN_SAY_CONSOLE=1  print "console: yes" when it was given a console, else "console: none"
@@ -242,6 +244,11 @@ void TestOutput() {
     }
     if (Env("STANDIN_NUL") == "1") Out(std::string("nul\0inside\0line\r\n", 18));
     if (Env("STANDIN_LONE_CR") == "1") Out("progress 10%\rprogress 50%\rprogress 100%\r\n");
+    if (Env("STANDIN_PAIR") == "1") {
+        Out("first of a pair\r\n");
+        Sleep(20);
+        Out("second of a pair\r\n");
+    }
     if (Env("STANDIN_SPLIT") == "1") {
         Out("first half, ");
         Sleep(200);
@@ -252,6 +259,7 @@ void TestOutput() {
 // Every way out: the unfinished last line comes last, and STANDIN_EXIT wins.
 int Finish(int code) {
     if (Env("STANDIN_NO_NEWLINE") == "1") Out("last line without a break");
+    if (const auto ms = Env("STANDIN_LINGER_MS"); !ms.empty()) Sleep(std::strtoul(ms.c_str(), nullptr, 10));
     if (const auto forced = Env("STANDIN_EXIT"); !forced.empty()) return std::atoi(forced.c_str());
     return code;
 }
