@@ -26,8 +26,8 @@ constexpr int kColumnWidths[kBatchColumns] = {160, 200, 92, 92, 64, 100, 220};
 // closes the window as its close button does.
 LRESULT CALLBACK ListKeys(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* window = reinterpret_cast<TBatchWindow*>(data);
-    const bool control = GetKeyState(VK_CONTROL) < 0;
     if (msg == WM_KEYDOWN) {
+        const bool control = GetKeyState(VK_CONTROL) < 0;  // asked on a key only: a server call under Wine
         if (wParam == VK_RETURN) return window->ShowOutputOfFocused(), 0;
         if (wParam == VK_ESCAPE) return PostMessageW(window->Handle(), WM_CLOSE, 0, 0), 0;
         if (control && wParam == 'C') return window->CopySelected(), 0;

@@ -88,6 +88,16 @@ std::wstring BatchDisk::ShortPath(const std::wstring& path) {
     return *programShort_;
 }
 
+std::wstring BatchDisk::LongPath(const std::wstring& path) {
+    const std::wstring folder = FolderPart(path);
+    if (folder.empty() || folder == path) return disk_.LongPath(path);
+    const std::wstring name = disk_.LongName(path);
+    if (name.empty()) return path;  // as the long form of a path that is not there
+    auto known = longFolders_.find(folder);
+    if (known == longFolders_.end()) known = longFolders_.emplace(folder, disk_.LongPath(folder)).first;
+    return JoinPath(known->second, name);
+}
+
 BatchJob PrepareBatchJob(JobForm form, const std::wstring& file, IJobDisk& disk) {
     form.source = form.target = file;
     Answering answering;

@@ -67,6 +67,8 @@ public:
     virtual std::wstring FullPath(const std::wstring& path) = 0;
     // The long form of an existing path (8.3 parts expanded); the path itself otherwise.
     virtual std::wstring LongPath(const std::wstring& path) = 0;
+    // The long form of an existing path's last part alone; empty when there is none.
+    virtual std::wstring LongName(const std::wstring& path) = 0;
     // True when the text goes through the ANSI code page and back unchanged.
     virtual bool SurvivesAnsiCodePage(const std::wstring& text) = 0;
     // A full path in `folder` with a plain name (PlainTempName) that no file has yet;

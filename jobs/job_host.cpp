@@ -86,6 +86,16 @@ std::wstring WinJobHost::FullPath(const std::wstring& path) { return FullPathOf(
 
 std::wstring WinJobHost::LongPath(const std::wstring& path) { return ConvertedPath(path, GetLongPathNameW); }
 
+std::wstring WinJobHost::LongName(const std::wstring& path) {
+    // A search by the exact name: wildcards would find some other file.
+    if (path.find_first_of(L"*?") != std::wstring::npos) return {};
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileExW(ApiPath(path).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return {};
+    FindClose(search);
+    return found.cFileName;
+}
+
 bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) { return SurvivesCodePage(text, GetACP()); }
 
 std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {

@@ -28,6 +28,7 @@ public:
     std::wstring ShortPath(const std::wstring& path) override;
     std::wstring FullPath(const std::wstring& path) override;
     std::wstring LongPath(const std::wstring& path) override;
+    std::wstring LongName(const std::wstring& path) override;
     bool SurvivesAnsiCodePage(const std::wstring& text) override;
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override;
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;

@@ -344,6 +344,35 @@ TEST(BatchJobs, UpxsShortNameIsAskedOncePerBatchAndEverythingElseEveryTime) {
     EXPECT_EQ(host.asked[form.upx], 2);
 }
 
+// A batch asks a folder's long form once and each file's own long name every time:
+// together they are the long form the disk itself would give.
+TEST(BatchJobs, LongFormsAreTheDisksWithEachFolderAskedOnce) {
+    struct LongCounting : test::FakeHost {
+        std::map<std::wstring, int> asked;
+        std::wstring LongPath(const std::wstring& p) override {
+            ++asked[p];
+            return FakeHost::LongPath(p);
+        }
+    } host;
+    host.folders.insert(L"C:\\LONGFO~1");
+    host.longForms[L"C:\\LONGFO~1"] = L"C:\\Long folder";
+    host.longForms[L"C:\\LONGFO~1\\APPLIC~1.EXE"] = L"C:\\Long folder\\application.exe";
+    host.files.insert(L"C:\\LONGFO~1\\APPLIC~1.EXE");
+    host.files.insert(L"C:\\LONGFO~1\\b.exe");
+    host.files.insert(L"C:\\top.exe");
+    BatchDisk disk(host, test::Form().upx);
+    EXPECT_EQ(disk.LongPath(L"C:\\LONGFO~1\\APPLIC~1.EXE"), L"C:\\Long folder\\application.exe");
+    EXPECT_EQ(disk.LongPath(L"C:\\LONGFO~1\\b.exe"), L"C:\\Long folder\\b.exe");
+    EXPECT_EQ(host.asked[L"C:\\LONGFO~1"], 1);
+    EXPECT_EQ(disk.LongPath(L"C:\\top.exe"), L"C:\\top.exe");
+    // A file that is not there keeps its path, as the disk's long form of it does.
+    EXPECT_EQ(disk.LongPath(L"C:\\LONGFO~1\\gone.exe"), L"C:\\LONGFO~1\\gone.exe");
+    // An alias in place is still told apart from its long name (so UPX never renames the file).
+    auto form = test::Form();
+    const auto plan = PrepareBatchJob(form, L"C:\\LONGFO~1\\APPLIC~1.EXE", disk).plan;
+    EXPECT_EQ(plan.files.resultTo, L"C:\\Long folder\\application.exe");
+}
+
 TEST(BatchJobs, TheCheckOfACompressedFileIsUpxsTest) {
     auto form = test::Form();
     form.decompress = true;

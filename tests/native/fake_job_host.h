@@ -100,6 +100,11 @@ public:
         const auto it = longForms.find(p);
         return it == longForms.end() ? p : it->second;
     }
+    std::wstring LongName(const std::wstring& p) override {
+        if (!longForms.count(p) && !FileExists(p) && !FolderExists(p)) return {};
+        const std::wstring name = LongPath(p);
+        return name.substr(name.find_last_of(L"\\") + 1);
+    }
     bool noFreeNames = false;
     std::wstring FullPath(const std::wstring& p) override {
         const auto it = fullForms.find(p);

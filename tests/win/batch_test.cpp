@@ -220,6 +220,35 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
     EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup for a test";
 }
 
+// Files given by their 8.3 aliases, in a folder given by its own: UPX would leave a file
+// it rewrites under the name it was given, so each keeps its long name, in the long folder.
+TEST_F(Batch, FilesNamedByTheirShortAliasesKeepTheirLongNames) {
+    const std::wstring folder = dir / L"A folder with a long name";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    std::vector<std::wstring> longNames, given;
+    for (const auto* name : {L"first program with a long name.exe", L"second program with a long name.exe"}) {
+        longNames.push_back(folder + L"\\" + name);
+        std::string bytes = "MZ";
+        for (std::size_t i = 2; i < 2500; ++i) bytes.push_back(static_cast<char>(i * 5));
+        WriteBytes(longNames.back(), bytes);
+        wchar_t shortName[MAX_PATH];
+        const DWORD n = GetShortPathNameW(longNames.back().c_str(), shortName, MAX_PATH);
+        ASSERT_TRUE(n > 0 && n < MAX_PATH);
+        given.emplace_back(shortName, n);
+        ASSERT_NE(given.back(), longNames.back()) << "the volume gives no 8.3 aliases";
+        ASSERT_EQ(given.back().find(L"A folder"), std::wstring::npos) << "the folder's alias too";
+    }
+    const auto listed = Listing(folder);
+    auto form = Form();
+    form.backup = false;
+    batch.Start(given, form, 2);
+    ASSERT_TRUE(WaitDone());
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        EXPECT_EQ(finished[i].result, BatchResult::Done) << finished[i].reason;
+        EXPECT_TRUE(IsPacked(longNames[i])) << Narrow(longNames[i]);
+    }
+    EXPECT_EQ(Listing(folder), listed) << "a file was renamed, or something was left behind";
+}
 
 // A console of its own would cost one more process per UPX run (Wine starts a
 // console host for it); UPX's streams are the pipes, so it gets none, for either step.
