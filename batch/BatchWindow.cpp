@@ -266,20 +266,22 @@ void TBatchWindow::Update(bool allRows) {
     changed.swap(changed_);
     if (!batch_) return;
     const auto& files = batch_->Outcomes();
-    // A sorted table may move rows: the selection and the focus follow their files.
     const HWND list = lvFiles.Handle();
-    const auto selected = SelectedFiles();
-    const int focusedRow = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-    const std::size_t focused = focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < rows_.size()
-                                    ? rows_[static_cast<std::size_t>(focusedRow)] : files.size();
     const bool sameCount = rows_.size() == files.size();
     auto order = RowOrder(files, view_);
     const bool sameOrder = sameCount && order == rows_;
+    // A sorted table may move rows: the selection and the focus follow their files
+    // (asked of the list only then: under Wine each message to it costs server calls).
+    const bool moves = sameCount && !sameOrder && (view_.sortBy || view_.failuresFirst);
+    const auto selected = moves ? SelectedFiles() : std::vector<std::size_t>{};
+    const int focusedRow = moves ? ListView_GetNextItem(list, -1, LVNI_FOCUSED) : -1;
+    const std::size_t focused = focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < rows_.size()
+                                    ? rows_[static_cast<std::size_t>(focusedRow)] : files.size();
     rows_ = std::move(order);
     // Under Wine setting the count costs 10-40 ms, the same count too: only a new one is set.
     if (ListView_GetItemCount(list) != static_cast<int>(rows_.size()))
         ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    if (sameCount && !sameOrder && (view_.sortBy || view_.failuresFirst)) {
+    if (moves) {
         std::vector<bool> wasSelected(files.size());
         for (const auto file : selected) wasSelected[file] = true;
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);

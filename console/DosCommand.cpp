@@ -331,9 +331,12 @@ void DosRun::Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE 
         if (woke == WAIT_OBJECT_0 + 2) Feed(self, pipes.output.Take(false));
         if (woke == WAIT_OBJECT_0 + 1) WriteInput(self, pipes.inWrite.get());
         HandOverIfDue(self);
-        const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-        GetExitCodeProcess(process, &sampled);
+        // The process comes first in the wait, so an ended child always wakes it as such
+        // (a read that completed with it is taken on the next round, or in the drain).
+        const bool ended =
+            woke == WAIT_OBJECT_0 || (woke == WAIT_FAILED && WaitForSingleObject(process, 0) == WAIT_OBJECT_0);
         if (ended) {
+            GetExitCodeProcess(process, &sampled);
             processEnded = true;
             pipes.output.Drain([&](std::span<const std::uint8_t> bytes) { Feed(self, bytes); });
             status = TRunStatus::rsProcessEnded;

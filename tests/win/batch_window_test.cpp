@@ -152,8 +152,20 @@ TEST_F(WindowBatch, SortingCopyCsvAndFailuresFirst) {
     ClickHeading(BatchColumn::SizeBefore);
     ClickHeading(BatchColumn::SizeBefore);
     EXPECT_EQ(Window().Cell(0, BatchColumn::File), L"big.exe") << "a second click sorts the other way";
+    // The selection and the focus stay with their file as the rows move.
+    const HWND table = Window().lvFiles.Handle();
+    const auto rowOf = [&](const std::wstring& name) {
+        for (int row = 0; row < 3; ++row)
+            if (Window().Cell(row, BatchColumn::File) == name) return row;
+        return -1;
+    };
+    ListView_SetItemState(table, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(table, rowOf(L"alpha.exe"), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     Window().cbFailuresFirst.Click();
     EXPECT_EQ(Window().Cell(0, BatchColumn::File), L"locked.exe");
+    EXPECT_EQ(ListView_GetNextItem(table, -1, LVNI_SELECTED), rowOf(L"alpha.exe"));
+    EXPECT_EQ(ListView_GetNextItem(table, -1, LVNI_FOCUSED), rowOf(L"alpha.exe"));
+    EXPECT_EQ(ListView_GetSelectedCount(table), 1u);
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"failed");
     EXPECT_FALSE(Window().Cell(0, BatchColumn::Reason).empty());
 
