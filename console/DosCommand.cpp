@@ -7,6 +7,7 @@
 #include "framework/application.h"
 #include "framework/gui_call.h"
 #include "framework/inherit_only.h"
+#include "console/run_pipes.h"
 
 namespace zandrel {
 
@@ -26,119 +27,6 @@ DWORD CreationFlagOf(TCreationFlag value) {
 }
 
 namespace {
-
-bool Valid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
-
-// Zandrel's end of a child's output: a named pipe read with overlapped reads, so the
-// reader sleeps until output comes, the child ends, input is queued or a stop is asked
-// for (an anonymous pipe cannot be waited on: it had to be looked at every few ms).
-class OutputPipe {
-public:
-    OutputPipe() = default;
-    OutputPipe(const OutputPipe&) = delete;
-    OutputPipe& operator=(const OutputPipe&) = delete;
-    ~OutputPipe() {
-        // A read in progress writes into the buffer: it is ended before the buffer goes.
-        if (pending_ && CancelIoEx(pipe_.get(), &overlapped_)) {
-            DWORD got = 0;
-            GetOverlappedResult(pipe_.get(), &overlapped_, &got, TRUE);
-        }
-    }
-
-    // Makes the pipe; `childEnd` gets the inheritable end the child writes to.
-    bool Open(UniqueHandle& childEnd) {
-        static std::atomic<unsigned> serial{0};
-        const std::wstring name = L"\\\\.\\pipe\\zandrel-output-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(++serial);
-        // The first instance only: no pipe another program made under that name is read.
-        const HANDLE pipe = CreateNamedPipeW(
-            name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, kBufferSize, 0, nullptr);
-        if (!Valid(pipe)) return false;
-        pipe_.reset(pipe);
-        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-        const HANDLE end = CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &sa, OPEN_EXISTING, 0, nullptr);
-        if (!Valid(end)) return false;
-        childEnd.reset(end);
-        event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        return event_ != nullptr;
-    }
-    HANDLE ReadDone() const { return event_.get(); }
-    bool Pending() const { return pending_; }
-
-    // Starts a read unless one is in progress or every writer is gone.
-    void Begin() {
-        if (pending_ || closed_) return;
-        overlapped_ = {};
-        overlapped_.hEvent = event_.get();
-        if (ReadFile(pipe_.get(), buffer_.data(), kBufferSize, nullptr, &overlapped_) || GetLastError() == ERROR_IO_PENDING)
-            pending_ = true;
-        else
-            closed_ = true;  // a broken pipe: every writer has closed its end
-    }
-    // The bytes of the read in progress once it has completed (waiting for that when
-    // `wait`); nothing while it has not.
-    std::span<const std::uint8_t> Take(bool wait) {
-        if (!pending_) return {};
-        DWORD got = 0;
-        if (!GetOverlappedResult(pipe_.get(), &overlapped_, &got, wait ? TRUE : FALSE)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_IO_INCOMPLETE) return {};
-            pending_ = false;
-            closed_ = closed_ || error != ERROR_OPERATION_ABORTED;
-            return {};
-        }
-        pending_ = false;
-        return {buffer_.data(), got};
-    }
-    // The child has ended: what it wrote is in the read in progress or still in the
-    // pipe. A grandchild may hold the pipe open, so the pipe's end is never waited
-    // for, and a grandchild writing on is not followed beyond what was there.
-    template <typename Feed>
-    void Drain(const Feed& feed) {
-        if (pending_) {
-            auto bytes = Take(false);
-            if (pending_) {
-                CancelIoEx(pipe_.get(), &overlapped_);
-                bytes = Take(true);  // a read that completed before the cancel keeps its bytes
-            }
-            feed(bytes);
-        }
-        DWORD left = 0;
-        if (closed_ || !PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &left, nullptr)) return;
-        while (left > 0 && !closed_) {
-            Begin();
-            const auto bytes = Take(true);
-            if (bytes.empty()) break;
-            left -= std::min<DWORD>(left, static_cast<DWORD>(bytes.size()));
-            feed(bytes);
-        }
-    }
-
-private:
-    static constexpr DWORD kBufferSize = 65536;
-    UniqueHandle pipe_, event_;
-    OVERLAPPED overlapped_{};
-    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kBufferSize);
-    bool pending_ = false, closed_ = false;
-};
-
-// A run's pipes: the child's ends (inherited by it, closed here once it has them) and ours.
-struct RunPipes {
-    UniqueHandle inRead, inWrite, outWrite;
-    OutputPipe output;
-};
-
-void MakePipes(RunPipes& pipes) {
-    // The default security descriptor; only the child's ends are inherited.
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE inRead = nullptr, inWrite = nullptr;
-    if (!CreatePipe(&inRead, &inWrite, &sa, 0)) throw TCreatePipeError(L"The input pipe cannot be created.");
-    pipes.inRead.reset(inRead);
-    pipes.inWrite.reset(inWrite);
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    if (!pipes.output.Open(pipes.outWrite)) throw TCreatePipeError(L"The output pipe cannot be created.");
-}
 
 }  // namespace
 
@@ -194,7 +82,8 @@ private:
     void Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE process);
     bool TimedOut() const;
     void Feed(const std::shared_ptr<DosRun>& self, std::span<const std::uint8_t> bytes);
-    void WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite);
+    // Queued input into the pipe while no write is in progress there.
+    void WriteInput(const std::shared_ptr<DosRun>& self, InputPipe& in);
     void AddText(const std::string& text, TOutputType type) { texts.push_back({text, type, splitter.OutputReturnCode()}); }
     // In the GUI thread: the texts one by one, in order, while the run is still wanted.
     void Deliver(const std::vector<Text>& delivered);
@@ -296,8 +185,8 @@ bool DosRun::TimedOut() const {
            (maxAfterLastOutput > 0 && sinceOutput > maxAfterLastOutput);
 }
 
-void DosRun::WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite) {
-    for (;;) {
+void DosRun::WriteInput(const std::shared_ptr<DosRun>& self, InputPipe& in) {
+    while (!in.Pending()) {
         std::string entry;
         {
             std::lock_guard lock(*inputLock);
@@ -305,8 +194,7 @@ void DosRun::WriteInput(const std::shared_ptr<DosRun>& self, HANDLE inWrite) {
             entry = input->front();
             input->pop_front();
         }
-        DWORD put = 0;
-        WriteFile(inWrite, entry.data(), static_cast<DWORD>(entry.size()), &put, nullptr);
+        in.Begin(entry);
         if (inputToOutput) {
             // The hand-over state lives in the GUI thread; ask it, once it has every text.
             HandOver(self);
@@ -326,10 +214,18 @@ void DosRun::Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE 
     const DWORD timeout = maxAfterBeginning > 0 || maxAfterLastOutput > 0 ? 100 : INFINITE;
     for (;;) {
         pipes.output.Begin();
-        const HANDLE events[] = {process, wake.get(), pipes.output.ReadDone()};
-        const DWORD woke = WaitForMultipleObjects(pipes.output.Pending() ? 3 : 2, events, FALSE, SleepMs(timeout));
-        if (woke == WAIT_OBJECT_0 + 2) Feed(self, pipes.output.Take(false));
-        if (woke == WAIT_OBJECT_0 + 1) WriteInput(self, pipes.inWrite.get());
+        // The process first; a finished read or write only while one is in progress.
+        HANDLE events[4] = {process, wake.get()};
+        DWORD count = 2;
+        constexpr DWORD kNotWaited = MAXIMUM_WAIT_OBJECTS;  // never a wait's answer here
+        const DWORD readAt = pipes.output.Pending() ? count++ : kNotWaited;
+        if (readAt != kNotWaited) events[readAt] = pipes.output.ReadDone();
+        const DWORD writeAt = pipes.input.Pending() ? count++ : kNotWaited;
+        if (writeAt != kNotWaited) events[writeAt] = pipes.input.WriteDone();
+        const DWORD woke = WaitForMultipleObjects(count, events, FALSE, SleepMs(timeout));
+        if (woke == WAIT_OBJECT_0 + readAt) Feed(self, pipes.output.Take(false));
+        if (woke == WAIT_OBJECT_0 + writeAt) pipes.input.Take();
+        if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_OBJECT_0 + writeAt) WriteInput(self, pipes.input);
         HandOverIfDue(self);
         // The process comes first in the wait, so an ended child always wakes it as such
         // (a read that completed with it is taken on the next round, or in the drain).
@@ -384,7 +280,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     bool showFailure = false, started = false;
     try {
         run.status = TRunStatus::rsCreatingPipes;
-        MakePipes(pipes);
+        if (const std::wstring failed = MakePipes(pipes); !failed.empty()) throw TCreatePipeError(failed);
         run.status = TRunStatus::rsCreatingProcess;
         pi = run.StartChild(pipes);
         run.beginTick = run.lastOutputTick = GetTickCount64();

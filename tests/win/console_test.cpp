@@ -326,6 +326,38 @@ TEST_F(Runner, AChildThatClosesItsOutputEarlyEndsTheRunWhenItEnds) {
     EXPECT_EQ(got.terminated, std::vector<DWORD>{4});
 }
 
+// Input the child never reads fills the input pipe: a stop must still end the run and
+// its child, and a child writing meanwhile must not wait for a reader stuck on input.
+TEST_F(Runner, InputTheChildNeverReadsHoldsUpNeitherAStopNorTheOutput) {
+    {
+        EnvSwitch sleep(L"STANDIN_SLEEP_MS", L"20000");
+        runner.CommandLine = Standin() + L" --version";
+        runner.Execute();
+        for (int i = 0; i < 500 && ChildProcesses(L"upx.exe").empty(); ++i) Sleep(10);
+        ASSERT_FALSE(ChildProcesses(L"upx.exe").empty());
+        runner.AddInput(std::string(1 << 20, 'x'));
+        for (int i = 0; i < 30; ++i) PumpMessages(), Sleep(10);
+        const ULONGLONG stopped = GetTickCount64();
+        runner.Stop();
+        for (const ULONGLONG end = stopped + 5000; got.terminated.empty() && GetTickCount64() < end;)
+            PumpMessages(), Sleep(10);
+        EXPECT_EQ(got.terminated.size(), 1u) << "the stop never ended the run";
+        EXPECT_LT(GetTickCount64() - stopped, 3000u);
+        EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "the child was left running after the stop";
+    }
+    got = {};
+    // The child floods its output without reading its input.
+    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
+    std::vector<std::string> target;
+    runner.OutputTarget = &target;
+    runner.Execute();
+    runner.AddInput(std::string(1 << 20, 'y'));
+    EXPECT_TRUE(WaitIdle(runner, 30000)) << "the child and the reader wait for each other";
+    EXPECT_EQ(target.size(), 20002u);
+    runner.Stop();
+    for (int i = 0; i < 50 && got.terminated.empty(); ++i) PumpMessages(), Sleep(10);
+}
+
 // Runs one after another and side by side give every handle back.
 TEST_F(Runner, TwoHundredRunsLeaveNoHandleBehind) {
     EnvSwitch flood(L"STANDIN_FLOOD", L"200");
