@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <span>
-#include <thread>
 
 #include "framework/application.h"
 #include "framework/gui_call.h"
 #include "framework/inherit_only.h"
+#include "framework/pool_thread.h"
 #include "console/run_pipes.h"
 
 namespace zandrel {
@@ -390,7 +390,7 @@ void TDosCommand::Execute() {
     std::erase_if(runs_, [](const auto& r) { return r->finished && !r->runner; });
     runs_.push_back(run);
     current_ = last_ = run;
-    std::thread(DosRun::Body, run).detach();
+    RunOnPoolThread([run] { DosRun::Body(run); });
 }
 
 void TDosCommand::Stop() {
