@@ -7,14 +7,19 @@
 
 namespace zandrel {
 
+namespace {
+
+void CALLBACK RunHanded(PTP_CALLBACK_INSTANCE instance, void* context) {
+    CallbackMayRunLong(instance);
+    const std::unique_ptr<std::function<void()>> taken(static_cast<std::function<void()>*>(context));
+    (*taken)();
+}
+
+}  // namespace
+
 void RunOnPoolThread(std::function<void()> work) {
     auto handed = std::make_unique<std::function<void()>>(std::move(work));
-    const auto run = [](PTP_CALLBACK_INSTANCE instance, void* context) {
-        CallbackMayRunLong(instance);
-        const std::unique_ptr<std::function<void()>> taken(static_cast<std::function<void()>*>(context));
-        (*taken)();
-    };
-    if (TrySubmitThreadpoolCallback(run, handed.get(), nullptr)) {
+    if (TrySubmitThreadpoolCallback(RunHanded, handed.get(), nullptr)) {
         handed.release();  // the callback owns it now
         return;
     }
