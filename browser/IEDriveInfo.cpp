@@ -53,6 +53,52 @@ void TDriveInfo::ReadType(wchar_t letter, Record& r) const {
     r.rec.Valid = IsShownDrive(r.rec.DriveType, HiddenByPolicy(noDrives_, letter));
 }
 
+std::wstring TDriveInfo::ReadVolume(TDriveInfoRec& d, const std::wstring& root) {
+    ULARGE_INTEGER total{};
+    d.Size = GetDiskFreeSpaceExW(root.c_str(), nullptr, &total, nullptr) ? static_cast<std::int64_t>(total.QuadPart) : -1;
+    d.DriveReady = d.Size >= 0;
+    d.DriveSerial = 0;
+    if (!d.DriveReady) return {};
+    wchar_t volume[25] = {}, fileSystem[500] = {};
+    DWORD serial = 0, maxLen = 0, fsFlags = 0;
+    if (!GetVolumeInformationW(root.c_str(), volume, 25, &serial, &maxLen, &fsFlags, fileSystem, 500)) {
+        d.FileSystemName.clear();
+        return {};
+    }
+    d.DriveSerial = serial, d.MaxFileNameLen = maxLen, d.FileSystemFlags = fsFlags;
+    d.FileSystemName = fileSystem;
+    return volume;
+}
+
+void TDriveInfo::ReadNames(Record& r, wchar_t letter, const std::wstring& root, const std::wstring& label, int flags) {
+    TDriveInfoRec& d = r.rec;
+    if ((flags & dsReady) && !d.DriveReady) {
+        d.DisplayName = d.PrettyName = d.LongPrettyName = std::wstring(1, letter) + L":";
+        r.pidl.reset();
+        return;
+    }
+    if (d.DriveType == DRIVE_CDROM && !label.empty()) {
+        d.DisplayName = CdDisplayName(label, letter);
+    } else {
+        SHFILEINFOW info{};
+        const bool got = r.pidl ? SHGetFileInfoW(reinterpret_cast<LPCWSTR>(r.pidl.get()), 0, &info, sizeof info,
+                                                 SHGFI_PIDL | SHGFI_DISPLAYNAME) != 0
+                                : SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0;
+        d.DisplayName = got ? info.szDisplayName : std::wstring(1, letter) + L":";
+    }
+    d.PrettyName = PrettyName(letter, d.DisplayName);
+    if (d.DriveType == DRIVE_REMOTE) {
+        wchar_t remote[1024] = {};
+        DWORD length = 1024;
+        const std::wstring local = std::wstring(1, letter) + L":";
+        if (WNetGetConnectionW(local.c_str(), remote, &length) != NO_ERROR) remote[0] = L'\0';
+        d.PrettyName = NetworkPrettyName(letter, remote);
+        d.LongPrettyName = NetworkLongPrettyName(letter, remote);
+    } else {
+        d.LongPrettyName = LongPrettyName(d.PrettyName, d.DisplayName, letter);
+    }
+}
+
 TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
     letter = CheckDriveLetter(letter);
     // The shell's name, identifier and icon of a drive without its medium look at it too.
@@ -77,55 +123,8 @@ TDriveInfo::Status TDriveInfo::ReadDriveStatus(wchar_t letter, int flags) {
         PIDLIST_ABSOLUTE pidl = nullptr;
         if (SUCCEEDED(SHParseDisplayName(root.c_str(), nullptr, &pidl, 0, nullptr))) r.pidl.reset(pidl);
     }
-    std::wstring label;
-    if (flags & dsReady) {
-        ULARGE_INTEGER total{};
-        d.Size = GetDiskFreeSpaceExW(root.c_str(), nullptr, &total, nullptr) ? static_cast<std::int64_t>(total.QuadPart)
-                                                                              : -1;
-        d.DriveReady = d.Size >= 0;
-        if (!d.DriveReady) {
-            d.DriveSerial = 0;
-        } else {
-            wchar_t volume[25] = {}, fileSystem[500] = {};
-            DWORD serial = 0, maxLen = 0, fsFlags = 0;
-            if (GetVolumeInformationW(root.c_str(), volume, 25, &serial, &maxLen, &fsFlags, fileSystem, 500)) {
-                d.DriveSerial = serial, d.MaxFileNameLen = maxLen, d.FileSystemFlags = fsFlags;
-                d.FileSystemName = fileSystem;
-                label = volume;
-            } else {
-                d.DriveSerial = 0;
-                d.FileSystemName.clear();
-            }
-        }
-    }
-    if (flags & dsNames) {
-        if ((flags & dsReady) && !d.DriveReady) {
-            d.DisplayName = d.PrettyName = d.LongPrettyName = std::wstring(1, letter) + L":";
-            r.pidl.reset();
-        } else {
-            if (d.DriveType == DRIVE_CDROM && !label.empty()) {
-                d.DisplayName = CdDisplayName(label, letter);
-            } else {
-                SHFILEINFOW info{};
-                const bool got =
-                    r.pidl ? SHGetFileInfoW(reinterpret_cast<LPCWSTR>(r.pidl.get()), 0, &info, sizeof info,
-                                            SHGFI_PIDL | SHGFI_DISPLAYNAME) != 0
-                           : SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0;
-                d.DisplayName = got ? info.szDisplayName : std::wstring(1, letter) + L":";
-            }
-            d.PrettyName = PrettyName(letter, d.DisplayName);
-            if (d.DriveType == DRIVE_REMOTE) {
-                wchar_t remote[1024] = {};
-                DWORD length = 1024;
-                const std::wstring local = std::wstring(1, letter) + L":";
-                if (WNetGetConnectionW(local.c_str(), remote, &length) != NO_ERROR) remote[0] = L'\0';
-                d.PrettyName = NetworkPrettyName(letter, remote);
-                d.LongPrettyName = NetworkLongPrettyName(letter, remote);
-            } else {
-                d.LongPrettyName = LongPrettyName(d.PrettyName, d.DisplayName, letter);
-            }
-        }
-    }
+    const std::wstring label = (flags & dsReady) ? ReadVolume(d, root) : std::wstring();
+    if (flags & dsNames) ReadNames(r, letter, root, label, flags);
     if ((flags & dsIcon) && d.ImageIndex < 5) {
         SHFILEINFOW info{};
         const UINT what = SHGFI_SYSICONINDEX | SHGFI_SMALLICON;

@@ -74,6 +74,10 @@ private:
     };
     Record& At(wchar_t letter);
     void ReadType(wchar_t letter, Record& r) const;
+    // Size, readiness, serial and file system of a shown drive; its label, when it has one.
+    static std::wstring ReadVolume(TDriveInfoRec& d, const std::wstring& root);
+    // The shell's names of a shown drive (a drive not ready goes by its letter).
+    static void ReadNames(Record& r, wchar_t letter, const std::wstring& root, const std::wstring& label, int flags);
 
     std::function<std::uint32_t(wchar_t)> typeOf_;
     std::uint32_t noDrives_ = 0;
