@@ -343,6 +343,7 @@ TEST_F(Form, AltKeysMoveTheFocusAndPressButtons) {
 int main(int argc, char** argv) {
     if (int code = 0; zandrel::test::StartAndLeaveIfAsked(code)) return code;
     if (int code = 0; zandrel::test::ResetEventIfAsked(code)) return code;
+    if (int code = 0; zandrel::test::EchoInputSlowlyIfAsked(code)) return code;
     if (int code = 0; zandrel::test::CloseOutputAndStayIfAsked(code)) return code;
     zandrel::Application::Instance().Initialize();
     zandrel::Application::Instance().SetTitle(L"Zandrel");

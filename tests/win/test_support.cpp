@@ -266,6 +266,27 @@ bool ResetEventIfAsked(int& exitCode) {
     return true;
 }
 
+bool EchoInputSlowlyIfAsked(int& exitCode) {
+    const std::wstring line = GetCommandLineW();
+    const std::wstring marker = std::wstring(kEchoInputSlowly) + L" ";
+    const auto at = line.find(marker);
+    if (at == std::wstring::npos) return false;
+    unsigned long long left = std::stoull(line.substr(at + marker.size()));
+    char bite[700];
+    while (left > 0) {
+        DWORD got = 0;
+        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), bite, static_cast<DWORD>(std::min<unsigned long long>(left, sizeof bite)),
+                      &got, nullptr) || got == 0)
+            break;
+        left -= got;
+        DWORD put = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bite, got, &put, nullptr);
+        Sleep(2);
+    }
+    exitCode = left == 0 ? 0 : 1;
+    return true;
+}
+
 std::size_t OpenHandleCount() {
     // The system's extended handle list (class 64): one entry per open handle of every process.
     struct Entry {

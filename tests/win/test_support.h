@@ -156,6 +156,10 @@ inline constexpr const wchar_t* kCloseOutputAndStay = L"--close-output-and-stay"
 bool CloseOutputAndStayIfAsked(int& exitCode);
 inline constexpr const wchar_t* kResetEvent = L"--reset-event";
 bool ResetEventIfAsked(int& exitCode);
+// A child that reads its input in small bites, slowly, and writes back what it read,
+// until the number of bytes that follows the argument has come (or its input ends).
+inline constexpr const wchar_t* kEchoInputSlowly = L"--echo-input-slowly";
+bool EchoInputSlowlyIfAsked(int& exitCode);
 
 // The handles this process has open, counted in the system's list of all handles
 // (GetProcessHandleCount always answers 0 under Wine).
