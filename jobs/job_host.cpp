@@ -87,8 +87,9 @@ std::wstring WinJobHost::FullPath(const std::wstring& path) { return FullPathOf(
 std::wstring WinJobHost::LongPath(const std::wstring& path) { return ConvertedPath(path, GetLongPathNameW); }
 
 std::wstring WinJobHost::LongName(const std::wstring& path) {
-    // A search by the exact name: wildcards would find some other file.
-    if (path.find_first_of(L"*?") != std::wstring::npos) return {};
+    // A search by the exact name: wildcards would find some other file (the name only:
+    // a \\?\ prefix holds a '?').
+    if (FileNamePart(path).find_first_of(L"*?") != std::wstring::npos) return {};
     WIN32_FIND_DATAW found{};
     const HANDLE search = FindFirstFileExW(ApiPath(path).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) return {};

@@ -238,6 +238,10 @@ TEST_F(Batch, FilesNamedByTheirShortAliasesKeepTheirLongNames) {
         ASSERT_NE(given.back(), longNames.back()) << "the volume gives no 8.3 aliases";
         ASSERT_EQ(given.back().find(L"A folder"), std::wstring::npos) << "the folder's alias too";
     }
+    // The file's own long name, however the path is spelled; never a file a wildcard finds.
+    EXPECT_EQ(host.LongName(L"\\\\?\\" + given[0]), L"first program with a long name.exe");
+    EXPECT_EQ(host.LongName(folder + L"\\*.exe"), L"");
+    EXPECT_EQ(host.LongName(folder + L"\\gone.exe"), L"");
     const auto listed = Listing(folder);
     auto form = Form();
     form.backup = false;
