@@ -26,10 +26,6 @@ DWORD CreationFlagOf(TCreationFlag value) {
     return kFlags[static_cast<int>(value)];
 }
 
-namespace {
-
-}  // namespace
-
 // Shared by the runner (GUI thread) and the reader thread of one run. The
 // thread reaches the runner only through GUI calls, which check `runner`
 // first: a destroyed runner sets it to null, so no freed object is touched.

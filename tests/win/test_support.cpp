@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <fstream>
+#include <optional>
 
 #include <tlhelp32.h>
 
@@ -216,12 +217,28 @@ std::wstring ThisProgram() {
     return path;
 }
 
-bool StartAndLeaveIfAsked(int& exitCode) {
-    std::wstring line = GetCommandLineW();
-    const std::wstring marker = std::wstring(kStartAndLeave) + L" ";
+namespace {
+
+// The rest of this program's command line after `mode` and a blank; none when it has no such mode.
+std::optional<std::wstring> ModeArgument(const wchar_t* mode) {
+    const std::wstring line = GetCommandLineW();
+    const std::wstring marker = std::wstring(mode) + L" ";
     const auto at = line.find(marker);
-    if (at == std::wstring::npos) return false;
-    std::wstring rest = line.substr(at + marker.size());
+    if (at == std::wstring::npos) return std::nullopt;
+    return line.substr(at + marker.size());
+}
+
+void SayOnOutput(const std::string& text) {
+    DWORD put = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+}
+
+}  // namespace
+
+bool StartAndLeaveIfAsked(int& exitCode) {
+    auto argument = ModeArgument(kStartAndLeave);
+    if (!argument) return false;
+    std::wstring& rest = *argument;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -233,19 +250,15 @@ bool StartAndLeaveIfAsked(int& exitCode) {
     if (!CreateProcessW(nullptr, rest.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return true;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    const char said[] = "started and left, without a break";
-    DWORD put = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), said, sizeof said - 1, &put, nullptr);
+    SayOnOutput("started and left, without a break");
     exitCode = 5;
     return true;
 }
 
 bool CloseOutputAndStayIfAsked(int& exitCode) {
     if (std::wstring(GetCommandLineW()).find(kCloseOutputAndStay) == std::wstring::npos) return false;
-    const char said[] = "written before the close\r\n";
-    DWORD put = 0;
+    SayOnOutput("written before the close\r\n");
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
-    WriteFile(out, said, sizeof said - 1, &put, nullptr);
     CloseHandle(out);
     if (err != out) CloseHandle(err);
     Sleep(1500);
@@ -254,24 +267,18 @@ bool CloseOutputAndStayIfAsked(int& exitCode) {
 }
 
 bool ResetEventIfAsked(int& exitCode) {
-    const std::wstring line = GetCommandLineW();
-    const std::wstring marker = std::wstring(kResetEvent) + L" ";
-    const auto at = line.find(marker);
-    if (at == std::wstring::npos) return false;
-    const auto value = static_cast<ULONG_PTR>(std::stoull(line.substr(at + marker.size())));
-    const std::string said = ResetEvent(reinterpret_cast<HANDLE>(value)) ? "reset\r\n" : "not reset\r\n";
-    DWORD put = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), said.data(), static_cast<DWORD>(said.size()), &put, nullptr);
+    const auto argument = ModeArgument(kResetEvent);
+    if (!argument) return false;
+    const auto value = static_cast<ULONG_PTR>(std::stoull(*argument));
+    SayOnOutput(ResetEvent(reinterpret_cast<HANDLE>(value)) ? "reset\r\n" : "not reset\r\n");
     exitCode = 0;
     return true;
 }
 
 bool EchoInputSlowlyIfAsked(int& exitCode) {
-    const std::wstring line = GetCommandLineW();
-    const std::wstring marker = std::wstring(kEchoInputSlowly) + L" ";
-    const auto at = line.find(marker);
-    if (at == std::wstring::npos) return false;
-    unsigned long long left = std::stoull(line.substr(at + marker.size()));
+    const auto argument = ModeArgument(kEchoInputSlowly);
+    if (!argument) return false;
+    unsigned long long left = std::stoull(*argument);
     char bite[700];
     while (left > 0) {
         DWORD got = 0;
@@ -279,8 +286,7 @@ bool EchoInputSlowlyIfAsked(int& exitCode) {
                       &got, nullptr) || got == 0)
             break;
         left -= got;
-        DWORD put = 0;
-        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bite, got, &put, nullptr);
+        SayOnOutput(std::string(bite, got));
         Sleep(2);
     }
     exitCode = left == 0 ? 0 : 1;
