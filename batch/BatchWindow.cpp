@@ -15,7 +15,7 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 100;           // changes reach the table at most this often
+constexpr UINT kRefreshMs = 250;           // changes reach the table at most this often
 constexpr UINT kForgetMessage = WM_APP + 1;  // the batch goes after its own call has returned
 constexpr int kDesignWidth = 900, kDesignHeight = 560, kMargin = 10, kButtonW = 104, kButtonH = 28;
 constexpr int kOutputH = 120;

@@ -40,6 +40,8 @@ struct DosRun {
     DWORD creationFlags = 0;
     std::wstring currentFolder;     // empty: the runner's own
     bool reportStartFailure = true;
+    ULONGLONG gatherMs = 100;
+    bool gatherFromStart = false;
     std::shared_ptr<void> kept;     // released once the child has ended
     HANDLE job = nullptr;           // the runner's job: its children end with the program
     std::shared_ptr<std::mutex> inputLock;
@@ -87,7 +89,6 @@ private:
     void HandOver(const std::shared_ptr<DosRun>& self);
     // Output that follows a hand-over closely waits for the next one: a UPX run then
     // costs one or two calls into the GUI thread instead of one per write.
-    static constexpr ULONGLONG kGatherMs = 100;
     void HandOverIfDue(const std::shared_ptr<DosRun>& self);
     // How long the reader may sleep: `longest`, or less while gathered texts wait.
     DWORD SleepMs(DWORD longest) const;
@@ -120,13 +121,13 @@ void DosRun::HandOver(const std::shared_ptr<DosRun>& self) {
 }
 
 void DosRun::HandOverIfDue(const std::shared_ptr<DosRun>& self) {
-    if (!texts.empty() && GetTickCount64() - lastHandOver >= kGatherMs) HandOver(self);
+    if (!texts.empty() && GetTickCount64() - lastHandOver >= gatherMs) HandOver(self);
 }
 
 DWORD DosRun::SleepMs(DWORD longest) const {
     if (texts.empty()) return longest;
     const ULONGLONG since = GetTickCount64() - lastHandOver;
-    const auto left = static_cast<DWORD>(since >= kGatherMs ? 0 : kGatherMs - since);
+    const auto left = static_cast<DWORD>(since >= gatherMs ? 0 : gatherMs - since);
     return std::min(longest, left);
 }
 
@@ -280,6 +281,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
         run.status = TRunStatus::rsCreatingProcess;
         pi = run.StartChild(pipes);
         run.beginTick = run.lastOutputTick = GetTickCount64();
+        if (run.gatherFromStart) run.lastHandOver = run.beginTick;
         run.status = TRunStatus::rsRunning;
         started = true;
         run.Watch(self, pipes, pi.hProcess);
@@ -365,6 +367,8 @@ void TDosCommand::Execute() {
     run->creationFlags = CreationFlagOf(CreationFlag) | PriorityClass;
     run->currentFolder = CurrentDirectory;
     run->reportStartFailure = ReportStartFailure;
+    run->gatherMs = GatherMs;
+    run->gatherFromStart = GatherFromStart;
     run->kept = std::move(kept_);
     kept_.reset();
     if (!job_) {

@@ -72,6 +72,11 @@ public:
     // The child ends with the program, however the program ends (a kill-on-close job).
     // Off for a child that writes a user's file: ending it half-way could lose the file.
     bool EndWithProgram = true;
+    // Output that follows a hand-over to the GUI thread within this time waits for the
+    // next one. With GatherFromStart the start counts as a hand-over: a run shorter than
+    // GatherMs hands its output over once, with its end (a batch shows output only on refresh).
+    DWORD GatherMs = 100;
+    bool GatherFromStart = false;
     std::vector<std::string>* OutputTarget = nullptr;  // not owned
 
     std::vector<std::string> CapturedLines;  // every handed-over text of the current run

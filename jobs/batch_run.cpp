@@ -165,6 +165,9 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     // No console of its own: UPX's streams are the pipes, and under Wine a console
     // is one more process (conhost) per run, about 45 ms each.
     command.CreationFlag = TCreationFlag::fDETACHED_PROCESS;
+    // The window shows output a few times a second: a short run hands it over once, at its end.
+    command.GatherMs = 250;
+    command.GatherFromStart = true;
     // A UPX writing the user's file is never ended half-way, not even with the program.
     command.EndWithProgram = work.plan.files.writesOnlyTemporaries;
     command.OnNewLine = [this, &slot, alive = alive_](TDosCommand*, const std::string& line, TOutputType type) {

@@ -416,6 +416,29 @@ TEST_F(Runner, LinesWrittenCloseTogetherArriveWhileTheChildWorksOn) {
     runner.Stop();
 }
 
+// A batch's runs gather from their start: no text goes over before GatherMs has
+// passed, yet a child that keeps working shows its text then, not at its end.
+TEST_F(Runner, GatheredFromTheStartTextWaitsItsTimeButNotTheEnd) {
+    EnvSwitch ticks(L"STANDIN_TICKS", L"2");
+    EnvSwitch linger(L"STANDIN_LINGER_MS", L"5000");
+    runner.GatherMs = 700;
+    runner.GatherFromStart = true;
+    runner.CreationFlag = TCreationFlag::fDETACHED_PROCESS;
+    ULONGLONG firstArrival = 0;
+    runner.OnNewLine = [&](TDosCommand*, const std::string& line, TOutputType type) {
+        if (!firstArrival) firstArrival = GetTickCount64();
+        got.lines.push_back({line, type});
+    };
+    runner.CommandLine = Standin() + L" --version";
+    const ULONGLONG executed = GetTickCount64();
+    runner.Execute();
+    for (const ULONGLONG end = executed + 4000; got.lines.size() < 3 && GetTickCount64() < end;) PumpMessages(), Sleep(10);
+    ASSERT_GE(got.lines.size(), 3u) << "gathered text waited for the child's end";
+    EXPECT_GE(firstArrival - executed, 700u) << "text went over before its time";
+    EXPECT_TRUE(runner.Running());
+    runner.Stop();
+}
+
 // Two runs at once (a batch's two UPX): each child gets its own pipe ends and no other
 // handle the program holds for inheriting, such as the other run's pipes.
 TEST_F(Runner, AChildGetsItsOwnPipesAndNoOtherHandle) {
