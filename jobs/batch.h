@@ -107,6 +107,9 @@ public:
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override {
         return disk_.FreeTempName(folder, sourceName);
     }
+    std::wstring NewTempName(const std::wstring& folder, const std::wstring& sourceName) override {
+        return disk_.NewTempName(folder, sourceName);
+    }
     bool CopyFileNew(const std::wstring& from, const std::wstring& to) override { return disk_.CopyFileNew(from, to); }
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override { return disk_.MoveReplacing(from, to); }
     bool MoveNew(const std::wstring& from, const std::wstring& to) override { return disk_.MoveNew(from, to); }

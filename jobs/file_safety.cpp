@@ -51,9 +51,14 @@ std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk) {
 }
 
 std::wstring CopyToTemporary(const std::wstring& from, const std::wstring& folder, IJobDisk& disk) {
-    const std::wstring copy = disk.FreeTempName(folder, FileNamePart(from));
-    if (copy.empty() || !disk.CopyFileNew(from, copy)) return {};
-    return copy;
+    // The copy itself tells whether the name is free: one look at the folder instead of two.
+    for (int tries = 0; tries < 1000; ++tries) {
+        const std::wstring copy = disk.NewTempName(folder, FileNamePart(from));
+        if (copy.empty()) return {};
+        if (disk.CopyFileNew(from, copy)) return copy;
+        if (!disk.FileExists(copy)) return {};  // the copy failed, not the name
+    }
+    return {};
 }
 
 bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool replace, IJobDisk& disk) {

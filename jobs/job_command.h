@@ -74,6 +74,10 @@ public:
     // A full path in `folder` with a plain name (PlainTempName) that no file has yet;
     // empty when none is free.
     virtual std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
+    // The same kind of name, not used by this program before, without asking the disk (a
+    // look for a name that is not there costs a listing of the folder under Wine): only a
+    // leftover can have it, and a CopyFileNew to it then fails.
+    virtual std::wstring NewTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
     // Fails if `to` exists, and then leaves it alone; a partial copy is removed.
     virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;

@@ -99,27 +99,33 @@ std::wstring WinJobHost::LongName(const std::wstring& path) {
 
 bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) { return SurvivesCodePage(text, GetACP()); }
 
-std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {
+std::wstring WinJobHost::NewTempName(const std::wstring& folder, const std::wstring& sourceName) {
     // One count for the whole program: two jobs never pick the same name.
     static unsigned counter = 0;
     const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
+    return base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
+}
+
+std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {
     for (int tries = 0; tries < 1000; ++tries) {
-        const auto path = base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
+        const auto path = NewTempName(folder, sourceName);
         if (GetFileAttributesW(ApiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) return path;
     }
     return {};  // never a name that is taken: its file would be removed with the job's
-
 }
 
 bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
+    // The name is claimed first, only where no file has it: a taken name's note (which may
+    // say whose only original that file is) is never written over, and a copy cut short
+    // is known as ours.
+    const HANDLE claim =
+        CreateFileW(ApiPath(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (claim == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(claim);
     const bool noted = !recordKey_.empty() && PlainName(to) && TemporaryFiles::Note(recordKey_, to);
-    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE)) return true;
-    // Whatever a failed copy left is ours, unless the name was taken already.
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-        RemoveFileAt(to);
-        if (noted) TemporaryFiles::Forget(recordKey_, to);
-    }
+    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) return true;
+    RemoveFileAt(to);
+    if (noted) TemporaryFiles::Forget(recordKey_, to);
     return false;
 }
 

@@ -117,6 +117,10 @@ public:
         return true;
     }
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& source) override {
+        for (;;)
+            if (auto path = NewTempName(folder, source); path.empty() || !files.count(path)) return path;
+    }
+    std::wstring NewTempName(const std::wstring& folder, const std::wstring& source) override {
         if (noFreeNames) return {};
         return (folder.back() == L'\\' ? folder : folder + L"\\") + PlainTempName(7, ++tempCount, source);
     }

@@ -4,6 +4,7 @@
 
 #include "fake_job_host.h"
 #include "jobs/file_safety.h"
+#include "jobs/upx_names.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {
@@ -94,6 +95,26 @@ TEST(Backups, ThatFailHalfWayLeaveNothingAndTheOlderBackupStays) {
     EXPECT_FALSE(CopyIntoPlace(kApp, kBak2, false, raced));
     EXPECT_EQ(raced.Content(kBak2), "someone else's");
     EXPECT_EQ(raced.files.size(), 3u) << "upx.exe, the file and the other file; no copy left";
+}
+
+// A working copy's name is not looked up before the copy: a leftover that holds the
+// next name stays as it is and the copy takes the name after it; a copy that fails for
+// another reason (a full disk) gives up at once.
+TEST(Backups, WorkingCopiesStepOverALeftoverAndGiveUpOnAFullDisk) {
+    FakeHost h;
+    h.Put(kApp, "the file");
+    const std::wstring leftover = L"C:\\work\\" + PlainTempName(7, 1, L"app.exe");
+    h.Put(leftover, "a leftover of an earlier program");
+    const std::wstring copy = CopyToTemporary(kApp, L"C:\\work", h);
+    EXPECT_EQ(copy, L"C:\\work\\" + PlainTempName(7, 2, L"app.exe"));
+    EXPECT_EQ(h.Content(copy), "the file");
+    EXPECT_EQ(h.Content(leftover), "a leftover of an earlier program");
+
+    h.copyFails = true;
+    const auto before = h.files;
+    EXPECT_EQ(CopyToTemporary(kApp, L"C:\\work", h), L"");
+    EXPECT_EQ(h.files, before);
+    EXPECT_EQ(h.tempCount, 3u) << "one name tried, then given up";
 }
 
 TEST(Backups, AJobWhoseBackupCannotBeMadeAsks) {

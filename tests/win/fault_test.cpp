@@ -386,6 +386,32 @@ TEST(Leftovers, PlainNamedCopiesAreNotedWhileTheyExist) {
     RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
 }
 
+// A working copy's name that a leftover holds (a crashed start's private copy, maybe
+// the only original of a file): the copy fails, and that file and its note stay as they were.
+TEST(Leftovers, ACopyToATakenNameLeavesThatFileAndItsNoteAlone) {
+    TempDir dir(L"zt");
+    const std::wstring key = kTestKey + L"\\TakenNames";
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
+    RecordingDialogs dialogs;
+    WinJobHost host(dialogs, nullptr);
+    host.NoteCopiesUnder(key);
+    const auto source = dir / L"app.exe";
+    WriteBytes(source, "the file now");
+    const auto taken = host.NewTempName(dir.Path(), L"app.exe");
+    WriteBytes(taken, "the only original of another file");
+    ASSERT_TRUE(TemporaryFiles::Note(key, taken, dir / L"other.exe"));
+    const auto noteBefore = RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken);
+
+    EXPECT_FALSE(host.CopyFileNew(source, taken));
+    EXPECT_EQ(ReadBytes(taken), "the only original of another file");
+    EXPECT_EQ(RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken), noteBefore);
+
+    const auto copy = CopyToTemporary(source, dir.Path(), host);
+    EXPECT_NE(copy, taken);
+    EXPECT_EQ(ReadBytes(copy), "the file now");
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
+}
+
 // ---- What a program ended from outside left: the next start's clean-up ----
 
 std::uint64_t StartOf(HANDLE process) {
