@@ -69,7 +69,17 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool replac
     return false;
 }
 
-bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std::size_t count)>& read) {
+bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std::size_t count)>& fromFile) {
+    // The headers lie within the first page of nearly every program: it is read once, and
+    // only what lies beyond it costs another read (each opens the file).
+    constexpr std::size_t kHead = 4096;
+    const std::string head = fromFile(0, kHead);
+    auto read = [&](std::uint64_t offset, std::size_t count) {
+        if (offset + count <= head.size()) return head.substr(static_cast<std::size_t>(offset), count);
+        if (head.size() < kHead)  // the whole file
+            return offset >= head.size() ? std::string() : head.substr(static_cast<std::size_t>(offset), count);
+        return fromFile(offset, count);
+    };
     const std::string dos = read(0, 64);
     if (dos.size() < 64 || dos[0] != 'M' || dos[1] != 'Z') return false;
     const std::uint64_t header = Little(dos, 0x3C, 4);

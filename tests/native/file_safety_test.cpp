@@ -148,6 +148,21 @@ TEST(PackedFiles, AreToldByTheFirstSectionsName) {
     EXPECT_FALSE(LooksPackedByUpx(reader("UPX0 but no program")));
 }
 
+// Each read opens the file (10,000 of them in a folder's check): the head is read once,
+// and a header further on than the first page is still found.
+TEST(PackedFiles, AreToldFromOneReadOfTheirHead) {
+    for (const std::size_t headerAt : {std::size_t{0x80}, std::size_t{0x3000}}) {
+        const std::string bytes = Program("UPX1", headerAt) + std::string(8192, 'x');
+        int reads = 0;
+        const bool packed = LooksPackedByUpx([&](std::uint64_t offset, std::size_t count) {
+            ++reads;
+            return offset >= bytes.size() ? std::string() : bytes.substr(static_cast<std::size_t>(offset), count);
+        });
+        EXPECT_TRUE(packed) << headerAt;
+        EXPECT_EQ(reads, headerAt < 4096 ? 1 : 3) << headerAt;
+    }
+}
+
 TEST(PackedFiles, ACompressOfOneTouchesNothingAndSaysSo) {
     FakeHost h;
     h.Put(kApp, Program("UPX0"));
