@@ -49,17 +49,9 @@ std::vector<std::uint8_t> Frame(int n) {
     return pixels;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: avi_writer OUT.avi\n";
-        return 2;
-    }
+// The header list: the clip's header, then its one video stream's header and format.
+void WriteHeaders(Out& o) {
     const std::uint32_t frameBytes = kSize * kSize;
-    Out o;
-    const auto riff = o.Begin("RIFF");
-    o.Tag("AVI ");
     const auto hdrl = o.Begin("LIST");
     o.Tag("hdrl");
     const auto avih = o.Begin("avih");
@@ -105,7 +97,10 @@ int main(int argc, char** argv) {
     o.End(strf);
     o.End(strl);
     o.End(hdrl);
+}
 
+// The frames, then the index of where each begins within the frame list.
+void WriteFramesAndIndex(Out& o) {
     const auto movi = o.Begin("LIST");
     const std::size_t moviTag = o.bytes.size();
     o.Tag("movi");
@@ -123,9 +118,23 @@ int main(int argc, char** argv) {
         o.Tag("00db");
         o.U32(0x10);  // key frame
         o.U32(offset);
-        o.U32(frameBytes);
+        o.U32(kSize * kSize);
     }
     o.End(idx);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: avi_writer OUT.avi\n";
+        return 2;
+    }
+    Out o;
+    const auto riff = o.Begin("RIFF");
+    o.Tag("AVI ");
+    WriteHeaders(o);
+    WriteFramesAndIndex(o);
     o.End(riff);
 
     std::ofstream out(argv[1], std::ios::binary);
