@@ -163,6 +163,42 @@ TEST(PackedFiles, AreToldFromOneReadOfTheirHead) {
     }
 }
 
+// Headers on either side of the first page's end, and files cut anywhere near it: the
+// answer from the one read of the head is the answer the file's bytes give.
+TEST(PackedFiles, AreToldAlikeWhereverTheHeadEndsOrTheFileIsCut) {
+    auto little = [](const std::string& b, std::size_t at, int width) {
+        std::uint64_t v = 0;
+        for (int i = width; i-- > 0;) v = v << 8 | static_cast<std::uint8_t>(b[at + i]);
+        return v;
+    };
+    auto fromBytes = [&](const std::string& b) {
+        if (b.size() < 64 || b[0] != 'M' || b[1] != 'Z') return false;
+        const std::uint64_t at = little(b, 0x3C, 4);
+        if (at + 24 > b.size() || b.compare(at, 4, std::string("PE\0\0", 4)) != 0 || little(b, at + 6, 2) == 0)
+            return false;
+        const std::uint64_t section = at + 24 + little(b, at + 20, 2);
+        return section + 8 <= b.size() && b.compare(section, 3, "UPX") == 0;
+    };
+    int cases = 0;
+    for (std::size_t headerAt = 4096 - 24 - 0xF0 - 12; headerAt <= 4100; headerAt += 2) {
+        const std::string whole = Program("UPX0", headerAt);
+        for (std::size_t cut = 4080; cut <= whole.size(); cut += 3) {
+            const std::string bytes = whole.substr(0, cut);
+            const bool packed = LooksPackedByUpx([&](std::uint64_t offset, std::size_t count) {
+                return offset >= bytes.size() ? std::string() : bytes.substr(static_cast<std::size_t>(offset), count);
+            });
+            ASSERT_EQ(packed, fromBytes(bytes)) << "header at " << headerAt << ", file of " << cut << " bytes";
+            ++cases;
+        }
+    }
+    EXPECT_GT(cases, 1000);
+    // A file that cannot be read beyond its head (taken away meanwhile) is not called packed.
+    const std::string far = Program("UPX0", 0x1000);
+    EXPECT_FALSE(LooksPackedByUpx([&](std::uint64_t offset, std::size_t count) {
+        return offset == 0 ? far.substr(0, count) : std::string();
+    }));
+}
+
 TEST(PackedFiles, ACompressOfOneTouchesNothingAndSaysSo) {
     FakeHost h;
     h.Put(kApp, Program("UPX0"));
