@@ -110,7 +110,9 @@ public:
     std::wstring NewTempName(const std::wstring& folder, const std::wstring& sourceName) override {
         return disk_.NewTempName(folder, sourceName);
     }
-    bool CopyFileNew(const std::wstring& from, const std::wstring& to) override { return disk_.CopyFileNew(from, to); }
+    CopyResult CopyFileNew(const std::wstring& from, const std::wstring& to) override {
+        return disk_.CopyFileNew(from, to);
+    }
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override { return disk_.MoveReplacing(from, to); }
     bool MoveNew(const std::wstring& from, const std::wstring& to) override { return disk_.MoveNew(from, to); }
 

@@ -55,8 +55,9 @@ std::wstring CopyToTemporary(const std::wstring& from, const std::wstring& folde
     for (int tries = 0; tries < 1000; ++tries) {
         const std::wstring copy = disk.NewTempName(folder, FileNamePart(from));
         if (copy.empty()) return {};
-        if (disk.CopyFileNew(from, copy)) return copy;
-        if (!disk.FileExists(copy)) return {};  // the copy failed, not the name
+        const CopyResult result = disk.CopyFileNew(from, copy);
+        if (result == CopyResult::Copied) return copy;
+        if (result == CopyResult::Failed) return {};  // another name would fail the same way
     }
     return {};
 }

@@ -140,7 +140,7 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
                           Text(texts::MsgDeleteFailed3));
         plan.targetRemoved = !replacedAtTheEnd;
     }
-    if (!plan.files.copyFrom.empty() && !disk.CopyFileNew(plan.files.copyFrom, plan.files.copyTo))
+    if (!plan.files.copyFrom.empty() && disk.CopyFileNew(plan.files.copyFrom, plan.files.copyTo) != CopyResult::Copied)
         return giveUp(Text(texts::MsgNoWorkCopy));
 
     std::wstring args = JobSwitches(form);

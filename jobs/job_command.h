@@ -45,6 +45,9 @@ struct FileStamp {
 inline constexpr std::uint32_t kNoFile = 0xFFFFFFFF;
 inline constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4, kArchive = 0x20;
 
+// How a copy to a new name went: a taken name is left alone, and another may be tried.
+enum class CopyResult : std::uint8_t { Copied, NameTaken, Failed };
+
 // The disk as a job sees it: file facts and file changes.
 class IJobDisk {
 public:
@@ -76,10 +79,10 @@ public:
     virtual std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
     // The same kind of name, not used by this program before, without asking the disk (a
     // look for a name that is not there costs a listing of the folder under Wine): only a
-    // leftover can have it, and a CopyFileNew to it then fails.
+    // leftover can have it, and a CopyFileNew to it then answers NameTaken.
     virtual std::wstring NewTempName(const std::wstring& folder, const std::wstring& sourceName) = 0;
     // Fails if `to` exists, and then leaves it alone; a partial copy is removed.
-    virtual bool CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
+    virtual CopyResult CopyFileNew(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to) = 0;
     virtual bool MoveNew(const std::wstring& from, const std::wstring& to) = 0;  // fails if `to` exists
 };

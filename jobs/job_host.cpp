@@ -114,19 +114,25 @@ std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wst
     return {};  // never a name that is taken: its file would be removed with the job's
 }
 
-bool WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
-    // The name is claimed first, only where no file has it: a taken name's note (which may
-    // say whose only original that file is) is never written over, and a copy cut short
-    // is known as ours.
-    const HANDLE claim =
-        CreateFileW(ApiPath(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (claim == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(claim);
-    const bool noted = !recordKey_.empty() && PlainName(to) && TemporaryFiles::Note(recordKey_, to);
-    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) return true;
-    RemoveFileAt(to);
-    if (noted) TemporaryFiles::Forget(recordKey_, to);
-    return false;
+CopyResult WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring& to) {
+    // Noted before it exists, so a copy cut short by a crash is known as ours; a name that a
+    // note already claims (a dead start's file, maybe the only original of another) is left
+    // alone, note and all.
+    bool noted = false;
+    if (!recordKey_.empty() && PlainName(to)) {
+        if (TemporaryFiles::IsNoted(recordKey_, to)) return CopyResult::NameTaken;
+        noted = TemporaryFiles::Note(recordKey_, to);
+    }
+    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE)) return CopyResult::Copied;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        if (noted) TemporaryFiles::Forget(recordKey_, to);
+        return CopyResult::NameTaken;
+    }
+    // What the failed copy left is ours (read-only when the source is); its note stays
+    // while it cannot be removed, for the next start.
+    if (RemoveFileAt(to, Removal::ReadOnlyToo) && noted) TemporaryFiles::Forget(recordKey_, to);
+    return CopyResult::Failed;
 }
 
 bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {

@@ -32,7 +32,7 @@ public:
     bool SurvivesAnsiCodePage(const std::wstring& text) override;
     std::wstring FreeTempName(const std::wstring& folder, const std::wstring& sourceName) override;
     std::wstring NewTempName(const std::wstring& folder, const std::wstring& sourceName) override;
-    bool CopyFileNew(const std::wstring& from, const std::wstring& to) override;
+    CopyResult CopyFileNew(const std::wstring& from, const std::wstring& to) override;
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override;
     bool MoveNew(const std::wstring& from, const std::wstring& to) override;
     void ShowError(const std::wstring& text) override;

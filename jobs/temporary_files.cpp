@@ -76,6 +76,15 @@ bool TemporaryFiles::Note(const std::wstring& recordKey, const std::wstring& pat
     }
 }
 
+bool TemporaryFiles::IsNoted(const std::wstring& recordKey, const std::wstring& path) {
+    try {
+        const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, false);
+        return key && key->ReadString(path).has_value();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void TemporaryFiles::Forget(const std::wstring& recordKey, const std::wstring& path) {
     try {
         if (const auto key = RegistryKey::Open(HKEY_CURRENT_USER, recordKey, false)) key->DeleteValue(path);

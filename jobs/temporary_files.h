@@ -22,6 +22,7 @@ public:
     // Notes one file under `recordKey` as this program's (false when it cannot), or lets its note go.
     static bool Note(const std::wstring& recordKey, const std::wstring& path, const std::wstring& originalOf = {});
     static void Forget(const std::wstring& recordKey, const std::wstring& path);
+    static bool IsNoted(const std::wstring& recordKey, const std::wstring& path);
     // Lets go of the files without removing them; their notes stay for the next start.
     void Keep();
     const std::vector<std::wstring>& Paths() const { return paths_; }

@@ -333,7 +333,7 @@ TEST(BatchJobs, UpxsShortNameIsAskedOncePerBatchAndEverythingElseEveryTime) {
     EXPECT_EQ(disk.ShortPath(L"C:\\src\\long name.exe"), L"C:\\src\\LONGNA~1.EXE");
     host.shortForms[L"C:\\src\\long name.exe"] = L"C:\\src\\LONGNA~2.EXE";
     EXPECT_EQ(disk.ShortPath(L"C:\\src\\long name.exe"), L"C:\\src\\LONGNA~2.EXE");
-    EXPECT_TRUE(disk.CopyFileNew(L"C:\\src\\b.exe", L"C:\\src\\c.exe"));
+    EXPECT_EQ(disk.CopyFileNew(L"C:\\src\\b.exe", L"C:\\src\\c.exe"), CopyResult::Copied);
     EXPECT_TRUE(host.FileExists(L"C:\\src\\c.exe"));
     EXPECT_TRUE(disk.RemoveFile(L"C:\\src\\c.exe"));
     EXPECT_FALSE(host.FileExists(L"C:\\src\\c.exe"));

@@ -124,12 +124,12 @@ public:
         if (noFreeNames) return {};
         return (folder.back() == L'\\' ? folder : folder + L"\\") + PlainTempName(7, ++tempCount, source);
     }
-    bool CopyFileNew(const std::wstring& from, const std::wstring& to) override {
+    CopyResult CopyFileNew(const std::wstring& from, const std::wstring& to) override {
         log.push_back(L"copy-new " + from + L" " + to);
-        if (!FileExists(from)) return false;
-        if (copyFails || files.count(to)) return false;
+        if (files.count(to)) return CopyResult::NameTaken;
+        if (!FileExists(from) || copyFails) return CopyResult::Failed;
         Put(to, Content(from));
-        return true;
+        return CopyResult::Copied;
     }
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
         log.push_back(L"move " + from + L" " + to);

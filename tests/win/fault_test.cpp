@@ -373,13 +373,13 @@ TEST(Leftovers, PlainNamedCopiesAreNotedWhileTheyExist) {
         return notes ? notes->ValueNames() : std::vector<std::wstring>{};
     };
     const auto copy = host.FreeTempName(full.Path(), L"app.exe");
-    ASSERT_TRUE(host.CopyFileNew(source, copy));
+    ASSERT_EQ(host.CopyFileNew(source, copy), CopyResult::Copied);
     EXPECT_EQ(noted(), std::vector<std::wstring>{copy}) << "noted while it exists";
     ASSERT_TRUE(host.MoveNew(copy, full / L"app_zandrel_bak.exe"));
     EXPECT_TRUE(noted().empty()) << "its note goes with its name";
     {
         DiskFiller filler(small, 300 * 1024);
-        EXPECT_FALSE(host.CopyFileNew(source, host.FreeTempName(full.Path(), L"app.exe")));
+        EXPECT_EQ(host.CopyFileNew(source, host.FreeTempName(full.Path(), L"app.exe")), CopyResult::Failed);
     }
     EXPECT_TRUE(noted().empty());
     EXPECT_EQ(Listing(full.Path()), (std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe"}));
@@ -402,9 +402,15 @@ TEST(Leftovers, ACopyToATakenNameLeavesThatFileAndItsNoteAlone) {
     ASSERT_TRUE(TemporaryFiles::Note(key, taken, dir / L"other.exe"));
     const auto noteBefore = RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken);
 
-    EXPECT_FALSE(host.CopyFileNew(source, taken));
+    EXPECT_EQ(host.CopyFileNew(source, taken), CopyResult::NameTaken);
     EXPECT_EQ(ReadBytes(taken), "the only original of another file");
     EXPECT_EQ(RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken), noteBefore);
+    // A leftover nobody noted: left as it is, and not noted as this program's either.
+    const auto unnoted = host.NewTempName(dir.Path(), L"app.exe");
+    WriteBytes(unnoted, "a file nobody noted");
+    EXPECT_EQ(host.CopyFileNew(source, unnoted), CopyResult::NameTaken);
+    EXPECT_EQ(ReadBytes(unnoted), "a file nobody noted");
+    EXPECT_FALSE(TemporaryFiles::IsNoted(key, unnoted));
 
     const auto copy = CopyToTemporary(source, dir.Path(), host);
     EXPECT_NE(copy, taken);
