@@ -106,6 +106,9 @@ void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& f
     batch_->OnFileChanged = [this](std::size_t index) {
         if (batchWindow_) batchWindow_->FileChanged(index);
     };
+    batch_->OnOutput = [this](std::size_t index) {
+        if (batchWindow_) batchWindow_->OutputCame(index);
+    };
     batch_->OnFinished = [this](const std::vector<BatchFileOutcome>&) {
         FollowTheDisk(BatchPaths());
         if (batchWindow_) batchWindow_->BatchEnded();

@@ -204,6 +204,10 @@ void TBatchWindow::FileChanged(std::size_t index) {
     ScheduleRefresh();
 }
 
+void TBatchWindow::OutputCame(std::size_t index) {
+    if (index == outputOf_) ScheduleRefresh();  // the pane follows its file's output
+}
+
 void TBatchWindow::BringBack() {
     if (Showing()) return (void)SetForegroundWindow(Handle());
     ShowWindow(Handle(), SW_SHOWNORMAL);

@@ -28,6 +28,7 @@ public:
     void ShowBatch(const TBatchRun& batch, const std::wstring& job);
     // The batch's news: a file's row changed; the whole batch ended.
     void FileChanged(std::size_t index);
+    void OutputCame(std::size_t index);  // UPX wrote more for a file at work
     void BatchEnded();
     // The batch is about to go: the window lets go of it first (and shows no rows).
     void LetGo();

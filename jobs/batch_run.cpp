@@ -51,6 +51,7 @@ TBatchRun::~TBatchRun() {
     // ending it could leave the file half-written (UPX replaces a file by removing it and
     // renaming its new one). Nothing else starts, and the owner hears no more.
     OnFileChanged = nullptr;
+    OnOutput = nullptr;
     OnFinished = nullptr;
     stopping_ = true;
     for (auto& slot : slots_)
@@ -177,6 +178,7 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
         const bool replaces = slot.growth.ReplacesLast(type);
         KeepLine(lines, text, replaces);
         KeepLine(slot.output, text, replaces);
+        if (OnOutput) OnOutput(slot.index);
     };
     command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
         if (!*alive) return;

@@ -24,6 +24,8 @@ public:
 
     // A file began or ended its turn, or was put back (its outcome changed), in any order.
     std::function<void(std::size_t index)> OnFileChanged;
+    // UPX wrote more for a file at work (its outcome is the same).
+    std::function<void(std::size_t index)> OnOutput;
     // Once every file is done or left undone; the summary's rows.
     std::function<void(const std::vector<BatchFileOutcome>& files)> OnFinished;
     // Asked as each file's turn comes, and before an undo puts a file back: another job

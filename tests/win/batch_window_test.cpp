@@ -283,6 +283,29 @@ TEST_F(WindowBatch, ARefreshPaintsTheRowOfAChangedFileAgainAndOnlyThat) {
     EXPECT_TRUE(IntersectRect(&overlap, &update, &other)) << "a refresh asked for paints the whole table";
 }
 
+// A file chosen in the table while UPX works on it: the pane shows what UPX writes as it
+// writes it, not only once the file's turn ends.
+TEST_F(WindowBatch, ThePaneFollowsTheOutputOfAFileAtWork) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    UseStandin(*form);
+    EnvSwitch ticks(L"STANDIN_TICKS", L"12");  // a line every 150 ms for 1.8 s, then the job
+    Drop({one, two});
+    ASSERT_TRUE(form->BatchRunning());
+    for (const ULONGLONG end = GetTickCount64() + 1000; Window().Cell(0, BatchColumn::Result) != L"working" &&
+                                                        GetTickCount64() < end;)
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), PumpMessages();
+    OutputOfRow(0);
+    bool seen = false;
+    for (const ULONGLONG end = GetTickCount64() + 1600; !seen && GetTickCount64() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+        seen = Window().edOutput.Text().find(L"tick 2 ") != std::wstring::npos;
+    }
+    EXPECT_TRUE(seen) << Narrow(Window().edOutput.Text());
+    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"working") << "seen while UPX still works on it";
+    ASSERT_TRUE(WaitForTheBatch());
+}
+
 TEST_F(WindowBatch, ClosingTheWindowDuringARunAsksAndStopsAfterwardsItForgetsTheBatch) {
     StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
     const auto first = Program(L"first.exe"), second = Program(L"second.exe");
