@@ -563,11 +563,12 @@ TEST_F(RealConsole, VersionFillsTheMemoWithEachLineOnce) {
 }
 
 TEST_F(RealConsole, SplitAndUnfinishedLinesShowOnce) {
+    // The UPX check first: with these switches the stand-in's answer would not be UPX's.
+    UseStandin(*form);
     EnvSwitch split(L"STANDIN_SPLIT", L"1");
     EnvSwitch last(L"STANDIN_NO_NEWLINE", L"1");
     TempDir dir;
     WriteBytes(dir / L"app.exe", "MZ");
-    UseStandin(*form);
     form->edSource.SetText(dir / L"app.exe");
     form->chkQQ.Click();
     form->btnTest.Click();
@@ -581,8 +582,8 @@ TEST_F(RealConsole, SplitAndUnfinishedLinesShowOnce) {
 }
 
 TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
-    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
     UseStandin(*form);
+    EnvSwitch flood(L"STANDIN_FLOOD", L"20000");
     form->btnUPXHelp.Click();
     ASSERT_TRUE(WaitIdle(form->DosCommand1, 120000));
     const auto lines = MemoLines();
@@ -595,8 +596,8 @@ TEST_F(RealConsole, AMegabyteOfOutputArrivesCompleteAndInOrder) {
 
 // A line shows while UPX is quiet; it never waits for the next one to arrive.
 TEST_F(RealConsole, ALineShowsBeforeTheNextIsWritten) {
-    EnvSwitch ticks(L"STANDIN_TICKS", L"2");  // two lines, 150 ms apart
     UseStandin(*form);
+    EnvSwitch ticks(L"STANDIN_TICKS", L"2");  // two lines, 150 ms apart
     form->btnUPXVersion.Click();
     std::wstring seen;
     const ULONGLONG end = GetTickCount64() + 10000;
