@@ -90,7 +90,8 @@ protected:
 
 DWORD RunStandin(const std::wstring& arguments) {
     std::wstring line = L"\"" + StandinPath() + L"\" " + arguments;
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return 9999;
@@ -440,7 +441,8 @@ TEST(Leftovers, GoWhenTheirProgramIsGoneAndNoOriginalIsEverLost) {
     ASSERT_TRUE(notes);
     // A program that ran and ended.
     std::wstring line = L"\"" + StandinPath() + L"\" --version";
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
     WaitForSingleObject(pi.hProcess, 20000);

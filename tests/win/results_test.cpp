@@ -113,7 +113,7 @@ TEST_F(Results, AFailureSaysUpxsReasonInTheStatusLineAndTheBox) {
     EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{Message(texts::MsgJobError) +
                                                          L"\n\nUPX: IOException: file is write protected -- skipped"});
     // After a visible run UPX's words are not caught (its console shows them), the code is.
-    runner.answer = {0, 2};
+    runner.answer = {0, 2, {}};
     MakeWindow();  // the recording runner
     UseStandin(*form);
     form->edSource.SetText(app);

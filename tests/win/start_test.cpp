@@ -78,7 +78,7 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
         {0xC0000005, {L"UPX did not end normally (exit code 0xC0000005). The file is unchanged."}}};
     for (const auto& [code, expected] : cases) {
         dialogs.boxes.clear();
-        runner.answer = {0, code};
+        runner.answer = {0, code, {}};
         form->btnStart.Click();
         EXPECT_EQ(runner.calls.back().show, SW_HIDE);
         EXPECT_EQ(runner.calls.back().linger, 0u);
@@ -104,10 +104,10 @@ TEST_F(Start, HiddenRunDisablesTheWindowAndReportsExitCodes) {
 // after a visible run too, or a failed job would look like success.
 TEST_F(Start, VisibleRunReportsFailuresAndWarningsToo) {
     const std::pair<RunOutcome, std::vector<std::wstring>> cases[] = {
-        {{0, 0}, {}},
-        {{0, 1}, {Message(texts::MsgJobError)}},
-        {{0, 2}, {Message(texts::MsgJobWarning)}},
-        {{ERROR_BAD_EXE_FORMAT, 0}, {Message(texts::MsgStartFailed)}}};
+        {{0, 0, {}}, {}},
+        {{0, 1, {}}, {Message(texts::MsgJobError)}},
+        {{0, 2, {}}, {Message(texts::MsgJobWarning)}},
+        {{ERROR_BAD_EXE_FORMAT, 0, {}}, {Message(texts::MsgStartFailed)}}};
     for (const auto& [answer, expected] : cases) {
         dialogs.boxes.clear();
         runner.answer = answer;
@@ -245,7 +245,7 @@ TEST_F(Start, TheStatusLineAgreesWithTheBoxWhenUpxRemovedTheFile) {
         WriteBytes(dir / L"app.upx", "packed by UPX");
         DeleteFileW((dir / L"app.exe").c_str());
     };
-    runner.answer = {0, 1};
+    runner.answer = {0, 1, {}};
     form->btnStart.Click();
     runner.during = nullptr;
     EXPECT_EQ(ReadBytes(dir / L"app.exe"), "packed by UPX");
