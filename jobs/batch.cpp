@@ -36,7 +36,7 @@ BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice&
     auto take = [&](const std::wstring& path) {
         const std::wstring name = FileNamePart(path);
         // Zandrel's own copies (backups, working and private copies) are never packed.
-        if (IsBackupName(name) || name.rfind(kPlainNamePrefix, 0) == 0) return;
+        if (IsBackupName(name) || HasPlainTempName(name)) return;
         const std::wstring key = source.identity ? source.identity(path) : std::wstring();
         if (!taken.insert(key.empty() ? FoldedName(path) : key).second) return;
         if (choice.skipPacked && source.packed && source.packed(path)) {

@@ -136,7 +136,7 @@ inline JobPlan PrepareJob(const JobForm& form, IJobHost& host) { return PrepareJ
 struct RunOutcome {
     std::uint32_t startResult = 0;  // 0 when UPX was started, else the system's error code
     std::uint32_t exitCode = 0;
-    std::vector<std::wstring> output;  // what UPX wrote, where it was captured (a hidden run)
+    std::vector<std::wstring> output{};  // what UPX wrote, where it was captured (a hidden run)
 };
 
 // UPX ended as UPX ends: 0 success, 1 error, 2 warning. Any other code means it

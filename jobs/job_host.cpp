@@ -8,12 +8,6 @@
 
 namespace zandrel {
 
-namespace {
-
-bool PlainName(const std::wstring& path) { return FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0; }
-
-}  // namespace
-
 bool WinJobHost::FileExists(const std::wstring& path) { return IsExistingFile(path); }
 
 bool WinJobHost::FolderExists(const std::wstring& path) { return IsExistingFolder(path); }
@@ -48,7 +42,7 @@ bool WinJobHost::SetAttributes(const std::wstring& path, std::uint32_t attribute
 bool WinJobHost::RemoveFile(const std::wstring& path) {
     // Removed by this call: a file that was not there is not reported as removed.
     const bool removed = GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES && RemoveFileAt(path);
-    if (removed && !recordKey_.empty() && PlainName(path)) TemporaryFiles::Forget(recordKey_, path);
+    if (removed && !recordKey_.empty() && HasPlainTempName(path)) TemporaryFiles::Forget(recordKey_, path);
     return removed;
 }
 
@@ -119,7 +113,7 @@ CopyResult WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring&
     // note already claims (a dead start's file, maybe the only original of another) is left
     // alone, note and all.
     bool noted = false;
-    if (!recordKey_.empty() && PlainName(to)) {
+    if (!recordKey_.empty() && HasPlainTempName(to)) {
         if (TemporaryFiles::IsNoted(recordKey_, to)) return CopyResult::NameTaken;
         noted = TemporaryFiles::Note(recordKey_, to);
     }
@@ -138,13 +132,13 @@ CopyResult WinJobHost::CopyFileNew(const std::wstring& from, const std::wstring&
 bool WinJobHost::MoveReplacing(const std::wstring& from, const std::wstring& to) {
     const bool moved = MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (moved && !recordKey_.empty() && PlainName(from)) TemporaryFiles::Forget(recordKey_, from);
+    if (moved && !recordKey_.empty() && HasPlainTempName(from)) TemporaryFiles::Forget(recordKey_, from);
     return moved;
 }
 
 bool WinJobHost::MoveNew(const std::wstring& from, const std::wstring& to) {
     const bool moved = MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (moved && !recordKey_.empty() && PlainName(from)) TemporaryFiles::Forget(recordKey_, from);
+    if (moved && !recordKey_.empty() && HasPlainTempName(from)) TemporaryFiles::Forget(recordKey_, from);
     return moved;
 }
 

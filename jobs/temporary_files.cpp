@@ -125,7 +125,7 @@ void TemporaryFiles::RemoveLeftovers(const std::wstring& recordKey) {
         if (MayStillRun(note)) continue;
         // A drive or share that is not there now: the file may be; ask again next time.
         if (!IsExistingFolder(FolderPart(path))) continue;
-        const bool plainName = FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0;
+        const bool plainName = HasPlainTempName(path);
         bool settled = true;
         if (plainName) settled = note.originalOf.empty() ? RemoveFileAt(path, Removal::ReadOnlyToo) : SettlePrivateCopy(path, note.originalOf);
         if (settled) key->DeleteValue(path);

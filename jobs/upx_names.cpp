@@ -68,6 +68,8 @@ bool UpxCanUse(const std::wstring& path, IJobDisk& host) {
     return host.SurvivesAnsiCodePage(path);
 }
 
+bool HasPlainTempName(const std::wstring& path) { return FileNamePart(path).rfind(kPlainNamePrefix, 0) == 0; }
+
 std::wstring PlainTempName(unsigned long processId, unsigned number, const std::wstring& sourceName) {
     // The source's extension where it is a plain one (.exe, .dll), else .tmp.
     std::wstring extension = L".tmp";

@@ -23,6 +23,8 @@ inline constexpr std::size_t kPlainNameLength = 24;
 // A temporary file's plain name: ASCII only, with the source's extension when
 // that is a plain one.
 std::wstring PlainTempName(unsigned long processId, unsigned number, const std::wstring& sourceName);
+// True when the path's last part is such a name (one of Zandrel's own working copies).
+bool HasPlainTempName(const std::wstring& path);
 
 // A name UPX can open: the ANSI code page spells it exactly and it is short
 // enough, also for the temporary file UPX writes beside it.

@@ -164,7 +164,9 @@ TEST(HandOver, TheCollectorWaitsForAQuietSpellButNotForever) {
     std::uint64_t now = 1300;
     while (collection.WaitLeft(now) > 0) {
         now += FileCollection::kQuietMs - 1;
-        if (collection.WaitLeft(now) > 0) EXPECT_TRUE(collection.Add({L"C:\\more.exe"}, now));
+        if (collection.WaitLeft(now) > 0) {
+            EXPECT_TRUE(collection.Add({L"C:\\more.exe"}, now));
+        }
     }
     EXPECT_LE(now, 1000 + FileCollection::kLongestMs + FileCollection::kQuietMs);
     EXPECT_GE(now, 1000 + FileCollection::kLongestMs);

@@ -50,7 +50,7 @@ TEST(UpxNames, AJobInPlaceWorksOnAPlainNamedCopyThatReplacesTheFileOnlyOnSuccess
               std::vector<std::wstring>{T(texts::NoteUpxName1) + kOmega + T(texts::NoteUpxName2) + copy + L"."});
 
     // UPX failed or warned: nothing is moved, no message but UPX's.
-    for (const RunOutcome failed : {RunOutcome{0, 1}, RunOutcome{0, 2}, RunOutcome{2, 0}}) {
+    for (const RunOutcome& failed : {RunOutcome{0, 1}, RunOutcome{0, 2}, RunOutcome{2, 0}}) {
         h.log.clear(), h.errors.clear();
         FinishJob(plan, failed, h);
         EXPECT_TRUE(h.log.empty()) << failed.exitCode;
