@@ -76,10 +76,9 @@ bool LooksPackedByUpx(const std::function<std::string(std::uint64_t offset, std:
     constexpr std::size_t kHead = 4096;
     const std::string head = fromFile(0, kHead);
     auto read = [&](std::uint64_t offset, std::size_t count) {
-        if (offset + count <= head.size()) return head.substr(static_cast<std::size_t>(offset), count);
-        if (head.size() < kHead)  // the whole file
-            return offset >= head.size() ? std::string() : head.substr(static_cast<std::size_t>(offset), count);
-        return fromFile(offset, count);
+        const bool wholeFile = head.size() < kHead;
+        if (offset + count > head.size() && !wholeFile) return fromFile(offset, count);
+        return offset >= head.size() ? std::string() : head.substr(static_cast<std::size_t>(offset), count);
     };
     const std::string dos = read(0, 64);
     if (dos.size() < 64 || dos[0] != 'M' || dos[1] != 'Z') return false;

@@ -357,68 +357,6 @@ TEST_F(Faults, OwnWindowATestWhoseUpxDiesSaysSoWithItsCode) {
     EXPECT_NE(shown.find(said), std::wstring::npos) << Narrow(shown);
 }
 
-// A program ended in the middle of a copy leaves a plain-named part: it is noted
-// while it exists, so the next start can clear it; a failed copy leaves neither.
-TEST(Leftovers, PlainNamedCopiesAreNotedWhileTheyExist) {
-    ZANDREL_NEED_VOLUME(small, 'R');
-    TempDir full(L"zn", small);
-    const std::wstring key = kTestKey + L"\\LeftoverNotes";
-    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
-    RecordingDialogs dialogs;
-    WinJobHost host(dialogs, nullptr);
-    host.NoteCopiesUnder(key);
-    const auto source = full / L"app.exe";
-    WriteBytes(source, std::string(1200 * 1024, 'a'));
-    auto noted = [&] {
-        const auto notes = RegistryKey::Open(HKEY_CURRENT_USER, key, false);
-        return notes ? notes->ValueNames() : std::vector<std::wstring>{};
-    };
-    const auto copy = host.FreeTempName(full.Path(), L"app.exe");
-    ASSERT_EQ(host.CopyFileNew(source, copy), CopyResult::Copied);
-    EXPECT_EQ(noted(), std::vector<std::wstring>{copy}) << "noted while it exists";
-    ASSERT_TRUE(host.MoveNew(copy, full / L"app_zandrel_bak.exe"));
-    EXPECT_TRUE(noted().empty()) << "its note goes with its name";
-    {
-        DiskFiller filler(small, 300 * 1024);
-        EXPECT_EQ(host.CopyFileNew(source, host.FreeTempName(full.Path(), L"app.exe")), CopyResult::Failed);
-    }
-    EXPECT_TRUE(noted().empty());
-    EXPECT_EQ(Listing(full.Path()), (std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe"}));
-    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
-}
-
-// A working copy's name that a leftover holds (a crashed start's private copy, maybe
-// the only original of a file): the copy fails, and that file and its note stay as they were.
-TEST(Leftovers, ACopyToATakenNameLeavesThatFileAndItsNoteAlone) {
-    TempDir dir(L"zt");
-    const std::wstring key = kTestKey + L"\\TakenNames";
-    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
-    RecordingDialogs dialogs;
-    WinJobHost host(dialogs, nullptr);
-    host.NoteCopiesUnder(key);
-    const auto source = dir / L"app.exe";
-    WriteBytes(source, "the file now");
-    const auto taken = host.NewTempName(dir.Path(), L"app.exe");
-    WriteBytes(taken, "the only original of another file");
-    ASSERT_TRUE(TemporaryFiles::Note(key, taken, dir / L"other.exe"));
-    const auto noteBefore = RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken);
-
-    EXPECT_EQ(host.CopyFileNew(source, taken), CopyResult::NameTaken);
-    EXPECT_EQ(ReadBytes(taken), "the only original of another file");
-    EXPECT_EQ(RegistryKey::Open(HKEY_CURRENT_USER, key, false)->ReadString(taken), noteBefore);
-    // A leftover nobody noted: left as it is, and not noted as this program's either.
-    const auto unnoted = host.NewTempName(dir.Path(), L"app.exe");
-    WriteBytes(unnoted, "a file nobody noted");
-    EXPECT_EQ(host.CopyFileNew(source, unnoted), CopyResult::NameTaken);
-    EXPECT_EQ(ReadBytes(unnoted), "a file nobody noted");
-    EXPECT_FALSE(TemporaryFiles::IsNoted(key, unnoted));
-
-    const auto copy = CopyToTemporary(source, dir.Path(), host);
-    EXPECT_NE(copy, taken);
-    EXPECT_EQ(ReadBytes(copy), "the file now");
-    RegistryKey::DeleteKey(HKEY_CURRENT_USER, key);
-}
-
 // ---- What a program ended from outside left: the next start's clean-up ----
 
 std::uint64_t StartOf(HANDLE process) {
