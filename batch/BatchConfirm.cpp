@@ -100,6 +100,7 @@ void TBatchConfirm::StopCounting() {
 
 void TBatchConfirm::Recount() {
     StopCounting();
+    startAsked_ = false;  // a changed choice is looked at again before anything starts
     shared_ = std::make_shared<Shared>();
     counting_ = true;
     ShowCount(false);
@@ -125,29 +126,31 @@ void TBatchConfirm::ShowCount(bool done) {
     if (!done) {
         BatchScan soFar;
         soFar.files.resize(shared_ ? shared_->soFar.load() : 0);
-        lblCount.SetText(L"Counting: " + CountLine(soFar, true));
-        if (GetFocus() == btnStart.Handle()) btnCancel.SetFocus();
-        EnableWindow(btnStart.Handle(), FALSE);
+        // Start stays there while counting (Enter never lands on Cancel); pressed, it waits for the count.
+        lblCount.SetText(L"Counting: " + CountLine(soFar, true) + (startAsked_ ? L" Starts once counted." : L""));
+        EnableWindow(btnStart.Handle(), TRUE);
         return;
     }
     lblCount.SetText(scan_.files.empty() ? L"Nothing to do: " + CountLine(scan_, false) : CountLine(scan_, false));
     lblNames.SetText(FirstNames(scan_.files, kShownNames, kLongestName));
-    const bool focusWaits = GetFocus() == btnCancel.Handle() || !GetFocus();
+    if (scan_.files.empty() && GetFocus() == btnStart.Handle()) btnCancel.SetFocus();
     EnableWindow(btnStart.Handle(), !scan_.files.empty());
-    // Start takes the focus once there is something to start, unless the user went elsewhere.
-    if (!scan_.files.empty() && focusWaits) btnStart.SetFocus();
 }
 
 void TBatchConfirm::Answer(bool start) {
-    // Nothing starts before the user has seen what the count found.
-    if (start && (counting_ || scan_.files.empty())) return;
+    if (start && counting_) {
+        startAsked_ = true;  // the batch is the count's files: it starts when they are known
+        ShowCount(false);
+        return;
+    }
+    if (start && scan_.files.empty()) return;
     started_ = start;
     closed_ = true;
 }
 
 std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
     Recount();
-    RunModal(Handle(), owner_, btnCancel.Handle(), [this] { return closed_; });  // Start is there once the count is in
+    RunModal(Handle(), owner_, btnStart.Handle(), [this] { return closed_; });
     StopCounting();
     if (!started_) return std::nullopt;
     return scan_.files;
@@ -171,6 +174,7 @@ LRESULT TBatchConfirm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (counter_.joinable()) counter_.join();
             counting_ = false;
             ShowCount(true);
+            if (startAsked_) Answer(true);  // nothing starts where nothing was found
             return 0;
         case WM_CLOSE:
             Answer(false);

@@ -3,7 +3,8 @@
 // in which folders, the first names, and the choices to include sub-folders and
 // to leave out files UPX has packed already. The files are counted on a thread
 // of their own, so a folder of many thousand files never freezes the window;
-// Start (Enter) is there once the count is in; Escape cancels and nothing happens.
+// Start (Enter) starts the files counted, once counted; Escape cancels and
+// nothing happens.
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,7 @@ private:
     BatchScan scan_;
     unsigned generation_ = 0;  // of the count running now: an older count's news is dropped
     bool counting_ = false, closed_ = false, started_ = false;
+    bool startAsked_ = false;  // Start pressed while counting
     Scaler scale_;
     UniqueFont font_, boldFont_;
 };

@@ -280,7 +280,10 @@ void TBatchRun::Complete(std::size_t index) {
     FileWork& work = *work_[index];
     work.complete = true;
     if (work.lines.empty()) work.lines.push_back(L"---- " + outcomes_[index].path);
-    if (outcomes_[index].result == BatchResult::Done && work.changesFile) {
+    // Only a file with something to go back from may be undone: without a backup (the
+    // original is then the private copy) that copy went once UPX's test passed.
+    const bool backedUp = !work.plan.original.empty() && work.plan.original != work.plan.privateCopy;
+    if (outcomes_[index].result == BatchResult::Done && work.changesFile && (backedUp || work.safety)) {
         work.resultStamp = host_.Stamp(outcomes_[index].path);
         if (!work.plan.original.empty()) work.originalStamp = host_.Stamp(work.plan.original);
     }

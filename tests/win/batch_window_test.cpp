@@ -251,6 +251,21 @@ TEST_F(WindowBatch, UndoWhenEveryFileChangedSinceSaysSoAndTouchesNothing) {
     EXPECT_FALSE(Window().btnUndo.Enabled()) << "not offered again for nothing";
 }
 
+// Without Backup the private copies go once UPX's test passes: there is nothing to put back,
+// so Undo is not offered for a box that would say so.
+TEST_F(WindowBatch, WithoutBackupUndoIsNotOfferedAndNoCopyIsLeft) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    UseStandin(*form);
+    if (form->chkBackup.Checked()) form->chkBackup.Click();
+    Drop({one, two});
+    ASSERT_TRUE(WaitForTheBatch());
+    ASSERT_TRUE(IsPacked(one));
+    ASSERT_TRUE(IsPacked(two));
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup, no private copy";
+    EXPECT_FALSE(Window().btnUndo.Enabled());
+    EXPECT_NE(Totals().find(L"2 done"), std::wstring::npos) << Narrow(Totals());
+}
+
 // At a refresh the row of a changed file is painted again, and while the order stays the
 // other rows are not (the whole table cost 8 ms a refresh under Wine).
 TEST_F(WindowBatch, ARefreshPaintsTheRowOfAChangedFileAgainAndOnlyThat) {
