@@ -4,6 +4,8 @@
 // into the folder it shows.
 #include "app/Main.h"
 
+#include <unordered_set>
+
 #include "console/MsgOut.h"
 #include "framework/application.h"
 #include "framework/files.h"
@@ -100,13 +102,15 @@ void TfrmMain::DosCommand1Terminated(TDosCommand* sender, DWORD exitCode) {
 void TfrmMain::FollowTheDisk(const std::vector<std::wstring>& files) {
     if (ShellDir1.Path().empty()) return;
     const std::wstring shown = FolderKey(ShellDir1.Path());
-    const std::wstring shownId = FileIdentity(shown.size() == 2 ? shown + L"\\" : shown);
+    const std::wstring shownId = FileIdentity(FolderForSystem(shown));
+    std::unordered_set<std::wstring> looked;  // a batch's thousand files are often in one folder: opened once
     for (const auto& file : files) {
         if (file.empty()) continue;
         const std::wstring folder = FolderKey(FolderPart(FullPathOf(file)));
+        if (!looked.insert(FoldedName(folder)).second) continue;
         // One folder in any spelling: a short name, another case, a share's path.
         const bool same = SameName(folder, shown) ||
-                          (!shownId.empty() && FileIdentity(folder.size() == 2 ? folder + L"\\" : folder) == shownId);
+                          (!shownId.empty() && FileIdentity(FolderForSystem(folder)) == shownId);
         if (same) return ShellDir1.ReloadKeepingView();
     }
 }

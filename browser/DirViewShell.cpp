@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "browser/FileSearch.h"
+#include "framework/names.h"
 #include "framework/application.h"
 #include "framework/files.h"
 
@@ -13,7 +14,7 @@ void TDirView::ShowProperties() {
     // Nothing selected: the folder's own sheet; one item: its sheet; several: none.
     const auto selected = SelectedItems();
     if (selected.size() > 1) return;
-    const std::wstring name = selected.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_)
+    const std::wstring name = selected.empty() ? FolderForSystem(listedPath_)
                                                : ItemFullFileName(selected[0]);
     if (name.empty()) return;
     SHELLEXECUTEINFOW info{};
@@ -54,7 +55,7 @@ void TDirView::ExecuteCurrentFile() {
     }
     // The item's default command, from the list's folder.
     Application::Instance().Dialogs().ShellRun(GetAncestor(hwnd_, GA_ROOT), full,
-                                               listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_);
+                                               FolderForSystem(listedPath_));
 }
 
 std::wstring TDirView::ShortcutTarget(const std::wstring& link) const {
@@ -113,7 +114,7 @@ struct MenuCallback {
 // The shell's object (context menu, data object) for items of the list's folder; nullptr when
 // the shell cannot name them. The caller releases it.
 void* TDirView::ShellObjectOf(const std::vector<int>& items, REFIID kind, HWND owner) const {
-    const std::wstring folder = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
+    const std::wstring folder = FolderForSystem(listedPath_);
     IShellFolder* desktop = nullptr;
     IShellFolder* shellFolder = nullptr;
     PIDLIST_ABSOLUTE folderPidl = nullptr;
@@ -147,7 +148,7 @@ void TDirView::ShowContextMenu(POINT screen) {
     const DWORD need = GetCurrentDirectoryW(0, nullptr);
     std::wstring saved(need, L'\0');
     saved.resize(GetCurrentDirectoryW(need, saved.data()));
-    const std::wstring folder = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
+    const std::wstring folder = FolderForSystem(listedPath_);
     SetCurrentDirectoryW(ApiPath(folder).c_str());
     struct Restore {
         const std::wstring& dir;

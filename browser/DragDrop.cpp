@@ -233,7 +233,7 @@ void TDirView::ProcessDropped(const TDroppedFiles& files, DWORD effect, bool fro
         ~Clear() { v.SetDropTarget(-1); }
     } clear{*this};
     if (!dirOK_ || effect == DROPEFFECT_NONE || files.names.empty()) return;
-    const std::wstring root = listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_;
+    const std::wstring root = FolderForSystem(listedPath_);
     std::wstring target = root;
     bool renameOnCollision = false;
     bool toRecycleBin = isRecycleBinView_;
@@ -350,7 +350,7 @@ void TDirView::PasteInto(const std::wstring& targetFolder) {
     const auto& names = files.names;
     if (names.empty()) return;
     const std::wstring target =
-        targetFolder.empty() ? (listedPath_.size() == 2 ? listedPath_ + L"\\" : listedPath_) : targetFolder;
+        targetFolder.empty() ? FolderForSystem(listedPath_) : targetFolder;
     if (PendingClipboardMark == TClipboardMark::Cut) {
         // Only files that were cut move, and only while the clipboard still holds that cut
         // (the same data rendered again is still the cut): files copied to it since are

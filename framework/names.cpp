@@ -67,4 +67,8 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     return last == L'\\' || last == L'/' ? folder + name : folder + L"\\" + name;
 }
 
+std::wstring FolderForSystem(const std::wstring& folder) {
+    return folder.size() == 2 && folder[1] == L':' ? folder + L"\\" : folder;
+}
+
 }  // namespace zandrel

@@ -17,5 +17,8 @@ bool SameName(const std::wstring& a, const std::wstring& b);
 std::wstring FolderPart(const std::wstring& path);    // before the last separator; a root keeps it
 std::wstring FileNamePart(const std::wstring& path);  // after the last separator or drive colon
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);  // one separator between
+// A folder as the system must be given it: a bare drive ("C:", which alone means that
+// drive's current folder) becomes its root ("C:\"); any other path stays as it is.
+std::wstring FolderForSystem(const std::wstring& folder);
 
 }  // namespace zandrel

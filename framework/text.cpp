@@ -12,19 +12,6 @@ std::wstring FromAnsi(const std::string& bytes) {
     return wide;
 }
 
-std::vector<std::wstring> AnsiLines(const std::string& bytes) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-        lines.push_back(FromAnsi(bytes.substr(start, i - start)));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size()) lines.push_back(FromAnsi(bytes.substr(start)));
-    return lines;
-}
-
 bool SurvivesCodePage(const std::wstring& text, UINT codePage) {
     if (text.empty()) return true;
     const int length = static_cast<int>(text.size());

@@ -2,15 +2,12 @@
 // Text in the ANSI code page and back. UPX for Windows prints in that code page,
 // file names included (not OEM, not UTF-8), and reads its arguments in it.
 #include <string>
-#include <vector>
 
 #include "framework/win.h"
 
 namespace zandrel {
 
 std::wstring FromAnsi(const std::string& bytes);
-// Bytes cut into lines at CR LF, LF or a lone CR, each widened; the last line may lack its break.
-std::vector<std::wstring> AnsiLines(const std::string& bytes);
 // True when the text goes through the code page and back unchanged (no best-fit letter,
 // no default character): a name UPX can be given as it is.
 bool SurvivesCodePage(const std::wstring& text, UINT codePage);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/files.h"
+#include "framework/names.h"
 #include "jobs/temporary_files.h"
 
 namespace zandrel {
@@ -96,8 +97,7 @@ bool WinJobHost::SurvivesAnsiCodePage(const std::wstring& text) { return Survive
 std::wstring WinJobHost::NewTempName(const std::wstring& folder, const std::wstring& sourceName) {
     // One count for the whole program: two jobs never pick the same name.
     static unsigned counter = 0;
-    const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
-    return base + PlainTempName(GetCurrentProcessId(), ++counter, sourceName);
+    return JoinPath(folder, PlainTempName(GetCurrentProcessId(), ++counter, sourceName));
 }
 
 std::wstring WinJobHost::FreeTempName(const std::wstring& folder, const std::wstring& sourceName) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "console/line_splitter.h"
 #include "framework/inherit_only.h"
 #include "framework/text.h"
 
@@ -33,7 +34,16 @@ std::vector<std::wstring> ReadOutput(HANDLE file) {
     DWORD got = 0;
     if (!bytes.empty() && !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
     bytes.resize(got);
-    return AnsiLines(bytes);
+    // Cut as the console window cuts a run's output: the same line breaks, no NULs.
+    std::vector<std::wstring> lines;
+    LineSplitter splitter;
+    LineGrowth growth;
+    const auto keep = [&](const std::string& text, TOutputType type) {
+        KeepLine(lines, FromAnsi(text), growth.ReplacesLast(type));
+    };
+    splitter.Feed({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, keep);
+    splitter.Finish(keep);
+    return lines;
 }
 
 }  // namespace
