@@ -231,7 +231,7 @@ private:
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     // Runs `files` as one batch, shown in the batch window; the last batch goes first.
     void RunBatch(const std::vector<std::wstring>& files, const JobForm& form, std::unique_ptr<IJobHost> host);
-    void UndoBatch();
+    std::vector<std::size_t> UndoBatch();  // the files left as the batch made them
     void ForgetBatch();  // the batch ended and its window was closed: its results go
     std::vector<std::wstring> BatchPaths() const;
     TBatchConfirm* batchQuestion_ = nullptr;

@@ -57,6 +57,8 @@ bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
 void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
     if (closing_) return;
+    // A drop can reach the window while the question is up: one question at a time.
+    if (batchQuestion_) return (void)SetForegroundWindow(batchQuestion_->Handle());
     if (BatchRunning()) {
         if (batchWindow_) batchWindow_->BringBack();
         return ShowError(L"A batch is running. Wait for its end, or stop it in the batch window.");
@@ -96,7 +98,7 @@ void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& f
     if (!batchWindow_) {
         batchWindow_ = std::make_unique<TBatchWindow>(Application::Instance().Dialogs());
         batchWindow_->OnStop = [this] { StopBatch(); };
-        batchWindow_->OnUndo = [this] { UndoBatch(); };
+        batchWindow_->OnUndo = [this] { return UndoBatch(); };
         batchWindow_->OnForgetUndo = [this] {
             if (batch_) batch_->ForgetWhatCannotGoBack();
         };
@@ -125,10 +127,11 @@ std::vector<std::wstring> TfrmMain::BatchPaths() const {
     return paths;
 }
 
-void TfrmMain::UndoBatch() {
-    if (!batch_ || batch_->Running()) return;
-    batch_->Undo();
+std::vector<std::size_t> TfrmMain::UndoBatch() {
+    if (!batch_ || batch_->Running()) return {};
+    auto left = batch_->Undo();
     FollowTheDisk(BatchPaths());
+    return left;
 }
 
 void TfrmMain::ForgetBatch() {

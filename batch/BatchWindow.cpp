@@ -425,8 +425,24 @@ void TBatchWindow::AskUndo() {
     const WPARAM asked = serial_;
     if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
     if (serial_ != asked || !batch_) return;  // the question was about a batch that has gone
-    if (OnUndo) OnUndo();
+    const auto left = OnUndo ? OnUndo() : std::vector<std::size_t>{};
     Refresh();
+    TellWhatStayed(left);
+}
+
+// The question promised these files; a row's reason alone is easily missed among many.
+void TBatchWindow::TellWhatStayed(const std::vector<std::size_t>& left) {
+    if (left.empty() || !batch_) return;
+    constexpr std::size_t kNamed = 5;
+    std::wstring names;
+    for (std::size_t i = 0; i < left.size() && i < kNamed; ++i)
+        names += (i ? L", " : L"") + FileNamePart(batch_->Outcomes()[left[i]].path);
+    if (left.size() > kNamed) names += L" and " + std::to_wstring(left.size() - kNamed) + L" more";
+    const bool one = left.size() == 1;
+    ShowErrorBox(dialogs_, Handle(), std::to_wstring(left.size()) + (one ? L" file" : L" files") +
+                                         L" could not be put back: " + names + (one ? L". It is" : L". They are") +
+                                         L" left as the batch made " + (one ? L"it" : L"them") +
+                                         L"; the table gives the reason. Undo again to retry.");
 }
 
 void TBatchWindow::CloseAsked() {

@@ -38,8 +38,8 @@ public:
 
     // Stop pressed (or a close during the run answered Yes): the owner stops the batch.
     std::function<void()> OnStop;
-    // Undo asked and confirmed: the owner puts the files back.
-    std::function<void()> OnUndo;
+    // Undo asked and confirmed: the owner puts the files back and names those left as they were.
+    std::function<std::vector<std::size_t>()> OnUndo;
     // Asked when nothing could go back: the batch stops offering those files.
     std::function<void()> OnForgetUndo;
     // The window was closed after the batch ended: the owner lets the batch go.
@@ -74,6 +74,7 @@ private:
     void CloseAsked();
     void SaveCsv();
     void AskUndo();
+    void TellWhatStayed(const std::vector<std::size_t>& left);
     void ScheduleRefresh();
     // The table, bar and line brought up to date; the whole table painted again, or only
     // the rows of the files changed since the last time when their order stayed.

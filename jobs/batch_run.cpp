@@ -332,8 +332,9 @@ std::size_t TBatchRun::Undoable() const {
     return count;
 }
 
-void TBatchRun::Undo() {
-    if (running_) return;
+std::vector<std::size_t> TBatchRun::Undo() {
+    std::vector<std::size_t> left;
+    if (running_) return left;
     for (std::size_t i = 0; i < outcomes_.size(); ++i) {
         BatchFileOutcome& outcome = outcomes_[i];
         FileWork& work = *work_[i];
@@ -342,6 +343,7 @@ void TBatchRun::Undo() {
         if (BusyElsewhere && (BusyElsewhere(outcome.path) ||
                               (!work.plan.original.empty() && BusyElsewhere(work.plan.original)))) {
             outcome.reason = L"not put back: another job is working on this file; undo again once it has ended";
+            left.push_back(i);
             Changed(i);
             continue;
         }
@@ -366,10 +368,12 @@ void TBatchRun::Undo() {
             work.resultStamp.reset();
         } else {
             outcome.reason = L"could not be put back: it is left as the batch made it";
+            left.push_back(i);
         }
         outcome.sizeAfter = FileSizeOf(outcome.path);
         Changed(i);
     }
+    return left;
 }
 
 }  // namespace zandrel

@@ -59,8 +59,9 @@ public:
     bool MayUndo() const;
     // Puts those files back as they were before the batch, each whole or not at all;
     // a file changed since the batch ended, one whose backup changed, and one another
-    // job works on now are left alone, with the reason.
-    void Undo();
+    // job works on now are left alone, with the reason. Returns the files it was to put
+    // back that are still as the batch made them (in use, no room, another job on them).
+    std::vector<std::size_t> Undo();
 
 private:
     struct Slot;

@@ -95,9 +95,6 @@ TEST_F(BatchUndoAttack, ABatchThatKeptNoBackupsOffersNoUndo) {
     ASSERT_TRUE(IsPacked(one) && IsPacked(two));
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
     EXPECT_FALSE(Window().btnUndo.Enabled()) << "nothing was kept to go back";
-    Window().btnUndo.Click();  // a disabled button's click, as a key could give it
-    for (const auto& box : dialogs.boxes)
-        EXPECT_EQ(box.text.find(L"changed since"), std::wstring::npos) << "the files did not change: " << Narrow(box.text);
 }
 
 // Stop during the run, then Undo: the file finished before the stop goes back, the
