@@ -1,6 +1,7 @@
 // A batch's undo against what a user meets afterwards: a file another program
 // holds open, a disk that is full, a batch that kept no backups, a stop before
-// the end; and a second drop while the question before a batch is still open.
+// the end; a CSV over a read-only file; and the question before a batch met by a
+// second drop, or by Enter and Escape while a long count runs.
 #include "batch_window_fixture.h"
 
 #include <algorithm>
@@ -149,6 +150,88 @@ TEST_F(BatchUndoAttack, ADropWhileTheQuestionIsOpenAsksNothingMore) {
     EXPECT_EQ(ReadBytes(d), kOriginal);
     ASSERT_NE(form->Batch(), nullptr);
     EXPECT_EQ(Window().Rows().size(), 2u);
+}
+
+// The user answers Replace for a read-only table: it is either replaced, or the box
+// says it was not saved and the old one is as it was; no part is left beside it.
+TEST_F(BatchUndoAttack, ACsvOverAReadOnlyFileIsSavedOrSaysItWasNot) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
+    UseStandin(*form);
+    Drop({one, two});
+    ASSERT_TRUE(WaitForTheBatch());
+    TempDir tables(L"zct");
+    const auto csv = tables / L"results.csv";
+    const std::string old = "an older table\r\n";
+    WriteBytes(csv, old);
+    SetFileAttributesW(csv.c_str(), FILE_ATTRIBUTE_READONLY);
+    dialogs.files.push_back(csv);
+    dialogs.answers.push_back(BoxAnswer::Yes);
+    Window().btnSave.Click();
+    SetFileAttributesW(csv.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_GE(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(L"Replace"), std::wstring::npos);
+    const std::string now = ReadBytes(csv);
+    if (dialogs.boxes.size() == 2) {
+        EXPECT_NE(dialogs.boxes[1].text.find(L"could not be saved"), std::wstring::npos) << Narrow(dialogs.boxes[1].text);
+        EXPECT_EQ(now, old) << "said not saved, but the file changed";
+    } else {
+        EXPECT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_NE(now.find("one.exe"), std::string::npos) << "no failure said, yet the table is not there";
+    }
+    EXPECT_EQ(Listing(tables.Path()), std::set<std::wstring>{L"results.csv"}) << "no part left behind";
+}
+
+struct CountingKeys {
+    TfrmMain* form = nullptr;
+    int enterWhileCounting = 0;
+    bool escapeWhileCounting = false;
+    ULONGLONG escapedAt = 0;
+};
+CountingKeys* g_keys = nullptr;
+
+// Enter twice, then Escape, each only while the count runs.
+void CALLBACK PressWhileCounting(HWND, UINT, UINT_PTR, DWORD) {
+    TBatchConfirm* q = g_keys && g_keys->form ? g_keys->form->BatchQuestion() : nullptr;
+    if (!q || !q->Counting() || g_keys->escapeWhileCounting) return;
+    if (g_keys->enterWhileCounting < 2) {
+        ++g_keys->enterWhileCounting;
+        PressKey(GetFocus() ? GetFocus() : q->btnStart.Handle(), VK_RETURN);
+        return;
+    }
+    g_keys->escapeWhileCounting = true;
+    g_keys->escapedAt = GetTickCount64();
+    PressKey(q->btnCancel.Handle(), VK_ESCAPE);
+}
+
+// A folder of 10,000 files with packed files left out is a long count: Enter then
+// starts nothing (the count is not in) and Escape ends the question at once.
+TEST_F(BatchUndoAttack, EnterStartsNothingAndEscapeCancelsWhileALongCountRuns) {
+    TempDir many(L"zm");
+    for (int folder = 0; folder < 10; ++folder) {
+        const std::wstring sub = many / (L"sub" + std::to_wstring(folder));
+        CreateDirectoryW(sub.c_str(), nullptr);
+        for (int i = 0; i < 1000; ++i) WriteBytes(sub + L"\\p" + std::to_wstring(i) + L".exe", kOriginal);
+    }
+    const auto one = Program(L"one.exe");
+    UseStandin(*form);
+    CountingKeys keys{form.get()};
+    g_keys = &keys;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, PressWhileCounting);
+    Answer({[](TBatchConfirm& q) {
+                q.cbSubfolders.SetFocus();  // Enter is then Start's, not Cancel's
+                q.cbSubfolders.Click();     // the count starts again, with every folder
+            },
+            [](TBatchConfirm& q) { PressKey(q.btnCancel.Handle(), VK_ESCAPE); }});
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, many.Path()})), 0);
+    const ULONGLONG returned = GetTickCount64();
+    KillTimer(nullptr, timer);
+    g_keys = nullptr;
+    ASSERT_TRUE(keys.escapeWhileCounting) << "the count ended before the keys came: no long count";
+    EXPECT_LT(returned - keys.escapedAt, 5000u) << "Escape waited for the count";
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_EQ(form->Batch(), nullptr) << "Enter during the count started a batch";
+    EXPECT_EQ(ReadBytes(one), kOriginal);
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
 
 }  // namespace
