@@ -1,7 +1,7 @@
 // A batch's undo against what a user meets afterwards: a file another program
-// holds open, a disk that is full, a batch that kept no backups, a stop before
-// the end; a CSV over a read-only file; and the question before a batch met by a
-// second drop, or by Enter and Escape while a long count runs.
+// holds open, a disk that is full, a stop before the end; a CSV over a read-only
+// file; and the question before a batch met by a second drop, or by Enter and
+// Escape while a long count runs.
 #include "batch_window_fixture.h"
 
 #include <algorithm>
@@ -82,20 +82,6 @@ TEST_F(BatchUndoAttack, AnUndoOnAFullDiskLeavesEachFileAsTheBatchMadeIt) {
     ASSERT_EQ(dialogs.boxes.size(), 2u) << "the question, then what the undo did";
     EXPECT_NE(dialogs.boxes[1].text.find(L"2 files could not be put back"), std::wstring::npos)
         << Narrow(dialogs.boxes[1].text);
-}
-
-// Without Backup the private copies go once each file has passed UPX's test: there
-// is nothing to put back, so Undo is not offered (its question speaks of backups,
-// and its answer would say the user's files "have changed since").
-TEST_F(BatchUndoAttack, ABatchThatKeptNoBackupsOffersNoUndo) {
-    const auto one = Program(L"one.exe"), two = Program(L"two.exe");
-    UseStandin(*form);
-    form->chkBackup.SetChecked(false);
-    Drop({one, two});
-    ASSERT_TRUE(WaitForTheBatch());
-    ASSERT_TRUE(IsPacked(one) && IsPacked(two));
-    EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
-    EXPECT_FALSE(Window().btnUndo.Enabled()) << "nothing was kept to go back";
 }
 
 // Stop during the run, then Undo: the file finished before the stop goes back, the
@@ -204,7 +190,8 @@ void CALLBACK PressWhileCounting(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // A folder of 10,000 files with packed files left out is a long count: Enter then
-// starts nothing (the count is not in) and Escape ends the question at once.
+// only asks for a start once counted, and Escape ends the question at once, that
+// start with it.
 TEST_F(BatchUndoAttack, EnterStartsNothingAndEscapeCancelsWhileALongCountRuns) {
     TempDir many(L"zm");
     for (int folder = 0; folder < 10; ++folder) {
@@ -229,7 +216,7 @@ TEST_F(BatchUndoAttack, EnterStartsNothingAndEscapeCancelsWhileALongCountRuns) {
     ASSERT_TRUE(keys.escapeWhileCounting) << "the count ended before the keys came: no long count";
     EXPECT_LT(returned - keys.escapedAt, 5000u) << "Escape waited for the count";
     EXPECT_FALSE(form->BatchRunning());
-    EXPECT_EQ(form->Batch(), nullptr) << "Enter during the count started a batch";
+    EXPECT_EQ(form->Batch(), nullptr) << "a start asked during the count outlived Escape";
     EXPECT_EQ(ReadBytes(one), kOriginal);
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
