@@ -374,6 +374,61 @@ TEST_F(WindowBatch, WhileABatchRunsAnotherAndAStartOnItsFilesAreRefusedButTheCon
     ASSERT_TRUE(WaitForTheBatch());
 }
 
+// Ctrl+Enter runs the form's own job on the list's selection and leaves the job panel
+// alone; afterwards the list shows the new sizes with its selection kept, a double click
+// shows a row's output, Copy with no row chosen copies the table, and Close forgets it.
+TEST_F(WindowBatch, CtrlEnterPacksTheSelectionThenTheWindowIsReadAndClosed) {
+    const auto one = Program(L"one.exe"), two = Program(L"two.exe"), left = Program(L"left.exe");
+    UseStandin(*form);
+    list->SetPath(dir.Path());
+    list->SetSelected(Find(L"one.exe"), true);
+    list->SetSelected(Find(L"two.exe"), true);
+    Answer();
+    KeyUp(VK_RETURN, {VK_CONTROL});
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_EQ(Asked()[0].substr(0, 9), L"Compress ") << Narrow(Asked()[0]);
+    EXPECT_TRUE(IsPacked(one) && IsPacked(two));
+    EXPECT_EQ(ReadBytes(left), "MZ a program of some length") << "not selected, not touched";
+    EXPECT_TRUE(form->edSource.Text().empty());
+    for (const auto* name : {L"one.exe", L"two.exe"}) {
+        const int i = Find(name);
+        ASSERT_GE(i, 0);
+        EXPECT_TRUE(list->IsSelected(i)) << "the selection is kept: " << Narrow(name);
+        EXPECT_EQ(list->Item(i)->Size, FileSizeOf(dir / name)) << "the new size: " << Narrow(name);
+    }
+    EXPECT_FALSE(list->IsSelected(Find(L"left.exe")));
+
+    const HWND table = Window().lvFiles.Handle();
+    RECT second{};
+    ListView_GetItemRect(table, 1, &second, LVIR_LABEL);
+    const LPARAM at = MAKELPARAM((second.left + second.right) / 2, (second.top + second.bottom) / 2);
+    SendMessageW(table, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(table, WM_LBUTTONUP, 0, at);
+    SendMessageW(table, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(table, WM_LBUTTONUP, 0, at);
+    PumpMessages();
+    const std::wstring secondFile = dir / Window().Cell(1, BatchColumn::File);
+    EXPECT_NE(Window().edOutput.Text().find(L"---- " + secondFile), std::wstring::npos)
+        << "a double click shows that row's output: " << Narrow(Window().edOutput.Text());
+
+    ListView_SetItemState(table, -1, 0, LVIS_SELECTED);
+    Window().btnCopy.Click();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const auto* copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    const std::wstring clip = copied ? copied : L"";
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
+    EXPECT_EQ(clip.substr(0, 13), L"File\tFolder\tB");
+    EXPECT_NE(clip.find(L"\r\none.exe\t"), std::wstring::npos) << Narrow(clip);
+    EXPECT_NE(clip.find(L"\r\ntwo.exe\t"), std::wstring::npos) << "no row chosen: the whole table";
+
+    Window().btnClose.Click();
+    PumpMessages();
+    EXPECT_FALSE(Window().Showing());
+    EXPECT_EQ(form->Batch(), nullptr) << "closed after its end, the batch is forgotten";
+    EXPECT_TRUE(IsPacked(one)) << "and its files stay as they are";
+}
+
 TEST_F(WindowBatch, CtrlShiftEnterTestsAndCtrlAltEnterListsTheListsSelection) {
     WriteBytes(dir / L"packed.exe", standin::Pack("MZ packed", 6));
     Program(L"plain.exe");
