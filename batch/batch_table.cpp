@@ -147,13 +147,16 @@ std::vector<std::size_t> RowOrder(const std::vector<BatchFileOutcome>& files, co
 }
 
 std::wstring ProgressLine(const std::vector<BatchFileOutcome>& files) {
-    int finished = 0, failed = 0, working = 0;
+    int finished = 0, warned = 0, failed = 0, working = 0;
     for (const auto& file : files) {
         finished += Finished(file.result);
+        warned += file.result == BatchResult::Warning;
         failed += file.result == BatchResult::Error;
         working += file.result == BatchResult::Working;
     }
     std::wstring line = std::to_wstring(finished) + L" of " + std::to_wstring(files.size()) + L" done";
+    // What "Failures first" would bring up is counted as it comes, not only in the totals.
+    if (warned > 0) line += L", " + Counted(warned, L"with a warning");
     if (failed > 0) line += L", " + Counted(failed, L"failed");
     if (working > 0) line += L", " + Counted(working, L"working");
     return line;

@@ -58,6 +58,7 @@ struct DosRun {
     UniqueHandle called{CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // a GUI call of this run is done
     std::atomic<TRunStatus> status{TRunStatus::rsStarting};
     std::atomic<DWORD> exitCode{0};
+    DWORD startError = 0;  // the system's code where the pipes or the child could not be made
     std::atomic<TReturnCode> outputReturnCode{TReturnCode::rcCRLF};
     std::atomic<ULONGLONG> beginTick{0}, lastOutputTick{0};
 
@@ -163,8 +164,10 @@ PROCESS_INFORMATION DosRun::StartChild(RunPipes& pipes) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                         creationFlags | extended | (holdBack ? CREATE_SUSPENDED : 0), nullptr,
-                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &si, &pi))
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &si, &pi)) {
+        startError = GetLastError();  // before the exception's unwinding may change it
         throw TCreateProcessError(commandLine + L" doesn't exist.");
+    }
     if (job) AssignProcessToJobObject(job, pi.hProcess);
     if (holdBack) ResumeThread(pi.hThread);
     // The child has its ends now: once it (and whatever it starts) is done, writes to
@@ -277,7 +280,10 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     bool showFailure = false, started = false;
     try {
         run.status = TRunStatus::rsCreatingPipes;
-        if (const std::wstring failed = MakePipes(pipes); !failed.empty()) throw TCreatePipeError(failed);
+        if (const std::wstring failed = MakePipes(pipes); !failed.empty()) {
+            run.startError = GetLastError();
+            throw TCreatePipeError(failed);
+        }
         run.status = TRunStatus::rsCreatingProcess;
         pi = run.StartChild(pipes);
         run.beginTick = run.lastOutputTick = GetTickCount64();
@@ -308,7 +314,7 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     if (reached == TRunStatus::rsStarting || reached == TRunStatus::rsCreatingPipes ||
         reached == TRunStatus::rsCreatingProcess || reached == TRunStatus::rsRunning) {
         run.status = static_cast<TRunStatus>(static_cast<int>(reached) + 1);
-        run.exitCode = lastError;
+        run.exitCode = run.startError ? run.startError : lastError;
     }
     run.Report(self, started && !run.terminate, failure, showFailure);
     run.finished = true;

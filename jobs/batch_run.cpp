@@ -6,6 +6,7 @@
 #include "console/DosCommand.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "framework/names.h"
 #include "framework/text.h"
 #include "jobs/file_safety.h"
 #include "jobs/temporary_files.h"
@@ -19,6 +20,17 @@ std::wstring PutBackSaid(bool putBack) {
 }
 
 bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
+
+// Why a run could not start, in the system's words: one file of many that fails so
+// (no memory, no handles left) is not a wrong UPX path.
+std::wstring StartFailure(DWORD code, const std::wstring& program) {
+    if (!code) return {};
+    std::wstring text = SystemErrorText(code);
+    for (auto at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at))
+        text.replace(at, 2, FileNamePart(program));  // "%1 is not a valid Win32 application"
+    while (!text.empty() && text.back() == L'.') text.pop_back();
+    return L" (" + text + L")";
+}
 
 }  // namespace
 
@@ -182,8 +194,9 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     };
     command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
         if (!*alive) return;
-        const TRunStatus status = sender->RunStatus();
-        Ended(slot, exitCode, status == TRunStatus::rsProcessEnded);
+        // A run that never started has the system's reason as its code.
+        const bool started = sender->RunStatus() == TRunStatus::rsProcessEnded;
+        Ended(slot, started ? exitCode : sender->ExitCode(), started);
     };
     command.Execute();
 }
@@ -204,6 +217,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         // UPX's own words where it ended normally; what happened to the file where it did not.
         if (outcome.result != BatchResult::Done)
             outcome.reason = upxSaid.empty() || (started && !UpxEndedNormally(exitCode)) ? said : upxSaid;
+        if (!started) outcome.reason += StartFailure(exitCode, form_.upx);
         if (outcome.result == BatchResult::Done && Compresses(form_)) {
             // Done only once UPX's own test of the result passes.
             BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, *disk_);
@@ -228,7 +242,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
             outcome.result = BatchResult::Error;
             outcome.reason = !upxSaid.empty() ? upxSaid
                              : started        ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
-                                              : std::wstring(L"UPX could not be started to test the packed file");
+                                              : L"UPX could not be started to test the packed file" + StartFailure(exitCode, form_.upx);
             outcome.reason += PutBackSaid(PutBack(index));
         }
     }

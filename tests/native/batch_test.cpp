@@ -196,7 +196,7 @@ TEST(BatchTable, ProgressAndTotalsCountByResult) {
     std::vector<BatchFileOutcome> running = kFiles;
     running[3].result = BatchResult::Working;
     running[4].result = BatchResult::Waiting;
-    EXPECT_EQ(ProgressLine(running), L"4 of 6 done, 1 failed, 1 working");
+    EXPECT_EQ(ProgressLine(running), L"4 of 6 done, 1 with a warning, 1 failed, 1 working");
     EXPECT_EQ(ProgressLine({}), L"0 of 0 done");
     EXPECT_EQ(TotalsLine(kFiles),
               L"6 files: 2 done, 1 already packed, 1 with a warning, 1 failed, 1 not done; "

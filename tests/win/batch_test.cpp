@@ -154,6 +154,29 @@ TEST_F(Batch, WithoutBackupAResultThatFailsItsTestIsPutBackFromAPrivateCopy) {
     EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup, no private copy left";
 }
 
+// A UPX that cannot be started (here no program at all) fails each file with the system's
+// reason, and leaves the files and their folder as they were.
+TEST_F(Batch, AUpxThatCannotBeStartedFailsEachFileWithTheSystemsReason) {
+    const auto file = Program(L"app.exe", 2500);
+    const std::string original = ReadBytes(file);
+    TempDir tools(L"zbt");
+    WriteBytes(tools / L"upx.exe", "not a program at all, only text");
+    auto form = Form();
+    form.upx = tools / L"upx.exe";
+    form.backup = false;
+    batch.Start({file}, form, 1);
+    ASSERT_TRUE(WaitDone());
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].result, BatchResult::Error);
+    const std::wstring& reason = finished[0].reason;
+    EXPECT_EQ(reason.rfind(L"UPX could not be started", 0), 0u) << Narrow(reason);
+    EXPECT_NE(reason.find(L" ("), std::wstring::npos) << "the system's reason follows: " << Narrow(reason);
+    EXPECT_NE(reason.find(L"upx.exe"), std::wstring::npos) << "not a program, it says, naming it: " << Narrow(reason);
+    EXPECT_EQ(reason.find(L"%1"), std::wstring::npos) << Narrow(reason);
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no private copy left";
+}
+
 TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {
     const auto first = Program(L"first.exe", 1000), second = Program(L"second.exe", 1000),
                third = Program(L"third.exe", 1000);

@@ -142,7 +142,8 @@ TEST_F(TextFit, TheBatchQuestionAndTheBatchWindow) {
     many.lblCount.SetText(L"12,345 files in 1,234 folders; 1,234 files packed already, left out");
     EXPECT_TRUE(CutTexts(many.Handle()).empty()) << CutTextsReport(many.Handle(), "the batch question, many options");
     TBatchWindow window(Application::Instance().Dialogs());
-    window.lblProgress.SetText(L"12,345 of 12,345 done, 1,234 failed, 16 working");
+    window.lblProgress.SetText(L"12345 of 12345 done, 1234 with a warning, 1234 failed, 16 working; stopping: the files at "
+                               L"work are finished first");
     EXPECT_TRUE(CutTexts(window.Handle()).empty()) << CutTextsReport(window.Handle(), "the batch window");
 }
 
