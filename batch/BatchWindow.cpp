@@ -256,11 +256,15 @@ std::vector<std::size_t> TBatchWindow::SelectedFiles() const {
 void TBatchWindow::Refresh() { Update(true); }
 
 void TBatchWindow::RedrawRowsOf(const std::vector<std::size_t>& files) const {
+    // Rows out of sight are painted when they come into it: under Wine asking for a
+    // row's repaint costs a look at its place even then.
+    const HWND list = lvFiles.Handle();
+    const int top = ListView_GetTopIndex(list), bottom = top + ListView_GetCountPerPage(list);
     std::vector<int> rowOf(rows_.size(), -1);
     for (std::size_t row = 0; row < rows_.size(); ++row)
         if (rows_[row] < rowOf.size()) rowOf[rows_[row]] = static_cast<int>(row);
     for (const auto file : files)
-        if (file < rowOf.size() && rowOf[file] >= 0) ListView_RedrawItems(lvFiles.Handle(), rowOf[file], rowOf[file]);
+        if (file < rowOf.size() && rowOf[file] >= top && rowOf[file] <= bottom) ListView_RedrawItems(list, rowOf[file], rowOf[file]);
 }
 
 void TBatchWindow::Update(bool allRows) {
