@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 #include "framework/application.h"
 #include "framework/gui_call.h"
@@ -42,6 +43,7 @@ struct DosRun {
     bool reportStartFailure = true;
     ULONGLONG gatherMs = 100;
     bool gatherFromStart = false;
+    DWORD startDelayMs = 0;
     std::shared_ptr<void> kept;     // released once the child has ended
     HANDLE job = nullptr;           // the runner's job: its children end with the program
     std::shared_ptr<std::mutex> inputLock;
@@ -77,6 +79,7 @@ struct DosRun {
     static void Body(std::shared_ptr<DosRun> self);
 
 private:
+    bool WaitBeforeStart();
     PROCESS_INFORMATION StartChild(RunPipes& pipes);
     void Watch(const std::shared_ptr<DosRun>& self, RunPipes& pipes, HANDLE process);
     bool TimedOut() const;
@@ -272,6 +275,17 @@ void DosRun::Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const
     texts.clear();
 }
 
+// The start's delay: false when a Stop or the runner's end (both set `terminate`, then
+// `wake`) came first. A wake for queued input is passed on to the run.
+bool DosRun::WaitBeforeStart() {
+    bool woken = false;
+    const ULONGLONG until = GetTickCount64() + startDelayMs;
+    for (ULONGLONG now = GetTickCount64(); now < until && !terminate; now = GetTickCount64())
+        woken = WaitForSingleObject(wake.get(), static_cast<DWORD>(until - now)) == WAIT_OBJECT_0 || woken;
+    if (woken && !terminate) SetEvent(wake.get());
+    return !terminate;
+}
+
 void DosRun::Body(std::shared_ptr<DosRun> self) {
     DosRun& run = *self;
     RunPipes pipes;
@@ -279,6 +293,8 @@ void DosRun::Body(std::shared_ptr<DosRun> self) {
     std::wstring failure;
     bool showFailure = false, started = false;
     try {
+        struct StoppedBeforeStart {};  // nothing to report: the run was let go
+        if (run.startDelayMs && !run.WaitBeforeStart()) throw StoppedBeforeStart{};
         run.status = TRunStatus::rsCreatingPipes;
         if (const std::wstring failed = MakePipes(pipes); !failed.empty()) {
             run.startError = GetLastError();
@@ -375,6 +391,7 @@ void TDosCommand::Execute() {
     run->reportStartFailure = ReportStartFailure;
     run->gatherMs = GatherMs;
     run->gatherFromStart = GatherFromStart;
+    run->startDelayMs = std::exchange(StartDelayMs, 0);
     run->kept = std::move(kept_);
     kept_.reset();
     if (!job_) {

@@ -77,6 +77,8 @@ public:
     // GatherMs hands its output over once, with its end (a batch shows output only on refresh).
     DWORD GatherMs = 100;
     bool GatherFromStart = false;
+    // The next Execute's child is started after so long (a Stop meanwhile starts none).
+    DWORD StartDelayMs = 0;
     std::vector<std::string>* OutputTarget = nullptr;  // not owned
 
     std::vector<std::string> CapturedLines;  // every handed-over text of the current run

@@ -19,11 +19,13 @@ std::wstring PutBackSaid(bool putBack) {
                    : L" (the file could not be put back: it is left as UPX made it)";
 }
 
+constexpr DWORD kStartAgainAfterMs = 1000;
+
 bool Compresses(const JobForm& form) { return !form.decompress && !form.testFlag && !form.listFlag; }
 
 // Why a run could not start, in the system's words: one file of many that fails so
 // (no memory, no handles left) is not a wrong UPX path.
-std::wstring StartFailure(DWORD code, const std::wstring& program) {
+std::wstring StartFailure(std::uint32_t code, const std::wstring& program) {
     if (!code) return {};
     std::wstring text = SystemErrorText(code);
     for (auto at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at))
@@ -52,6 +54,7 @@ struct TBatchRun::Slot {
     TDosCommand command;
     std::size_t index = 0;
     bool busy = false, check = false;
+    bool triedAgain = false;  // this step's start failed once already
     LineGrowth growth;
     std::vector<std::wstring> output;  // this run's lines, for UPX's reason
 };
@@ -163,9 +166,10 @@ void TBatchRun::StartMore() {
     }
 }
 
-void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
+void TBatchRun::Launch(Slot& slot, std::size_t index, bool check, std::uint32_t delayMs) {
     FileWork& work = *work_[index];
-    work.temporaries = std::make_shared<TemporaryFiles>(work.plan.files.temporaries, recordKey_);
+    // A second try keeps the step's working copies: they were made for it.
+    if (!work.temporaries) work.temporaries = std::make_shared<TemporaryFiles>(work.plan.files.temporaries, recordKey_);
     slot.index = index;
     slot.check = check;
     slot.busy = true;
@@ -181,6 +185,7 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     // The window shows output a few times a second: a short run hands it over once, at its end.
     command.GatherMs = 250;
     command.GatherFromStart = true;
+    command.StartDelayMs = delayMs;
     // A UPX writing the user's file is never ended half-way, not even with the program.
     command.EndWithProgram = work.plan.files.writesOnlyTemporaries;
     command.OnNewLine = [this, &slot, alive = alive_](TDosCommand*, const std::string& line, TOutputType type) {
@@ -194,11 +199,30 @@ void TBatchRun::Launch(Slot& slot, std::size_t index, bool check) {
     };
     command.OnTerminated = [this, &slot, alive = alive_](TDosCommand* sender, DWORD exitCode) {
         if (!*alive) return;
+        const TRunStatus status = sender->RunStatus();
         // A run that never started has the system's reason as its code.
-        const bool started = sender->RunStatus() == TRunStatus::rsProcessEnded;
+        const bool started = status == TRunStatus::rsProcessEnded;
+        const bool notMade = status == TRunStatus::rsPipesFailed || status == TRunStatus::rsProcessFailed;
+        if (notMade && StartAgain(slot, sender->ExitCode())) return;
+        slot.triedAgain = false;
         Ended(slot, started ? exitCode : sender->ExitCode(), started);
     };
     command.Execute();
+}
+
+// A UPX whose process could not be made is tried once more after a pause: it has not
+// touched the file, and such a failure may pass (under Wine about one start in two
+// thousand fails in the child's own start-up). Once a second try failed too, the
+// batch reports later failures at once: UPX is gone, or not a program.
+bool TBatchRun::StartAgain(Slot& slot, std::uint32_t error) {
+    if (slot.triedAgain) triedInVain_ = true;
+    if (slot.triedAgain || triedInVain_ || stopping_) return false;
+    slot.triedAgain = true;
+    work_[slot.index]->lines.push_back(L"UPX could not be started" + StartFailure(error, form_.upx) +
+                                       L"; it is tried once more.");
+    if (OnOutput) OnOutput(slot.index);
+    Launch(slot, slot.index, slot.check, kStartAgainAfterMs);
+    return true;
 }
 
 void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {

@@ -67,7 +67,8 @@ private:
     struct Slot;
     struct FileWork;
     void StartMore();
-    void Launch(Slot& slot, std::size_t index, bool check);
+    void Launch(Slot& slot, std::size_t index, bool check, std::uint32_t delayMs = 0);
+    bool StartAgain(Slot& slot, std::uint32_t error);
     void Ended(Slot& slot, std::uint32_t exitCode, bool started);
     void Complete(std::size_t index);
     void Changed(std::size_t index);
@@ -85,6 +86,7 @@ private:
     JobForm form_;
     int parallel_ = 1;
     bool running_ = false, stopping_ = false;
+    bool triedInVain_ = false;  // a second start failed too: no more second tries
     std::size_t next_ = 0;
     std::vector<BatchFileOutcome> outcomes_;
     std::vector<std::unique_ptr<FileWork>> work_;

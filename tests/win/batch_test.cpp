@@ -154,27 +154,64 @@ TEST_F(Batch, WithoutBackupAResultThatFailsItsTestIsPutBackFromAPrivateCopy) {
     EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup, no private copy left";
 }
 
-// A UPX that cannot be started (here no program at all) fails each file with the system's
-// reason, and leaves the files and their folder as they were.
+// A UPX that cannot be started (here no program at all) is tried once more, then each file
+// fails with the system's reason, at once after that first second try; the files and their
+// folder stay as they were.
 TEST_F(Batch, AUpxThatCannotBeStartedFailsEachFileWithTheSystemsReason) {
-    const auto file = Program(L"app.exe", 2500);
+    const auto file = Program(L"app.exe", 2500), other = Program(L"other.exe", 2500);
     const std::string original = ReadBytes(file);
     TempDir tools(L"zbt");
     WriteBytes(tools / L"upx.exe", "not a program at all, only text");
     auto form = Form();
     form.upx = tools / L"upx.exe";
     form.backup = false;
-    batch.Start({file}, form, 1);
+    batch.Start({file, other}, form, 1);
     ASSERT_TRUE(WaitDone());
-    ASSERT_EQ(finished.size(), 1u);
+    ASSERT_EQ(finished.size(), 2u);
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     const std::wstring& reason = finished[0].reason;
     EXPECT_EQ(reason.rfind(L"UPX could not be started", 0), 0u) << Narrow(reason);
     EXPECT_NE(reason.find(L" ("), std::wstring::npos) << "the system's reason follows: " << Narrow(reason);
     EXPECT_NE(reason.find(L"upx.exe"), std::wstring::npos) << "not a program, it says, naming it: " << Narrow(reason);
     EXPECT_EQ(reason.find(L"%1"), std::wstring::npos) << Narrow(reason);
+    auto triedAgain = [&](std::size_t i) {
+        return std::any_of(shown[i].begin(), shown[i].end(),
+                           [](const std::wstring& line) { return line.find(L"tried once more") != std::wstring::npos; });
+    };
+    EXPECT_TRUE(triedAgain(0));
+    EXPECT_EQ(finished[1].result, BatchResult::Error);
+    EXPECT_FALSE(triedAgain(1)) << "after a second try failed, no file waits for another";
     EXPECT_EQ(ReadBytes(file), original);
-    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no private copy left";
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no private copy left";
+}
+
+// A start that fails once (here UPX is put in place only after the first try) is tried
+// again after a pause, with the working copy of a name UPX cannot spell, and the file is done.
+TEST_F(Batch, AStartThatFailsOnceIsTriedAgainAndTheFileIsDone) {
+    const auto file = Program(L"\u03a9mega.exe", 2500);
+    TempDir tools(L"zbt");
+    const auto upx = tools / L"upx.exe";
+    WriteBytes(upx, "not a program yet");
+    auto form = Form();
+    form.upx = upx;
+    form.backup = false;
+    batch.Start({file}, form, 1);
+    bool putInPlace = false;
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (!done && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+        const auto& lines = batch.Output(0);
+        if (!putInPlace && !lines.empty() && lines.back().find(L"tried once more") != std::wstring::npos) {
+            Sleep(300);  // well within the pause: a second try at once would fail again
+            putInPlace = CopyFileW(StandinPath().c_str(), upx.c_str(), FALSE) != FALSE;
+        }
+    }
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(putInPlace) << "the first start did not fail";
+    EXPECT_EQ(finished[0].result, BatchResult::Done) << Narrow(finished[0].reason);
+    EXPECT_TRUE(IsPacked(file));
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no working copy left";
 }
 
 TEST_F(Batch, AStopLetsTheRunningFileFinishAndStartsNoOther) {

@@ -216,9 +216,10 @@ TEST_F(Runner, DestroyingTheRunnerDuringARunIsSafe) {
         for (int i = 0; i < 20; ++i) PumpMessages(), Sleep(5);
         EXPECT_EQ(lines, delivered) << "a destroyed runner delivers nothing more";
     }
-    // A thread that has finished its work may take a moment to be gone.
-    for (int i = 0; i < 100 && ThreadCount() > threadsBefore; ++i) Sleep(10);
-    EXPECT_EQ(ThreadCount(), threadsBefore) << "no reader thread is left running";
+    // Readers run on the system's pool, whose idle threads end after a few seconds
+    // (five under Wine): a reader still at work never would.
+    for (int i = 0; i < 700 && ThreadCount() > threadsBefore; ++i) Sleep(10);
+    EXPECT_LE(ThreadCount(), threadsBefore) << "no reader thread is left running";
 }
 
 TEST_F(Runner, FloodedOutputIsCompleteAndInOrder) {

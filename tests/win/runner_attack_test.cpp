@@ -135,5 +135,39 @@ TEST_F(RunnerEdges, GatheredOutputKeepsTheLastOutputTimeAndShowsProgressEarly) {
     PumpUntil([&] { return terminated.size() == 2; }, 5000);
 }
 
+// A start put off (a batch's second try) is given up at once by a Stop or by the runner's
+// end meanwhile (a closing program waits for its runners): no child is started, and no
+// failure is told.
+TEST_F(RunnerEdges, AStartPutOffIsGivenUpAtOnceByAStopOrTheRunnersEnd) {
+    runner.CommandLine = Standin() + L" --version";
+    runner.StartDelayMs = 3000;
+    runner.Execute();
+    PumpUntil([] { return false; }, 100);
+    ULONGLONG asked = GetTickCount64();
+    runner.Stop();
+    PumpUntil([&] { return !terminated.empty(); }, 8000);
+    EXPECT_LT(GetTickCount64() - asked, 1000u) << "the stopped run waited out its delay";
+    EXPECT_LE(terminated.size(), 1u) << "the stopped run's end, told once";
+    {
+        TDosCommand ending;
+        ending.CommandLine = Standin() + L" --version";
+        ending.StartDelayMs = 3000;
+        ending.Execute();
+        PumpUntil([] { return false; }, 100);
+        asked = GetTickCount64();
+    }
+    EXPECT_LT(GetTickCount64() - asked, 1000u) << "the runner's end waited for the delay";
+    EXPECT_TRUE(ChildProcesses(L"upx.exe").empty());
+    EXPECT_TRUE(dialogs.boxes.empty()) << "a start given up is no failure to tell";
+    // The delay is for one start only: the next runs at once.
+    terminated.clear();
+    runner.Execute();
+    const ULONGLONG began = GetTickCount64();
+    PumpUntil([&] { return !terminated.empty(); }, 10000);
+    ASSERT_EQ(terminated.size(), 1u);
+    EXPECT_LT(GetTickCount64() - began, 2000u);
+    EXPECT_FALSE(lines.empty()) << "the stand-in's version";
+}
+
 }  // namespace
 }  // namespace zandrel::test
