@@ -82,6 +82,7 @@ expect_text(Zandrel.html "the version" "Version ${VERSION}<")
 expect_text(Zandrel.html "the IJG statement" "based in part on the work of the Independent JPEG Group")
 expect_text(Zandrel.html "a word on the notices" "THIRD-PARTY-NOTICES.txt")
 expect_text(Zandrel.html "a word on the licence" "MIT licence")
+expect_text(Zandrel.html "the batch window's picture, a PNG inside it" "src=\"data:image/png;base64,iVBORw0KGgo")
 
 if(failures)
   message(FATAL_ERROR "${ZIP}:${failures}")
