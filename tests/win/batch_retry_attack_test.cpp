@@ -1,0 +1,155 @@
+// Attacks on a batch's second try at a UPX that could not be started: a Stop or the
+// program's end during the pause, a second try of UPX's test of a packed file, many
+// files with a UPX that never starts.
+#include "packed_format.h"
+#include "test_support.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "framework/files.h"
+#include "jobs/batch_run.h"
+#include "jobs/job_host.h"
+
+namespace zandrel::test {
+namespace {
+
+bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
+
+bool SaysTriedAgain(const std::vector<std::wstring>& lines) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::wstring& line) { return line.find(L"tried once more") != std::wstring::npos; });
+}
+
+class BatchRetryAttack : public ::testing::Test {
+protected:
+    RecordingDialogs dialogs;
+    WinJobHost host{dialogs, nullptr};
+    std::vector<BatchFileOutcome> finished;
+    bool done = false;
+    TempDir dir{L"zbr"};
+    TempDir tools{L"zbrt"};
+    std::wstring upx = tools / L"upx.exe";
+    std::unique_ptr<TBatchRun> batch = std::make_unique<TBatchRun>(host, L"");
+
+    void SetUp() override {
+        batch->OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
+            finished = files;
+            done = true;
+        };
+    }
+    JobForm Form() const {
+        JobForm form;
+        form.upx = upx;
+        form.level = L"6";
+        form.backup = false;  // the file is written in place; a private copy keeps the original
+        return form;
+    }
+    std::wstring Program(const std::wstring& name, std::size_t size = 2500) const {
+        std::string bytes = "MZ";
+        for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(i * 7));
+        WriteBytes(dir / name, bytes);
+        return dir / name;
+    }
+    // Pumps until `ready` or the batch's end; false when time ran out first.
+    bool PumpUntil(const std::function<bool()>& ready, int ms = 30000) {
+        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+        while (!ready() && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            PumpMessages();
+        }
+        return ready();
+    }
+    bool WaitingForSecondTry(std::size_t index) { return !done && SaysTriedAgain(batch->Output(index)); }
+    void PutUpxInPlace() { ASSERT_TRUE(CopyFileW(StandinPath().c_str(), upx.c_str(), FALSE)); }
+};
+
+// Stop while a file waits out the pause before its second try: a Stop starts no UPX
+// that is not at work yet, so the file is left as it was (here a UPX that would work
+// is put in place meanwhile), with no private or working copy behind.
+TEST_F(BatchRetryAttack, AStopDuringThePauseStartsNoSecondTry) {
+    const auto file = Program(L"\u03a9mega.exe");
+    const std::string original = ReadBytes(file);
+    WriteBytes(upx, "not a program yet");
+    batch->Start({file}, Form(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the first start did not fail";
+    batch->Stop();
+    PutUpxInPlace();
+    ASSERT_TRUE(PumpUntil([&] { return done; }));
+    EXPECT_NE(finished[0].result, BatchResult::Done) << "a UPX was started after the Stop";
+    EXPECT_TRUE(ReadBytes(file) == original);
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no private or working copy left";
+}
+
+// The program closing (the batch destroyed) during the pause: no second try is started
+// for it to wait for, and the file stays whole with no copy behind.
+TEST_F(BatchRetryAttack, TheBatchsEndDuringThePauseStartsNoSecondTry) {
+    const auto file = Program(L"app.exe");
+    const std::string original = ReadBytes(file);
+    WriteBytes(upx, "not a program yet");
+    batch->Start({file}, Form(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the first start did not fail";
+    PutUpxInPlace();
+    batch.reset();
+    EXPECT_TRUE(ReadBytes(file) == original) << "a UPX was started while the program was closing";
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no private copy left";
+}
+
+// A compress without Backup passes, then UPX's test of it cannot be started (UPX was
+// replaced while it packed): the test is tried once more; where that fails too the
+// original goes back from the private copy, where it starts the file is done. Either
+// way no private copy is left.
+class BatchRetryOfTheTest : public BatchRetryAttack, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BatchRetryOfTheTest, TheFileIsPutBackOrDoneAndNoCopyIsLeft) {
+    const bool secondTryStarts = GetParam();
+    const auto file = Program(L"app.exe");
+    const std::string original = ReadBytes(file);
+    PutUpxInPlace();
+    {
+        EnvSwitch slow(L"STANDIN_SLEEP_MS", L"1500");  // time to replace UPX while it works
+        batch->Start({file}, Form(), 1);
+        PumpUntil([] { return false; }, 600);
+    }
+    // A running program may be renamed, not rewritten.
+    ASSERT_TRUE(MoveFileW(upx.c_str(), (tools / L"upx-was.exe").c_str()));
+    WriteBytes(upx, "not a program any more");
+    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the test's start did not fail";
+    if (secondTryStarts) PutUpxInPlace();
+    ASSERT_TRUE(PumpUntil([&] { return done; }));
+    if (secondTryStarts) {
+        EXPECT_EQ(finished[0].result, BatchResult::Done) << Narrow(finished[0].reason);
+        EXPECT_TRUE(IsPacked(file));
+    } else {
+        EXPECT_EQ(finished[0].result, BatchResult::Error);
+        EXPECT_NE(finished[0].reason.find(L"to test the packed file"), std::wstring::npos) << Narrow(finished[0].reason);
+        EXPECT_NE(finished[0].reason.find(L"put back as it was"), std::wstring::npos) << Narrow(finished[0].reason);
+        EXPECT_TRUE(ReadBytes(file) == original);
+    }
+    EXPECT_EQ(Listing(dir.Path()).size(), 1u) << "no private copy left";
+}
+
+INSTANTIATE_TEST_SUITE_P(SecondTry, BatchRetryOfTheTest, ::testing::Bool());
+
+// Many files at once with a UPX that is no program: one pause per slot at most, then
+// every file fails at once; the batch ends and leaves the folder as it was.
+TEST_F(BatchRetryAttack, ManyFilesWithAUpxThatNeverStartsEndSoon) {
+    WriteBytes(upx, "never a program");
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 60; ++i) files.push_back(Program(L"f" + std::to_wstring(i) + L".exe", 600));
+    const ULONGLONG began = GetTickCount64();
+    batch->Start(files, Form(), 4);
+    ASSERT_TRUE(PumpUntil([&] { return done; }, 60000));
+    const ULONGLONG took = GetTickCount64() - began;
+    std::size_t triedAgain = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(finished[i].result, BatchResult::Error) << i;
+        triedAgain += SaysTriedAgain(batch->Output(i));
+    }
+    EXPECT_LE(triedAgain, 4u) << "a second try per slot at most";
+    EXPECT_EQ(Listing(dir.Path()).size(), files.size()) << "no private copy left";
+    std::printf("60 files, 4 at once, a UPX that never starts: %llu ms\n", static_cast<unsigned long long>(took));
+}
+
+}  // namespace
+}  // namespace zandrel::test
