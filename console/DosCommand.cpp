@@ -44,6 +44,10 @@ struct DosRun {
     ULONGLONG gatherMs = 100;
     bool gatherFromStart = false;
     DWORD startDelayMs = 0;
+    // A put-off start: waiting, going (the child is being made) or given up. Only a
+    // waiting start may be given up, so a child at work is never ended by it.
+    enum : int { kWaiting, kGoing, kGivenUp };
+    std::atomic<int> startGate{kWaiting};
     std::shared_ptr<void> kept;     // released once the child has ended
     HANDLE job = nullptr;           // the runner's job: its children end with the program
     std::shared_ptr<std::mutex> inputLock;
@@ -276,14 +280,19 @@ void DosRun::Report(const std::shared_ptr<DosRun>& self, bool deliverRest, const
 }
 
 // The start's delay: false when a Stop or the runner's end (both set `terminate`, then
-// `wake`) came first. A wake for queued input is passed on to the run.
+// `wake`), or GiveUpPutOffStart, came first. A wake for queued input is passed on to the run.
 bool DosRun::WaitBeforeStart() {
     bool woken = false;
     const ULONGLONG until = GetTickCount64() + startDelayMs;
-    for (ULONGLONG now = GetTickCount64(); now < until && !terminate; now = GetTickCount64())
+    for (ULONGLONG now = GetTickCount64(); now < until && !terminate && startGate != kGivenUp; now = GetTickCount64())
         woken = WaitForSingleObject(wake.get(), static_cast<DWORD>(until - now)) == WAIT_OBJECT_0 || woken;
-    if (woken && !terminate) SetEvent(wake.get());
-    return !terminate;
+    int waiting = kWaiting;
+    if (terminate || !startGate.compare_exchange_strong(waiting, kGoing)) {
+        startError = ERROR_CANCELLED;  // the row says why nothing ran
+        return false;
+    }
+    if (woken) SetEvent(wake.get());
+    return true;
 }
 
 void DosRun::Body(std::shared_ptr<DosRun> self) {
@@ -414,6 +423,14 @@ void TDosCommand::Execute() {
     runs_.push_back(run);
     current_ = last_ = run;
     RunOnPoolThread([run] { DosRun::Body(run); });
+}
+
+bool TDosCommand::GiveUpPutOffStart() {
+    if (!current_ || current_->finished || !current_->startDelayMs) return false;
+    int waiting = DosRun::kWaiting;
+    if (!current_->startGate.compare_exchange_strong(waiting, DosRun::kGivenUp)) return false;
+    SetEvent(current_->wake.get());
+    return true;
 }
 
 void TDosCommand::Stop() {

@@ -95,6 +95,9 @@ public:
     void KeepUntilEnded(std::shared_ptr<void> resource) override { kept_ = std::move(resource); }
     void Execute() override;  // stops a run in progress, starts a new one, returns at once
     void Stop();              // asks the run to end; does not wait
+    // Gives up a start still waiting out its StartDelayMs (the run ends, OnTerminated is
+    // told, no child is made); false, and nothing done, once the child is being made.
+    bool GiveUpPutOffStart();
 
 private:
     friend struct DosRun;

@@ -69,6 +69,7 @@ TBatchRun::~TBatchRun() {
     OnOutput = nullptr;
     OnFinished = nullptr;
     stopping_ = true;
+    GiveUpSecondTries();
     for (auto& slot : slots_)
         while (slot->busy) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -98,7 +99,15 @@ void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& for
 void TBatchRun::Stop() {
     if (!running_) return;
     stopping_ = true;
+    GiveUpSecondTries();
     StartMore();
+}
+
+// A file waiting out the pause before its second try has no UPX at work: a stop (or the
+// program closing) starts none for it, and the file ends as not started.
+void TBatchRun::GiveUpSecondTries() {
+    for (auto& slot : slots_)
+        if (slot->busy && slot->triedAgain) slot->command.GiveUpPutOffStart();
 }
 
 bool TBatchRun::Running() const { return running_; }

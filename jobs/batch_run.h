@@ -69,6 +69,7 @@ private:
     void StartMore();
     void Launch(Slot& slot, std::size_t index, bool check, std::uint32_t delayMs = 0);
     bool StartAgain(Slot& slot, std::uint32_t error);
+    void GiveUpSecondTries();
     void Ended(Slot& slot, std::uint32_t exitCode, bool started);
     void Complete(std::size_t index);
     void Changed(std::size_t index);

@@ -169,5 +169,39 @@ TEST_F(RunnerEdges, AStartPutOffIsGivenUpAtOnceByAStopOrTheRunnersEnd) {
     EXPECT_FALSE(lines.empty()) << "the stand-in's version";
 }
 
+// Giving up a put-off start ends only a run still waiting: a child already made (the
+// batch's second try at work on a file) runs to its end, and a run without a delay is
+// never given up.
+TEST_F(RunnerEdges, GivingUpAPutOffStartNeverEndsAChildAtWork) {
+    runner.CommandLine = Standin() + L" --version";
+    runner.StartDelayMs = 3000;
+    runner.Execute();
+    PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(runner.GiveUpPutOffStart());
+    PumpUntil([&] { return !terminated.empty(); }, 2000);
+    ASSERT_EQ(terminated.size(), 1u) << "the given-up run ends at once";
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsStartFailed);
+    EXPECT_TRUE(lines.empty()) << "no child ran";
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    terminated.clear();
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"800");
+    runner.StartDelayMs = 100;
+    runner.Execute();
+    PumpUntil([] { return false; }, 400);
+    EXPECT_FALSE(runner.GiveUpPutOffStart()) << "the child was at work";
+    PumpUntil([&] { return !terminated.empty(); }, 10000);
+    ASSERT_EQ(terminated.size(), 1u);
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+    EXPECT_EQ(terminated[0], 0u);
+    EXPECT_FALSE(lines.empty()) << "the stand-in's version";
+
+    terminated.clear();
+    runner.Execute();
+    EXPECT_FALSE(runner.GiveUpPutOffStart()) << "a start not put off";
+    PumpUntil([&] { return !terminated.empty(); }, 10000);
+    EXPECT_EQ(runner.RunStatus(), TRunStatus::rsProcessEnded);
+}
+
 }  // namespace
 }  // namespace zandrel::test
