@@ -251,6 +251,10 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         if (outcome.result != BatchResult::Done)
             outcome.reason = upxSaid.empty() || (started && !UpxEndedNormally(exitCode)) ? said : upxSaid;
         if (!started) outcome.reason += StartFailure(exitCode, form_.upx);
+        if (!started && exitCode == ERROR_CANCELLED) {  // a stop came in the pause before a second try
+            outcome.result = BatchResult::NotDone;
+            outcome.reason = L"stopped before UPX's second try";
+        }
         if (outcome.result == BatchResult::Done && Compresses(form_)) {
             // Done only once UPX's own test of the result passes.
             BatchJob check = PrepareBatchJob(CheckForm(form_), outcome.path, *disk_);

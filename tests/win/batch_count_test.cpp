@@ -129,5 +129,26 @@ TEST_F(SlowCount, AStartAskedWhileCountingWaitsForTheUserAfterANewChoiceOrNothin
     EXPECT_FALSE(changed.has_value()) << "Escape cancels";
 }
 
+// Escape while a count hangs (a share that does not answer) ends the question at once,
+// a start asked before it too; the count is let go, not waited for.
+TEST_F(SlowCount, EscapeWhileCountingCancelsAtOnceAndAPendingStartWithIt) {
+    entries = {{L"app.exe"}};
+    bool escapedWhileCounting = false;
+    ULONGLONG escapedAt = 0;
+    const auto files = Ask({
+        [](TBatchConfirm& q) { return q.Counting() && (q.btnStart.Click(), true); },
+        [&](TBatchConfirm& q) {
+            escapedWhileCounting = q.Counting();
+            escapedAt = GetTickCount64();
+            PressKey(q.btnStart.Handle(), VK_ESCAPE);
+            return true;
+        },
+    });
+    EXPECT_FALSE(outOfTime);
+    EXPECT_LT(GetTickCount64() - escapedAt, 5000u) << "Escape waited for the count (it hangs for 30 s)";
+    EXPECT_TRUE(escapedWhileCounting);
+    EXPECT_FALSE(files.has_value());
+}
+
 }  // namespace
 }  // namespace zandrel::test

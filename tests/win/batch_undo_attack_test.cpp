@@ -1,7 +1,6 @@
 // A batch's undo against what a user meets afterwards: a file another program
 // holds open, a disk that is full, a stop before the end; a CSV over a read-only
-// file; and the question before a batch met by a second drop, or by Enter and
-// Escape while a long count runs.
+// file; and the question before a batch met by a second drop.
 #include "batch_window_fixture.h"
 
 #include <algorithm>
@@ -165,60 +164,6 @@ TEST_F(BatchUndoAttack, ACsvOverAReadOnlyFileIsSavedOrSaysItWasNot) {
         EXPECT_NE(now.find("one.exe"), std::string::npos) << "no failure said, yet the table is not there";
     }
     EXPECT_EQ(Listing(tables.Path()), std::set<std::wstring>{L"results.csv"}) << "no part left behind";
-}
-
-struct CountingKeys {
-    TfrmMain* form = nullptr;
-    int enterWhileCounting = 0;
-    bool escapeWhileCounting = false;
-    ULONGLONG escapedAt = 0;
-};
-CountingKeys* g_keys = nullptr;
-
-// Enter twice, then Escape, each only while the count runs.
-void CALLBACK PressWhileCounting(HWND, UINT, UINT_PTR, DWORD) {
-    TBatchConfirm* q = g_keys && g_keys->form ? g_keys->form->BatchQuestion() : nullptr;
-    if (!q || !q->Counting() || g_keys->escapeWhileCounting) return;
-    if (g_keys->enterWhileCounting < 2) {
-        ++g_keys->enterWhileCounting;
-        PressKey(GetFocus() ? GetFocus() : q->btnStart.Handle(), VK_RETURN);
-        return;
-    }
-    g_keys->escapeWhileCounting = true;
-    g_keys->escapedAt = GetTickCount64();
-    PressKey(q->btnCancel.Handle(), VK_ESCAPE);
-}
-
-// A folder of 10,000 files with packed files left out is a long count: Enter then
-// only asks for a start once counted, and Escape ends the question at once, that
-// start with it.
-TEST_F(BatchUndoAttack, EnterStartsNothingAndEscapeCancelsWhileALongCountRuns) {
-    TempDir many(L"zm");
-    for (int folder = 0; folder < 10; ++folder) {
-        const std::wstring sub = many / (L"sub" + std::to_wstring(folder));
-        CreateDirectoryW(sub.c_str(), nullptr);
-        for (int i = 0; i < 1000; ++i) WriteBytes(sub + L"\\p" + std::to_wstring(i) + L".exe", kOriginal);
-    }
-    const auto one = Program(L"one.exe");
-    UseStandin(*form);
-    CountingKeys keys{form.get()};
-    g_keys = &keys;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, PressWhileCounting);
-    Answer({[](TBatchConfirm& q) {
-                q.cbSubfolders.SetFocus();  // Enter is then Start's, not Cancel's
-                q.cbSubfolders.Click();     // the count starts again, with every folder
-            },
-            [](TBatchConfirm& q) { PressKey(q.btnCancel.Handle(), VK_ESCAPE); }});
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({one, many.Path()})), 0);
-    const ULONGLONG returned = GetTickCount64();
-    KillTimer(nullptr, timer);
-    g_keys = nullptr;
-    ASSERT_TRUE(keys.escapeWhileCounting) << "the count ended before the keys came: no long count";
-    EXPECT_LT(returned - keys.escapedAt, 5000u) << "Escape waited for the count";
-    EXPECT_FALSE(form->BatchRunning());
-    EXPECT_EQ(form->Batch(), nullptr) << "a start asked during the count outlived Escape";
-    EXPECT_EQ(ReadBytes(one), kOriginal);
-    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
 
 }  // namespace
