@@ -97,7 +97,11 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     const auto fullSource = WithoutLongPrefix(host.FullPath(source));
     // Only there is the long name asked (a look at every folder of the path, costly under Wine).
     const bool rewritten = !readsOnly && !toOther;
-    const auto longSource = rewritten ? WithoutLongPrefix(host.LongPath(fullSource)) : fullSource;
+    auto longSource = rewritten ? WithoutLongPrefix(host.LongPath(fullSource)) : fullSource;
+    // Where that look gave nothing (the path comes back as it was), a name that may be an
+    // alias is looked up once more by itself: a missed alias would rename the file.
+    if (rewritten && longSource == fullSource && FileNamePart(fullSource).find(L'~') != std::wstring::npos)
+        if (const auto own = host.LongName(fullSource); !own.empty()) longSource = JoinPath(FolderPart(fullSource), own);
     const bool alias = rewritten && FoldedName(FileNamePart(longSource)) != FoldedName(FileNamePart(fullSource));
     if (UpxCanUse(source, host) && !alias && (!toOther || UpxCanUse(target, host))) {
         // The usual case: the command line is exactly what it always was.

@@ -96,13 +96,15 @@ public:
         return it == shortForms.end() ? p : it->second;
     }
     std::map<std::wstring, std::wstring> longForms;   // 8.3 aliases and the names they stand for
+    bool longPathFails = false;                        // the path's long form cannot be told
     std::wstring LongPath(const std::wstring& p) override {
         const auto it = longForms.find(p);
-        return it == longForms.end() ? p : it->second;
+        return it == longForms.end() || longPathFails ? p : it->second;
     }
     std::wstring LongName(const std::wstring& p) override {
         if (!longForms.count(p) && !FileExists(p) && !FolderExists(p)) return {};
-        const std::wstring name = LongPath(p);
+        const auto it = longForms.find(p);
+        const std::wstring name = it == longForms.end() ? p : it->second;
         return name.substr(name.find_last_of(L"\\") + 1);
     }
     bool noFreeNames = false;

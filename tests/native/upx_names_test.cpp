@@ -175,6 +175,12 @@ TEST(UpxNames, AnAliasOfTheSourceIsNeverGivenForAJobInPlace) {
     // Only read, the alias is fine as it is.
     plan = Prepare(h, alias, L"", true);
     EXPECT_EQ(plan.commandLine, L"C:\\upx\\upx.exe -t \"" + alias + L"\"");
+    // The path's long form cannot be told (the system gives nothing back): the name's own
+    // search still tells the alias.
+    h.longPathFails = true;
+    plan = Prepare(h, alias, alias);
+    EXPECT_EQ(plan.commandLine.find(alias), std::wstring::npos) << "a working copy, not the alias";
+    EXPECT_EQ(plan.files.resultTo, real);
 }
 
 TEST(UpxNames, AnExistingTargetIsReplacedOnlyByAFinishedResult) {

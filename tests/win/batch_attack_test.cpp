@@ -19,10 +19,7 @@ const std::string kOriginal = "MZ a program of some length";
 
 TEST_F(BatchAttack, UndoLeavesAFileWhoseBackupChangedAfterTheBatch) {
     const auto one = Program(L"one.exe"), two = Program(L"two.exe");
-    UseStandin(*form);
-    Drop({one, two});
-    ASSERT_TRUE(WaitForTheBatch());
-    ASSERT_TRUE(IsPacked(one) && IsPacked(two));
+    ASSERT_TRUE(PackByADrop({one, two}));
     const auto packed = ReadBytes(one);
     // Someone writes something else under the backup's name after the batch.
     WriteBytes(BackupName(one), "MZ another program that is no original of one.exe");

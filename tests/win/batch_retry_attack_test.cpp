@@ -60,6 +60,12 @@ protected:
         }
         return ready();
     }
+    // A batch of the file with UPX not a program yet: true once it waits for a second try.
+    bool StartWithAUpxThatFailsOnce(const std::wstring& file) {
+        WriteBytes(upx, "not a program yet");
+        batch->Start({file}, Form(), 1);
+        return PumpUntil([&] { return WaitingForSecondTry(0); });
+    }
     bool WaitingForSecondTry(std::size_t index) { return !done && SaysTriedAgain(batch->Output(index)); }
     void PutUpxInPlace() { ASSERT_TRUE(CopyFileW(StandinPath().c_str(), upx.c_str(), FALSE)); }
 };
@@ -70,9 +76,7 @@ protected:
 TEST_F(BatchRetryAttack, AStopDuringThePauseStartsNoSecondTry) {
     const auto file = Program(L"\u03a9mega.exe");
     const std::string original = ReadBytes(file);
-    WriteBytes(upx, "not a program yet");
-    batch->Start({file}, Form(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the first start did not fail";
+    ASSERT_TRUE(StartWithAUpxThatFailsOnce(file)) << "the first start did not fail";
     batch->Stop();
     PutUpxInPlace();
     ASSERT_TRUE(PumpUntil([&] { return done; }));
@@ -87,9 +91,7 @@ TEST_F(BatchRetryAttack, AStopDuringThePauseStartsNoSecondTry) {
 TEST_F(BatchRetryAttack, TheBatchsEndDuringThePauseStartsNoSecondTry) {
     const auto file = Program(L"app.exe");
     const std::string original = ReadBytes(file);
-    WriteBytes(upx, "not a program yet");
-    batch->Start({file}, Form(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the first start did not fail";
+    ASSERT_TRUE(StartWithAUpxThatFailsOnce(file)) << "the first start did not fail";
     PutUpxInPlace();
     batch.reset();
     EXPECT_TRUE(ReadBytes(file) == original) << "a UPX was started while the program was closing";

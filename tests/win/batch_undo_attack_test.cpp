@@ -23,10 +23,7 @@ bool PlainName(const std::wstring& name) { return name.rfind(L"~zandrel", 0) == 
 // (the question promised both). Once the file is free, a second undo takes it.
 TEST_F(BatchUndoAttack, AFileInUseDuringTheUndoIsLeftWholeAndTheUserIsTold) {
     const auto one = Program(L"one.exe"), two = Program(L"two.exe");
-    UseStandin(*form);
-    Drop({one, two});
-    ASSERT_TRUE(WaitForTheBatch());
-    ASSERT_TRUE(IsPacked(one) && IsPacked(two));
+    ASSERT_TRUE(PackByADrop({one, two}));
     const auto packed = ReadBytes(one);
     UniqueHandle held(CreateFileW(one.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);

@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "batch/BatchConfirm.h"
 #include "batch/BatchWindow.h"
 #include "framework/files.h"
@@ -39,6 +41,12 @@ protected:
     void Drop(const std::vector<std::wstring>& files) {
         Answer();
         SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
+    }
+    // The files packed by a batch from a drop, with the stand-in as UPX: where undo tests begin.
+    bool PackByADrop(const std::vector<std::wstring>& files) {
+        UseStandin(*form);
+        Drop(files);
+        return WaitForTheBatch() && std::all_of(files.begin(), files.end(), IsPacked);
     }
     TBatchWindow& Window() const { return *form->BatchWindow(); }
     bool WaitForTheBatch(int ms = 60000) {
