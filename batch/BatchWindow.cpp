@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <commctrl.h>
-#include <shobjidl.h>
 
 #include "framework/application.h"
 #include "framework/files.h"
@@ -76,20 +75,11 @@ TBatchWindow::TBatchWindow(IDialogService& dialogs) : dialogs_(dialogs) {
     SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
     Application::Instance().AddDialogWindow(Handle());
-    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                   reinterpret_cast<void**>(&taskbar_))) &&
-        FAILED(taskbar_->HrInit())) {
-        taskbar_->Release();
-        taskbar_ = nullptr;  // no task bar progress: the window's own bar still shows it
-    }
 }
 
 TBatchWindow::~TBatchWindow() {
     Application::Instance().RemoveDialogWindow(Handle());
-    if (taskbar_) {
-        taskbar_->SetProgressState(Application::Instance().Handle(), TBPF_NOPROGRESS);
-        taskbar_->Release();
-    }
+    ShowTaskbarProgress(TaskbarState::None, 0, 0);
 }
 
 void TBatchWindow::CreateControls() {
@@ -231,7 +221,7 @@ void TBatchWindow::LetGo() {
     changed_.clear();
     shownRange_ = shownFinished_ = kNoFile;
     ListView_SetItemCountEx(lvFiles.Handle(), 0, 0);
-    ShowTaskbarProgress(true);
+    ShowTaskbarProgress(TaskbarState::None, 0, 0);
 }
 
 void TBatchWindow::ScheduleRefresh() {
@@ -304,8 +294,11 @@ void TBatchWindow::Update(bool allRows) {
         InvalidateRect(list, nullptr, FALSE);
     else
         RedrawRowsOf(changed);
-    std::size_t finished = 0;
-    for (const auto& file : files) finished += Finished(file.result);
+    std::size_t finished = 0, failed = 0;
+    for (const auto& file : files) {
+        finished += Finished(file.result);
+        failed += file.result == BatchResult::Error;
+    }
     // The bar paints at once on each message: told only what changed.
     if (const std::size_t range = std::max<std::size_t>(files.size(), 1); range != shownRange_) {
         SendMessageW(pbProgress.Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
@@ -323,22 +316,19 @@ void TBatchWindow::Update(bool allRows) {
     EnableWindow(btnStop.Handle(), stopOn);
     EnableWindow(btnUndo.Handle(), undoOn);
     if (outputOf_ < files.size()) ShowOutputOf(outputOf_);  // the pane follows a file at work
-    ShowTaskbarProgress(ended_);
+    // The button turns red after a failure and yellow while stopping, as the shell's own copies do.
+    const TaskbarState state = ended_ ? TaskbarState::None
+                               : stopAsked_ ? TaskbarState::Pausing
+                               : failed ? TaskbarState::Failing : TaskbarState::Working;
+    ShowTaskbarProgress(state, finished, files.size());
 }
 
-void TBatchWindow::ShowTaskbarProgress(bool ended) {
-    if (!taskbar_) return;
-    const HWND button = Application::Instance().Handle();
-    if (ended) {
-        taskbar_->SetProgressState(button, TBPF_NOPROGRESS);
-        return;
-    }
-    if (!batch_) return;
-    const auto& files = batch_->Outcomes();
-    ULONGLONG finished = 0;
-    for (const auto& file : files) finished += Finished(file.result);
-    taskbar_->SetProgressState(button, TBPF_NORMAL);
-    taskbar_->SetProgressValue(button, finished, std::max<ULONGLONG>(files.size(), 1));
+void TBatchWindow::ShowTaskbarProgress(TaskbarState state, std::size_t done, std::size_t total) {
+    if (state == TaskbarState::None) done = total = 0;
+    const TaskbarShown shown{state, done, total};
+    if (shown == taskbarShown_) return;  // each call is a trip to the shell
+    taskbarShown_ = shown;
+    Application::Instance().Taskbar().Show(Application::Instance().Handle(), state, done, total);
 }
 
 void TBatchWindow::SortBy(BatchColumn column) {

@@ -11,10 +11,9 @@
 #include "batch/batch_table.h"
 #include "framework/controls.h"
 #include "framework/dialogs.h"
+#include "framework/taskbar.h"
 #include "framework/window.h"
 #include "jobs/batch_run.h"
-
-struct ITaskbarList3;
 
 namespace zandrel {
 
@@ -81,7 +80,7 @@ private:
     void Update(bool allRows);
     void RedrawRowsOf(const std::vector<std::size_t>& files) const;
     void ShowSortArrow() const;
-    void ShowTaskbarProgress(bool ended);
+    void ShowTaskbarProgress(TaskbarState state, std::size_t done, std::size_t total);
     void ShowOutputOf(std::size_t file);
     std::vector<std::size_t> SelectedFiles() const;
     LRESULT ListNotify(const NMHDR& header);
@@ -102,7 +101,11 @@ private:
     UniqueFont font_, outputFont_;
     UINT fontDpi_ = 0;
     FocusMemory focus_;
-    ITaskbarList3* taskbar_ = nullptr;
+    struct TaskbarShown {
+        TaskbarState state = TaskbarState::None;
+        std::size_t done = 0, total = 0;
+        bool operator==(const TaskbarShown&) const = default;
+    } taskbarShown_;  // what the task bar button was told
 };
 
 }  // namespace zandrel

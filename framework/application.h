@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/dialogs.h"
+#include "framework/taskbar.h"
 #include "framework/win.h"
 
 namespace zandrel {
@@ -35,6 +36,9 @@ public:
     IDialogService& Dialogs() { return *dialogs_; }
     // Tests put a recorder here; nullptr restores the system dialogs.
     void SetDialogs(IDialogService* dialogs) { dialogs_ = dialogs ? dialogs : &systemDialogs_; }
+    // The progress on the task bar button; tests put a recorder here, nullptr restores the shell's.
+    ITaskbarProgress& Taskbar() { return *taskbar_; }
+    void SetTaskbar(ITaskbarProgress* taskbar) { taskbar_ = taskbar ? taskbar : &shellTaskbar_; }
 
     // Windows whose keyboard navigation (Tab, mnemonics) the loop handles.
     void AddDialogWindow(HWND hwnd);
@@ -63,6 +67,8 @@ private:
     std::wstring title_;
     SystemDialogs systemDialogs_;
     IDialogService* dialogs_ = &systemDialogs_;
+    ShellTaskbar shellTaskbar_;
+    ITaskbarProgress* taskbar_ = &shellTaskbar_;
     std::vector<HWND> dialogWindows_;
     bool terminated_ = false;
     int busy_ = 0;

@@ -12,23 +12,45 @@
 
 #include "batch/BatchConfirm.h"
 #include "batch/BatchWindow.h"
+#include "framework/application.h"
 #include "framework/files.h"
+#include "framework/taskbar.h"
 
 namespace zandrel::test {
 
 inline bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
 
+// What the task bar button was told, in order.
+struct TaskbarRecorder : ITaskbarProgress {
+    struct Shown {
+        HWND button;
+        TaskbarState state;
+        unsigned long long done, total;
+    };
+    std::vector<Shown> shown;
+    void Show(HWND button, TaskbarState state, unsigned long long done, unsigned long long total) override {
+        shown.push_back({button, state, done, total});
+    }
+    Shown Last() const { return shown.empty() ? Shown{nullptr, TaskbarState::None, 0, 0} : shown.back(); }
+    bool Saw(TaskbarState state) const {
+        return std::any_of(shown.begin(), shown.end(), [&](const Shown& s) { return s.state == state; });
+    }
+};
+
 class WindowBatch : public Browser {
 protected:
     TempDir dir{L"zw"};
     std::unique_ptr<BatchQuestionAnswers> answers;
+    TaskbarRecorder taskbar;
     void SetUp() override {
         Browser::SetUp();
         answers = std::make_unique<BatchQuestionAnswers>(*form);
+        Application::Instance().SetTaskbar(&taskbar);
     }
     void TearDown() override {
         answers.reset();
         Browser::TearDown();
+        Application::Instance().SetTaskbar(nullptr);
     }
     const std::vector<std::wstring>& Asked() const { return answers->Asked(); }
     std::wstring Program(const std::wstring& name, const std::wstring& in = {}) const {

@@ -115,6 +115,11 @@ TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"working");
     EXPECT_EQ(Window().Cell(2, BatchColumn::Result), L"waiting");
     EXPECT_EQ(Window().lblProgress.Text(), L"0 of 5 done, 2 working");
+    const auto button = Application::Instance().Handle();
+    EXPECT_EQ(taskbar.Last().button, button) << "the program's task bar button";
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::Working);
+    EXPECT_EQ(taskbar.Last().total, 5u);
+    EXPECT_EQ(taskbar.Last().done, 0u);
     DeleteFileW(secondSignal.c_str());
     EXPECT_TRUE(pumpUntil([&] {
         DeleteFileW(secondSignal.c_str());  // its test passes the point too
@@ -123,6 +128,13 @@ TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"working") << "the first file is still held by its UPX";
     Window().btnStop.Click();
     EXPECT_FALSE(Window().btnStop.Enabled());
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::Pausing) << "yellow while the files at work finish";
+    std::size_t finished = 0;
+    for (int row = 0; row < 5; ++row) {
+        const auto result = Window().Cell(row, BatchColumn::Result);
+        finished += result != L"waiting" && result != L"working";
+    }
+    EXPECT_EQ(taskbar.Last().done, finished) << "the button shows the table's count";
     // Every file at work may finish (its check too); nothing new starts.
     while (form->BatchRunning() && GetTickCount64() < end) {
         DeleteFileW(firstSignal.c_str());
@@ -135,6 +147,30 @@ TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
     EXPECT_EQ(Window().Cell(4, BatchColumn::Result), L"not done");
     EXPECT_EQ(ReadBytes(rest[2]), "MZ a program of some length");
     EXPECT_NE(Totals().find(L"not done"), std::wstring::npos) << Narrow(Totals());
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::None) << "no progress left on the button after the end";
+    EXPECT_FALSE(taskbar.Saw(TaskbarState::Failing)) << "nothing failed";
+}
+
+TEST_F(WindowBatch, TheTaskbarButtonTurnsRedOnceAFileFailedWhileTheOthersGoOn) {
+    const auto locked = Program(L"a_locked.exe");
+    Program(L"b.exe");
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    UseStandin(*form);
+    EnvSwitch slow(L"STANDIN_SLEEP_MS", L"700");
+    StoreSetting(Widen8(BytsToEncStr4(texts::ValBatchJobs)), L"1");
+    Drop({dir.Path()});
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (form->BatchRunning() && Window().Cell(0, BatchColumn::Result) != L"failed" && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+        Window().Refresh();
+    }
+    ASSERT_TRUE(form->BatchRunning()) << "b.exe is still at work";
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::Failing);
+    EXPECT_EQ(taskbar.Last().done, 1u);
+    ASSERT_TRUE(WaitForTheBatch());
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::None) << "cleared at the end, the table keeps the failure";
 }
 
 TEST_F(WindowBatch, SortingCopyCsvAndFailuresFirst) {
@@ -456,7 +492,10 @@ TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
     Drop({first, second, third});
     ASSERT_TRUE(form->BatchRunning());
     answers->Forget();
+    Window().Refresh();
+    ASSERT_EQ(taskbar.Last().state, TaskbarState::Working);
     form.reset();  // the window goes while UPX works
+    EXPECT_EQ(taskbar.Last().state, TaskbarState::None) << "no progress is left behind on the button";
     EXPECT_TRUE(ChildProcesses(L"upx.exe").empty()) << "no UPX is left running";
     for (const auto& file : {first, second, third}) {
         const std::string bytes = ReadBytes(file);
