@@ -93,7 +93,10 @@ constexpr std::array<BatchColumn, kBatchColumns> kColumns{BatchColumn::File,    
                                                           BatchColumn::Ratio,      BatchColumn::Result,
                                                           BatchColumn::Reason};
 
-std::wstring Counted(int count, const wchar_t* what) { return std::to_wstring(count) + L" " + what; }
+// Counts are grouped as the question grouped them: "1,000 of 1,234 done".
+std::wstring Counted(std::size_t count, const wchar_t* what) {
+    return GroupedDigits(static_cast<std::int64_t>(count)) + L" " + what;
+}
 
 }  // namespace
 
@@ -147,14 +150,14 @@ std::vector<std::size_t> RowOrder(const std::vector<BatchFileOutcome>& files, co
 }
 
 std::wstring ProgressLine(const std::vector<BatchFileOutcome>& files) {
-    int finished = 0, warned = 0, failed = 0, working = 0;
+    std::size_t finished = 0, warned = 0, failed = 0, working = 0;
     for (const auto& file : files) {
         finished += Finished(file.result);
         warned += file.result == BatchResult::Warning;
         failed += file.result == BatchResult::Error;
         working += file.result == BatchResult::Working;
     }
-    std::wstring line = std::to_wstring(finished) + L" of " + std::to_wstring(files.size()) + L" done";
+    std::wstring line = GroupedDigits(static_cast<std::int64_t>(finished)) + L" of " + Counted(files.size(), L"done");
     // What "Failures first" would bring up is counted as it comes, not only in the totals.
     if (warned > 0) line += L", " + Counted(warned, L"with a warning");
     if (failed > 0) line += L", " + Counted(failed, L"failed");
@@ -163,7 +166,7 @@ std::wstring ProgressLine(const std::vector<BatchFileOutcome>& files) {
 }
 
 std::wstring TotalsLine(const std::vector<BatchFileOutcome>& files, bool sizes) {
-    std::array<int, 8> counts{};
+    std::array<std::size_t, 8> counts{};
     std::int64_t before = 0, after = 0;
     for (const auto& file : files) {
         ++counts[static_cast<std::size_t>(file.result)];
@@ -171,7 +174,7 @@ std::wstring TotalsLine(const std::vector<BatchFileOutcome>& files, bool sizes) 
             before += file.sizeBefore, after += file.sizeAfter;
     }
     auto count = [&](BatchResult result) { return counts[static_cast<std::size_t>(result)]; };
-    std::wstring line = Counted(static_cast<int>(files.size()), files.size() == 1 ? L"file" : L"files") + L": " +
+    std::wstring line = Counted(files.size(), files.size() == 1 ? L"file" : L"files") + L": " +
                         Counted(count(BatchResult::Done), L"done");
     const std::pair<BatchResult, const wchar_t*> others[] = {
         {BatchResult::AlreadyPacked, L"already packed"}, {BatchResult::Warning, L"with a warning"},

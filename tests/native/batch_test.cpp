@@ -198,6 +198,10 @@ TEST(BatchTable, ProgressAndTotalsCountByResult) {
     running[4].result = BatchResult::Waiting;
     EXPECT_EQ(ProgressLine(running), L"4 of 6 done, 1 with a warning, 1 failed, 1 working");
     EXPECT_EQ(ProgressLine({}), L"0 of 0 done");
+    std::vector<BatchFileOutcome> many(1234, kFiles[0]);
+    std::fill(many.begin() + 1000, many.end(), BatchFileOutcome{L"C:\\w.exe", -1, -1, BatchResult::Waiting, {}});
+    EXPECT_EQ(ProgressLine(many), L"1,000 of 1,234 done") << "counts grouped as the question's";
+    EXPECT_EQ(TotalsLine(many, false), L"1,234 files: 1,000 done.");
     EXPECT_EQ(TotalsLine(kFiles),
               L"6 files: 2 done, 1 already packed, 1 with a warning, 1 failed, 1 not done; "
               L"2,000,000 bytes to 1,000,000 (50.0%).");
