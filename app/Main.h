@@ -32,6 +32,7 @@ class TBatchRun;
 class TBatchWindow;
 class TBatchConfirm;
 class TAdvancedOptions;
+struct BatchScan;
 
 // What the main window works with; tests put their own in.
 struct MainDeps {
@@ -230,7 +231,7 @@ private:
     std::unique_ptr<IRunAndWait> ownRunner_;
     std::unique_ptr<TfrmBanner> splash_;  // shown while the window is prepared
     // Runs `files` as one batch, shown in the batch window; the last batch goes first.
-    void RunBatch(const std::vector<std::wstring>& files, const JobForm& form, std::unique_ptr<IJobHost> host);
+    void RunBatch(const BatchScan& scan, const JobForm& form, std::unique_ptr<IJobHost> host);
     std::vector<std::size_t> UndoBatch();  // the files left as the batch made them
     void ForgetBatch();  // the batch ended and its window was closed: its results go
     std::vector<std::wstring> BatchPaths() const;

@@ -30,7 +30,8 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                           static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow)});
     } while (FindNextFileW(search, &data));
     FindClose(search);
     return entries;
@@ -76,6 +77,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     source.list = ListFolder;
     source.accept = FilterNow();
     source.identity = FileIdentity;
+    source.size = [](const std::wstring& path) { return FileSizeOf(path); };
     source.packed = [](const std::wstring& path) {
         return LooksPackedByUpx([&](std::uint64_t at, std::size_t count) { return ReadFileBytes(path, at, count); });
     };
@@ -86,12 +88,12 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
         TBatchConfirm*& asked;
         ~Asked() { asked = nullptr; }
     } asked{batchQuestion_};
-    const auto files = question.Ask();
-    if (!files || files->empty() || closing_) return;
-    RunBatch(*files, form, std::move(host));
+    const auto scan = question.Ask();
+    if (!scan || scan->files.empty() || closing_) return;
+    RunBatch(*scan, form, std::move(host));
 }
 
-void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& form, std::unique_ptr<IJobHost> host) {
+void TfrmMain::RunBatch(const BatchScan& scan, const JobForm& form, std::unique_ptr<IJobHost> host) {
     ForgetBatch();
     batchHost_ = std::move(host);
     batch_ = std::make_unique<TBatchRun>(*batchHost_, SettingsKey + WorkingCopiesSubKey);
@@ -115,9 +117,10 @@ void TfrmMain::RunBatch(const std::vector<std::wstring>& files, const JobForm& f
         FollowTheDisk(BatchPaths());
         if (batchWindow_) batchWindow_->BatchEnded();
     };
-    batchWindow_->ShowBatch(*batch_, JobDescription(form) + L", " + std::to_wstring(files.size()) +
-                                         (files.size() == 1 ? L" file" : L" files"));
-    batch_->Start(files, form, JobsAtOnce(SettingsKey));
+    const auto count = scan.files.size();
+    batchWindow_->ShowBatch(*batch_, JobDescription(form) + L", " + GroupedDigits(static_cast<std::int64_t>(count)) +
+                                         (count == 1 ? L" file" : L" files"));
+    batch_->Start(scan.files, form, JobsAtOnce(SettingsKey), scan.sizes);
 }
 
 std::vector<std::wstring> TfrmMain::BatchPaths() const {

@@ -148,12 +148,12 @@ void TBatchConfirm::Answer(bool start) {
     closed_ = true;
 }
 
-std::optional<std::vector<std::wstring>> TBatchConfirm::Ask() {
+std::optional<BatchScan> TBatchConfirm::Ask() {
     Recount();
     RunModal(Handle(), owner_, btnStart.Handle(), [this] { return closed_; });
     StopCounting();
     if (!started_) return std::nullopt;
-    return scan_.files;
+    return scan_;
 }
 
 LRESULT TBatchConfirm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

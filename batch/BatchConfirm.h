@@ -28,7 +28,7 @@ public:
     ~TBatchConfirm() override;
 
     // Shows the question and returns the batch's files, or nothing when cancelled.
-    std::optional<std::vector<std::wstring>> Ask();
+    std::optional<BatchScan> Ask();
 
     Label lblJob, lblCount, lblNames;
     CheckBox cbSubfolders, cbSkipPacked;

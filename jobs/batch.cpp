@@ -33,7 +33,7 @@ BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice&
     BatchScan scan;
     std::unordered_set<std::wstring> taken, folders;
     auto stopped = [&] { return scan.stopped || (source.stop && (scan.stopped = source.stop())); };
-    auto take = [&](const std::wstring& path) {
+    auto take = [&](const std::wstring& path, std::int64_t size) {
         const std::wstring name = FileNamePart(path);
         // Zandrel's own copies (backups, working and private copies) are never packed.
         if (IsBackupName(name) || HasPlainTempName(name)) return;
@@ -44,6 +44,7 @@ BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice&
             return;
         }
         scan.files.push_back(path);
+        scan.sizes.push_back(size < 0 && source.size ? source.size(path) : size);
         folders.insert(FoldedName(FolderPart(path)));
         if (progress && scan.files.size() % 256 == 0) progress(scan.files.size());
     };
@@ -58,7 +59,7 @@ BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice&
             for (const auto& entry : source.list(path)) {
                 if (stopped()) return;
                 if (!entry.isFolder && source.accept(entry.name))
-                    take(JoinPath(path, entry.name));
+                    take(JoinPath(path, entry.name), entry.size);
                 else if (entry.isFolder && !entry.isLink && choice.subfolders)
                     below.push_back(JoinPath(path, entry.name));
             }
@@ -70,7 +71,7 @@ BatchScan ScanBatch(const std::vector<std::wstring>& dropped, const BatchChoice&
         if (source.isFolder(path))
             gather(path);
         else
-            take(path);
+            take(path, -1);
     }
     scan.folders = folders.size();
     return scan;

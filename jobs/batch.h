@@ -20,6 +20,7 @@ struct FolderEntry {
     std::wstring name;  // without the folder
     bool isFolder = false;
     bool isLink = false;  // a junction or symbolic link: never followed
+    std::int64_t size = -1;  // of a file: its size as listed
 };
 
 // How a batch sees the disk while it gathers its files.
@@ -30,6 +31,7 @@ struct BatchSource {
     // One file by any of its spellings (empty: names compare as Windows compares them, case aside).
     std::function<std::wstring(const std::wstring& path)> identity;
     std::function<bool(const std::wstring& path)> packed;  // UPX has packed it already
+    std::function<std::int64_t(const std::wstring& path)> size;  // of a file given by name (-1: unknown)
     std::function<bool()> stop;                            // true: give up now
 };
 struct BatchChoice {
@@ -38,6 +40,7 @@ struct BatchChoice {
 };
 struct BatchScan {
     std::vector<std::wstring> files;
+    std::vector<std::int64_t> sizes;  // each file's size as counted (-1: unknown), for the table until its turn
     std::size_t packedSkipped = 0;
     std::size_t folders = 0;  // how many folders hold the files
     bool stopped = false;     // given up before the end: `files` is not the whole batch

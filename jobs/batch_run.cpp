@@ -78,7 +78,8 @@ TBatchRun::~TBatchRun() {
     *alive_ = false;
 }
 
-void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel) {
+void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel,
+                      const std::vector<std::int64_t>& sizes) {
     if (running_ || files.empty()) return;
     form_ = form;
     disk_ = std::make_unique<BatchDisk>(host_, form.upx);
@@ -90,6 +91,7 @@ void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& for
     work_.clear();
     for (std::size_t i = 0; i < files.size(); ++i) {
         outcomes_[i].path = files[i];
+        if (i < sizes.size()) outcomes_[i].sizeBefore = sizes[i];
         work_.push_back(std::make_unique<FileWork>());
     }
     while (slots_.size() < static_cast<std::size_t>(parallel_)) slots_.push_back(std::make_unique<Slot>());

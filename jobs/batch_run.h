@@ -33,7 +33,9 @@ public:
     std::function<bool(const std::wstring& path)> BusyElsewhere;
 
     // Starts the batch (nothing happens for an empty list or while one runs).
-    void Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel);
+    // `sizes` (where given) are the files' sizes as counted: shown until each file's turn.
+    void Start(const std::vector<std::wstring>& files, const JobForm& form, int parallel,
+               const std::vector<std::int64_t>& sizes = {});
     // Files UPX is working on finish (UPX is never ended half-way through writing
     // a file); the others are not started and count as not done.
     void Stop();

@@ -63,7 +63,23 @@ TEST(BatchFiles, SubFoldersWhenAskedDepthFirstWithoutLinksAndPackedFilesLeftOutW
     EXPECT_EQ(scan.files, (std::vector<std::wstring>{L"C:\\r\\a.exe", L"C:\\r\\b\\bb\\deep.exe"}));
     EXPECT_EQ(scan.packedSkipped, 2u);
     EXPECT_EQ(scan.folders, 2u);
+    EXPECT_EQ(scan.sizes.size(), scan.files.size()) << "a size for every file, the skipped ones left out";
     EXPECT_EQ(disk.Files({L"C:\\r"}, {true, false}), all) << "packed files stay unless asked";
+}
+
+TEST(BatchFiles, EachFilesSizeComesFromItsListingOrForADroppedFileFromTheDisk) {
+    FakeDisk disk;
+    disk.folders[L"C:\\f"] = {{L"gone.exe", false, false}, {L"big.exe", false, false, 5'000'000'000}};
+    auto source = disk.Source();
+    std::vector<std::wstring> asked;
+    source.size = [&](const std::wstring& path) {
+        asked.push_back(path);
+        return path == L"C:\\given.exe" ? 700 : -1;
+    };
+    const auto scan = ScanBatch({L"C:\\given.exe", L"C:\\f", L"C:\\missing.exe"}, {}, source);
+    EXPECT_EQ(scan.sizes, (std::vector<std::int64_t>{700, -1, 5'000'000'000, -1}));
+    EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:\\given.exe", L"C:\\f\\gone.exe", L"C:\\missing.exe"}))
+        << "the disk is asked only for what no listing told";
 }
 
 TEST(BatchFiles, AStopEndsTheScanAndSaysItIsNotWhole) {

@@ -40,11 +40,12 @@ protected:
         deadline_ = GetTickCount64() + 20000;
         current_ = this;
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
-        auto files = question.Ask();
+        const auto scan = question.Ask();
         KillTimer(nullptr, timer);
         SetEvent(go.get());  // a count given up is not left waiting
         current_ = nullptr;
-        return files;
+        if (!scan) return std::nullopt;
+        return scan->files;
     }
     void LetTheCountGo() const { SetEvent(go.get()); }
 

@@ -114,6 +114,7 @@ TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
         << "a file shows as working before any file ends";
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"working");
     EXPECT_EQ(Window().Cell(2, BatchColumn::Result), L"waiting");
+    EXPECT_EQ(Window().Cell(2, BatchColumn::SizeBefore), L"27") << "a waiting file shows its size as counted";
     EXPECT_EQ(Window().lblProgress.Text(), L"0 of 5 done, 2 working");
     const auto button = Application::Instance().Handle();
     EXPECT_EQ(taskbar.Last().button, button) << "the program's task bar button";
