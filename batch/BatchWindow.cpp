@@ -504,6 +504,13 @@ LRESULT TBatchWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             if (focus_.OnActivate(Handle(), wParam)) return 0;
             break;
+        case WM_NEXTDLGCTL:
+            // The read-only output pane hands Tab and Shift+Tab on to its window this way.
+            if (LOWORD(lParam))
+                ::SetFocus(reinterpret_cast<HWND>(wParam));
+            else if (const HWND next = GetNextDlgTabItem(Handle(), GetFocus(), wParam != 0))
+                ::SetFocus(next);
+            return 0;
         case WM_CLOSE:
             CloseAsked();
             return 0;

@@ -447,6 +447,13 @@ TEST_F(WindowBatch, CtrlEnterPacksTheSelectionThenTheWindowIsReadAndClosed) {
     const std::wstring secondFile = dir / Window().Cell(1, BatchColumn::File);
     EXPECT_NE(Window().edOutput.Text().find(L"---- " + secondFile), std::wstring::npos)
         << "a double click shows that row's output: " << Narrow(Window().edOutput.Text());
+    // Tab leaves the output pane as it leaves any other control (a read-only pane hands it on).
+    Window().edOutput.SetFocus();
+    PressKey(Window().edOutput.Handle(), VK_TAB);
+    Application::Instance().ProcessMessages();
+    const HWND afterPane = GetFocus();
+    EXPECT_NE(afterPane, Window().edOutput.Handle()) << "Tab was stuck in the output pane";
+    EXPECT_EQ(afterPane, GetNextDlgTabItem(Window().Handle(), Window().edOutput.Handle(), FALSE));
 
     ListView_SetItemState(table, -1, 0, LVIS_SELECTED);
     Window().btnCopy.Click();
