@@ -28,10 +28,19 @@ std::wstring PlainCell(const BatchFileOutcome& file, BatchColumn column) {
     return text;
 }
 
-// The ratio as a number to sort by; unknown ratios after every known one.
+// The ratio as a number to sort by.
 double RatioValue(const BatchFileOutcome& file) {
-    if (file.sizeBefore <= 0 || file.sizeAfter < 0) return 1e300;
     return static_cast<double>(file.sizeAfter) / static_cast<double>(file.sizeBefore);
+}
+
+// Whether the cell shows a value to sort by: a blank or "-" sorts after every value, either way.
+bool ShowsValue(const BatchFileOutcome& file, BatchColumn column) {
+    switch (column) {
+        case BatchColumn::SizeBefore: return file.sizeBefore >= 0;
+        case BatchColumn::SizeAfter: return Finished(file.result) && file.sizeAfter >= 0;
+        case BatchColumn::Ratio: return file.result == BatchResult::Done && file.sizeBefore > 0 && file.sizeAfter >= 0;
+        default: return true;
+    }
 }
 
 // -1, 0 or 1 as `a` comes before, with or after `b` in the column's ascending order.
@@ -143,6 +152,9 @@ std::vector<std::size_t> RowOrder(const std::vector<BatchFileOutcome>& files, co
             if (failedA != failedB) return failedA;
         }
         if (!view.sortBy) return false;
+        const bool shownA = ShowsValue(files[a], *view.sortBy), shownB = ShowsValue(files[b], *view.sortBy);
+        if (shownA != shownB) return shownA;
+        if (!shownA) return false;
         const int order = Compare(files[a], files[b], *view.sortBy);
         return view.ascending ? order < 0 : order > 0;
     });

@@ -286,7 +286,8 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         }
     }
     outcome.reason += SettleOriginal(index, good);
-    outcome.sizeAfter = FileSizeOf(outcome.path);
+    // A test or a list leaves the file as it was: no size after, no ratio to show.
+    if (ChangesFiles()) outcome.sizeAfter = FileSizeOf(outcome.path);
     Complete(index);
     StartMore();
 }

@@ -234,8 +234,10 @@ TEST(BatchTable, SortsByAnyColumnKeepingTiesInOrderAndBringsFailuresFirst) {
     EXPECT_EQ(RowOrder(kFiles, {}), (V{0, 1, 2, 3, 4, 5})) << "the batch's own order";
     EXPECT_EQ(RowOrder(kFiles, {BatchColumn::File, false, false}), (V{5, 4, 3, 2, 1, 0})) << "names case aside";
     EXPECT_EQ(RowOrder(kFiles, {BatchColumn::SizeBefore, true, false}), (V{2, 1, 3, 5, 4, 0}));
-    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::Ratio, true, false}), (V{0, 4, 1, 2, 5, 3}))
-        << "ties in order, an unknown ratio last";
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::Ratio, true, false}), (V{0, 4, 1, 2, 3, 5}))
+        << "only the ratios the table shows (files done) sort; the blank ones last, in order";
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::Ratio, false, false}), (V{4, 0, 1, 2, 3, 5})) << "last the other way too";
+    EXPECT_EQ(RowOrder(kFiles, {BatchColumn::SizeAfter, true, false}), (V{2, 1, 5, 4, 0, 3})) << "\"-\" last";
     EXPECT_EQ(RowOrder(kFiles, {std::nullopt, true, true}), (V{1, 2, 3, 0, 4, 5}));
     EXPECT_EQ(RowOrder(kFiles, {BatchColumn::SizeBefore, false, true}), (V{3, 1, 2, 0, 4, 5}))
         << "failures first, each group sorted";

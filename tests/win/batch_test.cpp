@@ -276,6 +276,7 @@ TEST_F(Batch, ATestBatchChangesNoFile) {
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(finished[0].result, BatchResult::Done);
     EXPECT_EQ(finished[1].result, BatchResult::Warning) << "not packed";
+    EXPECT_EQ(CellText(finished[0], BatchColumn::Ratio), L"-") << "a test shrinks nothing: no ratio";
     EXPECT_EQ(ReadBytes(packed), kPacked);
     EXPECT_EQ(Listing(dir.Path()).size(), 2u) << "no backup for a test";
 }
