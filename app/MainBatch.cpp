@@ -117,9 +117,7 @@ void TfrmMain::RunBatch(const BatchScan& scan, const JobForm& form, std::unique_
         FollowTheDisk(BatchPaths());
         if (batchWindow_) batchWindow_->BatchEnded();
     };
-    const auto count = scan.files.size();
-    batchWindow_->ShowBatch(*batch_, JobDescription(form) + L", " + GroupedDigits(static_cast<std::int64_t>(count)) +
-                                         (count == 1 ? L" file" : L" files"));
+    batchWindow_->ShowBatch(*batch_, JobDescription(form) + L", " + FilesCounted(scan.files.size()));
     batch_->Start(scan.files, form, JobsAtOnce(SettingsKey), scan.sizes);
 }
 

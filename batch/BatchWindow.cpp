@@ -5,8 +5,10 @@
 
 #include <commctrl.h>
 
+#include "batch/batch_plan.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "jobs/job_report.h"
 
 namespace zandrel {
 namespace {
@@ -413,9 +415,7 @@ void TBatchWindow::AskUndo() {
                                L"backups are gone.", BoxKind::Information, BoxButtons::Ok);
         return;
     }
-    const std::wstring text = L"Put back the originals of " + std::to_wstring(count) +
-                              (count == 1 ? L" file" : L" files") +
-                              L" this batch changed, from their backups? A file changed since the batch is left alone.";
+    const std::wstring text = L"Put back the originals of " + FilesCounted(count) + L" this batch changed, from their backups? A file changed since the batch is left alone.";
     const WPARAM asked = serial_;
     if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
     if (serial_ != asked || !batch_) return;  // the question was about a batch that has gone
@@ -431,9 +431,9 @@ void TBatchWindow::TellWhatStayed(const std::vector<std::size_t>& left) {
     std::wstring names;
     for (std::size_t i = 0; i < left.size() && i < kNamed; ++i)
         names += (i ? L", " : L"") + FileNamePart(batch_->Outcomes()[left[i]].path);
-    if (left.size() > kNamed) names += L" and " + std::to_wstring(left.size() - kNamed) + L" more";
+    if (left.size() > kNamed) names += L" and " + GroupedDigits(static_cast<std::int64_t>(left.size() - kNamed)) + L" more";
     const bool one = left.size() == 1;
-    ShowErrorBox(dialogs_, Handle(), std::to_wstring(left.size()) + (one ? L" file" : L" files") +
+    ShowErrorBox(dialogs_, Handle(), FilesCounted(left.size()) +
                                          L" could not be put back: " + names + (one ? L". It is" : L". They are") +
                                          L" left as the batch made " + (one ? L"it" : L"them") +
                                          L"; the table gives the reason. Undo again to retry.");

@@ -5,8 +5,6 @@
 namespace zandrel {
 namespace {
 
-std::wstring Files(std::size_t count) { return GroupedDigits(static_cast<std::int64_t>(count)) + (count == 1 ? L" file" : L" files"); }
-
 bool IsIn(const std::wstring& path, const std::wstring& folder) {
     if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0) return false;
     return folder.back() == L'\\' || path[folder.size()] == L'\\';
@@ -20,6 +18,10 @@ std::wstring CutInTheMiddle(const std::wstring& line, std::size_t longest) {
 }
 
 }  // namespace
+
+std::wstring FilesCounted(std::size_t count) {
+    return GroupedDigits(static_cast<std::int64_t>(count)) + (count == 1 ? L" file" : L" files");
+}
 
 std::wstring JobDescription(const JobForm& form) {
     std::wstring job;
@@ -41,8 +43,8 @@ std::wstring JobDescription(const JobForm& form) {
 }
 
 std::wstring CountLine(const BatchScan& scan, bool counting) {
-    if (counting) return Files(scan.files.size()) + L" so far...";
-    std::wstring line = Files(scan.files.size());
+    if (counting) return FilesCounted(scan.files.size()) + L" so far...";
+    std::wstring line = FilesCounted(scan.files.size());
     if (scan.folders > 1)
         line += L" in " + GroupedDigits(static_cast<std::int64_t>(scan.folders)) + L" folders";
     else if (!scan.files.empty())
@@ -50,7 +52,7 @@ std::wstring CountLine(const BatchScan& scan, bool counting) {
     if (scan.folders > 1)
         if (const std::wstring common = CommonFolder(scan.files); !common.empty()) line += L" under " + common;
     if (scan.packedSkipped > 0)
-        line += L"; " + Files(scan.packedSkipped) + L" packed already, left out";
+        line += L"; " + FilesCounted(scan.packedSkipped) + L" packed already, left out";
     return line;
 }
 

@@ -9,6 +9,8 @@
 
 namespace zandrel {
 
+// "1 file", "1,234 files".
+std::wstring FilesCounted(std::size_t count);
 // "Compress at level 9 (-9), with backups", "Test (-t)": the job with its options.
 std::wstring JobDescription(const JobForm& form);
 // "40 files in 2 folders under C:\a; 3 packed already, left out" (or, while counting,

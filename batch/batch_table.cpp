@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "batch/batch_plan.h"
 #include "framework/names.h"
 #include "jobs/job_report.h"
 
@@ -186,7 +187,7 @@ std::wstring TotalsLine(const std::vector<BatchFileOutcome>& files, bool sizes) 
             before += file.sizeBefore, after += file.sizeAfter;
     }
     auto count = [&](BatchResult result) { return counts[static_cast<std::size_t>(result)]; };
-    std::wstring line = Counted(files.size(), files.size() == 1 ? L"file" : L"files") + L": " +
+    std::wstring line = FilesCounted(files.size()) + L": " +
                         Counted(count(BatchResult::Done), L"done");
     const std::pair<BatchResult, const wchar_t*> others[] = {
         {BatchResult::AlreadyPacked, L"already packed"}, {BatchResult::Warning, L"with a warning"},
