@@ -104,6 +104,7 @@ void TBatchConfirm::Recount() {
     shared_ = std::make_shared<Shared>();
     counting_ = true;
     ShowCount(false);
+    lblNames.SetText(L"");  // the last count's names may not be among the new count's
     const BatchChoice choice{cbSubfolders.Checked(), cbSkipPacked.Checked()};
     const WPARAM generation = ++generation_;
     counter_ = std::thread([shared = shared_, window = Handle(), dropped = dropped_, source = source_, choice,

@@ -130,6 +130,33 @@ TEST_F(SlowCount, AStartAskedWhileCountingWaitsForTheUserAfterANewChoiceOrNothin
     EXPECT_FALSE(changed.has_value()) << "Escape cancels";
 }
 
+// A new choice counts again: the names of the count before are not shown meanwhile.
+TEST_F(SlowCount, ANewCountShowsNoNamesOfTheCountBefore) {
+    entries = {{L"app.exe"}};
+    std::wstring namesBefore, namesWhileCounting;
+    const auto files = Ask({
+        [&](TBatchConfirm&) { return LetTheCountGo(), true; },
+        [&](TBatchConfirm& q) {
+            if (q.Counting()) return false;
+            namesBefore = q.lblNames.Text();
+            ResetEvent(go.get());  // the next listing hangs until let go
+            q.cbSkipPacked.Click();
+            return true;
+        },
+        [&](TBatchConfirm& q) {
+            if (!q.Counting()) return false;
+            namesWhileCounting = q.lblNames.Text();
+            LetTheCountGo();
+            return true;
+        },
+        [](TBatchConfirm& q) { return !q.Counting() && (PressKey(q.btnStart.Handle(), VK_ESCAPE), true); },
+    });
+    EXPECT_FALSE(outOfTime);
+    EXPECT_NE(namesBefore.find(L"app.exe"), std::wstring::npos) << Narrow(namesBefore);
+    EXPECT_EQ(namesWhileCounting, L"");
+    EXPECT_FALSE(files.has_value());
+}
+
 // Escape while a count hangs (a share that does not answer) ends the question at once,
 // a start asked before it too; the count is let go, not waited for.
 TEST_F(SlowCount, EscapeWhileCountingCancelsAtOnceAndAPendingStartWithIt) {
