@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "framework/names.h"
+
 namespace zandrel {
 
 std::wstring ApiPath(const std::wstring& path) {
@@ -193,10 +195,8 @@ bool RemoveFileAt(const std::wstring& path, Removal how) {
 }
 
 bool WriteFileWhole(const std::wstring& path, const std::string& bytes) {
-    const auto slash = path.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
-    const std::wstring partial = folder + L"\\~zandrel-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(GetTickCount64()) + L".partial";
+    const std::wstring partial = JoinPath(FolderPart(path), L"~zandrel-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                             std::to_wstring(GetTickCount64()) + L".partial");
     UniqueHandle file(CreateFileW(ApiPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return false;
