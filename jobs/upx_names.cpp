@@ -87,6 +87,65 @@ std::wstring PlainTempName(unsigned long processId, unsigned number, const std::
     return kPlainNamePrefix + std::to_wstring(processId % 100000) + L"-" + std::to_wstring(number % 1000) + extension;
 }
 
+namespace {
+
+// The file's long name. Where the look at its path gave nothing (the path comes back as
+// it was), a name that may be an alias is looked up once more by itself: a missed alias
+// would let UPX rename the file.
+std::wstring LongFormOf(const std::wstring& fullPath, IJobDisk& host) {
+    const auto longPath = WithoutLongPrefix(host.LongPath(fullPath));
+    if (longPath == fullPath && FileNamePart(fullPath).find(L'~') != std::wstring::npos)
+        if (const auto own = host.LongName(fullPath); !own.empty()) return JoinPath(FolderPart(fullPath), own);
+    return longPath;
+}
+
+// New plain-named files where UPX can reach them (as near the wanted folder as it can), as
+// UPX is to name them; each is noted among the job's temporaries.
+class WorkingNames {
+public:
+    WorkingNames(std::wstring wantedFolder, std::wstring sourceName, UpxFiles& files, IJobDisk& host)
+        : wantedFolder_(std::move(wantedFolder)), sourceName_(std::move(sourceName)), files_(files), host_(host) {}
+
+    // The new file's full path in `full`; UPX's name for it, or nothing when none can be had.
+    std::optional<std::wstring> Make(std::wstring& full) {
+        if (!reachTried_) reach_ = ReachNearest(wantedFolder_, host_), reachTried_ = true;
+        if (!reach_) {
+            trouble_ = Trouble::Unreachable;
+            return std::nullopt;
+        }
+        full = host_.FreeTempName(reach_->folder, sourceName_);
+        if (full.empty()) {
+            trouble_ = Trouble::NoName;
+            return std::nullopt;
+        }
+        files_.temporaries.push_back(full);
+        const auto name = full.substr(full.find_last_of(L"\\/") + 1);
+        if (reach_->relative) {
+            files_.currentFolder = reach_->folder;
+            return name;
+        }
+        return JoinPath(reach_->spelled, name);
+    }
+    // What the job gets when a name could not be had: why, and nothing to run.
+    UpxFiles Failure() const {
+        UpxFiles none;
+        none.unreachable = trouble_ == Trouble::Unreachable;
+        none.noWorkingName = trouble_ == Trouble::NoName;
+        none.unreachableFolder = wantedFolder_;
+        return none;
+    }
+
+private:
+    std::wstring wantedFolder_, sourceName_;
+    UpxFiles& files_;
+    IJobDisk& host_;
+    std::optional<FolderReach> reach_;
+    bool reachTried_ = false;
+    enum class Trouble { None, Unreachable, NoName } trouble_ = Trouble::None;
+};
+
+}  // namespace
+
 UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target, bool inPlace, bool infoJob,
                           IJobDisk& host) {
     UpxFiles files;
@@ -97,11 +156,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
     const auto fullSource = WithoutLongPrefix(host.FullPath(source));
     // Only there is the long name asked (a look at every folder of the path, costly under Wine).
     const bool rewritten = !readsOnly && !toOther;
-    auto longSource = rewritten ? WithoutLongPrefix(host.LongPath(fullSource)) : fullSource;
-    // Where that look gave nothing (the path comes back as it was), a name that may be an
-    // alias is looked up once more by itself: a missed alias would rename the file.
-    if (rewritten && longSource == fullSource && FileNamePart(fullSource).find(L'~') != std::wstring::npos)
-        if (const auto own = host.LongName(fullSource); !own.empty()) longSource = JoinPath(FolderPart(fullSource), own);
+    const auto longSource = rewritten ? LongFormOf(fullSource, host) : fullSource;
     const bool alias = rewritten && FoldedName(FileNamePart(longSource)) != FoldedName(FileNamePart(fullSource));
     if (UpxCanUse(source, host) && !alias && (!toOther || UpxCanUse(target, host))) {
         // The usual case: the command line is exactly what it always was.
@@ -113,37 +168,7 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
 
     // From here on names may be relative to UPX's own folder: use full paths.
     const auto fullTarget = toOther ? WithoutLongPrefix(host.FullPath(target)) : longSource;
-    const auto wantedFolder = FolderPart(fullTarget);
-    std::optional<FolderReach> reach;
-    bool reachTried = false;
-    enum class Trouble { None, Unreachable, NoName } trouble = Trouble::None;
-    // A new plain-named file where UPX can reach it, as UPX is to name it.
-    auto temporary = [&](std::wstring& full) -> std::optional<std::wstring> {
-        if (!reachTried) reach = ReachNearest(wantedFolder, host), reachTried = true;
-        if (!reach) {
-            trouble = Trouble::Unreachable;
-            return std::nullopt;
-        }
-        full = host.FreeTempName(reach->folder, fullSource);
-        if (full.empty()) {
-            trouble = Trouble::NoName;
-            return std::nullopt;
-        }
-        files.temporaries.push_back(full);
-        const auto name = full.substr(full.find_last_of(L"\\/") + 1);
-        if (reach->relative) {
-            files.currentFolder = reach->folder;
-            return name;
-        }
-        return JoinPath(reach->spelled, name);
-    };
-    auto fail = [&] {
-        UpxFiles none;
-        none.unreachable = trouble == Trouble::Unreachable;
-        none.noWorkingName = trouble == Trouble::NoName;
-        none.unreachableFolder = wantedFolder;
-        return none;
-    };
+    WorkingNames working(FolderPart(fullTarget), fullSource, files, host);
 
     if (readsOnly || toOther) {
         // A file UPX only reads may go by its short form.
@@ -155,8 +180,8 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
             files.renamed.push_back({source, shortForm});
         } else {
             std::wstring copy;
-            const auto given = temporary(copy);
-            if (!given) return fail();
+            const auto given = working.Make(copy);
+            if (!given) return working.Failure();
             files.copyFrom = fullSource, files.copyTo = copy;
             files.source = *given;
             files.renamed.push_back({source, *given});
@@ -165,8 +190,8 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
         // In place: UPX works on a copy, which replaces the file once it is
         // finished, under the file's own (long) name.
         std::wstring copy;
-        const auto given = temporary(copy);
-        if (!given) return fail();
+        const auto given = working.Make(copy);
+        if (!given) return working.Failure();
         files.copyFrom = fullSource, files.copyTo = copy;
         files.resultFrom = copy, files.resultTo = longSource;
         files.source = *given;
@@ -182,8 +207,8 @@ UpxFiles ReachFilesForUpx(const std::wstring& source, const std::wstring& target
         } else {
             // Never the short form of a file UPX writes: it would keep that name.
             std::wstring output;
-            const auto given = temporary(output);
-            if (!given) return fail();
+            const auto given = working.Make(output);
+            if (!given) return working.Failure();
             files.output = *given;
             files.resultFrom = output, files.resultTo = fullTarget;
             files.renamed.push_back({target, *given});
