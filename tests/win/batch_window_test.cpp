@@ -84,6 +84,17 @@ TEST_F(WindowBatch, SubFoldersAndPackedFilesAreTheUsersChoice) {
     EXPECT_TRUE(IsPacked(deep)) << "the sub-folder's file, once asked for";
     EXPECT_EQ(Window().Rows().size(), 2u) << "the packed file left out: " << Narrow(Totals());
     EXPECT_EQ(ReadBytes(dir / L"packed.exe"), standin::Pack("MZ packed", 6));
+
+    // Packed files kept: the batch shows them as already packed and leaves them alone.
+    Answer({[](TBatchConfirm& q) { q.cbSkipPacked.Click(); },
+            [](TBatchConfirm& q) { PressKey(q.btnStart.Handle(), VK_RETURN); }});
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path()})), 0);
+    ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_NE(Asked()[1].find(L"2 files packed already, left out"), std::wstring::npos)
+        << "left out unless the user keeps them: " << Narrow(Asked()[1]);
+    ASSERT_EQ(Window().Rows().size(), 2u) << "top.exe (packed by the first batch) and packed.exe";
+    for (int row = 0; row < 2; ++row) EXPECT_EQ(Window().Cell(row, BatchColumn::Result), L"already packed");
+    EXPECT_EQ(ReadBytes(dir / L"packed.exe"), standin::Pack("MZ packed", 6));
 }
 
 TEST_F(WindowBatch, RowsChangeAsFilesEndInWhateverOrderAndStopKeepsTheResults) {
@@ -489,8 +500,14 @@ TEST_F(WindowBatch, CtrlShiftEnterTestsAndCtrlAltEnterListsTheListsSelection) {
     Answer();
     KeyUp(VK_RETURN, {VK_CONTROL, VK_MENU});
     ASSERT_TRUE(WaitForTheBatch());
+    EXPECT_EQ(Asked()[1].substr(0, 14), L"List (-l)|2 fi") << Narrow(Asked()[1]);
     const int packedRow = Window().Cell(0, BatchColumn::File) == L"packed.exe" ? 0 : 1;
     EXPECT_NE(OutputOfRow(packedRow).find(L"level 6  win64/pe"), std::wstring::npos) << "UPX's list";
+    EXPECT_EQ(Window().Cell(packedRow, BatchColumn::Result), L"done");
+    EXPECT_EQ(Window().Cell(packedRow, BatchColumn::Ratio), L"-") << "a list shrinks nothing";
+    EXPECT_EQ(ReadBytes(dir / L"packed.exe"), standin::Pack("MZ packed", 6)) << "a list changes nothing";
+    EXPECT_EQ(ReadBytes(dir / L"plain.exe"), "MZ a program of some length");
+    EXPECT_EQ(Listing(dir.Path()).size(), 2u);
 }
 
 TEST_F(WindowBatch, ClosingTheProgramDuringABatchFinishesTheFilesAtWork) {
