@@ -47,6 +47,7 @@ struct TBatchRun::FileWork {
     bool changesFile = false;              // a compress or decompress that ran
     std::optional<FileStamp> resultStamp;  // the file as the batch left it, once done
     std::optional<FileStamp> originalStamp;  // its backup then: an undo takes only that
+    std::optional<FileStamp> packedStamp;    // the file as UPX packed it, until its test ends
 };
 
 // One UPX at a time, captured.
@@ -264,6 +265,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
                 work.plan.way = check.plan.way;
                 work.plan.commandLine = check.plan.commandLine;
                 work.plan.files = check.plan.files;
+                work.packedStamp = host_.Stamp(outcome.path);
                 outcome.result = BatchResult::Working;  // done only once the test has passed
                 Launch(slot, index, true);
                 return;
@@ -282,7 +284,7 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
             outcome.reason = !upxSaid.empty() ? upxSaid
                              : started        ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
                                               : L"UPX could not be started to test the packed file" + StartFailure(exitCode, form_.upx);
-            outcome.reason += PutBackSaid(PutBack(index));
+            outcome.reason += PutBackUnlessChanged(index);
         }
     }
     outcome.reason += SettleOriginal(index, good);
@@ -290,6 +292,16 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
     if (ChangesFiles()) outcome.sizeAfter = FileSizeOf(outcome.path);
     Complete(index);
     StartMore();
+}
+
+// A file rewritten between UPX's packing and its test (the user saved a new version
+// meanwhile) is no longer the batch's: it stays, and its original is kept beside it.
+std::wstring TBatchRun::PutBackUnlessChanged(std::size_t index) {
+    const FileWork& work = *work_[index];
+    if (work.packedStamp && host_.FileExists(outcomes_[index].path) &&
+        host_.Stamp(outcomes_[index].path) != work.packedStamp)
+        return L" (the file changed after UPX packed it: it is left as it is now)";
+    return PutBackSaid(PutBack(index));
 }
 
 bool TBatchRun::PutBack(std::size_t index) {

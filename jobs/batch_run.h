@@ -79,6 +79,8 @@ private:
     bool BackupUnchanged(const FileWork& work) const;
     // The file's original (backup or private copy) back in its place; false when it could not be.
     bool PutBack(std::size_t index);
+    // After a failed test: PutBack, unless the file changed since UPX packed it; the reason's ending.
+    std::wstring PutBackUnlessChanged(std::size_t index);
     // The private copy goes once the file is good or the original again; else it is kept
     // under a backup name, which the returned reason's ending names.
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);

@@ -134,6 +134,34 @@ TEST_P(BatchRetryOfTheTest, TheFileIsPutBackOrDoneAndNoCopyIsLeft) {
 
 INSTANTIATE_TEST_SUITE_P(SecondTry, BatchRetryOfTheTest, ::testing::Bool());
 
+// The user saves a new version of the file while UPX's test of the packed one waits
+// for its second try. That version is no result of the batch: whatever the test then
+// says, it is never replaced by the original, and the original is kept beside it.
+TEST_P(BatchRetryOfTheTest, AFileRewrittenBeforeItsTestIsNeverReplacedByTheOriginal) {
+    const bool secondTryStarts = GetParam();
+    const auto file = Program(L"app.exe");
+    const std::string original = ReadBytes(file);
+    PutUpxInPlace();
+    {
+        EnvSwitch slow(L"STANDIN_SLEEP_MS", L"1500");
+        batch->Start({file}, Form(), 1);
+        ASSERT_TRUE(PumpUntil([] { return !ChildProcesses(L"upx.exe").empty(); }, 10000)) << "UPX never ran";
+    }
+    ASSERT_TRUE(MoveFileW(upx.c_str(), (tools / L"upx-was.exe").c_str()));
+    WriteBytes(upx, "not a program any more");
+    ASSERT_TRUE(PumpUntil([&] { return WaitingForSecondTry(0); })) << "the test's start did not fail";
+    const std::string users = "MZ the user's new version, saved while the batch waited";
+    WriteBytes(file, users);
+    if (secondTryStarts) PutUpxInPlace();
+    ASSERT_TRUE(PumpUntil([&] { return done; }));
+    EXPECT_TRUE(ReadBytes(file) == users) << "the user's new version was replaced: " << Narrow(finished[0].reason);
+    EXPECT_NE(finished[0].result, BatchResult::Done);
+    bool originalKept = false;
+    for (const auto& name : Listing(dir.Path()))
+        originalKept |= name != L"app.exe" && ReadBytes(dir / name) == original;
+    EXPECT_TRUE(originalKept) << "the original is kept beside it: " << Narrow(finished[0].reason);
+}
+
 // Many files at once with a UPX that is no program: one pause per slot at most, then
 // every file fails at once; the batch ends and leaves the folder as it was.
 TEST_F(BatchRetryAttack, ManyFilesWithAUpxThatNeverStartsEndSoon) {
