@@ -288,10 +288,21 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         }
     }
     outcome.reason += SettleOriginal(index, good);
+    if (!good) DropNeedlessBackup(index);
     // A test or a list leaves the file as it was: no size after, no ratio to show.
     if (ChangesFiles()) outcome.sizeAfter = FileSizeOf(outcome.path);
     Complete(index);
     StartMore();
+}
+
+// A backup this job made of a file that ends as it was (UPX refused it, or it went back)
+// holds nothing the file does not: it goes, so a batch leaves no clutter beside files it
+// did not change. One found with the same bytes was there before: it stays.
+void TBatchRun::DropNeedlessBackup(std::size_t index) {
+    FileWork& work = *work_[index];
+    const std::wstring backup = work.plan.original, path = outcomes_[index].path;
+    if (!work.plan.backupMade || backup.empty() || backup == work.plan.privateCopy) return;
+    if (host_.FileExists(path) && host_.SameContent(path, backup) && host_.RemoveFile(backup)) work.plan.original.clear();
 }
 
 // A file rewritten between UPX's packing and its test (the user saved a new version

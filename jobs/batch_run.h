@@ -81,6 +81,7 @@ private:
     bool PutBack(std::size_t index);
     // After a failed test: PutBack, unless the file changed since UPX packed it; the reason's ending.
     std::wstring PutBackUnlessChanged(std::size_t index);
+    void DropNeedlessBackup(std::size_t index);
     // The private copy goes once the file is good or the original again; else it is kept
     // under a backup name, which the returned reason's ending names.
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);

@@ -36,7 +36,8 @@ bool IsBackupName(const std::wstring& name) {
     return stem.size() >= mark.size() && stem.compare(stem.size() - mark.size(), mark.size(), mark) == 0;
 }
 
-std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk) {
+std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk, bool* made) {
+    if (made) *made = false;
     for (unsigned n = 1; n <= 99; ++n) {
         const std::wstring name = BackupName(source, n);
         if (disk.FileExists(name)) {
@@ -45,7 +46,9 @@ std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk) {
             continue;
         }
         if (disk.FolderExists(name)) continue;
-        return CopyIntoPlace(source, name, false, disk) ? name : std::wstring();
+        if (!CopyIntoPlace(source, name, false, disk)) return {};
+        if (made) *made = true;
+        return name;
     }
     return {};
 }

@@ -20,7 +20,8 @@ bool IsBackupName(const std::wstring& name);
 // A backup of `source` beside it: the first backup name that is free, or that
 // holds the same bytes already (then it stays as it is). A file of another
 // content is never replaced. The backup's path; empty when none could be made.
-std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk);
+// `made` (where given) says whether the backup is a new file, made now.
+std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk, bool* made = nullptr);
 
 // A copy of `from` under a plain name in `folder`, whole or not there at all;
 // its path, or empty.

@@ -111,7 +111,7 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
     if (plan.files.noWorkingName) return fail(Text(texts::MsgNoWorkCopy));
 
     if (form.backup && !infoJob) {
-        plan.original = MakeBackup(form.source, disk);
+        plan.original = MakeBackup(form.source, disk, &plan.backupMade);
         if (plan.original.empty() && !questions.AskGoOnWithoutBackup(Text(texts::AskNoBackup))) return {};
     } else if (form.keepOriginal && !infoJob && *inPlace) {
         // No backup was asked for, but the caller puts the file back if the result fails.

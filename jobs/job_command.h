@@ -115,6 +115,7 @@ struct JobPlan {
     // or the private copy a batch keeps; empty: none.
     std::wstring original;
     std::wstring privateCopy;  // the private copy, when `original` is one
+    bool backupMade = false;   // `original` is a backup made for this job (not one found with the same bytes)
     // UPX rewrites the user's file itself (in place): the names of its work files
     // that were there before the run, up to the first free one, so one it leaves behind can be told.
     bool upxWritesInPlace = false;

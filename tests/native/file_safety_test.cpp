@@ -65,14 +65,17 @@ TEST(Backups, NeverReplaceAFileOfAnotherContent) {
     h.Put(kApp, "packed by the first run");
     h.Put(kBak, "the original");
     h.readOnly.insert(kBak);
-    const auto backup = MakeBackup(kApp, h);
+    bool made = false;
+    const auto backup = MakeBackup(kApp, h, &made);
     EXPECT_EQ(backup, kBak2) << "a free name beside the old backup";
+    EXPECT_TRUE(made);
     EXPECT_EQ(h.Content(kBak), "the original");
     EXPECT_EQ(h.Content(kBak2), "packed by the first run");
 
     // The same bytes again: the backup there is kept as it is, nothing is written.
     h.log.clear();
-    EXPECT_EQ(MakeBackup(kApp, h), kBak2);
+    EXPECT_EQ(MakeBackup(kApp, h, &made), kBak2);
+    EXPECT_FALSE(made) << "found, not made: a batch must not remove it as its own";
     EXPECT_TRUE(h.log.empty());
     h.Put(kApp, "the original");
     EXPECT_EQ(MakeBackup(kApp, h), kBak);

@@ -83,18 +83,20 @@ TEST_F(BatchTurnAttack, FilesChangedBetweenTheCountAndTheirTurnAreTakenAsTheyAre
 TEST_F(BatchTurnAttack, ADecompressOverPackedAndPlainFilesTouchesOnlyThePackedOnes) {
     const auto packed = dir / L"packed.exe";
     WriteBytes(packed, standin::Pack(kOriginal, 6));
-    const auto plain = Program(L"plain.exe");
+    const auto plain = Program(L"plain.exe"), kept = Program(L"kept.exe");
+    WriteBytes(BackupName(kept), ReadBytes(kept));  // the user's own backup, the same bytes
     UseStandin(*form);
     form->rbDecompress.Click();
-    Drop({packed, plain});
+    Drop({packed, plain, kept});
     ASSERT_TRUE(WaitForTheBatch());
     EXPECT_EQ(ReadBytes(packed), kOriginal);
     EXPECT_EQ(Window().Cell(0, BatchColumn::Result), L"done");
     EXPECT_EQ(ReadBytes(plain), kOriginal);
     EXPECT_NE(Window().Cell(1, BatchColumn::Result), L"done");
     EXPECT_NE(Window().Cell(1, BatchColumn::Result), L"failed") << "a file with nothing to undo is no failure";
-    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"packed.exe", L"plain.exe", L"packed_zandrel_bak.exe"}))
-        << "a plain program gets no backup: nothing of it was to change";
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"packed.exe", L"plain.exe", L"packed_zandrel_bak.exe",
+                                                           L"kept.exe", L"kept_zandrel_bak.exe"}))
+        << "a plain program keeps no backup made for it: nothing of it changed; one there before stays";
     dialogs.answers.push_back(BoxAnswer::Yes);
     Window().btnUndo.Click();
     ASSERT_FALSE(dialogs.boxes.empty());
