@@ -182,11 +182,7 @@ TEST_F(BatchTurnAttack, WithFailuresFirstTheSelectionFollowsItsFileAsRowsMoveDur
     EXPECT_EQ(Window().Cell(selected, BatchColumn::File), L"chosen.exe");
     EXPECT_EQ(ListView_GetSelectedCount(list), 1u);
     Window().btnCopy.Click();
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    const auto* copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
-    const std::wstring clip = copied ? copied : L"";
-    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
-    CloseClipboard();
+    const std::wstring clip = ClipboardText();
     EXPECT_NE(clip.find(L"\r\nchosen.exe\t"), std::wstring::npos) << Narrow(clip);
     EXPECT_EQ(clip.find(L"locked.exe"), std::wstring::npos) << Narrow(clip);
     EXPECT_EQ(clip.find(L"first.exe"), std::wstring::npos) << Narrow(clip);

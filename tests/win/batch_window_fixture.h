@@ -81,6 +81,17 @@ protected:
         return !form->BatchRunning();
     }
     std::wstring Totals() const { return Window().lblProgress.Text(); }
+    // The clipboard's text, as a paste would take it (empty when it holds none).
+    static std::wstring ClipboardText() {
+        if (!OpenClipboard(nullptr)) return L"(the clipboard could not be opened)";
+        std::wstring text;
+        if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) text = chars;
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text;
+    }
     std::wstring Row(int row) const {
         std::wstring text;
         for (int c = 0; c < kBatchColumns; ++c) text += (c ? L"|" : L"") + Window().Cell(row, static_cast<BatchColumn>(c));

@@ -225,11 +225,7 @@ TEST_F(WindowBatch, SortingCopyCsvAndFailuresFirst) {
         HeldKeys control({VK_CONTROL});
         SendMessageW(list, WM_KEYDOWN, 'C', 0);
     }
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    const auto* copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
-    const std::wstring clip = copied ? copied : L"";
-    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
-    CloseClipboard();
+    const std::wstring clip = ClipboardText();
     const std::wstring bigAfter = std::to_wstring(FileSizeOf(big));
     EXPECT_EQ(clip, L"File\tFolder\tBefore\tAfter\tRatio\tResult\tReason\r\nbig.exe\t" + dir.Path() + L"\t3000\t" +
                         bigAfter + L"\t" + RatioText(3000, FileSizeOf(big)) + L"\tdone\t\r\n");
@@ -468,11 +464,7 @@ TEST_F(WindowBatch, CtrlEnterPacksTheSelectionThenTheWindowIsReadAndClosed) {
 
     ListView_SetItemState(table, -1, 0, LVIS_SELECTED);
     Window().btnCopy.Click();
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    const auto* copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
-    const std::wstring clip = copied ? copied : L"";
-    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
-    CloseClipboard();
+    const std::wstring clip = ClipboardText();
     EXPECT_EQ(clip.substr(0, 13), L"File\tFolder\tB");
     EXPECT_NE(clip.find(L"\r\none.exe\t"), std::wstring::npos) << Narrow(clip);
     EXPECT_NE(clip.find(L"\r\ntwo.exe\t"), std::wstring::npos) << "no row chosen: the whole table";
