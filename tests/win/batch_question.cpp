@@ -1,5 +1,7 @@
 #include "batch_question.h"
 
+#include <gtest/gtest.h>
+
 namespace zandrel::test {
 namespace {
 BatchQuestionAnswers* g_answers = nullptr;  // a thread timer has no data of its own
@@ -22,6 +24,14 @@ void BatchQuestionAnswers::Next(std::vector<Step> steps) {
 void CALLBACK BatchQuestionAnswers::Tick(HWND, UINT, UINT_PTR, DWORD) {
     BatchQuestionAnswers* self = g_answers;
     TBatchConfirm* question = self && self->form_ ? self->form_->BatchQuestion() : nullptr;
+    if (!question && self) self->seen_ = nullptr;  // the next question's time starts afresh
+    if (question && question->Handle() != self->seen_) self->seen_ = question->Handle(), self->seenSince_ = GetTickCount64();
+    if (question && GetTickCount64() - self->seenSince_ > 30000) {
+        ADD_FAILURE() << "the batch question was still up after 30 s; it is closed";
+        self->seenSince_ = GetTickCount64();
+        PostMessageW(question->Handle(), WM_CLOSE, 0, 0);
+        return;
+    }
     if (!question || question->Counting() || self->steps_.empty()) return;
     if (!self->asked_.empty() && self->asked_.back().empty())
         self->asked_.back() =

@@ -30,6 +30,10 @@ private:
     std::vector<Step> steps_;
     std::vector<std::wstring> asked_;
     UINT_PTR timer_ = 0;
+    // A question up longer than a test can mean (a step that can never be taken) is closed
+    // as a failure, so the test ends instead of hanging.
+    HWND seen_ = nullptr;
+    ULONGLONG seenSince_ = 0;
 };
 
 // A key pressed in a control, through the loop that runs (the question's own).
