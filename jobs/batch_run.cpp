@@ -279,11 +279,14 @@ void TBatchRun::Ended(Slot& slot, std::uint32_t exitCode, bool started) {
         work.temporaries.reset();
         good = started && exitCode == 0;
         if (good) outcome.result = BatchResult::Done;
+        // A stop in the pause before the test's second try: the packed file is never tested, it goes back.
+        const bool stopped = !started && exitCode == ERROR_CANCELLED;
         if (!good) {
-            outcome.result = BatchResult::Error;
-            outcome.reason = !upxSaid.empty() ? upxSaid
-                             : started        ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
-                                              : L"UPX could not be started to test the packed file" + StartFailure(exitCode, form_.upx);
+            outcome.result = stopped ? BatchResult::NotDone : BatchResult::Error;
+            outcome.reason = stopped            ? L"stopped before UPX's second try at testing the packed file"
+                             : !upxSaid.empty() ? upxSaid
+                             : started          ? L"the packed file failed UPX's test (exit code " + ExitCodeText(exitCode) + L")"
+                                                : L"UPX could not be started to test the packed file" + StartFailure(exitCode, form_.upx);
             outcome.reason += PutBackUnlessChanged(index);
         }
     }
@@ -302,7 +305,10 @@ void TBatchRun::DropNeedlessBackup(std::size_t index) {
     FileWork& work = *work_[index];
     const std::wstring backup = work.plan.original, path = outcomes_[index].path;
     if (!work.plan.backupMade || backup.empty() || backup == work.plan.privateCopy) return;
-    if (host_.FileExists(path) && host_.SameContent(path, backup) && host_.RemoveFile(backup)) work.plan.original.clear();
+    if (!host_.FileExists(path) || !host_.SameContent(path, backup)) return;
+    // A copy of a read-only file is read-only too; this one is the batch's own.
+    if (host_.RemoveFile(backup) || (host_.SetArchiveAttributeOnly(backup) && host_.RemoveFile(backup)))
+        work.plan.original.clear();
 }
 
 // A file rewritten between UPX's packing and its test (the user saved a new version
