@@ -1,6 +1,5 @@
-// Attacks on what a batch does with a user's file and its backup after UPX: a new version
-// saved with the packed file's size and time while UPX's test waits, a Stop in the pause
-// before the test's second try, a read-only file UPX refuses, a second batch over the
+// Attacks on what a batch does with a user's file and its backup after UPX: a Stop in the
+// pause before the test's second try, a read-only file UPX refuses, a second batch over the
 // files of a first one whose undo is still offered.
 #include "packed_format.h"
 #include "test_support.h"
@@ -79,48 +78,6 @@ protected:
         });
     }
 };
-
-FILETIME WriteTimeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return data.ftLastWriteTime;
-}
-
-void SetWriteTime(const std::wstring& path, const FILETIME& time) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
-}
-
-// The user's new version has the packed file's size, and its time is set back (a tool
-// that keeps file times, a restore): size and time alone cannot tell it from UPX's
-// result. Whatever the test then says, the new version must not be overwritten.
-TEST_F(BatchBackupAttack, ANewVersionWithThePackedSizeAndTimeIsNotReplacedByTheOriginal) {
-    const auto file = Program(L"app.exe");
-    const std::string original = ReadBytes(file);
-    TBatchRun batch(host, L"");
-    ASSERT_TRUE(StartUntilTheTestWaits(batch, file, Form(true))) << "the test's start did not fail";
-    ASSERT_TRUE(IsPacked(file));
-    const FILETIME packedTime = WriteTimeOf(file);
-    std::string users = ReadBytes(file);
-    for (std::size_t i = 0; i < 16; ++i) users[users.size() - 1 - i] = 'U';  // same size, other bytes
-    WriteBytes(file, users);
-    SetWriteTime(file, packedTime);
-    std::vector<BatchFileOutcome> finished;
-    bool done = false;
-    batch.OnFinished = [&](const std::vector<BatchFileOutcome>& files) {
-        finished = files;
-        done = true;
-    };
-    EnvSwitch damaged(L"STANDIN_FAIL_TEST", L"1");
-    PutUpxInPlace();
-    ASSERT_TRUE(PumpUntil([&] { return done; }));
-    EXPECT_NE(finished[0].result, BatchResult::Done);
-    EXPECT_TRUE(ReadBytes(file) == users) << "the user's new version was overwritten: " << Narrow(finished[0].reason);
-    EXPECT_TRUE(ReadBytes(BackupName(file, 1)) == original) << "the original is kept";
-}
 
 // A Stop in the pause before the second try of UPX's test: no test is run, the file goes
 // back to its original, and it counts as not done (nothing was changed), not as a failure.
