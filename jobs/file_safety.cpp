@@ -41,8 +41,10 @@ std::wstring MakeBackup(const std::wstring& source, IJobDisk& disk, bool* made) 
     for (unsigned n = 1; n <= 99; ++n) {
         const std::wstring name = BackupName(source, n);
         if (disk.FileExists(name)) {
-            // The same bytes are a backup already; another file is someone's to keep.
-            if (disk.SameContent(source, name)) return name;
+            // The same bytes in another file are a backup already; another file is someone's to
+            // keep, and the source itself under this name (a link) is no backup at all: UPX's
+            // result would show through it.
+            if (disk.SameContent(source, name) && disk.CompareFiles(source, name) == Sameness::Different) return name;
             continue;
         }
         if (disk.FolderExists(name)) continue;

@@ -82,6 +82,20 @@ TEST(Backups, NeverReplaceAFileOfAnotherContent) {
     EXPECT_TRUE(h.log.empty());
 }
 
+TEST(Backups, ALinkToTheFileUnderTheBackupsNameIsNoBackup) {
+    FakeHost h;
+    h.Put(kApp, "the original");
+    h.Put(kBak, "the original");
+    h.identity[kBak] = kApp;  // the backup's name leads to the file itself
+    bool made = false;
+    EXPECT_EQ(MakeBackup(kApp, h, &made), kBak2) << "a copy of its own, beside the link";
+    EXPECT_TRUE(made);
+    EXPECT_EQ(h.Content(kBak2), "the original");
+    h.identity.erase(kBak);
+    h.unknownSameness.insert(kBak);  // files the system cannot compare: no trust either
+    EXPECT_NE(MakeBackup(kApp, h), kBak);
+}
+
 TEST(Backups, ThatFailHalfWayLeaveNothingAndTheOlderBackupStays) {
     FakeHost h;
     h.Put(kApp, "the new file");
