@@ -84,6 +84,7 @@ void TBatchRun::Start(const std::vector<std::wstring>& files, const JobForm& for
     if (running_ || files.empty()) return;
     form_ = form;
     disk_ = std::make_unique<BatchDisk>(host_, form.upx);
+    folderIdentities_.clear();
     parallel_ = std::max(1, parallel);
     running_ = true;
     stopping_ = false;
@@ -123,9 +124,24 @@ bool TBatchRun::Holds(const std::wstring& path) const {
 }
 
 bool TBatchRun::SharesWorkFilesWithWork(const std::wstring& path) const {
+    const std::wstring key = WorkFilesKey(path);
     return std::any_of(slots_.begin(), slots_.end(), [&](const auto& slot) {
-        return slot->busy && ShareUpxWorkFiles(outcomes_[slot->index].path, path);
+        return slot->busy && WorkFilesKey(outcomes_[slot->index].path) == key;
     });
+}
+
+// One folder has many spellings (\\?\C:\..., C:\a\..\b, a short form, a junction): by its
+// text alone app.exe and app.dll would be packed at once, and a UPX that dies could take
+// the other's work file. The folder's identity is asked once per spelling.
+std::wstring TBatchRun::WorkFilesKey(const std::wstring& path) const {
+    const std::wstring folder = FolderForSystem(FolderPart(path));
+    auto known = folderIdentities_.find(folder);
+    if (known == folderIdentities_.end()) {
+        std::wstring identity = FileIdentity(folder);
+        if (identity.empty()) identity = FoldedName(FullPathOf(folder));  // as the system spells it
+        known = folderIdentities_.emplace(folder, std::move(identity)).first;
+    }
+    return known->second + L"|" + FoldedName(FileNamePart(UpxWorkFileName(path, -1)));
 }
 
 void TBatchRun::StartMore() {

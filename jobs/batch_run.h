@@ -5,6 +5,7 @@
 // only after UPX's own test of the result; one that fails it is put back from
 // its backup, or from a private copy kept until the test passes.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,9 @@ private:
     // After a failed test: PutBack, unless the file changed since UPX packed it; the reason's ending.
     std::wstring PutBackUnlessChanged(std::size_t index);
     void DropNeedlessBackup(std::size_t index);
+    // The folder (by its identity, however it is spelled) and the name before the
+    // extension, case aside: files with one key get work files UPX names alike.
+    std::wstring WorkFilesKey(const std::wstring& path) const;
     // The private copy goes once the file is good or the original again; else it is kept
     // under a backup name, which the returned reason's ending names.
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);
@@ -97,6 +101,7 @@ private:
     std::vector<BatchFileOutcome> outcomes_;
     std::vector<std::unique_ptr<FileWork>> work_;
     std::vector<std::unique_ptr<Slot>> slots_;
+    mutable std::map<std::wstring, std::wstring> folderIdentities_;  // by the folder's spelling
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

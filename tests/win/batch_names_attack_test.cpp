@@ -36,6 +36,7 @@ protected:
         JobForm form;
         form.upx = StandinPath();
         form.level = L"6";
+        form.backup = false;  // a private copy of each file until its test passes
         return form;
     }
     bool Run(const std::vector<std::wstring>& files, int atOnce, std::function<bool()> step = {}) {
