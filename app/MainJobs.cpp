@@ -71,7 +71,7 @@ struct AtWork {
 bool TfrmMain::StartWorksOn(const std::wstring& path) const {
     // A file of the same stem counts too: UPX names the work files of app.exe and app.dll alike.
     return std::any_of(filesAtWork_.begin(), filesAtWork_.end(), [&](const std::wstring& file) {
-        return SameFileOrName(file, path) || ShareUpxWorkFiles(FullPathOf(file), FullPathOf(path));
+        return SameFileOrName(file, path) || UpxWorkFilesKey(file) == UpxWorkFilesKey(path);
     });
 }
 

@@ -36,6 +36,22 @@ std::wstring StartFailure(std::uint32_t code, const std::wstring& program) {
 
 }  // namespace
 
+// One folder has many spellings (\\?\C:\..., C:\a\..\b, a short form, a junction): by its
+// text alone app.exe and app.dll would be packed at once, and a UPX that dies could take
+// the other's work file. The folder's identity is asked once per spelling where kept.
+std::wstring UpxWorkFilesKey(const std::wstring& path, std::map<std::wstring, std::wstring>* folderKeys) {
+    const std::wstring folder = FolderForSystem(FolderPart(path));
+    std::map<std::wstring, std::wstring> once;
+    auto& keys = folderKeys ? *folderKeys : once;
+    auto known = keys.find(folder);
+    if (known == keys.end()) {
+        std::wstring identity = FileIdentity(folder);
+        if (identity.empty()) identity = FoldedName(FullPathOf(folder));  // as the system spells it
+        known = keys.emplace(folder, std::move(identity)).first;
+    }
+    return known->second + L"|" + UpxWorkStem(path);
+}
+
 // One file's way through the batch.
 struct TBatchRun::FileWork {
     JobPlan plan;                                // of the step running now
@@ -130,19 +146,7 @@ bool TBatchRun::SharesWorkFilesWithWork(const std::wstring& path) const {
     });
 }
 
-// One folder has many spellings (\\?\C:\..., C:\a\..\b, a short form, a junction): by its
-// text alone app.exe and app.dll would be packed at once, and a UPX that dies could take
-// the other's work file. The folder's identity is asked once per spelling.
-std::wstring TBatchRun::WorkFilesKey(const std::wstring& path) const {
-    const std::wstring folder = FolderForSystem(FolderPart(path));
-    auto known = folderIdentities_.find(folder);
-    if (known == folderIdentities_.end()) {
-        std::wstring identity = FileIdentity(folder);
-        if (identity.empty()) identity = FoldedName(FullPathOf(folder));  // as the system spells it
-        known = folderIdentities_.emplace(folder, std::move(identity)).first;
-    }
-    return known->second + L"|" + FoldedName(FileNamePart(UpxWorkFileName(path, -1)));
-}
+std::wstring TBatchRun::WorkFilesKey(const std::wstring& path) const { return UpxWorkFilesKey(path, &folderIdentities_); }
 
 void TBatchRun::StartMore() {
     for (auto& slot : slots_) {

@@ -14,6 +14,11 @@
 
 namespace zandrel {
 
+// The folder of `path` by its identity on disk, however it is spelled (else as the
+// system spells it), and UPX's work stem: files with one key get work files UPX names
+// alike. `folderKeys` (where given) keeps each spelling's folder identity.
+std::wstring UpxWorkFilesKey(const std::wstring& path, std::map<std::wstring, std::wstring>* folderKeys = nullptr);
+
 class TBatchRun {
 public:
     // `host` does Start's file work and must outlive the run; `recordKey` is where
@@ -83,9 +88,7 @@ private:
     // After a failed test: PutBack, unless the file changed since UPX packed it; the reason's ending.
     std::wstring PutBackUnlessChanged(std::size_t index);
     void DropNeedlessBackup(std::size_t index);
-    // The folder (by its identity, however it is spelled) and the name before the
-    // extension, case aside: files with one key get work files UPX names alike.
-    std::wstring WorkFilesKey(const std::wstring& path) const;
+    std::wstring WorkFilesKey(const std::wstring& path) const;  // UpxWorkFilesKey, folders kept
     // The private copy goes once the file is good or the original again; else it is kept
     // under a backup name, which the returned reason's ending names.
     std::wstring SettleOriginal(std::size_t index, bool fileIsGood);

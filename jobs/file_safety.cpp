@@ -119,12 +119,7 @@ std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk)
     return found;
 }
 
-bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b) {
-    auto key = [](const std::wstring& path) {
-        return FoldedName(FolderPart(path)) + L"|" + FoldedName(SplitExtension(FileNamePart(path)).first);
-    };
-    return key(a) == key(b);
-}
+std::wstring UpxWorkStem(const std::wstring& file) { return FoldedName(SplitExtension(FileNamePart(file)).first); }
 
 namespace {
 

@@ -44,10 +44,11 @@ std::wstring UpxWorkFileName(const std::wstring& file, int n);
 // the first free one (the one it takes). Which work file a run made is told by them.
 std::vector<std::wstring> UpxWorkFiles(const std::wstring& file, IJobDisk& disk);
 
-// Two files whose work files UPX names alike (one folder, one name before the
-// extension, case aside: app.exe and app.dll): a job that ends badly cannot
-// tell its own work file from the other's, so they are never worked on at once.
-bool ShareUpxWorkFiles(const std::wstring& a, const std::wstring& b);
+// What UPX names a file's work files by: its name before the extension, case aside.
+// Two files of one stem in one folder (app.exe and app.dll) get work files named
+// alike: a job that ends badly cannot tell its own from the other's, so they are
+// never worked on at once.
+std::wstring UpxWorkStem(const std::wstring& file);
 
 // After a UPX that did not end normally: the file it rewrote in place is made
 // whole (put back from the job's copy of the original, or else from UPX's

@@ -203,6 +203,7 @@ TEST_F(Start, FailedBackupAsksWhetherToGoOn) {
 // whatever spelling they use, nor a file UPX names its work files alike for.
 TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
     WriteBytes(dir / L"app.dll", original);
+    WriteBytes(dir / L"app.ocx", original);  // given with its folder spelled otherwise
     std::wstring upper = dir / L"APP.EXE", shortName(MAX_PATH, L'\0');
     shortName.resize(GetShortPathNameW((dir / L"app.exe").c_str(), shortName.data(), MAX_PATH));
     std::vector<std::wstring> seenDuring;
@@ -213,7 +214,7 @@ TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
         form->btnStart.Click();
         seenDuring = dialogs.Texts();
         form->edSource.SetText(dir / L"app.exe");
-        form->StartBatch({shortName, dir / L"app.dll"}, TfrmMain::BatchKind::FormJob);
+        form->StartBatch({shortName, dir / L"app.dll", L"\\\\?\\" + dir / L"app.ocx"}, TfrmMain::BatchKind::FormJob);
     };
     form->btnStart.Click();
     runner.during = nullptr;
@@ -222,13 +223,14 @@ TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
                                                     L"its folder). Wait until UPX has ended, then start again."});
     ASSERT_NE(form->Batch(), nullptr);
     for (int i = 0; i < 200 && form->BatchRunning(); ++i) PumpMessages(), Sleep(10);
-    ASSERT_EQ(form->Batch()->Outcomes().size(), 2u);
+    ASSERT_EQ(form->Batch()->Outcomes().size(), 3u);
     for (const auto& outcome : form->Batch()->Outcomes()) {
         EXPECT_EQ(outcome.result, BatchResult::Error) << Narrow(outcome.path);
         EXPECT_EQ(outcome.reason.rfind(L"another job is working on this file", 0), 0u) << Narrow(outcome.reason);
     }
     EXPECT_EQ(ReadBytes(dir / L"app.exe"), original);
     EXPECT_EQ(ReadBytes(dir / L"app.dll"), original);
+    EXPECT_EQ(ReadBytes(dir / L"app.ocx"), original);
     EXPECT_EQ(ReadBytes(dir / L"app_zandrel_bak.exe"), original);
     // Once the run is over the file is free again.
     dialogs.boxes.clear();
