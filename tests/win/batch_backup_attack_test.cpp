@@ -2,7 +2,7 @@
 // pause before the test's second try, a read-only file UPX refuses, a second batch over the
 // files of a first one whose undo is still offered.
 #include "packed_format.h"
-#include "test_support.h"
+#include "batch_run_fixture.h"
 
 #include <memory>
 
@@ -16,36 +16,19 @@ namespace {
 
 bool IsPacked(const std::wstring& path) { return standin::IsPacked(ReadBytes(path)); }
 
-class BatchBackupAttack : public ::testing::Test {
+class BatchBackupAttack : public BatchRunFixture {
 protected:
-    RecordingDialogs dialogs;
-    WinJobHost host{dialogs, nullptr};
-    TempDir dir{L"zbk"};
     TempDir tools{L"zbkt"};
     std::wstring upx = tools / L"upx.exe";
 
-    void SetUp() override { PutUpxInPlace(); }
+    void SetUp() override {
+        BatchRunFixture::SetUp();
+        PutUpxInPlace();
+    }
     JobForm Form(bool backup, bool decompress = false) const {
-        JobForm form;
-        form.upx = upx;
-        form.level = L"6";
-        form.backup = backup;
+        JobForm form = FormFor(upx, backup);
         form.decompress = decompress;
         return form;
-    }
-    std::wstring Program(const std::wstring& name, std::size_t size = 2500) const {
-        std::string bytes = "MZ";
-        for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(i * 7));
-        WriteBytes(dir / name, bytes);
-        return dir / name;
-    }
-    bool PumpUntil(const std::function<bool()>& ready, int ms = 30000) {
-        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-        while (!ready() && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            PumpMessages();
-        }
-        return ready();
     }
     void PutUpxInPlace() { ASSERT_TRUE(CopyFileW(StandinPath().c_str(), upx.c_str(), FALSE)); }
     // Runs a batch to its end; its outcomes.

@@ -1,7 +1,7 @@
 // Batches under real faults: a second run, a UPX that dies, a disk that fills
 // up, a file in use or taken away between the compress and its test.
 #include "packed_format.h"
-#include "test_support.h"
+#include "batch_run_fixture.h"
 
 #include <algorithm>
 
@@ -13,53 +13,17 @@
 namespace zandrel::test {
 namespace {
 
-std::string Program(std::size_t size, char seed = 'p') {
-    std::string bytes = "MZ";
-    for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(seed + i * 5));
-    return bytes;
-}
-
 bool Plain(const std::wstring& name) { return name.rfind(L"~zandrel", 0) == 0; }
 
-class BatchFaults : public ::testing::Test {
+class BatchFaults : public BatchRunFixture {
 protected:
-    RecordingDialogs dialogs;
-    WinJobHost host{dialogs, nullptr};
-    std::unique_ptr<TBatchRun> batch = std::make_unique<TBatchRun>(host, L"");
-    std::vector<BatchFileOutcome> finished;
-    bool done = false;
-    TempDir dir{L"zbf"};
     TempDir signals{L"zbs"};
 
-    void SetUp() override { Listen(); }
-    void Listen() {
-        batch->OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
-            finished = files;
-            done = true;
-        };
-    }
-    JobForm Form(bool backup) const {
-        JobForm form;
-        form.upx = StandinPath();
-        form.level = L"6";
-        form.backup = backup;
-        return form;
-    }
-    // Runs a batch to its end; `step` is called while it runs, until it says it is done.
+    static JobForm Form(bool backup) { return FormFor(StandinPath(), backup); }
     bool Run(const std::vector<std::wstring>& files, const JobForm& form, std::function<bool()> step = {}) {
-        return Run(files, form, 1, std::move(step));
+        return BatchRunFixture::Run(files, form, 1, std::move(step));
     }
-    bool Run(const std::vector<std::wstring>& files, const JobForm& form, int atOnce, std::function<bool()> step) {
-        done = false;
-        batch->Start(files, form, atOnce);
-        const ULONGLONG end = GetTickCount64() + 60000;
-        while (!done && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            PumpMessages();
-            if (step && step()) step = nullptr;
-        }
-        return done;
-    }
+    using BatchRunFixture::Run;
     std::wstring File(const std::wstring& name, const std::string& bytes) const {
         WriteBytes(dir / name, bytes);
         return dir / name;
@@ -69,7 +33,7 @@ protected:
 // Seen with the real UPX: a second compress batch over a folder (Backup on)
 // copied every packed file over its backup before UPX refused it.
 TEST_F(BatchFaults, ASecondRunAndADecompressKeepTheOriginalsBackups) {
-    const auto a = File(L"a.exe", Program(3000, 'a')), b = File(L"b.dll", Program(2000, 'b'));
+    const auto a = File(L"a.exe", ProgramBytes(3000, 'a')), b = File(L"b.dll", ProgramBytes(2000, 'b'));
     ASSERT_TRUE(Run({a, b}, Form(true)));
     const std::string packedA = ReadBytes(a);
     ASSERT_TRUE(standin::IsPacked(packedA));
@@ -77,44 +41,44 @@ TEST_F(BatchFaults, ASecondRunAndADecompressKeepTheOriginalsBackups) {
     ASSERT_TRUE(Run({a, b}, Form(true)));
     for (const auto& file : finished) EXPECT_EQ(file.result, BatchResult::AlreadyPacked) << Narrow(file.path);
     EXPECT_EQ(ReadBytes(a), packedA) << "not touched";
-    EXPECT_EQ(ReadBytes(BackupName(a)), Program(3000, 'a'));
-    EXPECT_EQ(ReadBytes(BackupName(b)), Program(2000, 'b'));
+    EXPECT_EQ(ReadBytes(BackupName(a)), ProgramBytes(3000, 'a'));
+    EXPECT_EQ(ReadBytes(BackupName(b)), ProgramBytes(2000, 'b'));
     EXPECT_EQ(Listing(dir.Path()).size(), 4u) << "no new backup of a packed file";
 
     auto decompress = Form(true);
     decompress.decompress = true;
     ASSERT_TRUE(Run({a, b}, decompress));
-    EXPECT_EQ(ReadBytes(a), Program(3000, 'a'));
-    EXPECT_EQ(ReadBytes(BackupName(a)), Program(3000, 'a')) << "the original's backup stays";
+    EXPECT_EQ(ReadBytes(a), ProgramBytes(3000, 'a'));
+    EXPECT_EQ(ReadBytes(BackupName(a)), ProgramBytes(3000, 'a')) << "the original's backup stays";
     EXPECT_EQ(ReadBytes(BackupName(a, 2)), packedA) << "the packed file's backup goes beside it";
 }
 
 TEST_F(BatchFaults, AUpxThatDiesHalfWayLeavesEachFileAsItWas) {
-    const auto a = File(L"a.exe", Program(150 * 1024, 'a')), b = File(L"b.exe", Program(90 * 1024, 'b'));
+    const auto a = File(L"a.exe", ProgramBytes(150 * 1024, 'a')), b = File(L"b.exe", ProgramBytes(90 * 1024, 'b'));
     EnvSwitch die(L"STANDIN_DIE_AT", L"removed");
     ASSERT_TRUE(Run({a, b}, Form(false)));
     for (const auto& file : finished) {
         EXPECT_EQ(file.result, BatchResult::Error);
         EXPECT_NE(file.reason.find(L"exit code 0xC0000005"), std::wstring::npos) << Narrow(file.reason);
     }
-    EXPECT_EQ(ReadBytes(a), Program(150 * 1024, 'a')) << "put back from the private copy";
-    EXPECT_EQ(ReadBytes(b), Program(90 * 1024, 'b'));
+    EXPECT_EQ(ReadBytes(a), ProgramBytes(150 * 1024, 'a')) << "put back from the private copy";
+    EXPECT_EQ(ReadBytes(b), ProgramBytes(90 * 1024, 'b'));
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"a.exe", L"b.exe"})) << "no work file, no copy";
 }
 
 TEST_F(BatchFaults, AnEndUpxDoesNotGiveIsAFailureEvenWhenTheFileWasWritten) {
-    const auto a = File(L"a.exe", Program(4000));
+    const auto a = File(L"a.exe", ProgramBytes(4000));
     EnvSwitch code(L"STANDIN_EXIT", L"3221225786");  // 0xC000013A: its console was closed
     ASSERT_TRUE(Run({a}, Form(true)));
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     EXPECT_NE(finished[0].reason.find(L"exit code 0xC000013A"), std::wstring::npos) << Narrow(finished[0].reason);
-    EXPECT_EQ(ReadBytes(a), Program(4000)) << "an unchecked result is not kept";
+    EXPECT_EQ(ReadBytes(a), ProgramBytes(4000)) << "an unchecked result is not kept";
 }
 
 // UPX names the work files of app.exe and app.dll alike (app.upx, app.000): the
 // end of one that dies must not take the other's work file away.
 TEST_F(BatchFaults, FilesOfOneStemAreNeverAtWorkTogether) {
-    const auto exe = File(L"app.exe", Program(200 * 1024, 'e')), dll = File(L"app.dll", Program(3000, 'd'));
+    const auto exe = File(L"app.exe", ProgramBytes(200 * 1024, 'e')), dll = File(L"app.dll", ProgramBytes(3000, 'd'));
     // The library's UPX takes the first work file name (app.upx) and stops there; the
     // program's stops before it writes, then dies after removing its file.
     EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened@app.exe,written@app.dll"),
@@ -131,9 +95,9 @@ TEST_F(BatchFaults, FilesOfOneStemAreNeverAtWorkTogether) {
         return false;
     }));
     EXPECT_EQ(finished[0].result, BatchResult::Error);
-    EXPECT_EQ(ReadBytes(exe), Program(200 * 1024, 'e'));
+    EXPECT_EQ(ReadBytes(exe), ProgramBytes(200 * 1024, 'e'));
     EXPECT_EQ(finished[1].result, BatchResult::Done) << Narrow(finished[1].reason);
-    EXPECT_EQ(standin::Unpack(ReadBytes(dll)), Program(3000, 'd'));
+    EXPECT_EQ(standin::Unpack(ReadBytes(dll)), ProgramBytes(3000, 'd'));
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app.dll"}));
 }
 
@@ -141,12 +105,12 @@ TEST_F(BatchFaults, APrivateCopyThatDoesNotFitRefusesTheFile) {
     ZANDREL_NEED_VOLUME(small, 'R');
     TempDir full(L"zbd", small);
     const auto app = full / L"app.exe";
-    WriteBytes(app, Program(1500 * 1024));
+    WriteBytes(app, ProgramBytes(1500 * 1024));
     DiskFiller filler(small, 800 * 1024);
     ASSERT_TRUE(Run({app}, Form(false)));
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     EXPECT_NE(finished[0].reason.find(L"safety copy"), std::wstring::npos) << Narrow(finished[0].reason);
-    EXPECT_EQ(ReadBytes(app), Program(1500 * 1024));
+    EXPECT_EQ(ReadBytes(app), ProgramBytes(1500 * 1024));
     EXPECT_EQ(Listing(full.Path()), std::set<std::wstring>{L"app.exe"});
 }
 
@@ -164,7 +128,7 @@ TEST_F(BatchFaults, AnOriginalThatCannotBePutBackIsKeptAndNamed) {
         }
         TempDir place(L"zbp", volume);
         const auto app = place / L"app.exe";
-        const std::string original = Program(700 * 1024);
+        const std::string original = ProgramBytes(700 * 1024);
         WriteBytes(app, original);
         EnvSwitch damaged(L"STANDIN_FAIL_TEST", L"1");
         EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened");
@@ -205,7 +169,7 @@ TEST_F(BatchFaults, AnOriginalThatCannotBePutBackIsKeptAndNamed) {
 
 // A scanner takes the packed file away before UPX can test it.
 TEST_F(BatchFaults, AFileGoneBeforeItsTestIsPutBackFromThePrivateCopy) {
-    const auto app = File(L"app.exe", Program(5000));
+    const auto app = File(L"app.exe", ProgramBytes(5000));
     const auto signal = signals / L"signal";
     EnvSwitch pause(L"STANDIN_PAUSE_AT", L"done");
     EnvSwitch signalFile(L"STANDIN_SIGNAL", signal);
@@ -217,17 +181,17 @@ TEST_F(BatchFaults, AFileGoneBeforeItsTestIsPutBackFromThePrivateCopy) {
     }));
     EXPECT_EQ(finished[0].result, BatchResult::Error);
     EXPECT_NE(finished[0].reason.find(L"without the file in its place"), std::wstring::npos) << Narrow(finished[0].reason);
-    EXPECT_EQ(ReadBytes(app), Program(5000));
+    EXPECT_EQ(ReadBytes(app), ProgramBytes(5000));
     EXPECT_EQ(Listing(dir.Path()), std::set<std::wstring>{L"app.exe"}) << "the private copy went once it was put back";
 }
 
 TEST_F(BatchFaults, AFileAnotherJobWorksOnIsLeftAlone) {
-    const auto a = File(L"a.exe", Program(3000)), b = File(L"b.exe", Program(2000));
+    const auto a = File(L"a.exe", ProgramBytes(3000)), b = File(L"b.exe", ProgramBytes(2000));
     batch->BusyElsewhere = [&](const std::wstring& path) { return SameFileOnDisk(path, b).value_or(true); };
     ASSERT_TRUE(Run({a, b}, Form(true)));
     EXPECT_EQ(finished[0].result, BatchResult::Done);
     EXPECT_EQ(finished[1].result, BatchResult::Error);
-    EXPECT_EQ(ReadBytes(b), Program(2000));
+    EXPECT_EQ(ReadBytes(b), ProgramBytes(2000));
     EXPECT_FALSE(Exists(BackupName(b))) << "not even a backup";
 }
 

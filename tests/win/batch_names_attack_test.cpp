@@ -1,7 +1,7 @@
 // Batches where the names and places are unusual: one folder spelled two ways,
 // full paths in their long-path form or with "..", names UPX cannot spell.
 #include "packed_format.h"
-#include "test_support.h"
+#include "batch_run_fixture.h"
 
 #include "framework/files.h"
 #include "jobs/batch_run.h"
@@ -10,45 +10,14 @@
 namespace zandrel::test {
 namespace {
 
-std::string Program(std::size_t size, char seed = 'p') {
-    std::string bytes = "MZ";
-    for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(seed + i * 5));
-    return bytes;
-}
-
-class BatchNamesAttack : public ::testing::Test {
+class BatchNamesAttack : public BatchRunFixture {
 protected:
-    RecordingDialogs dialogs;
-    WinJobHost host{dialogs, nullptr};
-    std::unique_ptr<TBatchRun> batch = std::make_unique<TBatchRun>(host, L"");
-    std::vector<BatchFileOutcome> finished;
-    bool done = false;
-    TempDir dir{L"zbn"};
     TempDir signals{L"zbs"};
 
-    void SetUp() override {
-        batch->OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
-            finished = files;
-            done = true;
-        };
-    }
-    JobForm Form() const {
-        JobForm form;
-        form.upx = StandinPath();
-        form.level = L"6";
-        form.backup = false;  // a private copy of each file until its test passes
-        return form;
-    }
+    // A private copy of each file until its test passes.
+    static JobForm Form() { return FormFor(StandinPath(), false); }
     bool Run(const std::vector<std::wstring>& files, int atOnce, std::function<bool()> step = {}) {
-        done = false;
-        batch->Start(files, Form(), atOnce);
-        const ULONGLONG end = GetTickCount64() + 60000;
-        while (!done && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            PumpMessages();
-            if (step && step()) step = nullptr;
-        }
-        return done;
+        return BatchRunFixture::Run(files, Form(), atOnce, std::move(step));
     }
 };
 
@@ -66,8 +35,8 @@ TEST_F(BatchNamesAttack, FilesOfOneStemInOneFolderSpelledTwoWaysAreNeverAtWorkTo
     CreateDirectoryW((dir / L"sub").c_str(), nullptr);
     for (const auto& [how, exeSpelled] : spellings) {
         SCOPED_TRACE(how);
-        WriteBytes(dir / L"app.exe", Program(200 * 1024, 'e'));
-        WriteBytes(dir / L"app.dll", Program(3000, 'd'));
+        WriteBytes(dir / L"app.exe", ProgramBytes(200 * 1024, 'e'));
+        WriteBytes(dir / L"app.dll", ProgramBytes(3000, 'd'));
         EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened@app.exe,written@app.dll"),
             signalFolder(L"STANDIN_SIGNAL", signals.Path() + L"\\");
         EnvSwitch die(L"STANDIN_DIE_AT", L"removed"), dieFile(L"STANDIN_DIE_FILE", L"app.exe");
@@ -83,9 +52,9 @@ TEST_F(BatchNamesAttack, FilesOfOneStemInOneFolderSpelledTwoWaysAreNeverAtWorkTo
         }));
         EXPECT_FALSE(together) << "both UPX were at work on one stem";
         EXPECT_EQ(finished[0].result, BatchResult::Error);
-        EXPECT_EQ(ReadBytes(dir / L"app.exe"), Program(200 * 1024, 'e'));
+        EXPECT_EQ(ReadBytes(dir / L"app.exe"), ProgramBytes(200 * 1024, 'e'));
         EXPECT_EQ(finished[1].result, BatchResult::Done) << Narrow(finished[1].reason);
-        EXPECT_EQ(standin::Unpack(ReadBytes(dir / L"app.dll")), Program(3000, 'd'));
+        EXPECT_EQ(standin::Unpack(ReadBytes(dir / L"app.dll")), ProgramBytes(3000, 'd'));
         EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app.dll", L"sub"}));
         DeleteFileW((dir / L"app.exe").c_str());
         DeleteFileW((dir / L"app.dll").c_str());

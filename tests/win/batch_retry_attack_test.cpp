@@ -2,7 +2,7 @@
 // program's end during the pause, a second try of UPX's test of a packed file, many
 // files with a UPX that never starts.
 #include "packed_format.h"
-#include "test_support.h"
+#include "batch_run_fixture.h"
 
 #include <algorithm>
 #include <memory>
@@ -21,45 +21,13 @@ bool SaysTriedAgain(const std::vector<std::wstring>& lines) {
                        [](const std::wstring& line) { return line.find(L"tried once more") != std::wstring::npos; });
 }
 
-class BatchRetryAttack : public ::testing::Test {
+class BatchRetryAttack : public BatchRunFixture {
 protected:
-    RecordingDialogs dialogs;
-    WinJobHost host{dialogs, nullptr};
-    std::vector<BatchFileOutcome> finished;
-    bool done = false;
-    TempDir dir{L"zbr"};
     TempDir tools{L"zbrt"};
     std::wstring upx = tools / L"upx.exe";
-    std::unique_ptr<TBatchRun> batch = std::make_unique<TBatchRun>(host, L"");
 
-    void SetUp() override {
-        batch->OnFinished = [this](const std::vector<BatchFileOutcome>& files) {
-            finished = files;
-            done = true;
-        };
-    }
-    JobForm Form() const {
-        JobForm form;
-        form.upx = upx;
-        form.level = L"6";
-        form.backup = false;  // the file is written in place; a private copy keeps the original
-        return form;
-    }
-    std::wstring Program(const std::wstring& name, std::size_t size = 2500) const {
-        std::string bytes = "MZ";
-        for (std::size_t i = 2; i < size; ++i) bytes.push_back(static_cast<char>(i * 7));
-        WriteBytes(dir / name, bytes);
-        return dir / name;
-    }
-    // Pumps until `ready` or the batch's end; false when time ran out first.
-    bool PumpUntil(const std::function<bool()>& ready, int ms = 30000) {
-        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-        while (!ready() && GetTickCount64() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            PumpMessages();
-        }
-        return ready();
-    }
+    // The file is written in place; a private copy keeps the original.
+    JobForm Form() const { return FormFor(upx, false); }
     // A batch of the file with UPX not a program yet: true once it waits for a second try.
     bool StartWithAUpxThatFailsOnce(const std::wstring& file) {
         WriteBytes(upx, "not a program yet");
