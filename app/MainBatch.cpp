@@ -24,7 +24,7 @@ namespace {
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW(ApiPath(folder + L"\\*").c_str(), &data);
+    const HANDLE search = FindFirstFileW(ApiPath(JoinPath(folder, L"*")).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return entries;
     do {
         const std::wstring name = data.cFileName;
