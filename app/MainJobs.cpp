@@ -23,6 +23,7 @@
 #include "jobs/job_command.h"
 #include "jobs/job_host.h"
 #include "jobs/temporary_files.h"
+#include "jobs/work_claim.h"
 #include "zandrel_texts.h"
 
 namespace zandrel {
@@ -94,7 +95,10 @@ void TfrmMain::btnStartClick() {
         return ShowError(L"UPX is working on a file of the same name in this folder for the batch. Wait until that "
                          L"file is done, then start again.");
     // A visible run leaves the window usable: a second Start on the same file waits for the first.
-    if (!form.testFlag && !form.listFlag && (StartWorksOn(form.source) || StartWorksOn(form.target)))
+    // A job of another Zandrel on the file is seen by its claim, held here until the run's end.
+    std::unique_ptr<WorkClaim> claim;
+    if (!form.testFlag && !form.listFlag &&
+        (StartWorksOn(form.source) || StartWorksOn(form.target) || !(claim = WorkClaim::Take(UpxWorkFilesKey(form.source)))))
         return ShowError(L"A job is still working on this file (or on one of the same name in its folder). Wait until "
                          L"UPX has ended, then start again.");
     const std::int64_t sizeBefore = FileSizeOf(form.source);

@@ -10,6 +10,7 @@
 #include "framework/text.h"
 #include "jobs/file_safety.h"
 #include "jobs/temporary_files.h"
+#include "jobs/work_claim.h"
 
 namespace zandrel {
 namespace {
@@ -64,6 +65,7 @@ struct TBatchRun::FileWork {
     std::optional<FileStamp> resultStamp;  // the file as the batch left it, once done
     std::optional<FileStamp> originalStamp;  // its backup then: an undo takes only that
     std::optional<FileStamp> packedStamp;    // the file as UPX packed it, until its test ends
+    std::unique_ptr<WorkClaim> claim;        // while the file is at work: other Zandrels leave it alone
 };
 
 // One UPX at a time, captured.
@@ -158,7 +160,9 @@ void TBatchRun::StartMore() {
             FileWork& work = *work_[index];
             work.lines = {L"---- " + outcome.path};
             outcome.sizeBefore = FileSizeOf(outcome.path);
-            if (BusyElsewhere && BusyElsewhere(outcome.path)) {
+            // Another Zandrel's job on the file is seen by its claim; this batch's is held until the file's end.
+            if (ChangesFiles()) work.claim = WorkClaim::Take(WorkFilesKey(outcome.path));
+            if ((BusyElsewhere && BusyElsewhere(outcome.path)) || (ChangesFiles() && !work.claim)) {
                 outcome.result = BatchResult::Error;
                 outcome.reason = L"another job is working on this file, or on one whose UPX work files are named alike";
                 Complete(index);
@@ -382,6 +386,7 @@ std::wstring TBatchRun::SettleOriginal(std::size_t index, bool fileIsGood) {
 void TBatchRun::Complete(std::size_t index) {
     FileWork& work = *work_[index];
     work.complete = true;
+    work.claim.reset();
     if (work.lines.empty()) work.lines.push_back(L"---- " + outcomes_[index].path);
     // Only a file with something to go back from may be undone: without a backup (the
     // original is then the private copy) that copy went once UPX's test passed.

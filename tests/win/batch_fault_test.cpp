@@ -101,6 +101,38 @@ TEST_F(BatchFaults, FilesOfOneStemAreNeverAtWorkTogether) {
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app.dll"}));
 }
 
+// Another Zandrel (here a second batch, which knows nothing of the first) never puts UPX
+// on a file of a stem that one is at work on; once that file is done, it may.
+TEST_F(BatchFaults, ABatchOfAnotherZandrelLeavesTheFilesOfOneAtWork) {
+    const auto exe = File(L"app.exe", ProgramBytes(3000, 'e')), dll = File(L"app.dll", ProgramBytes(3000, 'd'));
+    EnvSwitch pause(L"STANDIN_PAUSE_AT", L"opened@app.exe"), signalFolder(L"STANDIN_SIGNAL", signals.Path() + L"\\");
+    const auto exeSignal = signals / L"app.exe.signal";
+    batch->Start({exe}, Form(false), 1);
+    ASSERT_TRUE(PumpUntil([&] { return Exists(exeSignal); })) << "the first Zandrel's UPX is at work";
+    RecordingDialogs otherDialogs;
+    WinJobHost otherHost{otherDialogs, nullptr};
+    TBatchRun other(otherHost, L"");
+    std::vector<BatchFileOutcome> otherEnd;
+    other.OnFinished = [&](const std::vector<BatchFileOutcome>& files) { otherEnd = files; };
+    other.Start({dll, L"\\\\?\\" + exe}, Form(false), 2);
+    ASSERT_TRUE(PumpUntil([&] { return !otherEnd.empty(); }));
+    for (const auto& file : otherEnd) {
+        EXPECT_EQ(file.result, BatchResult::Error) << Narrow(file.path);
+        EXPECT_EQ(file.reason.rfind(L"another job is working on this file", 0), 0u) << Narrow(file.reason);
+    }
+    EXPECT_EQ(ReadBytes(dll), ProgramBytes(3000, 'd')) << "not touched, no backup or copy beside it";
+    ASSERT_TRUE(PumpUntil([&] {
+        DeleteFileW(exeSignal.c_str());  // its test passes the point too
+        return done;
+    }));
+    EXPECT_EQ(finished[0].result, BatchResult::Done);
+    otherEnd.clear();
+    other.Start({dll}, Form(false), 1);
+    ASSERT_TRUE(PumpUntil([&] { return !otherEnd.empty(); }));
+    EXPECT_EQ(otherEnd[0].result, BatchResult::Done) << "the claim went with the file's end: " << Narrow(otherEnd[0].reason);
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::wstring>{L"app.exe", L"app.dll"}));
+}
+
 TEST_F(BatchFaults, APrivateCopyThatDoesNotFitRefusesTheFile) {
     ZANDREL_NEED_VOLUME(small, 'R');
     TempDir full(L"zbd", small);

@@ -10,6 +10,7 @@
 #include "batch_question.h"
 
 #include "jobs/batch_run.h"
+#include "jobs/work_claim.h"
 #include "zandrel_texts.h"
 
 namespace zandrel::test {
@@ -236,6 +237,23 @@ TEST_F(Start, AFileAtWorkIsNotTakenByASecondStartOrABatch) {
     dialogs.boxes.clear();
     form->btnStart.Click();
     EXPECT_EQ(runner.calls.size(), 2u);
+}
+
+// Another Zandrel at work on a file of this stem (its claim is seen, however it spelled the
+// folder): Start leaves the file alone, and takes it once that job is over.
+TEST_F(Start, AFileAnotherZandrelWorksOnIsNotTaken) {
+    auto claim = WorkClaim::Take(UpxWorkFilesKey(L"\\\\?\\" + dir / L"APP.dll"));
+    ASSERT_NE(claim, nullptr);
+    form->btnStart.Click();
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::wstring>{L"A job is still working on this file (or on one of the same name "
+                                                         L"in its folder). Wait until UPX has ended, then start again."});
+    EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe")) << "no backup either";
+    claim.reset();
+    dialogs.boxes.clear();
+    form->btnStart.Click();
+    EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_NE(WorkClaim::Take(UpxWorkFilesKey(dir / L"app.exe")), nullptr) << "Start's own claim went with its run";
 }
 
 // UPX says "error", but it had removed the file before its rename failed: the status
