@@ -77,7 +77,7 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     source.list = ListFolder;
     source.accept = FilterNow();
     source.identity = FileIdentity;
-    source.size = [](const std::wstring& path) { return FileSizeOf(path); };
+    source.size = FileSizeOf;
     source.packed = [](const std::wstring& path) {
         return LooksPackedByUpx([&](std::uint64_t at, std::size_t count) { return ReadFileBytes(path, at, count); });
     };

@@ -415,7 +415,8 @@ void TBatchWindow::AskUndo() {
                                L"backups are gone.", BoxKind::Information, BoxButtons::Ok);
         return;
     }
-    const std::wstring text = L"Put back the originals of " + FilesCounted(count) + L" this batch changed, from their backups? A file changed since the batch is left alone.";
+    const std::wstring text = L"Put back the originals of " + FilesCounted(count) +
+                              L" this batch changed, from their backups? A file changed since the batch is left alone.";
     const WPARAM asked = serial_;
     if (dialogs_.Box(Handle(), text, BoxKind::Confirm, BoxButtons::YesNo) != BoxAnswer::Yes) return;
     if (serial_ != asked || !batch_) return;  // the question was about a batch that has gone

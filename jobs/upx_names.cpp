@@ -119,7 +119,7 @@ public:
             return std::nullopt;
         }
         files_.temporaries.push_back(full);
-        const auto name = full.substr(full.find_last_of(L"\\/") + 1);
+        const auto name = FileNamePart(full);
         if (reach_->relative) {
             files_.currentFolder = reach_->folder;
             return name;
