@@ -26,6 +26,8 @@
 
 namespace zandrel {
 
+class BatchCollector;
+
 class TMessageOutput;
 class TfrmBanner;
 class TBatchRun;
@@ -148,7 +150,8 @@ public:
     enum class BatchKind { FormJob, Test, List };  // compress or decompress as the form says; -t; -l
     // Runs one batch over the files and the files directly inside the folders (those the
     // filter takes); refused, with a message, while one runs or when the form's UPX or level fails.
-    void StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind);
+    // `late`: files of later starts join the question while it is up.
+    void StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind, BatchCollector* late = nullptr);
     void StopBatch();    // the files UPX is working on finish; no other starts
     void FinishBatch();  // stops the batch and waits (messages flowing) until its UPX have ended
     bool BatchRunning() const;

@@ -3,6 +3,7 @@
 // lists), each file done in place with the form's choices. The batch window
 // shows them as they go, and keeps the results until it is closed.
 #include "app/Main.h"
+#include "shell/BatchHandOver.h"
 
 #include "app/descrambler.h"
 #include "app/globals.h"
@@ -56,7 +57,7 @@ int JobsAtOnce(const std::wstring& settingsKey) {
 
 bool TfrmMain::BatchRunning() const { return batch_ && batch_->Running(); }
 
-void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind) {
+void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind kind, BatchCollector* late) {
     if (closing_) return;
     // A drop can reach the window while the question is up: one question at a time.
     if (batchQuestion_) return (void)SetForegroundWindow(batchQuestion_->Handle());
@@ -84,10 +85,15 @@ void TfrmMain::StartBatch(const std::vector<std::wstring>& dropped, BatchKind ki
     const bool compresses = !form.decompress && !form.testFlag && !form.listFlag;
     TBatchConfirm question(Handle(), JobDescription(form), dropped, std::move(source), compresses);
     batchQuestion_ = &question;
+    if (late) late->PassLateFilesTo([&question](const std::vector<std::wstring>& files) { return question.AddFiles(files); });
     const struct Asked {
         TBatchConfirm*& asked;
-        ~Asked() { asked = nullptr; }
-    } asked{batchQuestion_};
+        BatchCollector* late;
+        ~Asked() {
+            asked = nullptr;
+            if (late) late->PassLateFilesTo(nullptr);  // answered: a later start asks on its own
+        }
+    } asked{batchQuestion_, late};
     const auto scan = question.Ask();
     if (!scan || scan->files.empty() || closing_) return;
     RunBatch(*scan, form, std::move(host));

@@ -23,12 +23,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::vector<std::wstring> arguments(argv ? argv + 1 : nullptr, argv ? argv + argc : nullptr);
     if (argv) LocalFree(argv);
     StartRequest request = ReadCommandLine(arguments);
-    if (const auto exitCode = TreatSwitches(request)) {
+    std::unique_ptr<BatchCollector> collector;
+    if (const auto exitCode = TreatSwitches(request, &collector)) {
         app.Terminate();
         return *exitCode;
     }
     ProgramWindows windows;
-    if (!windows.TreatRequest(request)) {
+    const bool goOn = windows.TreatRequest(request, collector.get());
+    collector.reset();  // the batch was asked about: later starts make their own
+    if (!goOn) {
         app.Terminate();
         return 0;
     }

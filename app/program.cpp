@@ -20,7 +20,7 @@ bool ProgramWindows::TreatArguments(const std::vector<std::wstring>& arguments) 
     return TreatRequest(ReadCommandLine(arguments));
 }
 
-bool ProgramWindows::TreatRequest(const StartRequest& request) {
+bool ProgramWindows::TreatRequest(const StartRequest& request, BatchCollector* late) {
     switch (request.kind) {
         case StartKind::OpenFile:
             if (IsExistingFile(request.files[0])) {
@@ -32,7 +32,7 @@ bool ProgramWindows::TreatRequest(const StartRequest& request) {
             std::vector<std::wstring> files;
             for (const auto& file : request.files) files.push_back(FullPathOf(file));
             main_->Show();
-            main_->StartBatch(files, TfrmMain::BatchKind::FormJob);
+            main_->StartBatch(files, TfrmMain::BatchKind::FormJob, late);
             return true;
         }
         case StartKind::Window:
@@ -42,7 +42,7 @@ bool ProgramWindows::TreatRequest(const StartRequest& request) {
     }
 }
 
-std::optional<int> TreatSwitches(StartRequest& request) {
+std::optional<int> TreatSwitches(StartRequest& request, std::unique_ptr<BatchCollector>* collector) {
     switch (request.kind) {
         case StartKind::RegisterShell:
             return AddExplorerEntries(ProgramPath()).done ? 0 : 1;
@@ -53,9 +53,10 @@ std::optional<int> TreatSwitches(StartRequest& request) {
         case StartKind::Batch: {
             // Made whole here: the collector's current folder is not this start's.
             for (auto& file : request.files) file = FullPathOf(file);
-            auto files = CollectBatchFiles(request.files);
-            if (!files) return 0;
-            request.files = std::move(*files);
+            auto batch = CollectBatchFiles(request.files);
+            if (!batch) return 0;
+            request.files = std::move(batch->files);
+            if (collector) *collector = std::move(batch->collector);
             return std::nullopt;
         }
         default:

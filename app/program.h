@@ -10,6 +10,7 @@
 #include "app/Main.h"
 #include "app/command_line.h"
 #include "console/MsgOut.h"
+#include "shell/BatchHandOver.h"
 
 namespace zandrel {
 
@@ -28,7 +29,8 @@ public:
     // program before any window shows; /batch FILE... shows the window and asks
     // the batch question. False when the program is to end.
     bool TreatArguments(const std::vector<std::wstring>& arguments);
-    bool TreatRequest(const StartRequest& request);
+    // `late` (a /batch start's collector) hands files from later starts to the batch question.
+    bool TreatRequest(const StartRequest& request, BatchCollector* late = nullptr);
 
 private:
     std::unique_ptr<TfrmMain> main_;
@@ -38,7 +40,8 @@ private:
 // What the command line asks before any window is made: Explorer's menus added or
 // removed (the exit code: 0 done, 1 not), or a batch's files gathered from the other
 // starts (nothing to give: this start's files went to another Zandrel, exit code 0).
-// Nothing when the program goes on to its windows with `request`.
-std::optional<int> TreatSwitches(StartRequest& request);
+// Nothing when the program goes on to its windows with `request`; a batch's collector,
+// still taking files from later starts, is then left in `collector`.
+std::optional<int> TreatSwitches(StartRequest& request, std::unique_ptr<BatchCollector>* collector = nullptr);
 
 }  // namespace zandrel

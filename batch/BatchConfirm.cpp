@@ -52,9 +52,8 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
                     {kWidth - kMargin - 2 * 100 - 8, kHeight - kMargin - 28, 100, 28}, scale_);
     btnCancel.Create(self, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP,
                      {kWidth - kMargin - 100, kHeight - kMargin - 28, 100, 28}, scale_);
-    bool anyFolder = false;
-    for (const auto& path : dropped_) anyFolder = anyFolder || source_.isFolder(path);
-    EnableWindow(cbSubfolders.Handle(), anyFolder);
+    EnableWindow(cbSubfolders.Handle(), FALSE);
+    OfferSubfolders(dropped_);
     // Only a compress is refused for a packed file; the other jobs want exactly those.
     cbSkipPacked.SetChecked(compresses);
     EnableWindow(cbSkipPacked.Handle(), compresses);
@@ -62,6 +61,23 @@ void TBatchConfirm::CreateControls(const std::wstring& job, bool compresses) {
     cbSkipPacked.OnClick = [this] { Recount(); };
     btnStart.OnClick = [this] { Answer(true); };
     btnCancel.OnClick = [this] { Answer(false); };
+}
+
+void TBatchConfirm::OfferSubfolders(const std::vector<std::wstring>& paths) {
+    if (std::any_of(paths.begin(), paths.end(), [this](const std::wstring& path) { return source_.isFolder(path); }))
+        EnableWindow(cbSubfolders.Handle(), TRUE);
+}
+
+bool TBatchConfirm::AddFiles(const std::vector<std::wstring>& files) {
+    if (closed_) return false;
+    std::vector<std::wstring> added;
+    for (const auto& file : files)
+        if (std::find(dropped_.begin(), dropped_.end(), file) == dropped_.end()) added.push_back(file);
+    if (added.empty()) return true;
+    dropped_.insert(dropped_.end(), added.begin(), added.end());
+    OfferSubfolders(added);
+    Recount();
+    return true;
 }
 
 void TBatchConfirm::Layout() {

@@ -29,6 +29,10 @@ public:
 
     // Shows the question and returns the batch's files, or nothing when cancelled.
     std::optional<BatchScan> Ask();
+    // More files for the question while it is up (another start of one selection in
+    // Explorer): they are counted with the others, and a Start pressed before waits
+    // to be pressed again. False once the question is answered.
+    bool AddFiles(const std::vector<std::wstring>& files);
 
     Label lblJob, lblCount, lblNames;
     CheckBox cbSubfolders, cbSkipPacked;
@@ -42,6 +46,7 @@ protected:
 private:
     struct Shared;  // what the counting thread hands over
     void CreateControls(const std::wstring& job, bool compresses);
+    void OfferSubfolders(const std::vector<std::wstring>& paths);
     void Layout();
     void Recount();
     void StopCounting();

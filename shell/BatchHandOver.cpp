@@ -4,50 +4,83 @@
 #include "shell/hand_over.h"
 
 namespace zandrel {
-namespace {
 
 // The collector's window: message-only, it only takes files.
-class CollectorWindow : public Window {
+class BatchCollector::Window : public zandrel::Window {
 public:
-    explicit CollectorWindow(FileCollection& collection) : collection_(collection) {
+    explicit Window(BatchCollector& owner) : owner_(owner) {
         RegisterClassOnce(kCollectorClass, 0);
         CreateHandle(kCollectorClass, 0, 0, L"", 0, 0, 0, 0, HWND_MESSAGE);
     }
-    ~CollectorWindow() override { Destroy(); }
+    ~Window() override { Destroy(); }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg != WM_COPYDATA) return Window::HandleMessage(msg, wParam, lParam);
+        if (msg != WM_COPYDATA) return zandrel::Window::HandleMessage(msg, wParam, lParam);
         // Any process of the session may send this: nothing is taken that is not a hand-over.
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         if (!data || data->dwData != kHandOverTag) return FALSE;
         const auto files = DecodeHandOver(static_cast<const std::uint8_t*>(data->lpData), data->cbData);
-        return files && collection_.Add(*files, GetTickCount64()) ? TRUE : FALSE;
+        return files && owner_.Take(*files) ? TRUE : FALSE;
     }
 
 private:
-    FileCollection& collection_;
+    BatchCollector& owner_;
 };
 
-std::vector<std::wstring> Collect(const std::vector<std::wstring>& own) {
-    FileCollection collection(own, GetTickCount64());
-    CollectorWindow window(collection);
-    if (!window.Handle()) return own;
-    while (const std::uint64_t wait = collection.WaitLeft(GetTickCount64())) {
+BatchCollector::BatchCollector(UniqueHandle mutex, std::vector<std::wstring> own)
+    : mutex_(std::move(mutex)), files_(std::move(own)), window_(std::make_unique<Window>(*this)) {}
+
+BatchCollector::~BatchCollector() = default;  // the window goes before the mutex: no file is taken after
+
+bool BatchCollector::Collecting() const { return window_->Handle() && !refusing_; }
+
+std::vector<std::wstring> BatchCollector::CollectFirst() {
+    FileCollection collection(std::move(files_), GetTickCount64());
+    files_.clear();
+    first_ = &collection;
+    const struct Over {
+        BatchCollector& self;
+        ~Over() { self.first_ = nullptr; }
+    } over{*this};
+    while (window_->Handle()) {
+        const std::uint64_t wait = collection.WaitLeft(GetTickCount64());
+        if (!wait) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 PostQuitMessage(static_cast<int>(msg.wParam));
+                refusing_ = true;
                 return collection.Files();
             }
             DispatchMessageW(&msg);
         }
     }
-    return collection.Files();  // over: the window refuses whatever still comes
+    if (!window_->Handle()) refusing_ = true;
+    collected_ = collection.Files().size();
+    return collection.Files();
 }
 
-}  // namespace
+bool BatchCollector::Take(const std::vector<std::wstring>& files) {
+    if (first_ && first_->Add(files, GetTickCount64())) return true;
+    if ((first_ && !first_->Over()) || refusing_) return false;  // too many, or the question was answered
+    // Later files join the question, within a batch's limit; before it is up they wait for it.
+    const std::size_t held = (first_ ? first_->Files().size() : collected_) + lateTaken_;
+    if (held + files.size() > kMaxCollectedFiles) return false;
+    if (take_ && !take_(files)) return false;
+    if (!take_) files_.insert(files_.end(), files.begin(), files.end());
+    lateTaken_ += files.size();
+    return true;
+}
+
+void BatchCollector::PassLateFilesTo(BatchFilesTaker take) {
+    take_ = std::move(take);
+    refusing_ = !take_;
+    std::vector<std::wstring> waiting;
+    waiting.swap(files_);
+    if (take_ && !waiting.empty()) take_(waiting);
+}
 
 bool HandOverFiles(HWND collector, const std::vector<std::wstring>& files) {
     auto bytes = EncodeHandOver(files);
@@ -58,19 +91,24 @@ bool HandOverFiles(HWND collector, const std::vector<std::wstring>& files) {
            answer == TRUE;
 }
 
-std::optional<std::vector<std::wstring>> CollectBatchFiles(const std::vector<std::wstring>& own) {
+std::optional<CollectedBatch> CollectBatchFiles(const std::vector<std::wstring>& own) {
     // A collector just starting has its mutex before its window: wait for the window a while.
     const ULONGLONG giveUp = GetTickCount64() + 10000;
     while (GetTickCount64() < giveUp) {
         UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kCollectorMutex));
         if (!mutex) break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return Collect(own);  // the mutex goes when this returns
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            auto collector = std::make_unique<BatchCollector>(std::move(mutex), own);
+            auto files = collector->CollectFirst();
+            if (!collector->Collecting()) collector.reset();
+            return CollectedBatch{std::move(files), std::move(collector)};
+        }
         mutex.reset();
         if (const HWND collector = FindWindowExW(HWND_MESSAGE, nullptr, kCollectorClass, nullptr))
             if (HandOverFiles(collector, own)) return std::nullopt;
         Sleep(20);
     }
-    return own;  // no collector to be had: this start's files make a batch of their own
+    return CollectedBatch{own, nullptr};  // no collector to be had: this start's files make a batch of their own
 }
 
 }  // namespace zandrel

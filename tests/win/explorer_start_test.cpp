@@ -9,6 +9,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -195,6 +198,39 @@ TEST_F(ExplorerStarts, CompressOnManyFilesEndsInOneZandrelAskingAboutThemAll) {
     ExpectOneBatchOfAll(runs, L"4 files in " + dir.Path());
 }
 
+// A busy machine starts Explorer's programs seconds apart: a start that comes once the
+// question is up joins it; one that comes after the answer asks on its own.
+TEST_F(ExplorerStarts, AStartWhileTheQuestionIsUpJoinsItAndOneAfterTheAnswerAsksAlone) {
+    ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
+    StoredUpx upx;
+    TempDir dir;
+    for (const std::wstring name : {L"one.exe", L"two.exe", L"three.exe"}) WriteBytes(dir / name, "MZ");
+    std::vector<Launched> runs(2);
+    RunVerb(runs[0], kCompressVerb, dir / L"one.exe");
+    const QuestionSeen first = WaitForQuestion({runs[0].pi.dwProcessId}, L"1 file in " + dir.Path());
+    ASSERT_TRUE(first.window) << "no question of the first file";
+    Sleep(2 * FileCollection::kQuietMs);  // long after the first collection
+    RunVerb(runs[1], kCompressVerb, dir / L"two.exe");
+    ASSERT_TRUE(WaitForQuestion({runs[0].pi.dwProcessId}, L"2 files in " + dir.Path()).window)
+        << "the late file did not join the question";
+    EXPECT_EQ(WaitForSingleObject(runs[1].pi.hProcess, 15000), WAIT_OBJECT_0) << "the late start stayed";
+    // Cancelled: the first Zandrel stays open, without a question; the next start is a batch of its own.
+    PostMessageW(first.window, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && !VisibleWindows(first.pid, L"ZandrelBatchConfirm").empty(); ++i) Sleep(50);
+    ASSERT_TRUE(VisibleWindows(first.pid, L"ZandrelBatchConfirm").empty());
+    Launched third;
+    RunVerb(third, kCompressVerb, dir / L"three.exe");
+    const QuestionSeen own = WaitForQuestion({third.pi.dwProcessId}, L"1 file in " + dir.Path());
+    EXPECT_TRUE(own.window) << "the start after the answer did not ask on its own";
+    EXPECT_TRUE(VisibleWindows(first.pid, L"ZandrelBatchConfirm").empty()) << "the answered Zandrel asked again";
+    for (Launched* run : {&runs[0], &third})
+        if (const HWND main = FindMainWindow(run->pi.dwProcessId)) {
+            for (const HWND question : VisibleWindows(run->pi.dwProcessId, L"ZandrelBatchConfirm"))
+                PostMessageW(question, WM_CLOSE, 0, 0);
+            CloseAndWait(*run, main);
+        }
+}
+
 // Attack: a selection of 200 programs, started as Explorer starts a plain verb.
 TEST_F(ExplorerStarts, CompressOnTwoHundredFilesEndsInOneBatchOfThemAll) {
     ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
@@ -255,9 +291,60 @@ LRESULT SendCopyData(HWND window, ULONG_PTR tag, const void* data, DWORD size) {
     return static_cast<LRESULT>(answer);
 }
 
-TEST(BatchHandOver, TheCollectorTakesHandOversOnlyAndTheLaterStartsEnd) {
-    std::optional<std::vector<std::wstring>> collected, second;
-    std::thread first([&] { collected = CollectBatchFiles({L"C:\\own.exe"}); });
+// The collecting start's thread: its messages until `until` holds (20 s at most).
+void PumpUntil(const std::function<bool()>& until) {
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (!until() && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+
+bool WaitForPhase(const std::atomic<int>& phase, int wanted) {
+    for (int i = 0; i < 2000 && phase < wanted; ++i) Sleep(10);
+    return phase >= wanted;
+}
+
+TEST(BatchHandOver, TheCollectorTakesHandOversOnlyAndLaterStartsJoinItsQuestionUntilAnswered) {
+    std::vector<std::wstring> collected, late;
+    std::mutex lateLock;
+    std::atomic<int> phase{0};
+    std::atomic<bool> kept{false};
+    // The collecting start: its first collection, a while before its question is up, the
+    // question, the answer, the end.
+    std::thread first([&] {
+        auto batch = CollectBatchFiles({L"C:\\own.exe"});
+        if (!batch || !batch->collector) return (void)(phase = 99);
+        collected = batch->files;
+        kept = true;
+        phase = 1;
+        PumpUntil([&] { return phase == 2; });
+        batch->collector->PassLateFilesTo([&](const std::vector<std::wstring>& files) {
+            const std::lock_guard<std::mutex> hold(lateLock);
+            late.insert(late.end(), files.begin(), files.end());
+            return true;
+        });
+        phase = 3;
+        PumpUntil([&] { return phase == 4; });
+        batch->collector->PassLateFilesTo(nullptr);
+        phase = 5;
+        PumpUntil([&] { return phase == 6; });
+        batch->collector.reset();
+        phase = 7;
+    });
+    const struct Join {
+        std::thread& t;
+        std::atomic<int>& phase;
+        ~Join() {
+            phase = 100;
+            t.join();
+        }
+    } join{first, phase};
+    const auto lateSoFar = [&] {
+        const std::lock_guard<std::mutex> hold(lateLock);
+        return late;
+    };
     const HWND collector = WaitForCollector();
     ASSERT_TRUE(collector);
     EXPECT_TRUE(HandOverFiles(collector, {L"C:\\two.exe", L"\\\\server\\share\\three.dll"}));
@@ -271,17 +358,32 @@ TEST(BatchHandOver, TheCollectorTakesHandOversOnlyAndTheLaterStartsEnd) {
     EXPECT_EQ(SendCopyData(collector, kHandOverTag, nullptr, 0), FALSE);
     EXPECT_EQ(SendCopyData(collector, kHandOverTag, good.data(), static_cast<DWORD>(good.size() - 2)), FALSE);
     // A later start hands its file over and ends.
-    std::thread later([&] { second = CollectBatchFiles({L"D:\\four.exe"}); });
-    later.join();
-    first.join();
-    EXPECT_FALSE(second) << "the later start did not hand over";
-    ASSERT_TRUE(collected);
-    EXPECT_EQ(*collected, (std::vector<std::wstring>{L"C:\\own.exe", L"C:\\two.exe", L"\\\\server\\share\\three.dll",
-                                                     L"D:\\four.exe"}));
+    EXPECT_FALSE(CollectBatchFiles({L"D:\\four.exe"})) << "the later start did not hand over";
+    ASSERT_TRUE(WaitForPhase(phase, 1));
+    ASSERT_TRUE(kept) << "the collector was not kept for later starts";
+    EXPECT_EQ(collected, (std::vector<std::wstring>{L"C:\\own.exe", L"C:\\two.exe", L"\\\\server\\share\\three.dll",
+                                                  L"D:\\four.exe"}));
+    // Seconds later (a busy machine): the file waits for the question, then joins it.
+    EXPECT_FALSE(CollectBatchFiles({L"E:\\five.exe"})) << "a late start was not taken before the question";
+    EXPECT_TRUE(lateSoFar().empty());
+    phase = 2;
+    ASSERT_TRUE(WaitForPhase(phase, 3));
+    EXPECT_EQ(lateSoFar(), std::vector<std::wstring>{L"E:\\five.exe"}) << "the waiting file reached the question";
+    EXPECT_FALSE(CollectBatchFiles({L"F:\\six.exe"})) << "a start while the question is up did not join it";
+    EXPECT_EQ(lateSoFar(), (std::vector<std::wstring>{L"E:\\five.exe", L"F:\\six.exe"}));
+    // Once the question is answered nothing more is taken, and then the collector is gone.
+    phase = 4;
+    ASSERT_TRUE(WaitForPhase(phase, 5));
+    EXPECT_FALSE(HandOverFiles(collector, {L"G:\\seven.exe"})) << "a file was taken after the answer";
+    EXPECT_EQ(lateSoFar().size(), 2u);
+    phase = 6;
+    ASSERT_TRUE(WaitForPhase(phase, 7));
     EXPECT_FALSE(FindWindowExW(HWND_MESSAGE, nullptr, kCollectorClass, nullptr)) << "the collector stayed";
     // A start after the collector is done collects for itself.
     const ULONGLONG before = GetTickCount64();
-    EXPECT_EQ(CollectBatchFiles({L"C:\\late.exe"}), std::vector<std::wstring>{L"C:\\late.exe"});
+    const auto alone = CollectBatchFiles({L"C:\\late.exe"});
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(alone->files, std::vector<std::wstring>{L"C:\\late.exe"});
     EXPECT_GE(GetTickCount64() - before, FileCollection::kQuietMs - 20) << "it waited for others";
 }
 
