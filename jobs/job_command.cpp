@@ -224,6 +224,20 @@ JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk,
                             L") without the file in its place. " + MakeWholeAfterUpx(plan.source, plan, disk));
         return JobEnd::MadeWhole;
     }
+    // An error's exit code, but a file UPX removes before such an end is there: UPX was ended
+    // from outside. Its work file is the job's own; a target may be another program's, made
+    // meanwhile (UPX then refused to write it), so it stays, with a word.
+    if (outcome.startResult == 0 && outcome.exitCode != 0 && UpxLeftItsWorkFile(plan.source, plan, disk)) {
+        questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) +
+                            L") without finishing its work. " + MakeWholeAfterUpx(plan.source, plan, disk));
+        return JobEnd::Unfinished;
+    }
+    if (outcome.startResult == 0 && outcome.exitCode != 0 && !plan.targetWritten.empty() &&
+        disk.FileExists(plan.targetWritten)) {
+        questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) + L"), yet " + plan.targetWritten +
+                            L" is there: UPX may have been ended before it finished it. Check it before you use it.");
+        return JobEnd::Unfinished;
+    }
     if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {
         // A source changed while UPX worked on its copy keeps the change.
         if (plan.resultReplacesSource && plan.sourceStamp && disk.Stamp(files.resultTo) != plan.sourceStamp) {
