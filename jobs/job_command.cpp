@@ -72,6 +72,17 @@ void NoteWhatUpxWrites(JobPlan& plan, bool inPlace, bool infoJob, IJobDisk& disk
     if (plan.upxWritesInPlace || plan.resultReplacesSource) plan.sourceStamp = disk.Stamp(plan.source);
 }
 
+// The old target goes before UPX writes the new one. A read-only (hidden, system) one goes
+// without its attributes, and gets them back when it cannot go all the same (held by another program).
+bool RemoveOldTarget(const std::wstring& target, IJobDisk& disk) {
+    if (disk.RemoveFile(target)) return true;
+    const std::uint32_t attributes = disk.Attributes(target);
+    if (!disk.SetArchiveAttributeOnly(target)) return false;
+    if (disk.RemoveFile(target)) return true;
+    if (attributes != kNoFile) disk.SetAttributes(target, attributes);
+    return false;
+}
+
 }  // namespace
 
 JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions) {
@@ -134,8 +145,7 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
     const bool replacedAtTheEnd = !plan.files.resultTo.empty();
     if (!*inPlace && disk.FileExists(form.target)) {
         if (!questions.AskReplace(Text(texts::AskReplace))) return giveUp({});
-        if (!replacedAtTheEnd && !disk.RemoveFile(form.target) &&
-            !(disk.SetArchiveAttributeOnly(form.target) && disk.RemoveFile(form.target)))
+        if (!replacedAtTheEnd && !RemoveOldTarget(form.target, disk))
             return giveUp(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
                           Text(texts::MsgDeleteFailed3));
         plan.targetRemoved = !replacedAtTheEnd;

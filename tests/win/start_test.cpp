@@ -309,6 +309,27 @@ TEST_F(Start, LockedTargetIsNamedAndNothingRuns) {
     EXPECT_TRUE(Exists(dir / L"app_zandrel_bak.exe")) << "the backup was made before the question";
 }
 
+// A read-only, hidden target that another program holds: the removal is tried without the
+// attributes too, and when it fails all the same the file keeps them.
+TEST_F(Start, ALockedReadOnlyTargetKeepsItsAttributes) {
+    const auto target = dir / L"locked.exe";
+    WriteBytes(target, "in use");
+    constexpr DWORD guarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), guarded));
+    form->edTarget.SetText(target);
+    UniqueHandle lock(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
+    dialogs.answers = {BoxAnswer::Yes};
+    form->btnStart.Click();
+    lock.reset();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text, L"Failing to delete " + target + L". Please manually delete the file first.");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(GetFileAttributesW(target.c_str()) & guarded, guarded);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(target), "in use");
+}
+
 TEST_F(Start, TheSourceSurvivesEveryOtherSpellingOfItsName) {
     const auto source = dir / L"app.exe";
     wchar_t shortName[MAX_PATH];
