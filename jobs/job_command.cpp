@@ -106,6 +106,11 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
     if (!inPlace)
         return fail(L"Zandrel cannot tell whether the target " + form.target +
                     L" is the source file itself. Nothing was changed; please choose another target.");
+    // UPX itself as the target would be removed before it could start: the job fails, the program is gone.
+    if (!infoJob && !*inPlace && disk.FileExists(form.target) &&
+        disk.CompareFiles(form.upx, form.target) != Sameness::Different)
+        return fail(L"The target " + form.target +
+                    L" is the UPX program itself. Nothing was changed; please choose another target.");
     // UPX would refuse it anyway, after the backup had been made: nothing is touched.
     if (!infoJob && !form.decompress && PackedByUpx(form.source, disk)) {
         JobPlan refused = fail(form.source + L" is already packed by UPX. Nothing was changed.");
