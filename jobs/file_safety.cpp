@@ -186,6 +186,10 @@ std::wstring MakeSourceWhole(const std::wstring& source, const JobPlan& plan, IJ
 
 }  // namespace
 
+bool UpxLeftItsWorkFile(const std::wstring& source, const JobPlan& plan, IJobDisk& disk) {
+    return plan.upxWritesInPlace && !OwnWorkFile(source, plan.upxWorkFilesBefore, disk).empty();
+}
+
 std::wstring MakeWholeAfterUpx(const std::wstring& source, const JobPlan& plan, IJobDisk& disk) {
     std::wstring said;
     if (plan.upxWritesInPlace) said = MakeSourceWhole(source, plan, disk);

@@ -55,5 +55,8 @@ std::wstring UpxWorkStem(const std::wstring& file);
 // finished work file), the work files it left go, and an unfinished target it
 // wrote goes. Returns what happened, in a sentence or two for the user.
 std::wstring MakeWholeAfterUpx(const std::wstring& source, const JobPlan& plan, IJobDisk& disk);
+// UPX left its work file beside a file it rewrote in place: UPX removes it before it ends
+// with an error, so it was ended from outside (which gives an exit code like its own).
+bool UpxLeftItsWorkFile(const std::wstring& source, const JobPlan& plan, IJobDisk& disk);
 
 }  // namespace zandrel

@@ -72,6 +72,17 @@ void NoteWhatUpxWrites(JobPlan& plan, bool inPlace, bool infoJob, IJobDisk& disk
     if (plan.upxWritesInPlace || plan.resultReplacesSource) plan.sourceStamp = disk.Stamp(plan.source);
 }
 
+// The old target goes before UPX writes the new one. A read-only (hidden, system) one goes
+// without its attributes, and gets them back when it cannot go all the same (held by another program).
+bool RemoveOldTarget(const std::wstring& target, IJobDisk& disk) {
+    if (disk.RemoveFile(target)) return true;
+    const std::uint32_t attributes = disk.Attributes(target);
+    if (!disk.SetArchiveAttributeOnly(target)) return false;
+    if (disk.RemoveFile(target)) return true;
+    if (attributes != kNoFile) disk.SetAttributes(target, attributes);
+    return false;
+}
+
 }  // namespace
 
 JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions) {
@@ -95,6 +106,11 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
     if (!inPlace)
         return fail(L"Zandrel cannot tell whether the target " + form.target +
                     L" is the source file itself. Nothing was changed; please choose another target.");
+    // UPX itself as the target would be removed before it could start: the job fails, the program is gone.
+    if (!infoJob && !*inPlace && disk.FileExists(form.target) &&
+        disk.CompareFiles(form.upx, form.target) != Sameness::Different)
+        return fail(L"The target " + form.target +
+                    L" is the UPX program itself. Nothing was changed; please choose another target.");
     // UPX would refuse it anyway, after the backup had been made: nothing is touched.
     if (!infoJob && !form.decompress && PackedByUpx(form.source, disk)) {
         JobPlan refused = fail(form.source + L" is already packed by UPX. Nothing was changed.");
@@ -134,8 +150,7 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
     const bool replacedAtTheEnd = !plan.files.resultTo.empty();
     if (!*inPlace && disk.FileExists(form.target)) {
         if (!questions.AskReplace(Text(texts::AskReplace))) return giveUp({});
-        if (!replacedAtTheEnd && !disk.RemoveFile(form.target) &&
-            !(disk.SetArchiveAttributeOnly(form.target) && disk.RemoveFile(form.target)))
+        if (!replacedAtTheEnd && !RemoveOldTarget(form.target, disk))
             return giveUp(Text(texts::MsgDeleteFailed1) + form.target + Text(texts::MsgDeleteFailed2) +
                           Text(texts::MsgDeleteFailed3));
         plan.targetRemoved = !replacedAtTheEnd;
@@ -223,6 +238,20 @@ JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk,
         questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) +
                             L") without the file in its place. " + MakeWholeAfterUpx(plan.source, plan, disk));
         return JobEnd::MadeWhole;
+    }
+    // An error's exit code, but a file UPX removes before such an end is there: UPX was ended
+    // from outside. Its work file is the job's own; a target may be another program's, made
+    // meanwhile (UPX then refused to write it), so it stays, with a word.
+    if (outcome.startResult == 0 && outcome.exitCode != 0 && UpxLeftItsWorkFile(plan.source, plan, disk)) {
+        questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) +
+                            L") without finishing its work. " + MakeWholeAfterUpx(plan.source, plan, disk));
+        return JobEnd::Unfinished;
+    }
+    if (outcome.startResult == 0 && outcome.exitCode != 0 && !plan.targetWritten.empty() &&
+        disk.FileExists(plan.targetWritten)) {
+        questions.ShowError(L"UPX ended (exit code " + ExitCodeText(outcome.exitCode) + L"), yet " + plan.targetWritten +
+                            L" is there: UPX may have been ended before it finished it. Check it before you use it.");
+        return JobEnd::Unfinished;
     }
     if (outcome.startResult == 0 && outcome.exitCode == 0 && !files.resultFrom.empty()) {
         // A source changed while UPX worked on its copy keeps the change.

@@ -163,6 +163,7 @@ enum class JobEnd {
     AsUpxSaid,     // the files are as UPX's exit code says
     MadeWhole,     // UPX did not end as it should; the file was made whole again (or is missing), as said
     ResultNotPut,  // UPX finished, but its result could not be (or was not) put in place, as said
+    Unfinished,    // UPX ended with a code of its own but left its work unfinished (ended from outside), as said
 };
 JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobDisk& disk, IJobQuestions& questions);
 inline JobEnd FinishJob(const JobPlan& plan, const RunOutcome& outcome, IJobHost& host) {

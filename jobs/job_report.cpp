@@ -28,6 +28,9 @@ std::wstring StatusOfRun(const RunReport& r) {
     if (r.end == JobEnd::MadeWhole)
         return r.file + L": UPX ended (exit code " + ExitCodeText(o.exitCode) + L") without the file in its place; see "
                                                                                 L"the message for what was done.";
+    if (r.end == JobEnd::Unfinished)
+        return r.file + L": UPX ended (exit code " + ExitCodeText(o.exitCode) + L") without finishing its work; see the "
+                                                                                L"message for what was done.";
     if (r.end == JobEnd::ResultNotPut) return r.file + L": UPX finished, but its result is not in place (see the message).";
     if (o.exitCode == 1) return r.file + L" was not processed" + (r.reason.empty() ? L": UPX reported an error." : Because(r.reason));
     if (o.exitCode == 2) return r.file + L": UPX finished with a warning" + Because(r.reason);

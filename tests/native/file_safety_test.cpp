@@ -322,6 +322,21 @@ TEST_F(UpxDied, AnotherJobsWorkFileOfTheSameStemIsLeftAlone) {
     EXPECT_EQ(h.Content(L"C:\\src\\app.000"), "app.dll's, being written");
 }
 
+// UPX ended from outside gets exit code 1 too: only its work file, which UPX removes
+// itself before it ends with an error, tells the two apart.
+TEST_F(UpxDied, AnErrorsCodeWithItsWorkFileLeftIsAnEndFromOutside) {
+    h.Put(L"C:\\src\\app.upx", "the user's own file of that name");
+    Prepare(true);
+    Finish(1);
+    EXPECT_EQ(Said(), T(texts::MsgJobError)) << "UPX's own error";
+    h.Put(L"C:\\src\\app.000", "half written");
+    Finish(1);
+    EXPECT_FALSE(h.FileExists(L"C:\\src\\app.000"));
+    EXPECT_EQ(h.Content(L"C:\\src\\app.upx"), "the user's own file of that name");
+    EXPECT_EQ(h.Content(kApp), "MZ the original");
+    EXPECT_EQ(Said(), L"UPX ended (exit code 1) without finishing its work. The file is unchanged.");
+}
+
 // UPX ends with its error code, but its rename failed after it removed the file.
 TEST_F(UpxDied, AnErrorAfterUpxRemovedTheFileStillPutsItBack) {
     Prepare(false);

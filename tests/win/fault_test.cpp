@@ -190,6 +190,49 @@ TEST_F(Faults, AFileUpxRemovedBeforeItsRenameFailedIsPutBack) {
                          (dir / L"app_zandrel_bak.exe") + L".");
 }
 
+// UPX ended from outside (Task Manager, taskkill /F) gets exit code 1, UPX's own code
+// for an error: only the files it left tell that it did not end as UPX ends.
+TEST_F(Faults, AUpxEndedFromOutsideWithAnErrorsCodeLeavesNoWorkFileAndNamesItsTarget) {
+    const std::string original = Program(200 * 1024);
+    const auto app = dir / L"app.exe", other = dir / L"other.exe";
+    Backup(true);
+    form->edSource.SetText(app);
+    for (const bool inPlace : {true, false}) {
+        for (const wchar_t* point : {L"half", L"written"}) {
+            SCOPED_TRACE(Narrow(point) + (inPlace ? " in place" : " to another target"));
+            for (const auto& name : Listing(dir.Path())) DeleteFileW((dir / name).c_str());
+            WriteBytes(app, original);
+            form->edTarget.SetText(inPlace ? app : other);
+            dialogs.boxes.clear();
+            Pause pause(point, signals / L"signal");
+            bool ended = false;
+            DuringTheRun kill([&] {
+                if (!pause.Reached()) return false;
+                for (const DWORD id : ChildProcesses(L"upx.exe")) {
+                    UniqueHandle upx(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+                    ended = upx && TerminateProcess(upx.get(), 1) && WaitForSingleObject(upx.get(), 5000) == WAIT_OBJECT_0;
+                }
+                pause.Release();
+                return true;
+            });
+            form->btnStart.Click();
+            ASSERT_TRUE(ended);
+            EXPECT_EQ(ReadBytes(app), original);
+            // A target that is there may be another program's, made meanwhile: it is named, not removed.
+            const std::set<std::wstring> left = inPlace ? std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe"}
+                                                        : std::set<std::wstring>{L"app.exe", L"app_zandrel_bak.exe", L"other.exe"};
+            EXPECT_EQ(Listing(dir.Path()), left) << "no work file";
+            const std::wstring said = inPlace ? L"UPX ended (exit code 1) without finishing its work. The file is unchanged."
+                                              : L"UPX ended (exit code 1), yet " + other +
+                                                    L" is there: UPX may have been ended before it finished it. Check it "
+                                                    L"before you use it.";
+            EXPECT_EQ(Box(), said);
+            EXPECT_EQ(form->lblStatus.Text(),
+                      L"app.exe: UPX ended (exit code 1) without finishing its work; see the message for what was done.");
+        }
+    }
+}
+
 // ---- The disk fills up ----
 
 TEST_F(Faults, UpxsOwnWriteOnAFullDiskLeavesTheFileAndNoWorkFile) {

@@ -6,6 +6,7 @@
 #include "framework/files.h"
 #include "jobs/job_command.h"
 #include "jobs/run_and_wait.h"
+#include "jobs/upx_program.h"
 #include "test_support.h"
 #include "batch_question.h"
 
@@ -307,6 +308,50 @@ TEST_F(Start, LockedTargetIsNamedAndNothingRuns) {
     EXPECT_EQ(dialogs.boxes[1].text, L"Failing to delete " + target + L". Please manually delete the file first.");
     EXPECT_TRUE(runner.calls.empty());
     EXPECT_TRUE(Exists(dir / L"app_zandrel_bak.exe")) << "the backup was made before the question";
+}
+
+// A read-only, hidden target that another program holds: the removal is tried without the
+// attributes too, and when it fails all the same the file keeps them.
+TEST_F(Start, ALockedReadOnlyTargetKeepsItsAttributes) {
+    const auto target = dir / L"locked.exe";
+    WriteBytes(target, "in use");
+    constexpr DWORD guarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), guarded));
+    form->edTarget.SetText(target);
+    UniqueHandle lock(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
+    dialogs.answers = {BoxAnswer::Yes};
+    form->btnStart.Click();
+    lock.reset();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text, L"Failing to delete " + target + L". Please manually delete the file first.");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(GetFileAttributesW(target.c_str()) & guarded, guarded);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(target), "in use");
+}
+
+// UPX as the target: the old file would go before UPX could even start, and the job fails.
+TEST_F(Start, TheUpxProgramIsNeverTakenForTheTarget) {
+    const auto upx = dir / L"upx.exe";
+    ASSERT_TRUE(CopyFileW(StandinPath().c_str(), upx.c_str(), FALSE));
+    const std::string program = ReadBytes(upx);
+    form->edUPX.SetText(upx);
+    ASSERT_EQ(form->UpxCheck.Answer(upx), UpxVerdict::Upx);
+    std::wstring upper = upx;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    for (const std::wstring& target : {upx, upper, ShortOf(upx)}) {
+        form->edTarget.SetText(target);
+        dialogs.boxes.clear();
+        dialogs.answers = {BoxAnswer::Yes};
+        form->btnStart.Click();
+        EXPECT_TRUE(ReadBytes(upx) == program) << "UPX itself was removed or changed: " << Narrow(target);
+        EXPECT_TRUE(runner.calls.empty()) << Narrow(target);
+        EXPECT_FALSE(Exists(dir / L"app_zandrel_bak.exe")) << "refused before anything is touched";
+        ASSERT_EQ(dialogs.boxes.size(), 1u) << Narrow(target);
+        EXPECT_EQ(dialogs.boxes[0].text,
+                  L"The target " + target + L" is the UPX program itself. Nothing was changed; please choose another target.");
+    }
 }
 
 TEST_F(Start, TheSourceSurvivesEveryOtherSpellingOfItsName) {
