@@ -5,7 +5,7 @@
 namespace zandrel {
 
 std::wstring ReadIniFromReg(const std::wstring& key, const std::wstring& name) {
-    const auto opened = RegistryKey::Open(HKEY_CURRENT_USER, key, false);
+    const auto opened = RegistryKey::OpenToRead(HKEY_CURRENT_USER, key);
     if (!opened) return {};
     return opened->ReadString(name).value_or(std::wstring());
 }

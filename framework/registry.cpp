@@ -14,6 +14,12 @@ std::optional<RegistryKey> RegistryKey::Open(HKEY root, const std::wstring& path
     return RegistryKey(key);
 }
 
+std::optional<RegistryKey> RegistryKey::OpenToRead(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    return RegistryKey(key);
+}
+
 bool RegistryKey::DeleteKey(HKEY root, const std::wstring& path) {
     if (RegDeleteTreeW(root, path.c_str()) != ERROR_SUCCESS) return false;
     RegDeleteKeyW(root, path.c_str());  // where the tree call left the key itself

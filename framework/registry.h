@@ -1,6 +1,6 @@
 #pragma once
-// A registry key opened with full access; string values only. Read and write
-// failures raise RegistryError with the texts the standard report shows.
+// A registry key opened with full access (or for reading only); string values only.
+// Read and write failures raise RegistryError with the texts the standard report shows.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +14,8 @@ public:
     // Opens root\path, creating it (and any missing keys above) when `create`.
     // Gives nothing when the key cannot be opened or made.
     static std::optional<RegistryKey> Open(HKEY root, const std::wstring& path, bool create);
+    // Opens root\path for reading only: a key its owner made read-only still reads.
+    static std::optional<RegistryKey> OpenToRead(HKEY root, const std::wstring& path);
     // Removes the key with everything below it; false when it could not.
     static bool DeleteKey(HKEY root, const std::wstring& path);
 

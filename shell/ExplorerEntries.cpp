@@ -38,7 +38,7 @@ struct ComScope {
 };
 
 std::optional<std::wstring> ReadValue(const std::wstring& key, const std::wstring& name) {
-    const auto opened = RegistryKey::Open(HKEY_CURRENT_USER, key, false);
+    const auto opened = RegistryKey::OpenToRead(HKEY_CURRENT_USER, key);
     if (!opened) return std::nullopt;
     try {
         return opened->ReadString(name);
@@ -47,7 +47,7 @@ std::optional<std::wstring> ReadValue(const std::wstring& key, const std::wstrin
     }
 }
 
-bool KeyExists(const std::wstring& key) { return RegistryKey::Open(HKEY_CURRENT_USER, key, false).has_value(); }
+bool KeyExists(const std::wstring& key) { return RegistryKey::OpenToRead(HKEY_CURRENT_USER, key).has_value(); }
 
 // A verb key is ours to remove only when its command starts a Zandrel.
 bool VerbIsOurs(const VerbKey& verb) {

@@ -13,6 +13,8 @@
 #include "zandrel_version.h"
 #include "zandrel_texts.h"
 
+#include <sddl.h>
+
 namespace zandrel::test {
 namespace {
 
@@ -175,6 +177,48 @@ TEST_F(Settings, KeepSettingsWritesExactlyTheOptions) {
     form->cbCompressRatio.SetItemIndex(-1);
     form->btnKeepSettings.Click();
     EXPECT_EQ(StoredSetting(Name(texts::ValLevel)), L"best");
+}
+
+// The settings key as an administrator locks it: everyone may read it, no one may write.
+class ReadOnlySettings {
+public:
+    ReadOnlySettings() { Set(L"D:P(A;;KR;;;WD)"); }
+    ~ReadOnlySettings() { Set(L"D:(A;;KA;;;WD)"); }
+
+private:
+    static void Set(const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        HKEY key = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+        RegCloseKey(key);
+        LocalFree(sd);
+    }
+};
+
+// Attack: a settings key that can be read but not written. The user's choices are still
+// there: the window must show them, not the defaults; storing is skipped in silence.
+TEST_F(Settings, AKeyThatCanOnlyBeReadStillGivesItsSettings) {
+    StoreSetting(Name(texts::ValUpxPath), L"C:\\tools\\upx.exe");
+    StoreSetting(Name(texts::ValLevel), L"best");
+    StoreSetting(Name(texts::ValQ), L"1");
+    StoreSetting(L"AdvancedMethod", L"lzma");
+    {
+        ReadOnlySettings locked;
+        HKEY probe = nullptr;
+        ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, KEY_SET_VALUE, &probe), ERROR_SUCCESS)
+            << "the key is not locked: this Wine does not check a key's access";
+        MakeWindow();
+        EXPECT_EQ(form->edUPX.Text(), L"C:\\tools\\upx.exe");
+        EXPECT_EQ(form->cbCompressRatio.ItemIndex(), 0);
+        EXPECT_TRUE(form->chkQ.Checked());
+        EXPECT_EQ(form->Advanced.method, UpxMethod::Lzma);
+        form->cbCompressRatio.SetItemIndex(4);
+        form->btnKeepSettings.Click();
+        EXPECT_TRUE(dialogs.reports.empty()) << "storing into a key that cannot be written is skipped in silence";
+        EXPECT_EQ(StoredSetting(Name(texts::ValLevel)), L"best");
+    }
 }
 
 TEST_F(Settings, ExitStoresBothPositionsAndTheNextStartUsesThem) {
