@@ -55,6 +55,33 @@ bool VerbIsOurs(const VerbKey& verb) {
     return command && StartsAZandrel(ProgramOfCommand(*command));
 }
 
+// A verb of our name whose command starts another program (or is no text, not as we write
+// it) is that program's, or the user's: never replaced, as a Send To shortcut of ours isn't.
+// A key without a command is a half-made one of ours and may go. Says what the other
+// command is; nothing when the verb may be replaced.
+std::optional<std::wstring> ForeignVerb(const VerbKey& verb) {
+    const auto key = RegistryKey::OpenToRead(HKEY_CURRENT_USER, verb.CommandKey());
+    if (!key) return std::nullopt;
+    std::optional<std::wstring> command;
+    try {
+        command = key->ReadString(L"");
+    } catch (const std::exception&) {
+        return L"whose command is not text";
+    }
+    if (!command) return std::nullopt;
+    const std::wstring program = ProgramOfCommand(*command);
+    if (StartsAZandrel(program)) return std::nullopt;
+    return L"that starts " + (program.empty() ? *command : program);
+}
+
+ShellOutcome RefuseForeignVerbs() {
+    for (const auto& verb : OurVerbKeys())
+        if (const auto foreign = ForeignVerb(verb))
+            return {false, L"HKEY_CURRENT_USER\\" + verb.key + L" already holds an entry " + *foreign +
+                               L"; it was left as it is."};
+    return {};
+}
+
 ShellOutcome WriteVerbs(const std::wstring& exe) {
     for (const auto& verb : OurVerbKeys())
         if (KeyExists(verb.key) && !RegistryKey::DeleteKey(HKEY_CURRENT_USER, verb.key))
@@ -129,6 +156,8 @@ std::optional<ShortcutFacts> ReadShortcut(const std::wstring& path) {
 }
 
 ShellOutcome AddExplorerEntries(const std::wstring& exe) {
+    // Looked at before anything is changed: nothing was written, so nothing is taken back.
+    if (ShellOutcome refused = RefuseForeignVerbs(); !refused.done) return refused;
     ShellOutcome outcome = WriteVerbs(exe);
     if (outcome.done) outcome = WriteSendToShortcut(exe);
     if (!outcome.done) {

@@ -164,6 +164,51 @@ TEST_F(ExplorerMenus, AnotherZandrelsEntriesAreOursToReplaceAndRemove) {
     for (const auto& verb : OurVerbKeys()) EXPECT_FALSE(KeyThere(verb.key)) << Narrow(verb.key);
     EXPECT_EQ(ExplorerEntriesState(old), EntriesState::None);
 }
+// Attack: another program's verb under one of our names (or the user's own, edited by
+// hand) is theirs, like a Send To shortcut of our name that starts another program: an
+// add (the installer's, twice) says why it cannot, and leaves it exactly as it was.
+TEST_F(ExplorerMenus, AnAddNeverReplacesAnotherProgramsVerbOfOurName) {
+    const std::wstring theirs = kExeShell + L"\\ZandrelCompress";
+    const std::wstring command = L"\"C:\\tools\\other.exe\" /zip \"%1\"";
+    PutValue(theirs, L"", L"Zip it with Other");
+    PutValue(theirs + L"\\command", L"", command);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ShellOutcome added = AddExplorerEntries(ZandrelPath());
+        EXPECT_FALSE(added.done) << "attempt " << attempt;
+        EXPECT_NE(added.reason.find(L"C:\\tools\\other.exe"), std::wstring::npos) << Narrow(added.reason);
+        EXPECT_EQ(ValueOf(theirs + L"\\command", L""), command) << "their verb was replaced";
+        EXPECT_EQ(ValueOf(theirs, L""), L"Zip it with Other");
+    }
+    // The installer's way: the exit code tells, and their verb stays through a remove too.
+    Launched run;
+    Launch(run, ZandrelPath(), L"/register-shell");
+    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(run.pi.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    EXPECT_TRUE(RemoveExplorerEntries().done);
+    EXPECT_EQ(ValueOf(theirs + L"\\command", L""), command);
+
+    // A command that is no text at all (not as we write it) is not ours either.
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, theirs);
+    const DWORD number = 7;
+    HKEY raw = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (theirs + L"\\command").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &raw, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(raw, L"", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(raw);
+    EXPECT_FALSE(AddExplorerEntries(ZandrelPath()).done);
+    EXPECT_TRUE(KeyThere(theirs + L"\\command")) << "a verb of another kind was removed";
+
+    // A half-made key of ours (an add ended before its command) is no one else's: replaced.
+    RegistryKey::DeleteKey(HKEY_CURRENT_USER, theirs);
+    PutValue(theirs, L"Icon", L"C:\\old\\zandrel.exe");
+    const ShellOutcome added = AddExplorerEntries(ZandrelPath());
+    EXPECT_TRUE(added.done) << Narrow(added.reason);
+    EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::Ours);
+}
+
 TEST_F(ExplorerMenus, AFailedAddTakesBackWhatItWroteAndSaysWhy) {
     // The shortcut cannot be written: a folder holds its name.
     ASSERT_TRUE(CreateDirectoryW(SendToShortcutPath().c_str(), nullptr));
