@@ -156,6 +156,12 @@ std::optional<ShortcutFacts> ReadShortcut(const std::wstring& path) {
 }
 
 ShellOutcome AddExplorerEntries(const std::wstring& exe) {
+    // The shell reads %1, %L, %*... anywhere in a verb's command, the program's path too:
+    // such a verb would start nothing.
+    if (exe.find(L'%') != std::wstring::npos)
+        return {false, L"Explorer would read the % in " + exe +
+                           L" as a placeholder of its own and could not start Zandrel from there. Move Zandrel "
+                           L"to a folder whose path holds no %."};
     // Looked at before anything is changed: nothing was written, so nothing is taken back.
     if (ShellOutcome refused = RefuseForeignVerbs(); !refused.done) return refused;
     ShellOutcome outcome = WriteVerbs(exe);

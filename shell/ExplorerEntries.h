@@ -16,7 +16,8 @@ struct ShellOutcome {
 
 // Writes every entry for the program at `exe` (a full path), replacing ours that
 // point elsewhere. A failure takes back what was written and says why. Refused before
-// anything is written: a verb of our name that starts another program.
+// anything is written: a verb of our name that starts another program, and a path
+// holding '%' (the shell would read it as a placeholder in the verbs' commands).
 ShellOutcome AddExplorerEntries(const std::wstring& exe);
 // Takes away our verbs (only those whose command starts a Zandrel), the keys above
 // them that are left empty, and a Send To shortcut that starts a Zandrel.

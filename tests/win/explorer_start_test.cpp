@@ -136,6 +136,30 @@ TEST_F(ExplorerStarts, OpenInZandrelPutsTheFileIntoTheSourceField) {
     }
 }
 
+// Attack: Zandrel kept in a folder whose name holds "%1". The shell reads %1, %L, %*... as
+// its placeholders anywhere in a verb's command, the program's own path too: such a verb
+// starts no Zandrel. The add must not say it is done then, nor leave such a verb behind.
+TEST_F(ExplorerStarts, AnAddFromAFolderWhoseNameTheShellWouldReadAsAPlaceholderSaysSo) {
+    TempDir dir;
+    const std::wstring folder = dir / L"Tools 100%1";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring exe = folder + L"\\zandrel.exe";
+    ASSERT_TRUE(CopyFileW(ZandrelPath().c_str(), exe.c_str(), TRUE));
+    WriteBytes(dir / L"one.exe", "MZ");
+    const ShellOutcome added = AddExplorerEntries(exe);
+    if (added.done) {
+        // What it said must then be so: the verb starts that program with the file.
+        Launched run;
+        RunVerb(run, kOpenVerb, dir / L"one.exe");
+        if (const HWND main = run.pi.hProcess ? FindMainWindow(run.pi.dwProcessId) : nullptr) CloseAndWait(run, main);
+    }
+    EXPECT_FALSE(added.done) << "Explorer's menus were reported added, but their verbs cannot start " << Narrow(exe);
+    EXPECT_NE(added.reason.find(L"%"), std::wstring::npos) << Narrow(added.reason);
+    EXPECT_EQ(ExplorerEntriesState(exe), EntriesState::None) << "a verb that starts nothing was left";
+    for (const auto& verb : OurVerbKeys())
+        EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, verb.key, false)) << Narrow(verb.key);
+}
+
 // The question's texts once its count is in, from whichever process shows it.
 struct QuestionSeen {
     DWORD pid = 0;
