@@ -164,8 +164,11 @@ ShellOutcome AddExplorerEntries(const std::wstring& exe) {
                            L"to a folder whose path holds no %."};
     // Looked at before anything is changed: nothing was written, so nothing is taken back.
     if (ShellOutcome refused = RefuseForeignVerbs(); !refused.done) return refused;
-    ShellOutcome outcome = WriteVerbs(exe);
-    if (outcome.done) outcome = WriteSendToShortcut(exe);
+    // The shortcut first: a file in use or a folder of its name fails it, and then the verbs
+    // that were there (another Zandrel's, working) are still as they were.
+    ShellOutcome outcome = WriteSendToShortcut(exe);
+    if (!outcome.done) return outcome;
+    outcome = WriteVerbs(exe);
     if (!outcome.done) {
         // Nothing half made stays: every verb written here starts this Zandrel, so it is ours.
         RemoveExplorerEntries();

@@ -209,6 +209,23 @@ TEST_F(ExplorerMenus, AnAddNeverReplacesAnotherProgramsVerbOfOurName) {
     EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::Ours);
 }
 
+// Attack: working menus of another Zandrel (an installed one), then an add from this copy
+// whose Send To shortcut cannot be written (another program holds the old one open, as a
+// scanner does). The add fails, and must leave the menus that worked as they were, not
+// take them away with its own.
+TEST_F(ExplorerMenus, AFailedAddLeavesTheMenusThatWereThere) {
+    const std::wstring installed = L"C:\\Installed\\zandrel.exe";
+    ASSERT_TRUE(AddExplorerEntries(installed).done);
+    const std::wstring shortcut = SendToShortcutPath();
+    const HANDLE held = CreateFileW(shortcut.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ShellOutcome added = AddExplorerEntries(ZandrelPath());
+    CloseHandle(held);
+    EXPECT_FALSE(added.done);
+    EXPECT_NE(added.reason.find(shortcut), std::wstring::npos) << Narrow(added.reason);
+    EXPECT_EQ(ExplorerEntriesState(installed), EntriesState::Ours) << "the menus that worked were taken away";
+}
+
 TEST_F(ExplorerMenus, AFailedAddTakesBackWhatItWroteAndSaysWhy) {
     // The shortcut cannot be written: a folder holds its name.
     ASSERT_TRUE(CreateDirectoryW(SendToShortcutPath().c_str(), nullptr));
