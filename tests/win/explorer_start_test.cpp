@@ -222,6 +222,45 @@ TEST_F(ExplorerStarts, CompressOnManyFilesEndsInOneZandrelAskingAboutThemAll) {
     ExpectOneBatchOfAll(runs, L"4 files in " + dir.Path());
 }
 
+// Attack: twenty programs on a busy machine. Every processor is taken while Explorer makes
+// its starts, so each start takes longer to come to its hand-over than on an idle one: the
+// collector must not take that for the end of the selection.
+TEST_F(ExplorerStarts, CompressOnTwentyFilesOfABusyMachineEndsInOneBatch) {
+    ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
+    StoredUpx upx;
+    TempDir dir;
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> load;
+    for (int i = 0; i < 3; ++i)
+        load.emplace_back([&busy] {
+            volatile unsigned spin = 0;
+            while (busy) ++spin;
+        });
+    std::vector<Launched> runs(20);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::wstring name = dir / (L"p" + std::to_wstring(i) + L".exe");
+        WriteBytes(name, "MZ");
+        RunVerb(runs[i], kCompressVerb, name);
+    }
+    std::vector<DWORD> pids;
+    for (const auto& run : runs) pids.push_back(run.pi.dwProcessId);
+    const QuestionSeen seen = WaitForQuestion(pids, L"20 files in " + dir.Path());
+    busy = false;
+    for (auto& thread : load) thread.join();
+    std::size_t alive = 0, questions = 0;
+    for (auto& run : runs)
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
+            ++alive;
+            questions += VisibleWindows(run.pi.dwProcessId, L"ZandrelBatchConfirm").size();
+        }
+    EXPECT_TRUE(seen.window) << "no one question of all 20; " << alive << " Zandrels still run, " << questions
+                             << " batch questions shown";
+    for (auto& run : runs) {
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(run.pi.hProcess, 9);
+        WaitForSingleObject(run.pi.hProcess, 5000);
+    }
+}
+
 // A busy machine starts Explorer's programs seconds apart: a start that comes once the
 // question is up joins it; one that comes after the answer asks on its own.
 TEST_F(ExplorerStarts, AStartWhileTheQuestionIsUpJoinsItAndOneAfterTheAnswerAsksAlone) {
