@@ -210,6 +210,26 @@ void ExpectOneBatchOfAll(std::vector<Launched>& runs, const std::wstring& count)
     }
 }
 
+// Many starts: one question of all their files, or (in the failure) how many asked on their
+// own. Every start is ended after.
+void ExpectOneQuestionAmong(std::vector<Launched>& runs, const std::wstring& count, DWORD waitMs) {
+    std::vector<DWORD> pids;
+    for (const auto& run : runs) pids.push_back(run.pi.dwProcessId);
+    const QuestionSeen seen = WaitForQuestion(pids, count, waitMs);
+    std::size_t alive = 0, questions = 0;
+    for (auto& run : runs)
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
+            ++alive;
+            questions += VisibleWindows(run.pi.dwProcessId, L"ZandrelBatchConfirm").size();
+        }
+    EXPECT_TRUE(seen.window) << "no one question of " << Narrow(count) << "; " << alive << " Zandrels still run, "
+                             << questions << " batch questions shown";
+    for (auto& run : runs) {
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(run.pi.hProcess, 9);
+        WaitForSingleObject(run.pi.hProcess, 5000);
+    }
+}
+
 TEST_F(ExplorerStarts, CompressOnManyFilesEndsInOneZandrelAskingAboutThemAll) {
     ASSERT_TRUE(AddExplorerEntries(ZandrelPath()).done);
     StoredUpx upx;
@@ -242,23 +262,9 @@ TEST_F(ExplorerStarts, CompressOnTwentyFilesOfABusyMachineEndsInOneBatch) {
         WriteBytes(name, "MZ");
         RunVerb(runs[i], kCompressVerb, name);
     }
-    std::vector<DWORD> pids;
-    for (const auto& run : runs) pids.push_back(run.pi.dwProcessId);
-    const QuestionSeen seen = WaitForQuestion(pids, L"20 files in " + dir.Path());
+    ExpectOneQuestionAmong(runs, L"20 files in " + dir.Path(), 30000);
     busy = false;
     for (auto& thread : load) thread.join();
-    std::size_t alive = 0, questions = 0;
-    for (auto& run : runs)
-        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
-            ++alive;
-            questions += VisibleWindows(run.pi.dwProcessId, L"ZandrelBatchConfirm").size();
-        }
-    EXPECT_TRUE(seen.window) << "no one question of all 20; " << alive << " Zandrels still run, " << questions
-                             << " batch questions shown";
-    for (auto& run : runs) {
-        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(run.pi.hProcess, 9);
-        WaitForSingleObject(run.pi.hProcess, 5000);
-    }
 }
 
 // A busy machine starts Explorer's programs seconds apart: a start that comes once the
@@ -303,23 +309,8 @@ TEST_F(ExplorerStarts, CompressOnTwoHundredFilesEndsInOneBatchOfThemAll) {
     for (std::size_t i = 0; i < kFiles; ++i) WriteBytes(dir / (L"p" + std::to_wstring(i) + L".exe"), "MZ");
     std::vector<Launched> runs(kFiles);
     for (std::size_t i = 0; i < kFiles; ++i) RunVerb(runs[i], kCompressVerb, dir / (L"p" + std::to_wstring(i) + L".exe"));
-    std::vector<DWORD> pids;
-    for (const auto& run : runs) pids.push_back(run.pi.dwProcessId);
-    // Every start ends but one, which asks about all 200; count the questions shown.
     // Two hundred Wine starts take a while on a busy machine: they all join the one question.
-    const QuestionSeen seen = WaitForQuestion(pids, L"200 files in " + dir.Path(), 120000);
-    std::size_t alive = 0, questions = 0;
-    for (auto& run : runs)
-        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
-            ++alive;
-            questions += VisibleWindows(run.pi.dwProcessId, L"ZandrelBatchConfirm").size();
-        }
-    EXPECT_TRUE(seen.window) << "no one question of all 200; " << alive << " Zandrels still run, " << questions
-                             << " batch questions shown";
-    for (auto& run : runs) {
-        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(run.pi.hProcess, 9);
-        WaitForSingleObject(run.pi.hProcess, 5000);
-    }
+    ExpectOneQuestionAmong(runs, L"200 files in " + dir.Path(), 120000);
 }
 
 TEST_F(ExplorerStarts, SendToAndTheFolderVerbMakeOneBatchToo) {

@@ -85,6 +85,15 @@ protected:
     void TearDown() override { WipeEverything(); }
 };
 
+// What the installer learns from a /register-shell start: its exit code (99: it did not end).
+DWORD RegisterShellExitCode() {
+    Launched run;
+    Launch(run, ZandrelPath(), L"/register-shell");
+    DWORD code = 99;
+    if (WaitForSingleObject(run.pi.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(run.pi.hProcess, &code);
+    return code;
+}
+
 TEST_F(ExplorerMenus, AddWritesExactlyTheEntriesAndRemoveLeavesNothing) {
     const std::wstring exe = ZandrelPath();
     for (const auto& parent : ParentKeysOfOurVerbs()) ASSERT_FALSE(KeyThere(parent)) << Narrow(parent);
@@ -180,12 +189,7 @@ TEST_F(ExplorerMenus, AnAddNeverReplacesAnotherProgramsVerbOfOurName) {
         EXPECT_EQ(ValueOf(theirs, L""), L"Zip it with Other");
     }
     // The installer's way: the exit code tells, and their verb stays through a remove too.
-    Launched run;
-    Launch(run, ZandrelPath(), L"/register-shell");
-    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 20000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(run.pi.hProcess, &code);
-    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(RegisterShellExitCode(), 1u);
     EXPECT_TRUE(RemoveExplorerEntries().done);
     EXPECT_EQ(ValueOf(theirs + L"\\command", L""), command);
 
@@ -235,12 +239,7 @@ TEST_F(ExplorerMenus, AFailedAddTakesBackWhatItWroteAndSaysWhy) {
     for (const auto& parent : ParentKeysOfOurVerbs()) EXPECT_FALSE(KeyThere(parent)) << Narrow(parent);
     EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
     // The installer learns it from the exit code.
-    Launched run;
-    Launch(run, ZandrelPath(), L"/register-shell");
-    ASSERT_EQ(WaitForSingleObject(run.pi.hProcess, 20000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(run.pi.hProcess, &code);
-    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(RegisterShellExitCode(), 1u);
     EXPECT_EQ(ExplorerEntriesState(ZandrelPath()), EntriesState::None);
 }
 
