@@ -83,6 +83,20 @@ bool RemoveOldTarget(const std::wstring& target, IJobDisk& disk) {
     return false;
 }
 
+// The form's fields in their fixed order: the first that is missing or wrong, or nothing.
+std::wstring FieldRefusal(const JobForm& form, bool infoJob, IJobDisk& disk) {
+    if (!disk.FileExists(form.upx)) return Text(texts::MsgNoUpx);
+    if (!disk.FileExists(form.source)) return Text(texts::MsgNoSource);
+    if (!infoJob) {
+        if (form.target.empty()) return Text(texts::MsgNoTarget);
+        const auto folder = FolderPart(form.target);
+        if (folder.empty() || !disk.FolderExists(folder)) return Text(texts::MsgNoTargetDir);
+        if (FileNamePart(form.target).empty()) return Text(texts::MsgNoTargetName);
+    }
+    if (form.level.empty()) return Text(texts::MsgNoLevel);
+    return {};
+}
+
 }  // namespace
 
 JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions) {
@@ -92,15 +106,7 @@ JobPlan PrepareJob(const JobForm& form, IJobDisk& disk, IJobQuestions& questions
         return JobPlan{};
     };
 
-    if (!disk.FileExists(form.upx)) return fail(Text(texts::MsgNoUpx));
-    if (!disk.FileExists(form.source)) return fail(Text(texts::MsgNoSource));
-    if (!infoJob) {
-        if (form.target.empty()) return fail(Text(texts::MsgNoTarget));
-        const auto folder = FolderPart(form.target);
-        if (folder.empty() || !disk.FolderExists(folder)) return fail(Text(texts::MsgNoTargetDir));
-        if (FileNamePart(form.target).empty()) return fail(Text(texts::MsgNoTargetName));
-    }
-    if (form.level.empty()) return fail(Text(texts::MsgNoLevel));
+    if (const auto refusal = FieldRefusal(form, infoJob, disk); !refusal.empty()) return fail(refusal);
 
     const auto inPlace = InPlace(form, infoJob, disk);
     if (!inPlace)
