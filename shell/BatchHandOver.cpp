@@ -29,47 +29,37 @@ private:
 };
 
 BatchCollector::BatchCollector(UniqueHandle mutex, std::vector<std::wstring> own)
-    : mutex_(std::move(mutex)), files_(std::move(own)), window_(std::make_unique<Window>(*this)) {}
+    : mutex_(std::move(mutex)), first_(std::move(own), GetTickCount64()), window_(std::make_unique<Window>(*this)) {}
 
 BatchCollector::~BatchCollector() = default;  // the window goes before the mutex: no file is taken after
 
 bool BatchCollector::Collecting() const { return window_->Handle() && !refusing_; }
 
 std::vector<std::wstring> BatchCollector::CollectFirst() {
-    FileCollection collection(std::move(files_), GetTickCount64());
-    files_.clear();
-    first_ = &collection;
-    const struct Over {
-        BatchCollector& self;
-        ~Over() { self.first_ = nullptr; }
-    } over{*this};
     while (window_->Handle()) {
-        const std::uint64_t wait = collection.WaitLeft(GetTickCount64());
-        if (!wait) break;
+        const std::uint64_t wait = first_.WaitLeft(GetTickCount64());
+        if (!wait) return first_.Files();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                refusing_ = true;
-                return collection.Files();
-            }
-            DispatchMessageW(&msg);
+        bool quit = false;
+        MSG msg{};
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            quit = msg.message == WM_QUIT;
+            if (quit) PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that ends the program
+            else DispatchMessageW(&msg);
         }
+        if (quit) break;
     }
-    if (!window_->Handle()) refusing_ = true;
-    collected_ = collection.Files().size();
-    return collection.Files();
+    refusing_ = true;  // no window, or the program is ending: nothing more is taken
+    return first_.Files();
 }
 
 bool BatchCollector::Take(const std::vector<std::wstring>& files) {
-    if (first_ && first_->Add(files, GetTickCount64())) return true;
-    if ((first_ && !first_->Over()) || refusing_) return false;  // too many, or the question was answered
+    if (!first_.Over() && first_.Add(files, GetTickCount64())) return true;
+    if (!first_.Over() || refusing_) return false;  // too many, or the question was answered
     // Later files join the question, within a batch's limit; before it is up they wait for it.
-    const std::size_t held = (first_ ? first_->Files().size() : collected_) + lateTaken_;
-    if (held + files.size() > kMaxCollectedFiles) return false;
+    if (first_.Files().size() + lateTaken_ + files.size() > kMaxCollectedFiles) return false;
     if (take_ && !take_(files)) return false;
-    if (!take_) files_.insert(files_.end(), files.begin(), files.end());
+    if (!take_) waiting_.insert(waiting_.end(), files.begin(), files.end());
     lateTaken_ += files.size();
     return true;
 }
@@ -78,7 +68,7 @@ void BatchCollector::PassLateFilesTo(BatchFilesTaker take) {
     take_ = std::move(take);
     refusing_ = !take_;
     std::vector<std::wstring> waiting;
-    waiting.swap(files_);
+    waiting.swap(waiting_);
     if (take_ && !waiting.empty()) take_(waiting);
 }
 

@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "framework/win.h"
+#include "shell/hand_over.h"
 
 namespace zandrel {
-
-class FileCollection;
 
 inline constexpr const wchar_t* kCollectorClass = L"ZandrelBatchCollector";
 inline constexpr const wchar_t* kCollectorMutex = L"Local\\ZandrelBatchCollector";
@@ -44,10 +43,9 @@ private:
     bool Take(const std::vector<std::wstring>& files);
 
     UniqueHandle mutex_;
-    std::vector<std::wstring> files_;  // this start's own, then those waiting for a taker
-    FileCollection* first_ = nullptr;   // while the first collection runs
-    std::size_t collected_ = 0;        // by the first collection
-    std::size_t lateTaken_ = 0;        // after it
+    FileCollection first_;               // the first collection: this start's own, then the others'
+    std::vector<std::wstring> waiting_;  // later files, until the question is up
+    std::size_t lateTaken_ = 0;
     std::unique_ptr<Window> window_;
     BatchFilesTaker take_;
     bool refusing_ = false;

@@ -253,8 +253,8 @@ TEST_F(ExplorerStarts, CompressOnTwentyFilesOfABusyMachineEndsInOneBatch) {
     std::vector<std::thread> load;
     for (int i = 0; i < 3; ++i)
         load.emplace_back([&busy] {
-            volatile unsigned spin = 0;
-            while (busy) ++spin;
+            std::atomic<unsigned> spin{0};
+            while (busy) spin.fetch_add(1, std::memory_order_relaxed);
         });
     std::vector<Launched> runs(20);
     for (std::size_t i = 0; i < runs.size(); ++i) {
